@@ -1,0 +1,211 @@
+// The one application state record. Every procedure of the program reads and writes this
+// record; windows only copy values between their controls and it.
+#pragma once
+
+#include "app/no_widgets.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct UserInterface;
+
+// The failure result of the separation and tiling steps; the caller tests for it and stops
+// (the user has already been told).
+inline constexpr std::string_view kErr = "ERR";
+
+// The loaded picture: width x height x 5 bytes. Decoding fills the first width x height x 4
+// bytes with R, G, B, A; colour conversion rewrites it in place as C, M, Y, K, A.
+using ImageBuffer = std::vector<std::uint8_t>;
+
+// A pixel grid addressed (x, y) with x = 1..width, y = 1..height; cellBytes bytes a cell,
+// row after row. Index 0 of either direction holds no storage.
+struct PixelGrid {
+    int width = 0;
+    int height = 0;
+    int cellBytes = 0;
+    std::vector<std::uint8_t> cells;
+
+    std::uint8_t* at(int x, int y) {
+        return cells.data() + (static_cast<std::size_t>(y - 1) * static_cast<std::size_t>(width) +
+                               static_cast<std::size_t>(x - 1)) *
+                                  static_cast<std::size_t>(cellBytes);
+    }
+    const std::uint8_t* at(int x, int y) const {
+        return const_cast<PixelGrid*>(this)->at(x, y);
+    }
+};
+
+// Cell of 5 bytes: C', M', Y' (black folded in), K, A.
+using PrintGrid = PixelGrid;
+// Cell of 4 bytes: C', M', Y', A.
+using PreviewGrid = PixelGrid;
+
+// For each of C, M, Y a table of 256 entries indexed by input level; the low byte of an
+// entry is the output level.
+struct ToneCurves {
+    std::array<std::array<std::uint16_t, 256>, 3> table{};
+};
+
+// gridHeight rows, each of five plane rows of gridWidth bytes: C, M, Y, white, zero.
+// Holds the three bytes "ERR" when the separation failed.
+using SeparationData = std::string;
+
+// A job as three byte strings spooled in this order.
+struct PrintJobParts {
+    std::string header;
+    std::string imageData;
+    std::string trailer;
+};
+
+// Alignment of a single copy on the printable area.
+enum class CopyAlignment { Centre, TopLeft, TopCentre, TopRight };
+
+struct AppState {
+    // --- Locations (computed at start, never stored). Folders end with '/'.
+    std::string programFolder;
+    std::string userFolder;
+    std::string sharedFolder;
+    std::string settingsPath;
+    std::string sharedSettingsPath;
+    std::string recentFilesPath;
+    std::string runtimeFolder; // where the single-instance lock lives
+
+    // --- Target printer.
+    std::string targetBrand = "OKI";
+    std::string targetModel = "C711WT";
+
+    // --- Settings record (filled by readSettingsRecord).
+    float settingsVersion = 0.0f;
+    std::string trayName;
+    std::uint8_t whiteMaskPercent = 100;
+    std::uint8_t whiteOverlayPercent = 2;
+    std::uint8_t displayWhite = 1;
+    std::uint8_t tonerOn = 1;
+    std::uint8_t unitIndex = 0;
+
+    // --- Colour adjustment: three groups of four control points (x, y) for C, M, Y.
+    std::array<std::uint8_t, 24> colourAdjust{};
+    ToneCurves toneCurves;
+
+    // --- Persistent values mirrored from the settings file. The file stays the authority:
+    // procedures read the keys at the point of use; these copies are refreshed with the
+    // settings record for display only.
+    std::string inputProfilePath;
+    std::string outputProfilePath;
+    std::string paperSizeName = "A4";
+    std::string traySetting = "AUTO";
+    int traySwitch = 0;
+    int multiPurposeTrayOffset = 0;
+    int tray1Offset = 0;
+    int topMargin = 0, leftMargin = 0, rightMargin = 0, bottomMargin = 0;
+    int mirror = 1;
+    int crop = 0;
+    std::string printerQueue;
+    std::string shapeLibraryPath;
+
+    // --- Units.
+    std::string unitCode = "M";
+    float unitFactor = 1.0f;
+
+    // --- Language and texts.
+    std::string languageFile;
+    std::vector<std::string> texts;
+
+    // --- Window.
+    void* mainWindow = nullptr;
+
+    // --- Handedness.
+    int leftHand = 0;
+    int rightHand = 1;
+
+    // --- Recent files: entries 1..5 newest first, entry 6 repeats entry 1 (index 0 unused).
+    std::array<std::string, 7> recentFiles;
+
+    // --- Image and page geometry.
+    int imagePixelWidth = 0;
+    int imagePixelHeight = 0;
+    int gridWidth = 0;
+    int gridHeight = 0;
+    float imageWidthPt = 0.0f;
+    float imageHeightPt = 0.0f;
+    float zoom = 1.0f;
+    float xDpi = 300.0f;
+    float yDpi = 300.0f;
+    float placedWidthPt = 0.0f;
+    float placedHeightPt = 0.0f;
+    int paperWidthPt = 595;
+    int paperHeightPt = 842;
+    float printableWidthPt = 0.0f;
+    float printableHeightPt = 0.0f;
+    ImageBuffer imageBuffer;
+    PrintGrid printGrid;
+    PreviewGrid previewGrid;
+    // The pattern print mask: one byte a grid cell (non-zero = knocked out); empty when off.
+    std::vector<std::uint8_t> patternMask;
+
+    // Published placement of the copies grid, in points on the paper.
+    int across = 1;
+    int down = 1;
+    float copySpacingX = 0.0f;
+    float copySpacingY = 0.0f;
+    float imagePosX = 0.0f;
+    float imagePosY = 0.0f;
+
+    // Ink thresholds chosen from the output profile name when the main window is built:
+    // the first for "Transfer media 07" and "Transfer media 11", the second for
+    // "Transfer media 13".
+    int inkThresholdLow = 206;
+    int inkThresholdHigh = 236;
+
+    // --- Session flags.
+    int imageLoaded = 0;
+    int previewBackground = 13;
+    int languageListBusy = 0;
+    std::string statusText;
+    int progress = 0;
+
+    // --- Values of the main window's controls. The window keeps them in step with its
+    // controls; the command-line tool sets them from its options.
+    std::string windowTitle;
+    std::string printerChoice;    // "Select Printer" box text
+    std::vector<std::string> printerList;
+    std::string mediaText;        // "Media Type" box text
+    std::vector<std::string> mediaList;
+    std::string paperText = "A4"; // "Paper Size" box text
+    std::vector<std::string> paperList;
+    std::string trayText = "AUTO"; // "Paper Tray" box text
+    std::vector<std::string> trayList;
+    std::string copiesText = "1";
+    std::string xCopiesText = "1";
+    std::string yCopiesText = "1";
+    std::string totalCopiesText = "1";
+    std::string widthText;  // image width in the display unit
+    std::string heightText; // image height in the display unit
+    std::string dpiText;
+    std::string scaleText = "100%";
+    int brightness = 0; // -100..100
+    int contrast = 0;   // -100..100
+    bool rotateChecked = false;
+    bool mirrorChecked = true;
+    bool flipChecked = false;
+    bool patternPrintChecked = false;
+    bool autoTileChecked = false;
+    bool fitToPageChecked = false;
+    bool fixedSpacingChecked = false;
+    float fixedSpacingMm = 0.0f;
+    CopyAlignment alignment = CopyAlignment::Centre;
+    bool guardAreaChecked = false;
+    bool patternPreviewChecked = false;
+    int previewBoxWidth = 298;
+    int previewBoxHeight = 421;
+
+    // --- The user-interface seam (never null once start-up has run).
+    UserInterface* ui = nullptr;
+};
+
+// Number of entries of the built-in interface text table (0..312).
+inline constexpr int kBuiltInTextCount = 313;

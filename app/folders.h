@@ -1,0 +1,16 @@
+// Folders of the program, the Linux way.
+#pragma once
+
+#include <string>
+
+struct AppState;
+
+// Fills userFolder ($XDG_CONFIG_HOME or ~/.config, + "/LumivaneB/", created when missing),
+// sharedFolder (first entry of $XDG_CONFIG_DIRS or /etc/xdg, + "/LumivaneB/", never created),
+// runtimeFolder ($XDG_RUNTIME_DIR, else userFolder), programFolder (see below) and the three
+// file paths. Returns false when userFolder cannot be created.
+bool resolveFolders(AppState& state);
+
+// The installed data folder: "../share/lumivane-basic/" beside the running executable, with a
+// trailing '/'. The build tree has the same shape.
+std::string defaultProgramFolder();

@@ -1,0 +1,39 @@
+// Interface texts and display units.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct AppState;
+
+// Text of entry n; empty when n is outside the table.
+const std::string& text(const AppState& state, int n);
+
+// Fills the table with the built-in English entries (0..312) and applies the escapes.
+void loadBuiltInTexts(AppState& state);
+
+// The built-in English entry n before escapes (empty when not set or out of range).
+std::string_view builtInText(int n);
+
+// Escape rule of the text table: "\n" becomes CR LF, except where it begins "\num".
+std::string applyTextEscapes(std::string_view s);
+
+// Formats value with a display picture such as "#.#", "#.###", "###.##" or "#%": rounded to
+// as many decimals as there are '#' after the point (halves away from zero), always with a
+// leading digit; a trailing '%' is kept. Independent of the locale.
+std::string formatPicture(double value, std::string_view picture);
+
+// Plain decimal text of value with exactly `decimals` decimals, '.' as the point.
+std::string formatFixed(double value, int decimals);
+
+// Sets unitCode and unitFactor from a "Unit" value ("M", "C", "I"; anything else is "M").
+void setUnit(AppState& state, std::string_view unit);
+// unitFactor for a "Unit" value: 1, 10 or 25.4.
+float unitFactorFor(std::string_view unit);
+
+// A length in points shown in the state's display unit ("#.#" mm, "#.##" cm, "#.###" inch).
+std::string formatLength(const AppState& state, float points);
+// A length typed in the state's display unit, in points; 0 when the text holds no number.
+float parseLength(const AppState& state, std::string_view text);
+// The unit symbol shown beside length fields: "mm", "cm" or "Inch" (texts 4, 3, 2).
+const std::string& unitSymbol(const AppState& state);

@@ -1,0 +1,71 @@
+// The settings file: private-profile (INI) text files read and written at the point of use.
+//
+// Sections and keys are matched without regard to case. A write rewrites only the value of its
+// key and keeps every other line; a new key goes at the end of its section, a new section at
+// the end of the file. Writes replace the file atomically (temporary file + rename), so a
+// failed write never loses the old file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct AppState;
+
+// Longest value a read returns, in bytes.
+inline constexpr std::size_t kMaxSettingLength = 255;
+
+// Reads key of section from the file at path. Leading and trailing blanks of the value are
+// removed and the value is cut to 255 bytes. A missing file, section or key gives fallback.
+std::string readProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view fallback = {});
+
+// Writes key = value into section of the file at path, creating file, section or key as
+// needed. Returns 0 on success, otherwise the errno value of the failure (file untouched).
+int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
+                       std::string_view value);
+
+// Removes key from section of the file at path; 0 on success (also when it did not exist).
+int deleteProfileKey(const std::string& path, std::string_view section, std::string_view key);
+
+// The error text shown for a failed write with this errno value.
+std::string writeErrorText(int err);
+
+// Decimal text of a number as the program writes it into settings: a leading blank when the
+// number is not negative (" 0", " 12", "-3").
+std::string settingNumber(long long value);
+
+// readProfileString on state.settingsPath (fallback empty unless given).
+std::string readSetting(const AppState& state, std::string_view section, std::string_view key,
+                        std::string_view fallback = {});
+// readProfileString on state.sharedSettingsPath.
+std::string readSharedSetting(const AppState& state, std::string_view section,
+                              std::string_view key, std::string_view fallback = {});
+// Writes to state.settingsPath; a failure is shown through the state's seam ("Failed to write
+// to:- ", the path, the error text) and the value is simply not stored. True on success.
+bool writeSetting(AppState& state, std::string_view section, std::string_view key,
+                  std::string_view value);
+// writeSetting with settingNumber(value).
+bool writeSettingNumber(AppState& state, std::string_view section, std::string_view key,
+                        long long value);
+// The same on state.sharedSettingsPath.
+bool writeSharedSetting(AppState& state, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+// Numeric value of a setting text as the platform reads numbers: leading blanks skipped, then
+// an optional sign and decimal digits with an optional fraction; anything else ends the number.
+// Returns 0 when the text does not start with a number.
+double settingValue(std::string_view text);
+
+// Writes the default keys (creating userFolder when needed); keys not among the defaults
+// are left as they are.
+void createDefaultSettings(AppState& state);
+
+// Fills the settings record of the state (and the recent-file record) from the file.
+void readSettingsRecord(AppState& state);
+
+// Creates the defaults when the file is missing or its version is below 1.0, then reads the
+// settings record. This is the part of the main window's build that needs no window.
+void ensureSettings(AppState& state);
+
+// The "Load Defaults" command, for the steps that need no window; the caller refreshes.
+void loadDefaults(AppState& state);

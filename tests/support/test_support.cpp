@@ -1,0 +1,83 @@
+#include "tests/support/test_support.h"
+
+#include "app/folders.h"
+#include "app/texts.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+void RecordingUserInterface::showMessage(MessageIcon icon, const std::string& caption,
+                                         const std::string& text) {
+    calls.push_back({"message", icon, caption, text, 0});
+}
+bool RecordingUserInterface::askOkCancel(const std::string& caption, const std::string& text) {
+    calls.push_back({"question", MessageIcon::Question, caption, text, 0});
+    return answerOk;
+}
+void RecordingUserInterface::showStatus(const std::string& text) {
+    calls.push_back({"status", MessageIcon::None, {}, text, 0});
+}
+void RecordingUserInterface::showProgress(int percent) {
+    calls.push_back({"progress", MessageIcon::None, {}, {}, percent});
+}
+std::vector<UiCall> RecordingUserInterface::messages() const {
+    std::vector<UiCall> out;
+    for (const auto& c : calls)
+        if (c.kind == "message") out.push_back(c);
+    return out;
+}
+
+TempDir::TempDir() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-test-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    path = buf.data();
+}
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Make everything writable again so read-only fixtures do not survive the test.
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(path, ec);
+}
+
+TestState::TestState() {
+    std::filesystem::create_directories(dir.file("config"));
+    std::filesystem::create_directories(dir.file("xdg"));
+    std::filesystem::create_directories(dir.file("run"));
+    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", dir.file("xdg").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", dir.file("run").c_str(), 1);
+    state.ui = &ui;
+    resolveFolders(state);
+    state.programFolder = dataFolder();
+    loadBuiltInTexts(state);
+}
+TestState::~TestState() = default;
+
+std::string dataFolder() { return std::string(PRINTCONV_BINARY_DIR) + "/share/lumivane-basic/"; }
+std::string sourceFolder() { return PRINTCONV_SOURCE_DIR; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+} // namespace testsupport

@@ -1,0 +1,64 @@
+// Shared fixtures of the test programs.
+#pragma once
+
+#include "app/app_state.h"
+#include "app/ui.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// One call the program made on the seam.
+struct UiCall {
+    std::string kind; // "message", "question", "status", "progress"
+    MessageIcon icon = MessageIcon::None;
+    std::string caption;
+    std::string text;
+    int value = 0;
+};
+
+// Records every call; questions answer `answerOk`.
+struct RecordingUserInterface : UserInterface {
+    std::vector<UiCall> calls;
+    bool answerOk = true;
+    void showMessage(MessageIcon icon, const std::string& caption,
+                     const std::string& text) override;
+    bool askOkCancel(const std::string& caption, const std::string& text) override;
+    void showStatus(const std::string& text) override;
+    void showProgress(int percent) override;
+    std::vector<UiCall> messages() const; // only the message boxes
+    void clear() { calls.clear(); }
+};
+
+// A fresh folder under $TMPDIR, removed with everything in it on destruction.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path; // no trailing '/'
+    std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+// An AppState with its own XDG folders in a temporary folder, the build tree's data folder
+// as programFolder, the built-in texts and a recording seam.
+struct TestState {
+    TestState();
+    ~TestState();
+    TempDir dir;
+    RecordingUserInterface ui;
+    AppState state;
+};
+
+// The build tree's data folder (generated profiles, language files, samples), with '/'.
+std::string dataFolder();
+// The source tree's root, without '/'.
+std::string sourceFolder();
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+bool fileExists(const std::string& path);
+
+} // namespace testsupport
