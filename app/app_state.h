@@ -196,7 +196,7 @@ struct AppState {
     bool autoTileChecked = false;
     bool fitToPageChecked = false;
     bool fixedSpacingChecked = false;
-    float fixedSpacingMm = 0.0f;
+    float fixedSpacingMm = 1.0f; // whole millimetres, 1 unless changed
     CopyAlignment alignment = CopyAlignment::Centre;
     bool guardAreaChecked = false;
     bool patternPreviewChecked = false;

@@ -1,21 +1,97 @@
 // Placement of the picture and its copies on the page, and the page preview.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 struct AppState;
 
-// Shrinks placedWidthPt/HeightPt (and zoom) so the picture fits the printable area.
+// Scales placedWidthPt/HeightPt (aspect kept) until the picture touches the printable area on
+// one side, shrinking or enlarging; a change of less than 0.001 % that still fits restores
+// the exact 100 % size. Updates zoom and the size fields. Nothing when no picture is placed.
 void fitToPrintableArea(AppState& state);
 
-// The oversize handling run when the placed picture exceeds the printable area.
+// The oversize handling: fits the picture when it exceeds the printable area in either
+// direction, otherwise leaves it.
 void handleOversize(AppState& state);
 
-// Recomputes the copies grid and the published placement (copySpacingX/Y, imagePosX/Y,
-// across, down) for the preview box; what refreshPreview computes.
-void layoutCopies(AppState& state);
+// The "Fit to Page" button: both copy counts "1", then the fit to printable area (which also
+// enlarges a smaller picture). The caller refreshes.
+void fitToPage(AppState& state);
 
-// Renders the page preview (paper, margins, guard squares, copies) into a BGRA buffer of
-// previewBoxWidth x previewBoxHeight pixels.
+// A width (or height) typed in the display unit: rescales the placed picture keeping its
+// aspect ratio, rewrites the other field, fits when it no longer fits, updates zoom. A value
+// of 0 (or no number, or a negative one) only rewrites both fields. Nothing when no picture
+// is placed. The window calls these only for the user's own edits.
+void applyTypedWidth(AppState& state, std::string_view typed);
+void applyTypedHeight(AppState& state, std::string_view typed);
+
+// The display unit in force: setting "Unit" of section "Active", else state.unitCode;
+// 'I', 'C' or 'M'.
+char displayUnit(const AppState& state);
+// A length in points as the size fields show it: inches "#.###", centimetres "#.##",
+// millimetres "#.#".
+std::string sizeFieldText(const AppState& state, double points);
+// Rewrites widthText/heightText from the placed size.
+void showPlacedSize(AppState& state);
+
+// zoom = placed width ÷ 100 % width (with "Rotate": placed height ÷ 100 % width) and the
+// scale field ("#%"). zoom is left when the 100 % width is 0.
+void updateZoom(AppState& state);
+
+// gridWidth ÷ (placedWidthPt ÷ 72), in pixels per inch; 0 when nothing is placed.
+double effectiveResolution(const AppState& state);
+// True when the resolution field is shown in red (effective resolution below 50).
+bool resolutionIsLow(const AppState& state);
+
+// The paper and its printable area in preview pixels. valid is false for a paper without
+// size or an empty preview box.
+struct PreviewFrame {
+    bool valid = false;
+    int paperWidth = 0;  // pw
+    int paperHeight = 0; // ph
+    int left = 0, right = 0, top = 0, bottom = 0;
+};
+PreviewFrame previewFrame(const AppState& state);
+
+// The copies grid in preview pixels.
+struct PreviewLayout {
+    bool valid = false; // false when no picture is loaded or its preview size is 0
+    PreviewFrame frame;
+    int pictureWidth = 0, pictureHeight = 0; // w x h
+    int gap = 0;
+    int across = 0, down = 0;
+    int gapX = 0, gapY = 0; // gxp, gyp
+    int x = 0, y = 0;       // first copy
+};
+
+// Copy (i, j), i = 1..across, j = 1..down: its top-left corner in preview pixels.
+std::array<int, 2> copyPosition(const PreviewLayout& layout, int i, int j);
+
+// The preview refresh's computation: the size, resolution and scale fields, zoom, the copy
+// counts (written back to xCopiesText/yCopiesText/totalCopiesText) and the published
+// placement (across, down, copySpacingX/Y, imagePosX/Y in whole points) for a preview box of
+// previewBoxWidth x previewBoxHeight. Nothing when no picture is loaded (imageLoaded != 1).
+PreviewLayout layoutCopies(AppState& state);
+
+// False while more than one copy is placed: the alignment buttons are then disabled.
+bool alignmentButtonsEnabled(const AppState& state);
+
+// Red, green, blue of preview background n (1..16; others give 13, white).
+std::array<std::uint8_t, 3> previewBackgroundColour(int n);
+
+// Runs layoutCopies and renders the page preview into previewBoxWidth x previewBoxHeight
+// BGRA pixels (4 bytes, alpha 255), rows top to bottom: the area around the paper grey, the
+// paper in the background colour, the copies, the guard squares, the printable area outlined
+// blue and the paper black. Empty when the preview box has no size.
 std::vector<std::uint8_t> renderPagePreview(AppState& state);
+
+// Saves width x height BGRA pixels as a PNG file; false when it cannot be written.
+bool savePreviewPng(const std::vector<std::uint8_t>& bgra, int width, int height,
+                    const std::string& path);
+
+// renderPagePreview then savePreviewPng; false when the box is empty or the file failed.
+bool writePagePreviewPng(AppState& state, const std::string& path);

@@ -1,0 +1,538 @@
+#include "image/paper.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "image/placement.h"
+#include "settings/settings.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+constexpr std::string_view kActive = "Active";
+constexpr std::string_view kPapers = "Papers";
+// More keys than any user makes; a damaged "Number" must not make us read for ever.
+constexpr int kMaxCustomPapers = 500;
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string integerText(long long value) {
+    std::array<char, 32> buffer{};
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+// Nearest whole number, halves to the even neighbour.
+long long nearestEven(double value) {
+    return static_cast<long long>(std::nearbyint(value));
+}
+
+std::string marginKey(std::string_view which) {
+    std::string key(which);
+    key += " Margin";
+    return key;
+}
+
+std::string backupKey(std::string_view which) {
+    return marginKey(which) + " Backup";
+}
+
+constexpr std::array<std::string_view, 4> kMarginNames = {"Top", "Left", "Right", "Bottom"};
+
+// True when text starts (after blanks) like a number, so that "0" and garbage differ.
+bool looksNumeric(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (i < text.size() && text[i] == '.') ++i;
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+}
+
+std::vector<std::string_view> splitFields(std::string_view record) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = record.find('^', start);
+        if (end == std::string_view::npos) {
+            fields.push_back(record.substr(start));
+            break;
+        }
+        fields.push_back(record.substr(start, end - start));
+        start = end + 1;
+    }
+    return fields;
+}
+
+int customCount(const AppState& state) {
+    double n = settingValue(readSetting(state, kPapers, "Number"));
+    if (!(n > 0)) return 0;
+    if (n > kMaxCustomPapers) return kMaxCustomPapers;
+    return static_cast<int>(n);
+}
+
+std::string customKey(int i) {
+    return "Custom" + integerText(i);
+}
+
+struct BuiltInPaper {
+    std::string_view key;
+    int width;
+    int height;
+};
+
+constexpr std::array<BuiltInPaper, 10> kBuiltInPapers = {{
+    {"A3", 842, 1191},
+    {"A4", 595, 842},
+    {"A4 SEF", 595, 842},
+    {"A4 S4", 595, 842},
+    {"A5 SEF", 420, 595},
+    {"Mug 90", 255, 695},
+    {"A6 SEF", 297, 420},
+    {"A4BC 2", 612, 907},
+    {"Busine", 156, 258},
+    {"A4XL 2", 612, 1191},
+}};
+
+constexpr std::array<BuiltInPaper, 7> kSnapshotPapers = {{
+    {"A4", 595, 842},
+    {"A5 S", 420, 595},
+    {"A6 S", 297, 420},
+    {"A4BC", 623, 879},
+    {"Lega", 612, 1008},
+    {"Lett", 612, 792},
+    {"A4XL", 612, 1191},
+}};
+
+bool findCustomPaper(const AppState& state, std::string_view name, CustomPaper& found) {
+    for (const CustomPaper& paper : readCustomPapers(state)) {
+        if (paper.name == name) {
+            found = paper;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isSecondFamily(std::string_view model) {
+    return contains(model, "C300W") || contains(model, "C301W") || contains(model, "C311W") ||
+           contains(model, "C251FW");
+}
+
+// Interface text numbers of "Transfer media 01" .. "Transfer media 17".
+constexpr std::array<int, 17> kTransferMediaTexts = {113, 114, 115, 116, 117, 118, 119, 120, 140,
+                                                     141, 142, 170, 194, 195, 196, 198, 199};
+
+// 1..17 for a transfer medium (by its interface text), 0 otherwise.
+int transferMediaNumber(const AppState& state, std::string_view media) {
+    for (std::size_t i = 0; i < kTransferMediaTexts.size(); ++i) {
+        const std::string& t = text(state, kTransferMediaTexts[i]);
+        if (!t.empty() && t == media) return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
+bool isPrinterSettingMedia(const AppState& state, std::string_view media) {
+    for (int n = 101; n <= 112; ++n) {
+        const std::string& t = text(state, n);
+        if (!t.empty() && t == media) return true;
+    }
+    return false;
+}
+
+int classOfModel(std::string_view model, std::string_view proCode) {
+    if (contains(model, proCode)) return 3;
+    if (contains(model, "C650")) return 4;
+    if (contains(model, "C300W") || contains(model, "C301W") || contains(model, "C311W")) return 5;
+    if (contains(model, "C8")) return 2;
+    return 0;
+}
+
+} // namespace
+
+int printerClass(const AppState& state) {
+    return classOfModel(state.targetModel, "8432");
+}
+
+std::vector<std::string> buildPaperList(AppState& state) {
+    const int cls = printerClass(state);
+    std::vector<std::string> list;
+    if (cls == 2 || cls == 3) list.emplace_back("A3");
+    if (cls != 5) list.emplace_back("A4XL 216x420mm");
+    list.emplace_back("A4");
+    if (cls == 2 || cls == 3) list.emplace_back("A4 SEF");
+    list.emplace_back("A5 SEF");
+    list.emplace_back("A6 SEF");
+    if (cls == 4) list.emplace_back("Business Card 55*85mm");
+    for (const CustomPaper& paper : readCustomPapers(state)) {
+        bool shown = cls == 2 || paper.tag == "0" || (cls == 3 && paper.tag == "5");
+        if (shown) list.push_back(paper.name);
+    }
+    state.paperList = list;
+    bool hasA4 = false;
+    for (const std::string& name : list)
+        hasA4 = hasA4 || name == "A4";
+    state.paperText = hasA4 ? std::string("A4") : list.front();
+    return list;
+}
+
+bool builtInPaperSize(std::string_view name, int& widthPt, int& heightPt) {
+    std::string_view prefix = name.substr(0, 6);
+    for (const BuiltInPaper& paper : kBuiltInPapers) {
+        if (prefix == paper.key) {
+            widthPt = paper.width;
+            heightPt = paper.height;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool snapshotPaperSize(const AppState& state, std::string_view name, int& widthPt, int& heightPt) {
+    std::string_view prefix = name.substr(0, 4);
+    for (const BuiltInPaper& paper : kSnapshotPapers) {
+        if (prefix == paper.key) {
+            widthPt = paper.width;
+            heightPt = paper.height;
+            return true;
+        }
+    }
+    CustomPaper custom;
+    if (!findCustomPaper(state, name, custom)) return false;
+    widthPt = static_cast<int>(nearestEven(custom.widthPt));
+    heightPt = static_cast<int>(nearestEven(custom.heightPt));
+    return true;
+}
+
+bool selectPaper(AppState& state, std::string_view name) {
+    state.paperText = std::string(name);
+    int width = 0, height = 0;
+    bool known = builtInPaperSize(name, width, height);
+    if (known) {
+        state.paperWidthPt = width;
+        state.paperHeightPt = height;
+    } else {
+        CustomPaper custom;
+        known = findCustomPaper(state, name, custom);
+        if (known) {
+            state.paperWidthPt = static_cast<int>(nearestEven(custom.widthPt));
+            state.paperHeightPt = static_cast<int>(nearestEven(custom.heightPt));
+            if (custom.topPt != 0.0) {
+                writeMargin(state, "Top", custom.topPt * 100.0);
+                writeMargin(state, "Left", custom.leftPt * 100.0);
+                writeMargin(state, "Right", custom.rightPt * 100.0);
+                writeMargin(state, "Bottom", custom.bottomPt * 100.0);
+            }
+        }
+    }
+    computePrintableArea(state);
+    return known;
+}
+
+std::string customWidthTag(double widthPt) {
+    if (widthPt < 612.29) return "0";
+    if (widthPt < 842.0) return "5";
+    return "9";
+}
+
+bool parseCustomPaper(std::string_view record, CustomPaper& paper) {
+    std::vector<std::string_view> fields = splitFields(record);
+    if (fields.size() < 3 || fields[0].empty()) return false;
+    CustomPaper parsed;
+    parsed.name = std::string(fields[0]);
+    parsed.widthPt = settingValue(fields[1]);
+    parsed.heightPt = settingValue(fields[2]);
+    // A damaged record must not give a page without size (divisions by it follow).
+    if (!(parsed.widthPt >= 1.0) || !(parsed.heightPt >= 1.0) || !std::isfinite(parsed.widthPt) ||
+        !std::isfinite(parsed.heightPt) || parsed.widthPt > 1.0e6 || parsed.heightPt > 1.0e6)
+        return false;
+    parsed.tag = fields.size() > 3 ? std::string(fields[3]) : customWidthTag(parsed.widthPt);
+    double* margins[4] = {&parsed.topPt, &parsed.leftPt, &parsed.rightPt, &parsed.bottomPt};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (fields.size() > 4 + i) {
+            double v = settingValue(fields[4 + i]);
+            *margins[i] = std::isfinite(v) ? v : 0.0;
+        }
+    }
+    paper = parsed;
+    return true;
+}
+
+std::string customPaperRecord(const CustomPaper& paper) {
+    std::string_view sizePicture = paper.tag == "9" ? "####.#####" : "#.#####";
+    std::string record = paper.name;
+    record += '^' + formatPicture(paper.widthPt, sizePicture);
+    record += '^' + formatPicture(paper.heightPt, sizePicture);
+    record += '^' + paper.tag;
+    for (double margin : {paper.topPt, paper.leftPt, paper.rightPt, paper.bottomPt})
+        record += '^' + formatPicture(margin, "####.#####");
+    return record;
+}
+
+std::vector<CustomPaper> readCustomPapers(const AppState& state) {
+    std::vector<CustomPaper> papers;
+    const int count = customCount(state);
+    for (int i = 1; i <= count; ++i) {
+        CustomPaper paper;
+        if (parseCustomPaper(readSetting(state, kPapers, customKey(i)), paper))
+            papers.push_back(paper);
+    }
+    return papers;
+}
+
+CustomPaperError addCustomPaper(AppState& state, std::string_view name, double widthPt,
+                                double heightPt, double topPt, double leftPt, double rightPt,
+                                double bottomPt) {
+    // The name is the first field of a "^"-joined line of the settings file and is shown and
+    // selected by its text: separators and line breaks would corrupt the record or the file.
+    if (name.empty() || name.find_first_of("^\r\n") != std::string_view::npos ||
+        name.front() == ' ' || name.back() == ' ')
+        return CustomPaperError::BadName;
+    int w = 0, h = 0;
+    if (builtInPaperSize(name, w, h)) return CustomPaperError::ReservedName;
+    if (!std::isfinite(widthPt) || !std::isfinite(heightPt) || widthPt < 1.0 || heightPt < 1.0 ||
+        widthPt > 1.0e6 || heightPt > 1.0e6)
+        return CustomPaperError::BadSize;
+    for (double m : {topPt, leftPt, rightPt, bottomPt})
+        if (!std::isfinite(m) || m < 0.0 || m > 1.0e6) return CustomPaperError::BadMargin;
+
+    CustomPaper paper;
+    paper.name = std::string(name);
+    paper.widthPt = widthPt;
+    paper.heightPt = heightPt;
+    paper.tag = customWidthTag(widthPt);
+    paper.topPt = topPt;
+    paper.leftPt = leftPt;
+    paper.rightPt = rightPt;
+    paper.bottomPt = bottomPt;
+    std::string record = customPaperRecord(paper);
+    if (record.size() > kMaxSettingLength) return CustomPaperError::TooLong;
+
+    // Selection goes by the name, so a second record of the same name could never be chosen:
+    // saving under an existing name replaces that size.
+    const int count = customCount(state);
+    for (int i = 1; i <= count; ++i) {
+        CustomPaper existing;
+        if (parseCustomPaper(readSetting(state, kPapers, customKey(i)), existing) &&
+            existing.name == name) {
+            return writeSetting(state, kPapers, customKey(i), record)
+                       ? CustomPaperError::None
+                       : CustomPaperError::WriteFailed;
+        }
+    }
+    if (!writeSetting(state, kPapers, customKey(count + 1), record))
+        return CustomPaperError::WriteFailed;
+    if (!writeSetting(state, kPapers, "Number", integerText(count + 1)))
+        return CustomPaperError::WriteFailed;
+    return CustomPaperError::None;
+}
+
+bool deleteCustomPaper(AppState& state, std::string_view name) {
+    const int count = customCount(state);
+    int found = 0;
+    for (int i = 1; i <= count && found == 0; ++i) {
+        CustomPaper paper;
+        if (parseCustomPaper(readSetting(state, kPapers, customKey(i)), paper) &&
+            paper.name == name)
+            found = i;
+    }
+    if (found == 0) return false;
+    for (int i = found; i < count; ++i) {
+        if (!writeSetting(state, kPapers, customKey(i),
+                          readSetting(state, kPapers, customKey(i + 1))))
+            return false;
+    }
+    if (deleteProfileKey(state.settingsPath, kPapers, customKey(count)) != 0) return false;
+    return writeSetting(state, kPapers, "Number", integerText(count - 1));
+}
+
+CustomSizeRanges customSizeRanges(const AppState& state, std::string_view unit) {
+    // [class row][unit: M, C, I] = {width, height}
+    static const std::array<std::array<CustomSizeRanges, 3>, 5> table = {{
+        {{{"(63...215.9)", "(127..1320.8)"},
+          {"(6.3...21.59)", "(12.7..132.08)"},
+          {"(2.52...8.50)", "(5.00...52.0)"}}},
+        {{{"(76.2...328.08)", "(89.96..1200.15)"},
+          {"(7.62...32.808)", "(8.996..120.015)"},
+          {"(3.00...12.91)", "(3.55...47.25)"}}},
+        {{{"(63.86...297.03)", "(89.61..431.80)"},
+          {"(6.38...29.70)", "(8.96..43.18)"},
+          {"(2.16...8.5)", "(3.58...52)"}}},
+        {{{"(55...215.9)", "(91..1320.8)"},
+          {"(5.5...21.59)", "(9.1..132.08)"},
+          {"(2.52...11.69)", "(3.53...17.00)"}}},
+        {{{"(90...216)", "(148..356)"},
+          {"(9.0...21.6)", "(14.8..35.6)"},
+          {"(3.54...8.50)", "(5.82...14.02)"}}},
+    }};
+    // The ranges know the Pro8432WT by its full code; the lists take any "8432".
+    const int cls = classOfModel(state.targetModel, "8432WT");
+    std::size_t row = cls <= 1 ? 0 : static_cast<std::size_t>(cls - 1);
+    std::size_t col = unit == "C" ? 1 : unit == "I" ? 2 : 0;
+    return table[row][col];
+}
+
+double marginPt(const AppState& state, std::string_view which) {
+    return settingValue(readSetting(state, kActive, marginKey(which))) / 100.0;
+}
+
+bool writeMargin(AppState& state, std::string_view which, double hundredths) {
+    return writeSetting(state, kActive, marginKey(which), integerText(nearestEven(hundredths)));
+}
+
+MarginSums enforceMargins(AppState& state) {
+    struct Minimum {
+        int hundredths;
+        std::string_view replacement;
+    };
+    std::array<Minimum, 4> minimum; // top, left, right, bottom
+    const std::string& model = state.targetModel;
+    if (contains(model, "C650"))
+        minimum = {{{1301, "1296"}, {1301, "1296"}, {1301, "1296"}, {1296, "1307"}}};
+    else if (isSecondFamily(model))
+        minimum = {{{1200, "1200"}, {1284, "1284"}, {1236, "1236"}, {1213, "1213"}}};
+    else
+        minimum = {{{1296, "1296"}, {1296, "1296"}, {1296, "1296"}, {1308, "1307"}}};
+
+    std::array<double, 4> used{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        double stored = settingValue(readSetting(state, kActive, marginKey(kMarginNames[i])));
+        if (stored < minimum[i].hundredths) {
+            writeSetting(state, kActive, marginKey(kMarginNames[i]), minimum[i].replacement);
+            used[i] = minimum[i].hundredths / 100.0;
+        } else {
+            used[i] = stored / 100.0;
+        }
+    }
+    MarginSums sums;
+    sums.leftRight = static_cast<float>(used[1] + used[2]);
+    sums.topBottom = static_cast<float>(used[0] + used[3]);
+    state.printableWidthPt = static_cast<float>(state.paperWidthPt) - sums.leftRight;
+    state.printableHeightPt = static_cast<float>(state.paperHeightPt) - sums.topBottom;
+    if (state.placedHeightPt > state.printableHeightPt ||
+        state.placedWidthPt > state.printableWidthPt)
+        handleOversize(state);
+    return sums;
+}
+
+void restoreMargins(AppState& state) {
+    for (std::string_view which : kMarginNames) {
+        // The backups are only ever written by the margins dialog; without one the margin
+        // stays rather than dropping to 0 (printing into the unprintable edge).
+        std::string backup = readSetting(state, kActive, backupKey(which));
+        if (!looksNumeric(backup)) continue;
+        double value = settingValue(backup) / 100.0;
+        writeMargin(state, which, value * 100.0);
+    }
+    computePrintableArea(state);
+}
+
+void backupMargins(AppState& state) {
+    for (std::string_view which : kMarginNames) {
+        std::string current = readSetting(state, kActive, marginKey(which));
+        if (looksNumeric(current)) writeSetting(state, kActive, backupKey(which), current);
+    }
+}
+
+void computePrintableArea(AppState& state) {
+    const double top = marginPt(state, "Top");
+    const double left = marginPt(state, "Left");
+    const double right = marginPt(state, "Right");
+    const double bottom = marginPt(state, "Bottom");
+    state.printableWidthPt = static_cast<float>(state.paperWidthPt - right - left);
+    state.printableHeightPt = static_cast<float>(state.paperHeightPt - bottom - top);
+    if (state.placedHeightPt > state.printableHeightPt ||
+        state.placedWidthPt > state.printableWidthPt)
+        handleOversize(state);
+}
+
+TrayChoice trayListForMedia(const AppState& state, std::string_view media) {
+    enum Pick { Auto, Mpt, Tray1, Tray2 };
+    bool allowAuto = false, allowMpt = false, allowTray1 = false;
+    Pick pick = Auto;
+    TrayChoice choice;
+
+    const bool secondFamily = contains(state.targetBrand, "RICOH");
+    const int transfer = transferMediaNumber(state, media);
+    if (isPrinterSettingMedia(state, media)) {
+        allowAuto = allowMpt = allowTray1 = true;
+        pick = Auto;
+        choice.changed = true;
+    } else if (transfer != 0) {
+        switch (transfer) {
+        case 1:
+        case 4:
+        case 5:
+        case 8:
+        case 11:
+        case 14:
+        case 15:
+            choice.changed = true;
+            allowMpt = true;
+            allowTray1 = secondFamily;
+            pick = secondFamily ? Tray2 : Mpt;
+            break;
+        case 2:
+        case 3:
+        case 6:
+            choice.changed = true;
+            allowMpt = allowTray1 = true;
+            pick = secondFamily ? Tray2 : Mpt;
+            break;
+        case 10:
+            choice.changed = true;
+            allowMpt = !secondFamily;
+            allowTray1 = secondFamily;
+            pick = secondFamily ? Tray1 : Mpt;
+            break;
+        case 13:
+        case 16:
+            choice.changed = true;
+            allowTray1 = true;
+            pick = Tray2;
+            break;
+        default:
+            break;
+        }
+        if (contains(state.targetModel, "C844")) {
+            choice.changed = true;
+            allowAuto = allowTray1 = false;
+            allowMpt = true;
+            pick = Mpt;
+        }
+    }
+    if (!choice.changed) return choice;
+
+    if (allowAuto) choice.list.push_back(text(state, 121));
+    if (allowMpt) choice.list.push_back(text(state, 122));
+    if (allowTray1) choice.list.push_back(text(state, 123));
+    const bool hasTray2 = state.paperWidthPt == 595 && state.paperHeightPt == 842;
+    if (hasTray2) choice.list.emplace_back("Tray 2");
+    switch (pick) {
+    case Auto:
+        choice.selected = text(state, 121);
+        break;
+    case Mpt:
+        choice.selected = text(state, 122);
+        break;
+    case Tray1:
+        choice.selected = text(state, 123);
+        break;
+    case Tray2:
+        choice.selected = hasTray2 ? std::string("Tray 2") : text(state, 123);
+        break;
+    }
+    return choice;
+}
+
+void fillTrayList(AppState& state) {
+    TrayChoice choice = trayListForMedia(state, state.mediaText);
+    if (!choice.changed) return;
+    state.trayList = choice.list;
+    state.trayText = choice.selected;
+}

@@ -1,0 +1,577 @@
+#include "image/placement.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "image/colour.h"
+#include "image/separation.h"
+#include "settings/settings.h"
+
+#include <QImage>
+#include <QString>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// Truncation toward zero, kept inside the int range.
+int fix(double v) {
+    if (!(v == v)) return 0;
+    if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(std::trunc(v));
+}
+
+// Nearest whole number, halves to the even neighbour, kept inside the int range.
+int nearest(double v) {
+    return fix(std::nearbyint(v));
+}
+
+std::string integerText(long long value) {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+bool pictureFits(const AppState& s) {
+    return !(s.placedHeightPt > s.printableHeightPt || s.placedWidthPt > s.printableWidthPt);
+}
+
+// Points from a length in the display unit.
+double pointsFromUnit(char unit, double value) {
+    if (unit == 'I') return value * 72.0;
+    if (unit == 'C') return value * 72.0 / 2.54;
+    return value * 72.0 / 25.4;
+}
+
+// Largest count of copies a field may ask for: far beyond any page, small enough that the
+// total and the loops over copies stay in range.
+constexpr int kMaxCopiesAcross = 10000;
+
+int copyCountFromField(std::string_view field) {
+    double v = settingValue(field);
+    if (!(v >= 1.0)) return 1;
+    if (v > kMaxCopiesAcross) return kMaxCopiesAcross;
+    return static_cast<int>(v);
+}
+
+int alignmentValue(CopyAlignment a) {
+    switch (a) {
+    case CopyAlignment::Centre:
+        return 1;
+    case CopyAlignment::TopLeft:
+        return 2;
+    case CopyAlignment::TopCentre:
+        return 4;
+    case CopyAlignment::TopRight:
+        return 8;
+    }
+    return 0;
+}
+
+struct Canvas {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bgra;
+
+    void set(int x, int y, std::array<std::uint8_t, 3> rgb) {
+        if (x < 0 || y < 0 || x >= width || y >= height) return;
+        std::uint8_t* p = bgra.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+        p[0] = rgb[2];
+        p[1] = rgb[1];
+        p[2] = rgb[0];
+        p[3] = 255;
+    }
+    void fill(int x0, int y0, int x1, int y1, std::array<std::uint8_t, 3> rgb) {
+        x0 = std::max(x0, 0);
+        y0 = std::max(y0, 0);
+        x1 = std::min(x1, width);
+        y1 = std::min(y1, height);
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                set(x, y, rgb);
+    }
+    // The border of the rectangle [x0, x1) x [y0, y1), one pixel wide.
+    void outline(int x0, int y0, int x1, int y1, std::array<std::uint8_t, 3> rgb) {
+        if (x1 <= x0 || y1 <= y0) return;
+        for (int x = x0; x < x1; ++x) {
+            set(x, y0, rgb);
+            set(x, y1 - 1, rgb);
+        }
+        for (int y = y0; y < y1; ++y) {
+            set(x0, y, rgb);
+            set(x1 - 1, y, rgb);
+        }
+    }
+};
+
+constexpr std::array<std::uint8_t, 3> kSurround = {160, 160, 160};
+constexpr std::array<std::uint8_t, 3> kPaperLine = {0, 0, 0};
+constexpr std::array<std::uint8_t, 3> kMarginLine = {0, 0, 255};
+constexpr std::array<std::uint8_t, 3> kGuardFirst = {255, 0, 0};  // top-right, bottom-left
+constexpr std::array<std::uint8_t, 3> kGuardSecond = {0, 170, 0}; // top-left, bottom-right
+constexpr std::array<std::uint8_t, 3> kFoilTint = {200, 170, 60};
+
+// The picture at its preview size as BGRA with a coverage flag per pixel (0 = paper shows).
+struct PictureBitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bgra;
+    std::vector<std::uint8_t> covered;
+};
+
+// The print-side adjustments as the preview simulates them, on one cell's C, M, Y.
+struct PreviewAdjust {
+    const ToneCurves* curves = nullptr;
+    int brightness = 0;    // b, added to the complements
+    double contrast = 1.0; // F
+
+    std::array<int, 3> apply(int c, int m, int y) const {
+        std::array<int, 3> v = {curves->table[0][c] & 0xFF, curves->table[1][m] & 0xFF,
+                                curves->table[2][y] & 0xFF};
+        for (int& x : v)
+            x = nearest(0.98 * x);
+        // Brightness, then contrast: the reverse of the print order.
+        if (v[0] + v[1] + v[2] > 0) {
+            for (int& x : v)
+                x = 255 - std::clamp(255 - x + brightness, 0, 255);
+        }
+        if (v[0] + v[1] + v[2] > 0) {
+            for (int& x : v) {
+                double r = contrast * ((255 - x) - 128) + 128;
+                r = std::clamp(r, 0.0, 255.0);
+                x = 255 - nearest(r);
+            }
+        }
+        for (int& x : v) {
+            double g = 255.0 - 255.0 * std::pow((255.0 - x) / 255.0, 1.1);
+            x = std::clamp(nearest(g), 0, 255);
+        }
+        return v;
+    }
+};
+
+PictureBitmap renderPicture(AppState& state, int w, int h) {
+    PictureBitmap pic;
+    PreviewGrid& grid = state.previewGrid;
+    if (w <= 0 || h <= 0 || grid.width <= 0 || grid.height <= 0 || grid.cellBytes < 4 ||
+        grid.cells.size() < static_cast<std::size_t>(grid.width) * grid.height * grid.cellBytes)
+        return pic;
+    pic.width = w;
+    pic.height = h;
+    const std::size_t n = static_cast<std::size_t>(w) * h;
+    pic.covered.assign(n, 0);
+
+    const bool foil = !text(state, 198).empty() && state.mediaText == text(state, 198);
+    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.mediaText);
+    const int foilLimit = state.windowTitle.find(".jpg") != std::string::npos ? 25 : 1;
+    const bool pattern =
+        (state.patternPrintChecked || state.patternPreviewChecked) &&
+        state.patternMask.size() == static_cast<std::size_t>(grid.width) * grid.height;
+
+    PreviewAdjust adjust;
+    adjust.curves = &state.toneCurves;
+    adjust.brightness = nearest(std::clamp(state.brightness, -100, 100) / 4.0);
+    const int c = std::clamp(state.contrast, -100, 100);
+    adjust.contrast = 259.0 * (c + 255) / (255.0 * (259 - c));
+
+    std::vector<std::uint8_t> cmyka(n * 5, 0);
+    const double stepX = static_cast<double>(grid.width) / w;
+    const double stepY = static_cast<double>(grid.height) / h;
+    for (int py = 0; py < h; ++py) {
+        const int sy = std::clamp(nearest(1.0 + py * stepY), 1, grid.height);
+        for (int px = 0; px < w; ++px) {
+            const int sx = std::clamp(nearest(1.0 + px * stepX), 1, grid.width);
+            std::uint8_t* cell = grid.at(sx, sy);
+            const std::size_t i = static_cast<std::size_t>(py) * w + px;
+            if (pattern && state.patternMask[static_cast<std::size_t>(sy - 1) * grid.width +
+                                             static_cast<std::size_t>(sx - 1)] > 0)
+                continue;
+            const int ink = cell[0] + cell[1] + cell[2];
+            if (foil) {
+                if (cell[3] > 0 && ink > foilLimit) pic.covered[i] = 2;
+                continue;
+            }
+            if (threshold != 0 && ink < threshold) cell[3] = 0;
+            if (cell[3] == 0) continue;
+            std::array<int, 3> v = adjust.apply(cell[0], cell[1], cell[2]);
+            std::uint8_t* out = cmyka.data() + i * 5;
+            out[0] = static_cast<std::uint8_t>(v[0]);
+            out[1] = static_cast<std::uint8_t>(v[1]);
+            out[2] = static_cast<std::uint8_t>(v[2]);
+            out[3] = 0;
+            out[4] = 255;
+            pic.covered[i] = 1;
+        }
+    }
+
+    std::vector<std::uint8_t> converted = cmyka;
+    const bool viaProfile =
+        !foil && convertPreviewPixels(state, w, h, converted) && converted.size() >= n * 4;
+    pic.bgra.assign(n * 4, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint8_t* out = pic.bgra.data() + i * 4;
+        if (pic.covered[i] == 2) {
+            out[0] = kFoilTint[2];
+            out[1] = kFoilTint[1];
+            out[2] = kFoilTint[0];
+        } else if (pic.covered[i] == 1 && viaProfile) {
+            out[0] = converted[i * 4];
+            out[1] = converted[i * 4 + 1];
+            out[2] = converted[i * 4 + 2];
+        } else if (pic.covered[i] == 1) {
+            // No preview transform (profile missing): a plain complement still shows the copy.
+            out[0] = static_cast<std::uint8_t>(255 - cmyka[i * 5 + 2]);
+            out[1] = static_cast<std::uint8_t>(255 - cmyka[i * 5 + 1]);
+            out[2] = static_cast<std::uint8_t>(255 - cmyka[i * 5]);
+        }
+        out[3] = 255;
+    }
+    return pic;
+}
+
+} // namespace
+
+char displayUnit(const AppState& state) {
+    std::string unit = readSetting(state, "Active", "Unit", state.unitCode);
+    if (unit == "I") return 'I';
+    if (unit == "C") return 'C';
+    return 'M';
+}
+
+std::string sizeFieldText(const AppState& state, double points) {
+    switch (displayUnit(state)) {
+    case 'I':
+        return formatPicture(points / 72.0, "#.###");
+    case 'C':
+        return formatPicture(points * 2.54 / 72.0, "#.##");
+    default:
+        return formatPicture(points * 25.4 / 72.0, "#.#");
+    }
+}
+
+void showPlacedSize(AppState& state) {
+    state.widthText = sizeFieldText(state, state.placedWidthPt);
+    state.heightText = sizeFieldText(state, state.placedHeightPt);
+}
+
+void updateZoom(AppState& state) {
+    if (!(state.imageWidthPt > 0.0f)) return;
+    const float placed = state.rotateChecked ? state.placedHeightPt : state.placedWidthPt;
+    state.zoom = placed / state.imageWidthPt;
+    state.scaleText = formatPicture(static_cast<double>(state.zoom) * 100.0, "#%");
+}
+
+void fitToPrintableArea(AppState& state) {
+    if (!(state.placedWidthPt > 0.0f) || !(state.placedHeightPt > 0.0f)) return;
+    const double pw = state.printableWidthPt;
+    const double ph = state.printableHeightPt;
+    double f = pw / state.placedWidthPt;
+    if (state.placedHeightPt * f < ph) {
+        state.placedWidthPt = static_cast<float>(state.placedWidthPt * f);
+        state.placedHeightPt = static_cast<float>(state.placedHeightPt * f);
+    } else {
+        f = ph / state.placedHeightPt;
+        state.placedWidthPt = static_cast<float>(state.placedWidthPt * f);
+        state.placedHeightPt = static_cast<float>(state.placedHeightPt * f);
+    }
+    if (f >= 0.99999 && f <= 1.0) {
+        if (!state.rotateChecked) {
+            if (ph > state.imageHeightPt && pw > state.imageWidthPt) {
+                state.placedWidthPt = state.imageWidthPt;
+                state.placedHeightPt = state.imageHeightPt;
+            }
+        } else if (pw > state.imageHeightPt && ph > state.imageWidthPt) {
+            state.placedWidthPt = state.imageHeightPt;
+            state.placedHeightPt = state.imageWidthPt;
+        }
+    }
+    updateZoom(state);
+    showPlacedSize(state);
+}
+
+void handleOversize(AppState& state) {
+    if (!pictureFits(state)) fitToPrintableArea(state);
+}
+
+void fitToPage(AppState& state) {
+    state.xCopiesText = "1";
+    state.yCopiesText = "1";
+    fitToPrintableArea(state);
+}
+
+namespace {
+
+void applyTypedSize(AppState& state, std::string_view typed, bool width) {
+    if (!(state.placedWidthPt > 0.0f) || !(state.placedHeightPt > 0.0f)) return;
+    const double value = settingValue(typed);
+    if (!(value > 0.0) || !std::isfinite(value)) {
+        showPlacedSize(state);
+        return;
+    }
+    const double newSize = pointsFromUnit(displayUnit(state), value);
+    if (width) {
+        const double ratio = newSize / state.placedWidthPt;
+        state.placedWidthPt = static_cast<float>(newSize);
+        state.placedHeightPt = static_cast<float>(state.placedHeightPt * ratio);
+        state.heightText = sizeFieldText(state, state.placedHeightPt);
+    } else {
+        const double ratio = newSize / state.placedHeightPt;
+        state.placedHeightPt = static_cast<float>(newSize);
+        state.placedWidthPt = static_cast<float>(state.placedWidthPt * ratio);
+        state.widthText = sizeFieldText(state, state.placedWidthPt);
+    }
+    if (!pictureFits(state)) fitToPrintableArea(state);
+    updateZoom(state);
+}
+
+} // namespace
+
+void applyTypedWidth(AppState& state, std::string_view typed) {
+    applyTypedSize(state, typed, true);
+}
+void applyTypedHeight(AppState& state, std::string_view typed) {
+    applyTypedSize(state, typed, false);
+}
+
+double effectiveResolution(const AppState& state) {
+    if (!(state.placedWidthPt > 0.0f)) return 0.0;
+    return state.gridWidth / (state.placedWidthPt / 72.0);
+}
+
+bool resolutionIsLow(const AppState& state) {
+    return effectiveResolution(state) < 50.0;
+}
+
+PreviewFrame previewFrame(const AppState& state) {
+    PreviewFrame frame;
+    const int pw0 = state.previewBoxWidth;
+    const int ph0 = state.previewBoxHeight;
+    if (pw0 <= 0 || ph0 <= 0 || state.paperWidthPt <= 0 || state.paperHeightPt <= 0) return frame;
+    const double paperW = state.paperWidthPt;
+    const double paperH = state.paperHeightPt;
+    int pw = pw0;
+    int ph = fix(pw0 * paperH / paperW);
+    if (ph0 < ph) {
+        pw = fix(ph0 * paperW / paperH);
+        ph = ph0;
+    }
+    auto margin = [&](const char* key) {
+        return fix(settingValue(readSetting(state, "Active", key)) / 100.0);
+    };
+    frame.left = nearest(pw * static_cast<double>(margin("Left Margin")) / paperW);
+    frame.right = nearest(pw * static_cast<double>(margin("Right Margin")) / paperW);
+    frame.top = nearest(ph * static_cast<double>(margin("Top Margin")) / paperH);
+    frame.bottom = nearest(ph * static_cast<double>(margin("Bottom Margin")) / paperH);
+    frame.paperWidth = pw;
+    frame.paperHeight = ph;
+    frame.valid = pw > 0 && ph > 0;
+    return frame;
+}
+
+std::array<int, 2> copyPosition(const PreviewLayout& layout, int i, int j) {
+    return {layout.x + (i - 1) * (layout.pictureWidth + layout.gapX),
+            layout.y + (j - 1) * (layout.pictureHeight + layout.gapY)};
+}
+
+PreviewLayout layoutCopies(AppState& state) {
+    PreviewLayout layout;
+    if (state.imageLoaded != 1) return layout;
+    layout.frame = previewFrame(state);
+    const PreviewFrame& f = layout.frame;
+    if (!f.valid) return layout;
+
+    // Fields of the refresh: resolution, zoom and scale, sizes.
+    state.dpiText = formatPicture(effectiveResolution(state), "#.##");
+    updateZoom(state);
+    showPlacedSize(state);
+
+    const double paperW = state.paperWidthPt;
+    const double paperH = state.paperHeightPt;
+    const int pw = f.paperWidth;
+    const int ph = f.paperHeight;
+    const int aw = pw - f.left - f.right;
+    const int ah = ph - f.top - f.bottom;
+    int x = f.left;
+    int y = f.top;
+    const int gap = fix(2.835 * state.fixedSpacingMm * pw / paperW);
+    const int w = fix(pw * static_cast<double>(state.placedWidthPt) / paperW);
+    const int h = fix(ph * static_cast<double>(state.placedHeightPt) / paperH);
+    layout.gap = gap;
+    layout.pictureWidth = w;
+    layout.pictureHeight = h;
+    if (w <= 0 || h <= 0) return layout;
+
+    int across = 1;
+    int down = 1;
+    if (state.autoTileChecked) {
+        across = aw / w;
+        while (across > 0 &&
+               static_cast<long long>(across) * w + static_cast<long long>(across - 1) * gap >= aw)
+            --across;
+        down = ah / h;
+        while (down > 0 &&
+               static_cast<long long>(down) * h + static_cast<long long>(down - 1) * gap >= ah)
+            --down;
+    } else {
+        across = copyCountFromField(state.xCopiesText);
+        down = copyCountFromField(state.yCopiesText);
+    }
+    across = std::max(across, 1);
+    down = std::max(down, 1);
+
+    const int lw = fix(static_cast<double>(aw) - static_cast<double>(w) * across -
+                       static_cast<double>(gap) * (across - 1));
+    const int lh = fix(static_cast<double>(ah) - static_cast<double>(h) * down -
+                       static_cast<double>(gap) * (down - 1));
+
+    const int a = across + down > 2 ? 1 : alignmentValue(state.alignment);
+    int gxp = 0;
+    int gyp = 0;
+    if (a == 1 && !state.fixedSpacingChecked) {
+        if (across > 1) gxp = lw / (across + 1) + gap;
+        x += lw / (across + 1);
+        if (down > 1) gyp = lh / (down + 1) + gap;
+        y += lh / (down + 1);
+    } else if (a == 1) {
+        x += lw / 2;
+        y += lh / 2;
+        gxp = gap;
+        gyp = gap;
+    } else if (a == 4) {
+        x += lw / (across + 1);
+    } else if (a == 8) {
+        x += 2 * (lw / (across + 1));
+    }
+
+    state.xCopiesText = integerText(across);
+    state.yCopiesText = integerText(down);
+    state.totalCopiesText = integerText(static_cast<long long>(across) * down);
+
+    state.across = across;
+    state.down = down;
+    state.copySpacingX = static_cast<float>(nearest(paperW * gxp / pw));
+    state.copySpacingY = static_cast<float>(nearest(paperH * gyp / ph));
+    state.imagePosX = static_cast<float>(nearest(paperW * x / pw));
+    state.imagePosY = static_cast<float>(nearest(paperH * y / ph));
+
+    layout.valid = true;
+    layout.across = across;
+    layout.down = down;
+    layout.gapX = gxp;
+    layout.gapY = gyp;
+    layout.x = x;
+    layout.y = y;
+    return layout;
+}
+
+bool alignmentButtonsEnabled(const AppState& state) {
+    return state.across + state.down <= 2;
+}
+
+std::array<std::uint8_t, 3> previewBackgroundColour(int n) {
+    static constexpr std::array<std::array<std::uint8_t, 3>, 16> colours = {{
+        {205, 92, 92},
+        {255, 160, 122},
+        {255, 99, 71},
+        {250, 250, 210},
+        {255, 255, 0},
+        {127, 255, 212},
+        {173, 255, 47},
+        {135, 206, 250},
+        {251, 211, 210},
+        {210, 180, 140},
+        {238, 130, 238},
+        {147, 7, 219},
+        {255, 255, 255},
+        {211, 211, 211},
+        {105, 105, 105},
+        {0, 0, 0},
+    }};
+    if (n < 1 || n > 16) n = 13;
+    return colours[static_cast<std::size_t>(n - 1)];
+}
+
+std::vector<std::uint8_t> renderPagePreview(AppState& state) {
+    Canvas canvas;
+    canvas.width = state.previewBoxWidth;
+    canvas.height = state.previewBoxHeight;
+    if (canvas.width <= 0 || canvas.height <= 0 || canvas.width > 20000 || canvas.height > 20000)
+        return {};
+    canvas.bgra.assign(static_cast<std::size_t>(canvas.width) * canvas.height * 4, 0);
+    canvas.fill(0, 0, canvas.width, canvas.height, kSurround);
+
+    const PreviewLayout layout = layoutCopies(state);
+    const PreviewFrame frame = layout.valid ? layout.frame : previewFrame(state);
+    if (!frame.valid) return canvas.bgra;
+    const int pw = frame.paperWidth;
+    const int ph = frame.paperHeight;
+    const auto background = previewBackgroundColour(state.previewBackground);
+    canvas.fill(0, 0, pw, ph, background);
+
+    if (layout.valid) {
+        PictureBitmap pic = renderPicture(state, layout.pictureWidth, layout.pictureHeight);
+        if (pic.width > 0) {
+            for (int j = 1; j <= layout.down; ++j) {
+                const int top = copyPosition(layout, 1, j)[1];
+                if (top >= ph) break;
+                if (top + pic.height <= 0) continue;
+                for (int i = 1; i <= layout.across; ++i) {
+                    const int left = copyPosition(layout, i, j)[0];
+                    if (left >= pw) break;
+                    if (left + pic.width <= 0) continue;
+                    for (int py = std::max(0, -top); py < pic.height && top + py < ph; ++py) {
+                        for (int px = std::max(0, -left); px < pic.width && left + px < pw; ++px) {
+                            const std::size_t k = static_cast<std::size_t>(py) * pic.width + px;
+                            if (!pic.covered[k]) continue;
+                            const std::uint8_t* p = pic.bgra.data() + k * 4;
+                            canvas.set(left + px, top + py, {p[2], p[1], p[0]});
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    const int x0 = frame.left;
+    const int y0 = frame.top;
+    const int x1 = pw - frame.right;
+    const int y1 = ph - frame.bottom;
+    if (state.guardAreaChecked && state.paperWidthPt > 0 && state.paperHeightPt > 0) {
+        const int gw = nearest(static_cast<double>(pw) / state.paperWidthPt * 72.0);
+        const int gh = nearest(static_cast<double>(ph) / state.paperHeightPt * 72.0);
+        // The bottom squares end one pixel above the bottom margin line (row y1 - 1).
+        const int bottomEnd = y1 - 1;
+        canvas.fill(x0, y0, x0 + gw, y0 + gh, kGuardSecond);
+        canvas.fill(x1 - gw, y0, x1, y0 + gh, kGuardFirst);
+        canvas.fill(x0, bottomEnd - gh, x0 + gw, bottomEnd, kGuardFirst);
+        canvas.fill(x1 - gw, bottomEnd - gh, x1, bottomEnd, kGuardSecond);
+    }
+    canvas.outline(x0, y0, x1, y1, kMarginLine);
+    canvas.outline(0, 0, pw, ph, kPaperLine);
+    return canvas.bgra;
+}
+
+bool savePreviewPng(const std::vector<std::uint8_t>& bgra, int width, int height,
+                    const std::string& path) {
+    if (width <= 0 || height <= 0 ||
+        bgra.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)
+        return false;
+    QImage image(width, height, QImage::Format_ARGB32);
+    if (image.isNull()) return false;
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const std::uint8_t* p = bgra.data() + static_cast<std::size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x, p += 4)
+            line[x] = qRgba(p[2], p[1], p[0], p[3]);
+    }
+    return image.save(QString::fromStdString(path), "PNG");
+}
+
+bool writePagePreviewPng(AppState& state, const std::string& path) {
+    std::vector<std::uint8_t> bgra = renderPagePreview(state);
+    if (bgra.empty()) return false;
+    return savePreviewPng(bgra, state.previewBoxWidth, state.previewBoxHeight, path);
+}
