@@ -67,5 +67,9 @@ void readSettingsRecord(AppState& state);
 // settings record. This is the part of the main window's build that needs no window.
 void ensureSettings(AppState& state);
 
+// Writes the four margins of the target model (hundredths of a point): "C650" 1301, 1301,
+// 1301, 1296; second family 1200, 1284, 1236, 1213; every other model 1296, 1296, 1296, 1307.
+void writeModelMargins(AppState& state);
+
 // The "Load Defaults" command, for the steps that need no window; the caller refreshes.
 void loadDefaults(AppState& state);

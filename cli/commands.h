@@ -1,0 +1,13 @@
+// Subcommands of printconv-cli. Each takes the arguments after its name and returns the exit
+// code: 0 success, 1 the operation failed (message on stderr), 2 bad usage.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct AppState;
+
+using CliArgs = std::vector<std::string>;
+
+int cliSettings(AppState& state, const CliArgs& args);
+int cliTexts(AppState& state, const CliArgs& args);

@@ -1,0 +1,94 @@
+// printconv-cli: the command-line companion of Lumivane Basic.
+#include "app/app_state.h"
+#include "app/folders.h"
+#include "app/startup.h"
+#include "app/texts.h"
+#include "cli/cli_ui.h"
+#include "cli/commands.h"
+#include "printer/models.h"
+#include "settings/language.h"
+#include "settings/settings.h"
+
+#include <IL/il.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void usage() {
+    std::fputs("usage: printconv-cli --version\n"
+               "       printconv-cli settings get SECTION KEY\n"
+               "       printconv-cli settings set SECTION KEY VALUE\n"
+               "       printconv-cli texts N\n",
+               stderr);
+}
+
+} // namespace
+
+int cliSettings(AppState& state, const CliArgs& args) {
+    if (args.size() == 3 && args[0] == "get") {
+        std::printf("%s\n", readSetting(state, args[1], args[2]).c_str());
+        return 0;
+    }
+    if (args.size() == 4 && args[0] == "set") {
+        if (args[1].empty() || args[2].empty()) return 2;
+        return writeSetting(state, args[1], args[2], args[3]) ? 0 : 1;
+    }
+    return 2;
+}
+
+int cliTexts(AppState& state, const CliArgs& args) {
+    if (args.size() != 1 || args[0].empty() ||
+        args[0].find_first_not_of("0123456789") != std::string::npos || args[0].size() > 6)
+        return 2;
+    int n = std::stoi(args[0]);
+    if (static_cast<std::size_t>(n) >= state.texts.size()) {
+        std::fprintf(stderr, "text %d is not in the table (0..%zu)\n", n,
+                     state.texts.size() - 1);
+        return 1;
+    }
+    std::string t = text(state, n);
+    std::string out;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        if (!(t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n')) out += t[i];
+    std::printf("%s\n", out.c_str());
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage();
+        return 2;
+    }
+    const std::string command = argv[1];
+    if (command == "--version") {
+        std::printf("printconv-cli %s\n", PRINTCONV_VERSION);
+        return 0;
+    }
+    CliArgs args(argv + 2, argv + argc);
+
+    CliUserInterface ui;
+    AppState state;
+    state.ui = &ui;
+    if (!resolveFolders(state)) {
+        std::fprintf(stderr, "cannot create the settings folder %s\n", state.userFolder.c_str());
+        return 1;
+    }
+    loadTargetPrinter(state);
+    if (command == "settings") {
+        int rc = cliSettings(state, args);
+        if (rc == 2) usage();
+        return rc;
+    }
+
+    // Every other command sees the program as it starts: settings prepared, language loaded.
+    prepareSettings(state);
+    ilInit();
+    ensureSettings(state);
+
+    int rc = 2;
+    if (command == "texts") rc = cliTexts(state, args);
+    if (rc == 2) usage();
+    return rc;
+}

@@ -1,0 +1,487 @@
+#include "settings/settings.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "app/tone_curves.h"
+#include "app/ui.h"
+#include "image/paper.h"
+#include "printer/models.h"
+#include "settings/recent_files.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Settings files are small; a larger file is damaged, and reading only its first part keeps a
+// read cheap while still finding the keys at its start.
+constexpr std::size_t kMaxFileBytes = 64u << 20;
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string_view trim(std::string_view s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Reads the whole file; false when it cannot be read as a regular file.
+bool readWholeFile(const std::string& path, std::string& out, int& err) {
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        err = errno;
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return false;
+    }
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+        if (out.size() >= kMaxFileBytes) break;
+    }
+    ::close(fd);
+    return true;
+}
+
+// One line of the file with its terminator kept, so untouched lines are written back as they
+// were.
+struct Line {
+    std::string_view body; // without the terminator
+    std::string_view whole;
+};
+
+std::vector<Line> splitLines(std::string_view content) {
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+        std::size_t nl = content.find('\n', pos);
+        std::size_t end = nl == std::string_view::npos ? content.size() : nl + 1;
+        std::string_view whole = content.substr(pos, end - pos);
+        std::string_view body = whole;
+        if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+        if (!body.empty() && body.back() == '\r') body.remove_suffix(1);
+        lines.push_back({body, whole});
+        pos = end;
+    }
+    return lines;
+}
+
+// The section named by a "[name]" line, or false.
+bool sectionName(std::string_view body, std::string_view& name) {
+    std::string_view t = trim(body);
+    if (t.empty() || t.front() != '[') return false;
+    std::size_t close = t.find(']');
+    if (close == std::string_view::npos) return false;
+    name = trim(t.substr(1, close - 1));
+    return true;
+}
+
+// The key and value of a "key=value" line, or false.
+bool keyValue(std::string_view body, std::string_view& key, std::string_view& value) {
+    std::size_t eq = body.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = trim(body.substr(0, eq));
+    value = trim(body.substr(eq + 1));
+    return !key.empty();
+}
+
+// Finds key in section: index of the key's line (or npos), index of the section line (or
+// npos), and the index after the section's last non-blank line.
+struct Location {
+    std::size_t keyLine = std::string::npos;
+    std::size_t sectionLine = std::string::npos;
+    std::size_t sectionEnd = std::string::npos;
+};
+
+Location locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+    Location loc;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view name;
+        if (sectionName(lines[i].body, name)) {
+            if (inSection) break; // the first matching section is the one used
+            if (equalsNoCase(name, section)) {
+                inSection = true;
+                loc.sectionLine = i;
+                loc.sectionEnd = i + 1;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        if (!trim(lines[i].body).empty()) loc.sectionEnd = i + 1;
+        std::string_view k, v;
+        if (loc.keyLine == std::string::npos && keyValue(lines[i].body, k, v) &&
+            equalsNoCase(k, key))
+            loc.keyLine = i;
+    }
+    return loc;
+}
+
+std::string lineEnding(const std::vector<Line>& lines) {
+    for (const auto& l : lines) {
+        if (l.whole.size() >= 2 && l.whole.substr(l.whole.size() - 2) == "\r\n") return "\r\n";
+        if (!l.whole.empty() && l.whole.back() == '\n') return "\n";
+    }
+    return "\n";
+}
+
+// Replaces the file at path by content: a temporary file in the same folder renamed over it.
+int replaceFile(const std::string& path, const std::string& content, mode_t mode) {
+    std::string dir = ".";
+    std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
+    std::string tmpl = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                       ".settings-XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return errno;
+    int err = 0;
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(name.data(), path.c_str()) != 0) err = errno;
+    if (err != 0) ::unlink(name.data());
+    return err;
+}
+
+// Follows a symbolic link so that a linked settings file is updated, not replaced by a copy.
+std::string writeTarget(const std::string& path) {
+    char resolved[4096];
+    ssize_t n = ::readlink(path.c_str(), resolved, sizeof resolved - 1);
+    if (n <= 0) return path;
+    resolved[n] = '\0';
+    std::string target(resolved);
+    if (!target.empty() && target[0] != '/') {
+        std::size_t slash = path.rfind('/');
+        if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    }
+    return target;
+}
+
+// Applies an edit to the file: value empty and remove set deletes the key.
+int editFile(const std::string& givenPath, std::string_view section, std::string_view key,
+             std::string_view value, bool remove) {
+    const std::string path = writeTarget(givenPath);
+    std::string content;
+    mode_t mode = 0644;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return EISDIR;
+        if (!S_ISREG(st.st_mode)) return EINVAL;
+        // The rename below would replace even a file without write permission; a file that
+        // may not be written must stay as it is, also for root.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0)
+            return EACCES;
+        mode = st.st_mode & 07777;
+        int err = 0;
+        if (!readWholeFile(path, content, err)) return err;
+        if (st.st_size > 0 && static_cast<std::size_t>(st.st_size) > content.size())
+            return EFBIG; // never write back a shortened copy of a huge file
+    } else if (errno != ENOENT) {
+        return errno;
+    } else if (remove) {
+        return 0;
+    }
+
+    std::vector<Line> lines = splitLines(content);
+    Location loc = locate(lines, section, key);
+    const std::string eol = lineEnding(lines);
+    std::string out;
+    out.reserve(content.size() + key.size() + value.size() + section.size() + 8);
+    auto newKeyLine = [&] { return std::string(key) + "=" + std::string(value) + eol; };
+
+    if (loc.keyLine != std::string::npos) {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i != loc.keyLine) {
+                out += lines[i].whole;
+                continue;
+            }
+            if (remove) continue;
+            // Keep the key as spelled in the file and the line's own terminator.
+            std::string_view body = lines[i].body;
+            std::size_t eq = body.find('=');
+            std::string_view term = lines[i].whole.substr(body.size());
+            out += body.substr(0, eq + 1);
+            out += value;
+            out += term.empty() ? std::string_view(eol) : term;
+        }
+    } else if (remove) {
+        return 0;
+    } else if (loc.sectionLine != std::string::npos) {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i == loc.sectionEnd) out += newKeyLine();
+            out += lines[i].whole;
+            if (i + 1 == loc.sectionEnd && !lines[i].whole.empty() && lines[i].whole.back() != '\n')
+                out += eol;
+        }
+        if (loc.sectionEnd >= lines.size()) out += newKeyLine();
+    } else {
+        out = content;
+        if (!out.empty() && out.back() != '\n') out += eol;
+        out += "[" + std::string(section) + "]" + eol;
+        out += newKeyLine();
+    }
+    return replaceFile(path, out, mode);
+}
+
+bool reportWrite(AppState& state, const std::string& path, int err) {
+    if (err == 0) return true;
+    showMessage(state, MessageIcon::Error, "Lumivane",
+                "Failed to write to:- \r\n" + path + "\r\n" + writeErrorText(err));
+    return false;
+}
+
+} // namespace
+
+std::string readProfileString(const std::string& path, std::string_view section,
+                              std::string_view key, std::string_view fallback) {
+    std::string content;
+    int err = 0;
+    if (!readWholeFile(path, content, err)) return std::string(fallback.substr(0, kMaxSettingLength));
+    std::vector<Line> lines = splitLines(content);
+    Location loc = locate(lines, section, key);
+    if (loc.keyLine == std::string::npos) return std::string(fallback.substr(0, kMaxSettingLength));
+    std::string_view k, v;
+    keyValue(lines[loc.keyLine].body, k, v);
+    return std::string(v.substr(0, kMaxSettingLength));
+}
+
+int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
+                       std::string_view value) {
+    // A line break in a value would split it into lines of its own on the next read.
+    std::string clean(value);
+    for (char& c : clean)
+        if (c == '\r' || c == '\n') c = ' ';
+    return editFile(path, trim(section), trim(key), clean, false);
+}
+
+int deleteProfileKey(const std::string& path, std::string_view section, std::string_view key) {
+    return editFile(path, trim(section), trim(key), {}, true);
+}
+
+std::string writeErrorText(int err) {
+    switch (err) {
+    case ENOENT: return "Error 2 - File not found";
+    case ENOTDIR: return "Error 3 - Path not found";
+    case EACCES:
+    case EPERM: return "Error 5 - Access denied (read only?)";
+    case EROFS: return "Error 19 - Write protected media";
+    default: return "Error " + std::to_string(err);
+    }
+}
+
+std::string settingNumber(long long value) {
+    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+}
+
+double settingValue(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    std::size_t start = i;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+    }
+    std::string_view num = s.substr(start, i - start);
+    if (!num.empty() && num[0] == '+') num.remove_prefix(1);
+    double v = 0.0;
+    auto r = std::from_chars(num.data(), num.data() + num.size(), v);
+    if (r.ec != std::errc()) return 0.0;
+    return v;
+}
+
+std::string readSetting(const AppState& state, std::string_view section, std::string_view key,
+                        std::string_view fallback) {
+    return readProfileString(state.settingsPath, section, key, fallback);
+}
+
+std::string readSharedSetting(const AppState& state, std::string_view section,
+                              std::string_view key, std::string_view fallback) {
+    return readProfileString(state.sharedSettingsPath, section, key, fallback);
+}
+
+bool writeSetting(AppState& state, std::string_view section, std::string_view key,
+                  std::string_view value) {
+    return reportWrite(state, state.settingsPath,
+                       writeProfileString(state.settingsPath, section, key, value));
+}
+
+bool writeSettingNumber(AppState& state, std::string_view section, std::string_view key,
+                        long long value) {
+    return writeSetting(state, section, key, settingNumber(value));
+}
+
+bool writeSharedSetting(AppState& state, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    return reportWrite(state, state.sharedSettingsPath,
+                       writeProfileString(state.sharedSettingsPath, section, key, value));
+}
+
+void createDefaultSettings(AppState& state) {
+    if (!state.userFolder.empty()) ::mkdir(state.userFolder.c_str(), 0700);
+    writeSetting(state, "INI_INF", "Version", "1.0");
+    writeSetting(state, "Active", "Tray", "AUTO");
+    writeSetting(state, "Active", "PaperSize", "A4");
+    writeSettingNumber(state, "Active", "TraySwitch", 0);
+    writeSetting(state, "Active", "White Mask %", "100");
+    writeSetting(state, "Active", "White Overlay %", "2");
+    writeSettingNumber(state, "Active", "Mirror", 1);
+    writeSettingNumber(state, "Active", "Display", 1);
+    writeSettingNumber(state, "Active", "TonerOn", 1);
+    writeSetting(state, "Active", "ICM Profile Out",
+                 state.programFolder + defaultOutputProfile(state.targetModel, true));
+    writeSetting(state, "Active", "ICM Profile In", "sRGB.icm");
+    writeSetting(state, "Active", "Unit", "M");
+    writeSetting(state, "Active", "MPT Offset", "0");
+    writeSetting(state, "Active", "Tray1 Offset", "0");
+    writeSetting(state, "KYMC", "Profile",
+                 defaultColourAdjustText(isSecondFamilyModel(state.targetModel)));
+}
+
+namespace {
+
+std::uint8_t settingByte(std::string_view s) {
+    double v = settingValue(s);
+    if (v < 0) v = 0;
+    if (v > 255) v = 255;
+    return static_cast<std::uint8_t>(v);
+}
+
+} // namespace
+
+void readSettingsRecord(AppState& state) {
+    state.settingsVersion =
+        static_cast<float>(settingValue(readSetting(state, "INI_INF", "Version", "OKI C711")));
+    state.trayName = text(state, 122).substr(0, 30);
+    state.whiteMaskPercent = settingByte(readSetting(state, "Active", "White Mask %", "100"));
+    state.whiteOverlayPercent = settingByte(readSetting(state, "Active", "White Overlay %", "2"));
+    state.displayWhite = settingByte(readSetting(state, "Active", "Display", "1"));
+    state.tonerOn = settingByte(readSetting(state, "Active", "TonerOn", "1"));
+    setColourAdjustFromText(state, readSetting(state, "KYMC", "Profile", "0"));
+    rebuildColourCurveTable(state);
+
+    // Display copies of persistent values (the file stays the authority).
+    state.inputProfilePath = readSetting(state, "Active", "ICM Profile In");
+    state.outputProfilePath = readSetting(state, "Active", "ICM Profile Out");
+    state.paperSizeName = readSetting(state, "Active", "PaperSize", "A4");
+    state.traySetting = readSetting(state, "Active", "Tray", "AUTO");
+    state.traySwitch = static_cast<int>(settingValue(readSetting(state, "Active", "TraySwitch")));
+    state.multiPurposeTrayOffset =
+        static_cast<int>(settingValue(readSetting(state, "Active", "MPT Offset")));
+    state.tray1Offset = static_cast<int>(settingValue(readSetting(state, "Active", "Tray1 Offset")));
+    state.topMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Top Margin")));
+    state.leftMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Left Margin")));
+    state.rightMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Right Margin")));
+    state.bottomMargin =
+        static_cast<int>(settingValue(readSetting(state, "Active", "Bottom Margin")));
+    state.mirror = static_cast<int>(settingValue(readSetting(state, "Active", "Mirror", "1")));
+    state.crop = static_cast<int>(settingValue(readSetting(state, "Active", "Crop")));
+    state.printerQueue = readSetting(state, "Active", "Printer");
+    state.shapeLibraryPath = readSetting(state, "Active", "Shape Library");
+    state.languageFile = readSetting(state, "Active", "Language");
+    setUnit(state, readSetting(state, "Active", "Unit", "M"));
+    state.leftHand = static_cast<int>(settingValue(readSetting(state, "Others", "LeftHand")));
+    state.rightHand = static_cast<int>(settingValue(readSetting(state, "Others", "RightHand")));
+
+    readRecentFiles(state);
+}
+
+void ensureSettings(AppState& state) {
+    if (::access(state.settingsPath.c_str(), F_OK) != 0) {
+        createDefaultSettings(state);
+        readSettingsRecord(state);
+        return;
+    }
+    readSettingsRecord(state);
+    if (1.0f > state.settingsVersion) {
+        createDefaultSettings(state);
+        readSettingsRecord(state);
+    }
+}
+
+void writeModelMargins(AppState& state) {
+    int top = 1296, left = 1296, right = 1296, bottom = 1307;
+    const std::string& m = state.targetModel;
+    if (m.find("C650") != std::string::npos) {
+        top = 1301, left = 1301, right = 1301, bottom = 1296;
+    } else if (isSecondFamilyModel(m)) {
+        top = 1200, left = 1284, right = 1236, bottom = 1213;
+    }
+    writeSettingNumber(state, "Active", "Top Margin", top);
+    writeSettingNumber(state, "Active", "Left Margin", left);
+    writeSettingNumber(state, "Active", "Right Margin", right);
+    writeSettingNumber(state, "Active", "Bottom Margin", bottom);
+}
+
+void loadDefaults(AppState& state) {
+    setColourAdjustFromText(state, defaultColourAdjustText(isSecondFamilyModel(state.targetModel)));
+    rebuildColourCurveTable(state);
+    state.brightness = 0;
+    state.contrast = 0;
+    state.copiesText = "1";
+    writeModelMargins(state);
+    writeSetting(state, "Others", "RightHand", "1");
+    writeSetting(state, "Others", "LeftHand", "0");
+    state.rightHand = 1;
+    state.leftHand = 0;
+    // The tray box selects "MultiPurpose Tray", or its first entry when that is missing.
+    const std::string& mpt = text(state, 122);
+    bool found = false;
+    for (const auto& t : state.trayList)
+        if (t == mpt) found = true;
+    if (found || state.trayList.empty())
+        state.trayText = mpt;
+    else
+        state.trayText = state.trayList.front();
+    restoreMargins(state);
+    createDefaultSettings(state);
+    writeSetting(state, "Active", "ICM Profile In", state.programFolder + "sRGB.ICM");
+    writeSetting(state, "Active", "ICM Profile Out",
+                 state.programFolder + loadDefaultsOutputProfile(state.targetModel));
+}

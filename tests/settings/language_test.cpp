@@ -1,0 +1,193 @@
+#include "settings/language.h"
+
+#include "app/texts.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+const char kV3[] = "Draxilon Language file V3";
+
+// A language file in a private program folder; lines joined with CR LF.
+struct LanguageFixture {
+    TestState t;
+    LanguageFixture() {
+        t.state.programFolder = t.dir.path + "/prog/";
+        std::filesystem::create_directories(t.state.programFolder);
+    }
+    void write(const std::string& name, const std::vector<std::string>& lines) {
+        std::string content;
+        for (const auto& l : lines) content += l + "\r\n";
+        writeFile(t.state.programFolder + name, content);
+    }
+};
+
+std::string base64(const std::string& s) {
+    // Payloads other than the well-formed ones encodeLanguageLine makes.
+    static const char a[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); i += 3) {
+        unsigned v = static_cast<unsigned char>(s[i]) << 16;
+        if (i + 1 < s.size()) v |= static_cast<unsigned char>(s[i + 1]) << 8;
+        if (i + 2 < s.size()) v |= static_cast<unsigned char>(s[i + 2]);
+        for (int k = 3; k >= 0; --k) out += a[(v >> (6 * k)) & 63];
+    }
+    return out;
+}
+
+TEST(LanguageLine, AsterisksAndNumberAreStripped) {
+    int n = -1;
+    std::string entry;
+    ASSERT_TRUE(decodeLanguageLine("xN" + base64("****12NPaper****"), n, entry));
+    EXPECT_EQ(n, 12);
+    EXPECT_EQ(entry, "Paper");
+    ASSERT_TRUE(decodeLanguageLine(encodeLanguageLine(7, "Zu breit\\nfür A4", "313"), n, entry));
+    EXPECT_EQ(n, 7);
+    EXPECT_EQ(entry, "Zu breit\\nfür A4");
+}
+
+TEST(LanguageLine, DamagedLinesGiveNothingOrShortenedText) {
+    int n = -1;
+    std::string entry;
+    EXPECT_FALSE(decodeLanguageLine("no letter here", n, entry));
+    EXPECT_FALSE(decodeLanguageLine("N" + base64("********"), n, entry));
+    EXPECT_FALSE(decodeLanguageLine("N" + base64("Paper only"), n, entry));
+    // Decoding stops at the first character outside the alphabet.
+    std::string good = base64("**42NAbcdefghi**");
+    ASSERT_TRUE(decodeLanguageLine("N" + good.substr(0, 8) + "!!!!" + good.substr(8), n, entry));
+    EXPECT_EQ(n, 42);
+    EXPECT_EQ(entry, "A");
+}
+
+TEST(LoadLanguage, TableSizedByCount) {
+    for (auto [count, size] : {std::pair{100, 313u}, {312, 313u}, {400, 401u}}) {
+        LanguageFixture f;
+        f.write("Test.lan3", {kV3, "Test", encodeLanguageLine(12, "Papier", std::to_string(count)),
+                              encodeLanguageLine(count, "last", ""), ">>>"});
+        loadLanguage(f.t.state, "Test.lan3");
+        EXPECT_EQ(f.t.state.texts.size(), size) << count;
+        EXPECT_EQ(text(f.t.state, 12), "Papier");
+        EXPECT_TRUE(f.t.ui.messages().empty());
+    }
+}
+
+TEST(LoadLanguage, EscapesEntryZeroAndFallbackEntries) {
+    LanguageFixture f;
+    f.write("Test.lan3", {kV3, "Test", encodeLanguageLine(0, "Other Name", "3"),
+                          encodeLanguageLine(133, "eins\\nzwei", ""),
+                          encodeLanguageLine(287, "Kosten \\num Stück\\n", ""), ">>>",
+                          encodeLanguageLine(30, "after the end", "")});
+    loadLanguage(f.t.state, "Test.lan3");
+    EXPECT_EQ(text(f.t.state, 0), "Lumivane Basic");
+    EXPECT_EQ(text(f.t.state, 133), "eins\r\nzwei");
+    EXPECT_EQ(text(f.t.state, 287), "Kosten \\num Stück\r\n");
+    EXPECT_EQ(text(f.t.state, 30), "Paper Size") << "lines after >>> are not read";
+    EXPECT_EQ(text(f.t.state, 41), "<<<<<    Sent to Printer   >>>>>") << "built-in stays";
+}
+
+TEST(LoadLanguage, EntriesOutsideTheTableAreIgnored) {
+    LanguageFixture f;
+    f.write("Bad.lan3", {kV3, "Bad", encodeLanguageLine(5, "Abbrechen", "2"),
+                         encodeLanguageLine(5000000, "far out", ""),
+                         "N" + base64("**-3Nnegative**"), encodeLanguageLine(6, "OK!", ""), ">>>"});
+    loadLanguage(f.t.state, "Bad.lan3");
+    EXPECT_EQ(f.t.state.texts.size(), 313u);
+    EXPECT_EQ(text(f.t.state, 5), "Abbrechen");
+    EXPECT_EQ(text(f.t.state, 6), "OK!");
+}
+
+TEST(LoadLanguage, HugeCountIsCapped) {
+    LanguageFixture f;
+    f.write("Huge.lan3", {kV3, "Huge", encodeLanguageLine(1, "Keine Datei", "99999999999999"),
+                          encodeLanguageLine(kMaxLanguageEntry + 1, "x", ""), ">>>"});
+    loadLanguage(f.t.state, "Huge.lan3");
+    EXPECT_EQ(f.t.state.texts.size(), static_cast<std::size_t>(kMaxLanguageEntry) + 1);
+    EXPECT_EQ(text(f.t.state, 1), "Keine Datei");
+}
+
+TEST(LoadLanguage, StopsAfterEntryU) {
+    LanguageFixture f;
+    f.write("Stop.lan3", {kV3, "Stop", encodeLanguageLine(10, "a", "5"), encodeLanguageLine(312, "last", ""),
+                          encodeLanguageLine(11, "not read", "")});
+    loadLanguage(f.t.state, "Stop.lan3");
+    EXPECT_EQ(text(f.t.state, 312), "last");
+    EXPECT_EQ(text(f.t.state, 11), "&File");
+}
+
+TEST(LoadLanguage, ManyLinesAndMissingLineThree) {
+    LanguageFixture f;
+    std::vector<std::string> lines = {kV3, "Many", encodeLanguageLine(1, "x", "100000")};
+    for (int i = 0; i < 100000; ++i) lines.push_back(encodeLanguageLine(i % 9000 + 2, "e", ""));
+    f.write("Many.lan3", lines);
+    loadLanguage(f.t.state, "Many.lan3");
+    EXPECT_EQ(f.t.state.texts.size(), static_cast<std::size_t>(kMaxLanguageEntry) + 1);
+    EXPECT_EQ(text(f.t.state, 2), "e");
+
+    LanguageFixture g;
+    g.write("Short.lan3", {kV3, "Short"});
+    loadLanguage(g.t.state, "Short.lan3");
+    EXPECT_EQ(text(g.t.state, 42), "Select Printer");
+}
+
+TEST(LoadLanguage, MissingAndOutdatedFilesFallBackWithMessage) {
+    LanguageFixture f;
+    loadLanguage(f.t.state, "Nowhere.lan3");
+    auto m = f.t.ui.messages();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0].icon, MessageIcon::Error);
+    EXPECT_EQ(m[0].text, f.t.state.programFolder +
+                             "Nowhere.lan3 Missing\r\nLoading defaults - Please set language once open");
+    EXPECT_EQ(text(f.t.state, 6), "OK");
+
+    for (const char* header : {"Draxilon Language file V1", "Draxilon Language file V2"}) {
+        LanguageFixture g;
+        g.write("Old.lan3", {header, "Old", encodeLanguageLine(6, "Jawohl", "1"), ">>>"});
+        loadLanguage(g.t.state, "Old.lan3");
+        auto w = g.t.ui.messages();
+        ASSERT_EQ(w.size(), 1u);
+        EXPECT_EQ(w[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(w[0].caption, "Draxilon");
+        EXPECT_EQ(w[0].text, "The Language file is out of date, please reinstall\r\nLoading Defaults");
+        EXPECT_EQ(text(g.t.state, 6), "OK");
+    }
+}
+
+TEST(LanguageList, CurrentFilesCapitalisedAndSelection) {
+    LanguageFixture f;
+    f.write("german.lan3", {kV3, "x", ">>>"});
+    f.write("ENGLISH.lan3", {kV3, "x", ">>>"});
+    f.write("Old.lan3", {"Draxilon Language file V2", "x"});
+    f.write("notes.txt", {kV3});
+    writeSetting(f.t.state, "Active", "Language", "German.lan3");
+    LanguageList list = listLanguages(f.t.state);
+    EXPECT_EQ(list.names, (std::vector<std::string>{"English", "German"}));
+    EXPECT_EQ(list.selected, 1);
+    EXPECT_EQ(f.t.state.languageListBusy, 0);
+}
+
+TEST(ShippedLanguages, LoadWithoutMessages) {
+    TestState t;
+    loadLanguage(t.state, "English.lan3");
+    EXPECT_TRUE(t.ui.messages().empty());
+    for (int n = 0; n < 313; ++n)
+        EXPECT_EQ(text(t.state, n), applyTextEscapes(builtInText(n))) << n;
+
+    loadLanguage(t.state, "German.lan3");
+    EXPECT_TRUE(t.ui.messages().empty());
+    EXPECT_EQ(text(t.state, 0), "Lumivane Basic");
+    EXPECT_NE(text(t.state, 6 + 1), "Exit") << "German texts differ from English";
+    EXPECT_FALSE(text(t.state, 42).empty());
+}
+
+TEST(ChooseLanguage, StoresNameAndReloads) {
+    TestState t;
+    EXPECT_TRUE(chooseLanguage(t.state, "German"));
+    EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+    EXPECT_FALSE(chooseLanguage(t.state, "German")) << "same language: nothing to do";
+}
+
+} // namespace

@@ -1,0 +1,353 @@
+#include "settings/settings.h"
+
+#include "app/texts.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace testsupport;
+
+namespace {
+
+struct ReadCase {
+    const char* name;
+    const char* content;
+    const char* section;
+    const char* key;
+    const char* fallback;
+    const char* expected;
+};
+
+class ReadProfile : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadProfile, GivesValueOrFallback) {
+    const ReadCase& c = GetParam();
+    TempDir dir;
+    writeFile(dir.file("s.ini"), c.content);
+    EXPECT_EQ(readProfileString(dir.file("s.ini"), c.section, c.key, c.fallback), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReadProfile,
+    ::testing::Values(
+        ReadCase{"plain", "[Active]\nUnit=C\n", "Active", "Unit", "M", "C"},
+        ReadCase{"caseOfNames", "[ACTIVE]\nuNiT=I\n", "active", "UNIT", "M", "I"},
+        ReadCase{"trimmed", "[Active]\n  Tray  =   AUTO  \r\n", "Active", "Tray", "", "AUTO"},
+        ReadCase{"numberWithBlank", "[Active]\nTraySwitch= 0\n", "Active", "TraySwitch", "9", "0"},
+        ReadCase{"missingKey", "[Active]\nUnit=C\n", "Active", "Display", "1", "1"},
+        ReadCase{"missingSection", "[Other]\nUnit=C\n", "Active", "Unit", "M", "M"},
+        ReadCase{"keyOfOtherSection", "[A]\nk=1\n[B]\nk=2\n", "B", "k", "", "2"},
+        ReadCase{"firstKeyWins", "[A]\nk=1\nk=2\n", "A", "k", "", "1"},
+        ReadCase{"noSections", "k=1\nx=2\n", "A", "k", "fb", "fb"},
+        ReadCase{"emptyValue", "[A]\nk=\n", "A", "k", "fb", ""},
+        ReadCase{"valueWithEquals", "[A]\nk=a=b\n", "A", "k", "", "a=b"},
+        ReadCase{"crlfFile", "[A]\r\nk=v\r\n", "A", "k", "", "v"},
+        ReadCase{"noFinalNewline", "[A]\nk=v", "A", "k", "", "v"},
+        ReadCase{"garbage", "\x01\xff\xfe[\x00]\n=\n[[[\n", "A", "k", "fb", "fb"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadProfileFile, MissingFileOrDirectoryGivesFallback) {
+    TempDir dir;
+    EXPECT_EQ(readProfileString(dir.file("none.ini"), "A", "k", "fb"), "fb");
+    EXPECT_EQ(readProfileString(dir.path, "A", "k", "fb"), "fb");
+}
+
+TEST(ReadProfileFile, ValuesAreCutTo255) {
+    TempDir dir;
+    std::string value(300, 'x');
+    for (int i = 0; i < 300; ++i) value[static_cast<std::size_t>(i)] = static_cast<char>('a' + i % 26);
+    writeFile(dir.file("s.ini"), "[A]\nk=" + value + "\n");
+    EXPECT_EQ(readProfileString(dir.file("s.ini"), "A", "k"), value.substr(0, 255));
+}
+
+TEST(ReadProfileFile, HugeLineDoesNotHideLaterKeys) {
+    TempDir dir;
+    writeFile(dir.file("s.ini"), "[A]\njunk=" + std::string(10 << 20, 'z') + "\nk=v\n");
+    EXPECT_EQ(readProfileString(dir.file("s.ini"), "A", "k"), "v");
+    EXPECT_EQ(readProfileString(dir.file("s.ini"), "A", "junk").size(), 255u);
+}
+
+struct WriteCase {
+    const char* name;
+    const char* before;
+    const char* section;
+    const char* key;
+    const char* value;
+    const char* after;
+};
+
+class WriteProfile : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(WriteProfile, RewritesOnlyWhatItMust) {
+    const WriteCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    if (c.before) writeFile(path, c.before);
+    ASSERT_EQ(writeProfileString(path, c.section, c.key, c.value), 0);
+    EXPECT_EQ(readFile(path), c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteProfile,
+    ::testing::Values(
+        WriteCase{"newFile", nullptr, "Active", "Unit", "M", "[Active]\nUnit=M\n"},
+        WriteCase{"updateKeepsOthers", "; comment\n[Active]\nTray=AUTO\nUnit=M\n\n[KYMC]\nProfile=0\n",
+                  "active", "UNIT", "C",
+                  "; comment\n[Active]\nTray=AUTO\nUnit=C\n\n[KYMC]\nProfile=0\n"},
+        WriteCase{"newKeyEndsSection", "[Active]\nTray=AUTO\n\n[KYMC]\nProfile=0\n", "Active",
+                  "Unit", "I", "[Active]\nTray=AUTO\nUnit=I\n\n[KYMC]\nProfile=0\n"},
+        WriteCase{"newSectionAtEnd", "[Active]\nTray=AUTO\n", "Others", "LeftHand", "0",
+                  "[Active]\nTray=AUTO\n[Others]\nLeftHand=0\n"},
+        WriteCase{"keepsCrLf", "[A]\r\nk=1\r\n", "A", "j", "2", "[A]\r\nk=1\r\nj=2\r\n"},
+        WriteCase{"noFinalNewline", "[A]\nk=1", "A", "j", "2", "[A]\nk=1\nj=2\n"},
+        WriteCase{"numberBlank", "[A]\nk=1\n", "A", "k", " 0", "[A]\nk= 0\n"},
+        WriteCase{"lineBreakInValue", "", "A", "k", "a\nb", "[A]\nk=a b\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WriteProfileFile, NumbersCarryLeadingBlankAndReadBack) {
+    TestState t;
+    ASSERT_TRUE(writeSettingNumber(t.state, "Active", "TraySwitch", 0));
+    ASSERT_TRUE(writeSettingNumber(t.state, "Active", "Offset", -5));
+    EXPECT_NE(readFile(t.state.settingsPath).find("TraySwitch= 0\n"), std::string::npos);
+    EXPECT_NE(readFile(t.state.settingsPath).find("Offset=-5\n"), std::string::npos);
+    EXPECT_EQ(settingValue(readSetting(t.state, "Active", "TraySwitch")), 0.0);
+    EXPECT_EQ(settingValue(readSetting(t.state, "Active", "Offset")), -5.0);
+}
+
+TEST(WriteProfileFile, ReplacesAtomicallyAndKeepsMode) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    writeFile(path, "[A]\nk=1\n");
+    ::chmod(path.c_str(), 0640);
+    struct stat before {};
+    ::stat(path.c_str(), &before);
+    ASSERT_EQ(writeProfileString(path, "A", "k", "2"), 0);
+    struct stat after {};
+    ::stat(path.c_str(), &after);
+    EXPECT_NE(before.st_ino, after.st_ino) << "the file is replaced, not rewritten in place";
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    // No temporary file is left behind.
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) (void)e, ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(WriteProfileFile, LinkedFileIsUpdatedThroughTheLink) {
+    TempDir dir;
+    writeFile(dir.file("real.ini"), "[A]\nk=1\n");
+    ASSERT_EQ(::symlink("real.ini", dir.file("link.ini").c_str()), 0);
+    ASSERT_EQ(writeProfileString(dir.file("link.ini"), "A", "k", "2"), 0);
+    EXPECT_EQ(readFile(dir.file("real.ini")), "[A]\nk=2\n");
+    struct stat st {};
+    ::lstat(dir.file("link.ini").c_str(), &st);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST(WriteErrorText, ChosenFromErrno) {
+    EXPECT_EQ(writeErrorText(ENOENT), "Error 2 - File not found");
+    EXPECT_EQ(writeErrorText(ENOTDIR), "Error 3 - Path not found");
+    EXPECT_EQ(writeErrorText(EACCES), "Error 5 - Access denied (read only?)");
+    EXPECT_EQ(writeErrorText(EPERM), "Error 5 - Access denied (read only?)");
+    EXPECT_EQ(writeErrorText(EROFS), "Error 19 - Write protected media");
+    EXPECT_EQ(writeErrorText(ENOSPC), "Error " + std::to_string(ENOSPC));
+}
+
+// A failed write is reported with the file's path and leaves the file exactly as it was.
+void expectRefused(TestState& t, const std::string& errorText) {
+    const std::string before = readFile(t.state.settingsPath);
+    EXPECT_FALSE(writeSetting(t.state, "Active", "Unit", "I"));
+    auto msgs = t.ui.messages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].icon, MessageIcon::Error);
+    EXPECT_EQ(msgs[0].caption, "Lumivane");
+    EXPECT_EQ(msgs[0].text, "Failed to write to:- \r\n" + t.state.settingsPath + "\r\n" + errorText);
+    EXPECT_EQ(readFile(t.state.settingsPath), before);
+    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
+}
+
+TEST(FailedWrite, FileWithoutWritePermissionIsReadOnlyEvenForRoot) {
+    TestState t;
+    writeSetting(t.state, "Active", "Unit", "C");
+    ::chmod(t.state.settingsPath.c_str(), 0444);
+    expectRefused(t, "Error 5 - Access denied (read only?)");
+}
+
+TEST(FailedWrite, ImmutableFile) {
+    TestState t;
+    writeSetting(t.state, "Active", "Unit", "C");
+    std::string cmd = "chattr +i '" + t.state.settingsPath + "' 2>/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << "chattr is needed for this case";
+    expectRefused(t, "Error 5 - Access denied (read only?)");
+    std::system(("chattr -i '" + t.state.settingsPath + "'").c_str());
+}
+
+// Runs body in a forked child and returns its exit status (the child's failures show as
+// non-zero codes).
+template <typename F> int inChild(F body) {
+    pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST(FailedWrite, ReadOnlyMount) {
+    TempDir dir;
+    const std::string mnt = dir.file("mnt");
+    ::mkdir(mnt.c_str(), 0755);
+    int rc = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0) return 90;
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 91;
+        if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, nullptr) != 0) return 92;
+        const std::string path = mnt + "/LumivaneB.ini";
+        if (writeProfileString(path, "Active", "Unit", "C") != 0) return 93;
+        if (::mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return 94;
+        if (writeProfileString(path, "Active", "Unit", "I") != EROFS) return 95;
+        if (readProfileString(path, "Active", "Unit") != "C") return 96;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+}
+
+TEST(FailedWrite, UnprivilegedUserInForeignFolder) {
+    TempDir dir;
+    const std::string folder = dir.file("cfg");
+    ::mkdir(folder.c_str(), 0755); // owned by root, not writable by others
+    ::chmod(dir.path.c_str(), 0755);
+    const std::string path = folder + "/LumivaneB.ini";
+    writeFile(path, "[Active]\nUnit=C\n");
+    ::chmod(path.c_str(), 0666); // the file itself may be written, its folder not
+    int rc = inChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 90;
+        if (writeProfileString(path, "Active", "Unit", "I") != EACCES) return 91;
+        if (writeProfileString(folder + "/missing/x.ini", "A", "k", "v") != ENOENT) return 92;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(readFile(path), "[Active]\nUnit=C\n");
+}
+
+TEST(FailedWrite, SettingsPathIsADirectory) {
+    TestState t;
+    std::filesystem::create_directories(t.state.settingsPath);
+    EXPECT_FALSE(writeSetting(t.state, "Active", "Unit", "I"));
+    ASSERT_EQ(t.ui.messages().size(), 1u);
+    EXPECT_NE(t.ui.messages()[0].text.find("Error " + std::to_string(EISDIR)), std::string::npos);
+    EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
+}
+
+TEST(SettingValue, ReadsLeadingNumber) {
+    EXPECT_EQ(settingValue(" 12"), 12.0);
+    EXPECT_EQ(settingValue("1.0"), 1.0);
+    EXPECT_EQ(settingValue("0.9"), 0.9);
+    EXPECT_EQ(settingValue("-4.5x"), -4.5);
+    EXPECT_EQ(settingValue("OKI C711"), 0.0);
+    EXPECT_EQ(settingValue(""), 0.0);
+}
+
+TEST(DefaultSettings, FirstRunWritesEveryDefault) {
+    TestState t;
+    t.state.targetModel = "C844";
+    createDefaultSettings(t.state);
+    const struct {
+        const char* section;
+        const char* key;
+        std::string value;
+    } expected[] = {
+        {"INI_INF", "Version", "1.0"},
+        {"Active", "Tray", "AUTO"},
+        {"Active", "PaperSize", "A4"},
+        {"Active", "TraySwitch", "0"},
+        {"Active", "White Mask %", "100"},
+        {"Active", "White Overlay %", "2"},
+        {"Active", "Mirror", "1"},
+        {"Active", "Display", "1"},
+        {"Active", "TonerOn", "1"},
+        {"Active", "ICM Profile Out", t.state.programFolder + "OKC833P2.ICM"},
+        {"Active", "ICM Profile In", "sRGB.icm"},
+        {"Active", "Unit", "M"},
+        {"Active", "MPT Offset", "0"},
+        {"Active", "Tray1 Offset", "0"},
+        {"KYMC", "Profile", "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000"},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(readSetting(t.state, e.section, e.key), e.value) << e.section << "/" << e.key;
+    EXPECT_TRUE(t.ui.messages().empty());
+}
+
+TEST(DefaultSettings, KeepsKeysOutsideTheDefaults) {
+    TestState t;
+    writeSetting(t.state, "Active", "Top Margin", "1500");
+    writeSetting(t.state, "Active", "Language", "German.lan3");
+    writeSetting(t.state, "Active", "Unit", "I");
+    createDefaultSettings(t.state);
+    EXPECT_EQ(readSetting(t.state, "Active", "Top Margin"), "1500");
+    EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "M");
+}
+
+TEST(VersionRule, OldVersionIsRewrittenNewerKept) {
+    for (const char* version : {"0.9", "1.0", "2.0", "OKI C711"}) {
+        TestState t;
+        writeSetting(t.state, "INI_INF", "Version", version);
+        writeSetting(t.state, "Active", "Tray", "Tray 1");
+        ensureSettings(t.state);
+        bool rewritten = std::string(version) == "0.9" || std::string(version) == "OKI C711";
+        EXPECT_EQ(readSetting(t.state, "Active", "Tray"), rewritten ? "AUTO" : "Tray 1") << version;
+        EXPECT_FLOAT_EQ(t.state.settingsVersion, rewritten ? 1.0f : settingValue(version));
+    }
+}
+
+TEST(SettingsRecord, FallbacksForMissingKeys) {
+    TestState t;
+    writeSetting(t.state, "INI_INF", "Version", "1.0");
+    writeSetting(t.state, "Active", "White Mask %", "40");
+    readSettingsRecord(t.state);
+    EXPECT_EQ(t.state.whiteMaskPercent, 40);
+    EXPECT_EQ(t.state.whiteOverlayPercent, 2);
+    EXPECT_EQ(t.state.displayWhite, 1);
+    EXPECT_EQ(t.state.tonerOn, 1);
+    EXPECT_EQ(t.state.trayName, "MultiPurpose Tray");
+    EXPECT_FLOAT_EQ(t.state.settingsVersion, 1.0f);
+}
+
+TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
+    const struct {
+        const char* model;
+        const char* profile;
+        const char* margins[4];
+    } cases[] = {
+        {"C711WT", "OKC332P2.ICM", {"1296", "1296", "1296", "1307"}},
+        {"C711", "OKC711P2.ICM", {"1296", "1296", "1296", "1307"}},
+        {"C650", "OKC650P2.ICM", {"1301", "1301", "1301", "1296"}},
+        {"C301W", "RCSPC11E1C.icm", {"1200", "1284", "1236", "1213"}},
+    };
+    for (const auto& c : cases) {
+        TestState t;
+        t.state.targetModel = c.model;
+        t.state.brightness = 40;
+        t.state.copiesText = "7";
+        loadDefaults(t.state);
+        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"), t.state.programFolder + c.profile)
+            << c.model;
+        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"), t.state.programFolder + "sRGB.ICM");
+        const char* keys[] = {"Top Margin", "Left Margin", "Right Margin", "Bottom Margin"};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(readSetting(t.state, "Active", keys[i]), c.margins[i]) << c.model << keys[i];
+        EXPECT_EQ(readSetting(t.state, "Others", "RightHand"), "1");
+        EXPECT_EQ(readSetting(t.state, "Others", "LeftHand"), "0");
+        EXPECT_EQ(t.state.brightness, 0);
+        EXPECT_EQ(t.state.copiesText, "1");
+    }
+}
+
+} // namespace
