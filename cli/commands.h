@@ -11,3 +11,9 @@ using CliArgs = std::vector<std::string>;
 
 int cliSettings(AppState& state, const CliArgs& args);
 int cliTexts(AppState& state, const CliArgs& args);
+int cliLayout(AppState& state, const CliArgs& args);
+int cliSeparate(AppState& state, const CliArgs& args);
+int cliPreview(AppState& state, const CliArgs& args);
+int cliJob(AppState& state, const CliArgs& args);
+int cliBlank(AppState& state, const CliArgs& args);
+int cliPrint(AppState& state, const CliArgs& args);

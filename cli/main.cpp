@@ -17,11 +17,28 @@
 namespace {
 
 void usage() {
-    std::fputs("usage: printconv-cli --version\n"
-               "       printconv-cli settings get SECTION KEY\n"
-               "       printconv-cli settings set SECTION KEY VALUE\n"
-               "       printconv-cli texts N\n",
-               stderr);
+    std::fputs(
+        "usage: printconv-cli --version\n"
+        "       printconv-cli settings get SECTION KEY\n"
+        "       printconv-cli settings set SECTION KEY VALUE\n"
+        "       printconv-cli texts N\n"
+        "       printconv-cli probe FILE\n"
+        "       printconv-cli layout IMAGE [options]\n"
+        "       printconv-cli separate IMAGE [options] -o FILE\n"
+        "       printconv-cli preview IMAGE [options] -o FILE.png\n"
+        "       printconv-cli job IMAGE [options] -o FILE\n"
+        "       printconv-cli blank [options] (-o FILE | --queue NAME)\n"
+        "       printconv-cli proof IMAGE [options] -o FILE.png\n"
+        "       printconv-cli print IMAGE --queue NAME [options]\n"
+        "       printconv-cli queues [--printer MODEL] | queues --brand\n"
+        "       printconv-cli status ADDRESS [--details]\n"
+        "options: --printer MODEL --paper NAME --media TEXT --tray TEXT --copies N\n"
+        "         --xcopies N --ycopies N --auto-tile --fit-to-page --fixed-spacing MM\n"
+        "         --align centre|top-left|top-centre|top-right --rotate|--no-rotate\n"
+        "         --mirror|--no-mirror --flip --brightness N --contrast N --width LENGTH\n"
+        "         --height LENGTH --crop --profile-in FILE --profile-out FILE\n"
+        "         --colour-adjust HEX48 --preview-size WxH\n",
+        stderr);
 }
 
 } // namespace
@@ -62,6 +79,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        usage();
+        return 0;
+    }
     if (command == "--version") {
         std::printf("printconv-cli %s\n", PRINTCONV_VERSION);
         return 0;
@@ -87,8 +108,17 @@ int main(int argc, char** argv) {
     ilInit();
     ensureSettings(state);
 
+    struct Command {
+        const char* name;
+        int (*run)(AppState&, const CliArgs&);
+    };
+    static const Command commands[] = {
+        {"texts", cliTexts}, {"layout", cliLayout}, {"separate", cliSeparate},
+        {"preview", cliPreview}, {"job", cliJob}, {"blank", cliBlank}, {"print", cliPrint},
+    };
     int rc = 2;
-    if (command == "texts") rc = cliTexts(state, args);
+    for (const auto& c : commands)
+        if (command == c.name) rc = c.run(state, args);
     if (rc == 2) usage();
     return rc;
 }

@@ -1,0 +1,79 @@
+// printconv-cli layout, separate and preview.
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "cli/commands.h"
+#include "cli/job_options.h"
+#include "image/placement.h"
+#include "image/separation.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+void printValue(const char* name, double value, int decimals) {
+    std::printf("%s %s\n", name, formatFixed(value, decimals).c_str());
+}
+
+} // namespace
+
+int cliLayout(AppState& state, const CliArgs& args) {
+    JobOptions o;
+    if (!parseJobOptions(args, true, o) || !o.output.empty()) return 2;
+    ScratchSettings scratch(state);
+    if (!openWithOptions(state, o)) return 1;
+    printValue("across", state.across, 0);
+    printValue("down", state.down, 0);
+    printValue("copySpacingX", state.copySpacingX, 4);
+    printValue("copySpacingY", state.copySpacingY, 4);
+    printValue("imagePosX", state.imagePosX, 4);
+    printValue("imagePosY", state.imagePosY, 4);
+    printValue("placedWidthPt", state.placedWidthPt, 4);
+    printValue("placedHeightPt", state.placedHeightPt, 4);
+    printValue("zoom", state.zoom, 4);
+    printValue("printableWidthPt", state.printableWidthPt, 4);
+    printValue("printableHeightPt", state.printableHeightPt, 4);
+    printValue("paperWidthPt", state.paperWidthPt, 0);
+    printValue("paperHeightPt", state.paperHeightPt, 0);
+    return 0;
+}
+
+int cliSeparate(AppState& state, const CliArgs& args) {
+    JobOptions o;
+    if (!parseJobOptions(args, true, o)) return 2;
+    if (o.output.empty()) {
+        std::fprintf(stderr, "printconv-cli: separate needs -o FILE\n");
+        return 2;
+    }
+    ScratchSettings scratch(state);
+    if (!openWithOptions(state, o)) return 1;
+    SeparationData data = separateForPrint(state);
+    if (data == kErr) return 1;
+    std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "printconv-cli: cannot write %s\n", o.output.c_str());
+        return 1;
+    }
+    std::printf("%d %d %s %s\n", state.gridWidth, state.gridHeight,
+                formatFixed(state.placedWidthPt, 4).c_str(),
+                formatFixed(state.placedHeightPt, 4).c_str());
+    return 0;
+}
+
+int cliPreview(AppState& state, const CliArgs& args) {
+    JobOptions o;
+    if (!parseJobOptions(args, true, o)) return 2;
+    if (o.output.empty()) {
+        std::fprintf(stderr, "printconv-cli: preview needs -o FILE.png\n");
+        return 2;
+    }
+    ScratchSettings scratch(state);
+    if (!openWithOptions(state, o)) return 1;
+    if (!writePagePreviewPng(state, o.output)) {
+        std::fprintf(stderr, "printconv-cli: cannot write %s\n", o.output.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,69 @@
+// printconv-cli job, blank and print.
+#include "app/app_state.h"
+#include "cli/commands.h"
+#include "cli/job_options.h"
+#include "job/job.h"
+#include "printer/spooler.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+bool writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) std::fprintf(stderr, "printconv-cli: cannot write %s\n", path.c_str());
+    return static_cast<bool>(out);
+}
+
+} // namespace
+
+int cliJob(AppState& state, const CliArgs& args) {
+    JobOptions o;
+    if (!parseJobOptions(args, true, o)) return 2;
+    if (o.output.empty()) {
+        std::fprintf(stderr, "printconv-cli: job needs -o FILE\n");
+        return 2;
+    }
+    ScratchSettings scratch(state);
+    if (!openWithOptions(state, o)) return 1;
+    PrintJobParts job = makePrintJob(state);
+    if (job.imageData == kErr) return 1;
+    std::string error;
+    if (!writeJobFile(job, o.output, error)) {
+        std::fprintf(stderr, "printconv-cli: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int cliBlank(AppState& state, const CliArgs& args) {
+    JobOptions o;
+    if (!parseJobOptions(args, false, o)) return 2;
+    if (o.output.empty() == o.queue.empty()) {
+        std::fprintf(stderr, "printconv-cli: blank needs -o FILE or --queue NAME\n");
+        return 2;
+    }
+    ScratchSettings scratch(state);
+    if (!openWithOptions(state, o)) return 1;
+    std::string bytes = blankPageJobBytes(state);
+    if (!o.output.empty()) return writeBytes(o.output, bytes) ? 0 : 1;
+    return spoolRawBytes(state, o.queue, printDocumentName(state), bytes) ? 0 : 1;
+}
+
+int cliPrint(AppState& state, const CliArgs& args) {
+    JobOptions o;
+    if (!parseJobOptions(args, true, o)) return 2;
+    if (o.queue.empty() || !o.output.empty()) {
+        std::fprintf(stderr, "printconv-cli: print needs --queue NAME\n");
+        return 2;
+    }
+    ScratchSettings scratch(state);
+    if (!openWithOptions(state, o)) return 1;
+    state.printerChoice = o.queue;
+    PrintJobParts job = makePrintJob(state);
+    if (job.imageData == kErr) return 1;
+    return spoolJob(state, o.queue, printDocumentName(state), job) ? 0 : 1;
+}

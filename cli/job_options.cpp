@@ -1,0 +1,224 @@
+#include "cli/job_options.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "app/tone_curves.h"
+#include "app/window_setup.h"
+#include "image/crop.h"
+#include "image/load.h"
+#include "image/paper.h"
+#include "image/placement.h"
+#include "image/separation.h"
+#include "printer/models.h"
+#include "settings/settings.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+bool toInt(const std::string& s, int& v) {
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+bool toFloat(const std::string& s, float& v) {
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+bool fail(const std::string& message) {
+    std::fprintf(stderr, "printconv-cli: %s\n", message.c_str());
+    return false;
+}
+
+} // namespace
+
+bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) return fail(a + " needs a value");
+            out = args[++i];
+            return true;
+        };
+        auto opt = [&](std::optional<std::string>& out) {
+            std::string v;
+            if (!value(v)) return false;
+            out = v;
+            return true;
+        };
+        auto number = [&](std::optional<int>& out, int lo, int hi) {
+            std::string v;
+            int n = 0;
+            if (!value(v)) return false;
+            if (!toInt(v, n) || n < lo || n > hi)
+                return fail(a + " takes a whole number from " + std::to_string(lo) + " to " +
+                            std::to_string(hi));
+            out = n;
+            return true;
+        };
+        bool ok = true;
+        if (a == "-o") ok = value(o.output);
+        else if (a == "--queue") ok = value(o.queue);
+        else if (a == "--printer") ok = opt(o.printer);
+        else if (a == "--paper") ok = opt(o.paper);
+        else if (a == "--media") ok = opt(o.media);
+        else if (a == "--tray") ok = opt(o.tray);
+        else if (a == "--copies") ok = opt(o.copies);
+        else if (a == "--xcopies") ok = opt(o.xcopies);
+        else if (a == "--ycopies") ok = opt(o.ycopies);
+        else if (a == "--width") ok = opt(o.width);
+        else if (a == "--height") ok = opt(o.height);
+        else if (a == "--profile-in") ok = opt(o.profileIn);
+        else if (a == "--profile-out") ok = opt(o.profileOut);
+        else if (a == "--colour-adjust") {
+            ok = opt(o.colourAdjust);
+            if (ok && (o.colourAdjust->size() != 48 ||
+                       o.colourAdjust->find_first_not_of("0123456789abcdefABCDEF") !=
+                           std::string::npos))
+                ok = fail("--colour-adjust takes 48 hexadecimal digits");
+        } else if (a == "--brightness") ok = number(o.brightness, -100, 100);
+        else if (a == "--contrast") ok = number(o.contrast, -100, 100);
+        else if (a == "--fixed-spacing") {
+            std::string v;
+            float mm = 0;
+            ok = value(v);
+            if (ok && (!toFloat(v, mm) || mm < 0 || mm > 1000))
+                ok = fail("--fixed-spacing takes millimetres from 0 to 1000");
+            if (ok) o.fixedSpacingMm = mm;
+        } else if (a == "--align") {
+            ok = opt(o.align);
+            if (ok && *o.align != "centre" && *o.align != "top-left" && *o.align != "top-centre" &&
+                *o.align != "top-right")
+                ok = fail("--align takes centre, top-left, top-centre or top-right");
+        } else if (a == "--preview-size") {
+            std::string v;
+            ok = value(v);
+            std::size_t x = v.find('x');
+            int w = 0, h = 0;
+            if (ok && (x == std::string::npos || !toInt(v.substr(0, x), w) ||
+                       !toInt(v.substr(x + 1), h) || w < 10 || h < 10 || w > 10000 || h > 10000))
+                ok = fail("--preview-size takes WxH, each 10 to 10000 pixels");
+            if (ok) o.previewSize = std::pair{w, h};
+        } else if (a == "--rotate") o.rotate = true;
+        else if (a == "--no-rotate") o.rotate = false;
+        else if (a == "--mirror") o.mirror = true;
+        else if (a == "--no-mirror") o.mirror = false;
+        else if (a == "--flip") o.flip = true;
+        else if (a == "--crop") o.crop = true;
+        else if (a == "--auto-tile") o.autoTile = true;
+        else if (a == "--fit-to-page") o.fitToPage = true;
+        else if (a == "--details") o.details = true;
+        else if (!a.empty() && a[0] == '-' && a != "-") ok = fail("unknown option " + a);
+        else if (wantImage && o.image.empty()) o.image = a;
+        else ok = fail("unexpected argument " + a);
+        if (!ok) return false;
+    }
+    if (wantImage && o.image.empty()) return fail("an image file is needed");
+    return true;
+}
+
+ScratchSettings::ScratchSettings(AppState& state) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-run-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data())) return; // without a scratch folder the real file is used
+    folder = buf.data();
+    std::error_code ec;
+    const std::string copy = folder + "/LumivaneB.ini";
+    std::filesystem::copy_file(state.settingsPath, copy, ec);
+    state.settingsPath = copy;
+}
+
+ScratchSettings::~ScratchSettings() {
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+}
+
+bool openWithOptions(AppState& state, const JobOptions& o) {
+    if (o.printer) {
+        setTargetPrinter(state, *o.printer);
+        // The window's build reads the model's defaults from the settings.
+        writeSetting(state, "Active", "Target Model", state.targetModel);
+    }
+    if (o.profileIn) writeSetting(state, "Active", "ICM Profile In", *o.profileIn);
+    if (o.profileOut) writeSetting(state, "Active", "ICM Profile Out", *o.profileOut);
+    if (o.colourAdjust) writeSetting(state, "KYMC", "Profile", *o.colourAdjust);
+    if (o.previewSize) {
+        state.previewBoxWidth = o.previewSize->first;
+        state.previewBoxHeight = o.previewSize->second;
+    }
+
+    setUpMainWindowState(state);
+
+    if (o.media) {
+        bool known = false;
+        for (const auto& m : state.mediaList) known = known || m == *o.media;
+        if (!known) return fail("unknown media type \"" + *o.media + "\"");
+        state.mediaText = *o.media;
+        restoreMargins(state);
+        fillTrayList(state);
+    }
+    if (o.paper) {
+        bool known = false;
+        for (const auto& p : state.paperList) known = known || p == *o.paper;
+        if (!known) return fail("the paper \"" + *o.paper + "\" is not offered for this printer");
+        selectPaper(state, *o.paper);
+    }
+    if (o.tray) state.trayText = *o.tray;
+    if (o.copies) state.copiesText = *o.copies;
+    state.flipChecked = o.flip;
+    state.autoTileChecked = o.autoTile;
+    if (o.fixedSpacingMm) {
+        state.fixedSpacingChecked = true;
+        state.fixedSpacingMm = *o.fixedSpacingMm;
+    }
+    if (o.align) {
+        state.alignment = *o.align == "top-left"     ? CopyAlignment::TopLeft
+                          : *o.align == "top-centre" ? CopyAlignment::TopCentre
+                          : *o.align == "top-right"  ? CopyAlignment::TopRight
+                                                     : CopyAlignment::Centre;
+    }
+    if (o.brightness) state.brightness = *o.brightness;
+    if (o.contrast) state.contrast = *o.contrast;
+
+    if (o.image.empty()) {
+        layoutCopies(state);
+        return true;
+    }
+
+    std::string path = o.image;
+    loadImage(state, path);
+    if (path.empty() || state.imageBuffer.empty()) return false;
+    state.imageLoaded = 1;
+    state.windowTitle = text(state, 0) + " - " + path;
+
+    bool reorient = false;
+    if (o.crop) {
+        int w = state.imagePixelWidth, h = state.imagePixelHeight;
+        autoCrop(state, 2, w, h);
+        writeSetting(state, "Active", "Crop", "1");
+        reorient = true;
+    }
+    if (o.rotate && *o.rotate != state.rotateChecked) {
+        state.rotateChecked = *o.rotate;
+        reorient = true;
+    }
+    if (o.mirror && *o.mirror != state.mirrorChecked) {
+        state.mirrorChecked = *o.mirror;
+        reorient = true;
+    }
+    if (reorient) orientImage(state);
+    if (o.width) applyTypedWidth(state, *o.width);
+    if (o.height) applyTypedHeight(state, *o.height);
+    if (o.fitToPage) fitToPage(state);
+    if (o.xcopies) state.xCopiesText = *o.xcopies;
+    if (o.ycopies) state.yCopiesText = *o.ycopies;
+    layoutCopies(state);
+    return true;
+}

@@ -1,0 +1,43 @@
+// The options shared by every printconv-cli command that opens an image. Each option acts as
+// the user setting that control of the main window for this run; no stored setting changes
+// (the run works on a scratch copy of the settings file).
+#pragma once
+
+#include "cli/commands.h"
+
+#include <optional>
+#include <string>
+
+struct JobOptions {
+    std::string image;  // the positional IMAGE argument (empty when the command has none)
+    std::string output; // -o FILE
+    std::string queue;  // --queue NAME
+    std::optional<std::string> printer, paper, media, tray, copies, xcopies, ycopies;
+    std::optional<std::string> width, height, profileIn, profileOut, colourAdjust;
+    std::optional<float> fixedSpacingMm;
+    std::optional<int> brightness, contrast;
+    std::optional<bool> rotate, mirror;
+    std::optional<std::string> align;
+    std::optional<std::pair<int, int>> previewSize;
+    bool autoTile = false, fitToPage = false, flip = false, crop = false;
+    bool details = false; // --details (status)
+};
+
+// Parses args; false with a message on stderr for an unknown option or a bad value.
+// wantImage: the first positional argument is the image (required).
+bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& options);
+
+// Switches the state to a scratch copy of its settings file, removed with this object.
+struct ScratchSettings {
+    explicit ScratchSettings(AppState& state);
+    ~ScratchSettings();
+    ScratchSettings(const ScratchSettings&) = delete;
+    ScratchSettings& operator=(const ScratchSettings&) = delete;
+    std::string folder;
+};
+
+// Applies the options that come before loading (printer, paper, media, tray, profiles,
+// colour adjustment, flip), sets the main window state up, then loads the image when one is
+// given and applies the options that act on a loaded picture; ends with the layout.
+// False (message shown) when the image could not be loaded or a value is refused.
+bool openWithOptions(AppState& state, const JobOptions& options);

@@ -1,0 +1,87 @@
+// The command-line tool as a user runs it: exit codes, output and what it leaves on disk.
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+using namespace testsupport;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs printconv-cli with the test's XDG folders.
+Run cli(TestState& t, const std::string& args) {
+    const std::string errFile = t.dir.file("stderr.txt");
+    const std::string cmd = std::string(PRINTCONV_BINARY_DIR) + "/bin/printconv-cli " + args +
+                            " 2>" + errFile;
+    Run r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf{};
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readFile(errFile);
+    return r;
+}
+
+TEST(Cli, VersionAndUsage) {
+    TestState t;
+    Run v = cli(t, "--version");
+    EXPECT_EQ(v.code, 0);
+    EXPECT_EQ(v.out.rfind("printconv-cli ", 0), 0u);
+    EXPECT_EQ(cli(t, "").code, 2);
+    EXPECT_EQ(cli(t, "frobnicate").code, 2);
+    EXPECT_EQ(cli(t, "settings get Active").code, 2);
+    EXPECT_EQ(cli(t, "texts abc").code, 2);
+}
+
+TEST(Cli, SettingsGetSetThroughTheSettingsFile) {
+    TestState t;
+    EXPECT_EQ(cli(t, "settings set Active Unit C").code, 0);
+    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
+    Run g = cli(t, "settings get active UNIT");
+    EXPECT_EQ(g.code, 0);
+    EXPECT_EQ(g.out, "C\n");
+    EXPECT_EQ(cli(t, "settings get Active Missing").out, "\n");
+}
+
+TEST(Cli, FailedWriteExitsOneWithTheMessage) {
+    TestState t;
+    writeSetting(t.state, "Active", "Unit", "C");
+    ::chmod(t.state.settingsPath.c_str(), 0444);
+    Run r = cli(t, "settings set Active Unit I");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Failed to write to:- "), std::string::npos);
+    EXPECT_NE(r.err.find("Error 5 - Access denied (read only?)"), std::string::npos);
+    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
+}
+
+TEST(Cli, TextsFollowTheLanguageInEffect) {
+    TestState t;
+    Run en = cli(t, "texts 41");
+    EXPECT_EQ(en.code, 0);
+    EXPECT_EQ(en.out, "<<<<<    Sent to Printer   >>>>>\n");
+    EXPECT_EQ(cli(t, "texts 132").out, "Unable to Copy,\nPlease run with administrator permissions\n");
+    EXPECT_EQ(cli(t, "texts 5000").code, 1);
+
+    std::filesystem::create_directories(t.state.sharedFolder);
+    writeProfileString(t.state.sharedSettingsPath, "Active", "Language", "German.lan3");
+    Run de = cli(t, "texts 7");
+    EXPECT_EQ(de.code, 0);
+    EXPECT_NE(de.out, "Exit\n");
+    EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+}
+
+} // namespace
