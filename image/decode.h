@@ -1,0 +1,104 @@
+// Decoding image files to 8-bit RGBA with DevIL, behind three walls.
+//
+// DevIL is not safe on damaged or hostile files, so decoding (1) accepts only files whose
+// leading bytes are one of the six supported formats and hands DevIL that format explicitly,
+// (2) reads the picture size and frame count from the header first and refuses sizes that
+// could wrap DevIL's size arithmetic or exhaust memory, and (3) runs DevIL in a child process
+// with limits on memory, CPU and wall time, no network and no file writes, which hands the
+// pixels back through shared memory. A crash, hang or limit in the child makes the file
+// unsuitable; the program carries on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class ImageFormat { Unknown, Png, Jpeg, Gif, Tiff, Bmp, Psd };
+
+// The format told by the leading bytes (signature) of a file; Unknown for anything else.
+ImageFormat sniffImageFormat(std::string_view head);
+// DevIL's type constant for a format (IL_PNG ...); 0 for Unknown.
+unsigned devilTypeFor(ImageFormat format);
+
+// Limits of one decode. The defaults suit the program; tests and fuzzers tighten them.
+struct DecodeLimits {
+    std::uint32_t maxSide = 20000;                   // pixels, either direction, each frame
+    std::uint64_t maxRgbaBytes = 512ull << 20;       // 4 bytes a pixel summed over all frames
+    std::uint32_t cpuSeconds = 60;                   // CPU time of the decoding child
+    std::uint32_t wallMilliseconds = 120000;         // wall time before the child is killed
+    std::uint64_t addressSpaceBytes = 1536ull << 20; // beyond 4 x the RGBA size (not with ASan)
+    // Test hook run in the child just before DevIL is called (nullptr: none).
+    void (*childHook)() = nullptr;
+};
+// The process-wide limits used by decodeImageFile.
+DecodeLimits& decodeLimits();
+
+// What the header says.
+struct ImageHeader {
+    ImageFormat format = ImageFormat::Unknown;
+    std::uint64_t width = 0;     // largest frame, pixels
+    std::uint64_t height = 0;    // largest frame, pixels
+    std::uint64_t frames = 0;    // frames (GIF) or pages (TIFF); 1 for the others
+    std::uint64_t rgbaBytes = 0; // 4 bytes a pixel over all frames
+    bool cmyk = false;
+};
+
+enum class HeaderVerdict {
+    Ok,
+    NotAnImage, // not one of the six formats
+    Damaged,    // the header cannot be read (too short, inconsistent)
+    Empty,      // a side of 0 pixels
+    TooLarge,   // beyond maxSide or maxRgbaBytes
+    CmykJpeg,   // a four-component JPEG (DevIL decodes it to wrong colours)
+};
+
+// Sniffs and reads the header in bytes (the whole file or as much as there is).
+HeaderVerdict inspectImageHeader(std::string_view bytes, ImageHeader& header,
+                                 const DecodeLimits& limits);
+
+enum class DecodeStatus {
+    Ok,
+    Unreadable,  // the file cannot be opened or read
+    Refused,     // a header wall refused it (see verdict)
+    DevilError,  // DevIL reported an error (see devilError, devilStage)
+    CopyFailed,  // ilCopyPixels returned false (devilError holds the pending error, may be 0)
+    OutOfMemory, // the pixel buffer could not be allocated
+    ChildFailed, // the decoding child crashed, hung, hit a limit or sent a wrong byte count
+};
+
+// The DevIL call after which an error was read.
+enum class DevilStage {
+    None,
+    Enable,
+    OriginFunc,
+    GenImages,
+    BindImage,
+    Load,
+    GetHeight,
+    GetWidth,
+    CopyPixels
+};
+
+struct DecodeOutcome {
+    DecodeStatus status = DecodeStatus::Unreadable;
+    HeaderVerdict verdict = HeaderVerdict::Ok;
+    ImageHeader header;
+    DevilStage devilStage = DevilStage::None;
+    unsigned devilError = 0;
+    int width = 0; // decoded size (DevIL's), pixels
+    int height = 0;
+    // width x height x 5 zero-filled bytes whose first width x height x 4 hold R, G, B, A,
+    // first row the top of the picture (the bottom when flip).
+    std::vector<std::uint8_t> pixels;
+};
+
+// Decodes the file at path. flip selects DevIL's lower-left origin (rows bottom first).
+DecodeOutcome decodeImageFile(const std::string& path, bool flip);
+
+// The text of a DevIL error code: empty for 0, "Error <decimal>" for unknown codes.
+std::string devilErrorText(unsigned code);
+
+// The message text telling the user why a file was refused or could not be decoded (the
+// DevIL error text for DevilError); empty for Ok.
+std::string decodeFailureText(const DecodeOutcome& outcome);

@@ -1,0 +1,268 @@
+#include "image/load.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "app/ui.h"
+#include "image/colour.h"
+#include "image/decode.h"
+#include "image/probes.h"
+#include "image/separation.h"
+#include "settings/settings.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+// DevIL's "unable to open file" code, shown when the file cannot be read at all.
+constexpr unsigned kUnableToOpenFile = 0x050A;
+
+// The extension of the file name in path: from its last '.', the '.' included; empty when
+// the name has none.
+std::string extensionOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < name) return {};
+    return path.substr(dot);
+}
+
+// The temporary copy the decoder reads: "Vtemp" + extension in a private folder made for
+// this load under $TMPDIR (default /tmp), so no other user can predict or replace it.
+// Removed with its folder when this object ends, whatever happened.
+class TemporaryCopy {
+  public:
+    explicit TemporaryCopy(const std::string& source) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-load-XXXXXX";
+        if (!mkdtemp(pattern.data())) return;
+        folder_ = pattern;
+        std::string target = folder_ + "/Vtemp" + extensionOf(source);
+        if (copyFile(source, target)) path_ = target;
+    }
+    ~TemporaryCopy() { remove(); }
+    TemporaryCopy(const TemporaryCopy&) = delete;
+    TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+
+    // The copy's path; empty when no copy could be made.
+    const std::string& path() const { return path_; }
+    void remove() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+        if (!folder_.empty()) ::rmdir(folder_.c_str());
+        path_.clear();
+        folder_.clear();
+    }
+
+  private:
+    static bool copyFile(const std::string& from, const std::string& to) {
+        int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) return false;
+        int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (out < 0) {
+            ::close(in);
+            return false;
+        }
+        bool ok = true;
+        char buf[1 << 16];
+        for (;;) {
+            ssize_t n = ::read(in, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) ok = false;
+            if (n <= 0) break;
+            for (ssize_t done = 0; done < n;) {
+                ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) {
+                    ok = false;
+                    break;
+                }
+                done += w;
+            }
+            if (!ok) break;
+        }
+        ::close(in);
+        if (::close(out) != 0) ok = false;
+        if (!ok) ::unlink(to.c_str());
+        return ok;
+    }
+
+    std::string folder_;
+    std::string path_;
+};
+
+void stripQuotes(std::string& path) {
+    std::size_t b = path.find_first_not_of('"');
+    if (b == std::string::npos) {
+        path.clear();
+        return;
+    }
+    std::size_t e = path.find_last_not_of('"');
+    path = path.substr(b, e - b + 1);
+}
+
+// Tells the user why the file was not loaded.
+void reportDecodeFailure(AppState& state, const DecodeOutcome& d) {
+    const std::string& title = text(state, 0);
+    if (d.status == DecodeStatus::CopyFailed) {
+        showMessage(state, MessageIcon::Exclamation, title, "Failed to Convert Image");
+        std::string err = devilErrorText(d.devilError);
+        if (!err.empty()) showMessage(state, MessageIcon::Error, title, err);
+        return;
+    }
+    if (d.status == DecodeStatus::Unreadable) {
+        showMessage(state, MessageIcon::Error, title, devilErrorText(kUnableToOpenFile));
+        return;
+    }
+    showMessage(state, MessageIcon::Error, title, decodeFailureText(d));
+}
+
+// A load that went wrong after the new picture replaced the old one: nothing of it stays.
+void dropImage(AppState& state) {
+    state.imageBuffer = {};
+    state.printGrid = {};
+    state.previewGrid = {};
+    state.imagePixelWidth = state.imagePixelHeight = 0;
+    state.gridWidth = state.gridHeight = 0;
+    state.imageWidthPt = state.imageHeightPt = 0.0f;
+    state.placedWidthPt = state.placedHeightPt = 0.0f;
+    state.imageLoaded = 0;
+}
+
+void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
+    grid = {};
+    grid.cells.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                          static_cast<std::size_t>(cellBytes),
+                      0);
+    grid.width = width;
+    grid.height = height;
+    grid.cellBytes = cellBytes;
+}
+
+} // namespace
+
+void loadImage(AppState& state, std::string& path) {
+    writeSetting(state, "Active", "Crop", "0");
+    setProgress(state, 1);
+    stripQuotes(path);
+
+    DecodeOutcome d;
+    {
+        // A failed copy is not an error: the source itself is decoded then.
+        TemporaryCopy copy(path);
+        state.xCopiesText = "1";
+        state.yCopiesText = "1";
+        d = decodeImageFile(copy.path().empty() ? path : copy.path(), state.flipChecked);
+    } // the copy is gone here, whatever the result
+    if (d.status != DecodeStatus::Ok) {
+        // The previous picture (if any) stays as it was.
+        reportDecodeFailure(state, d);
+        setStatus(state, 35);
+        path.clear();
+        return;
+    }
+    const int width = d.width, height = d.height;
+    setProgress(state, 5);
+    setProgress(state, 25);
+
+    float xDpi = kDefaultResolution, yDpi = kDefaultResolution;
+    probeResolutionForPath(path, xDpi, yDpi);
+    setProgress(state, 70);
+
+    // From here the new picture replaces the old one.
+    state.imageBuffer = std::move(d.pixels);
+    d.pixels = {};
+    state.imageLoaded = 0;
+    state.rotateChecked = false;
+    setProgress(state, 2);
+    if (static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 !=
+        state.imageBuffer.size() / 5 * 4) {
+        dropImage(state);
+        path.clear();
+        return;
+    }
+    setStatus(state, 38);
+
+    float widthIn = static_cast<float>(width) / xDpi;
+    float heightIn = static_cast<float>(height) / yDpi;
+    state.imagePixelWidth = state.gridWidth = width;
+    state.imagePixelHeight = state.gridHeight = height;
+    state.zoom = 1.0f;
+    state.scaleText = "100%";
+    const std::string unit = readSetting(state, "Active", "Unit");
+
+    state.imageWidthPt = 72.0f * widthIn;
+    state.imageHeightPt = 72.0f * heightIn;
+    const float pw = std::nearbyint(state.printableWidthPt);
+    const float ph = std::nearbyint(state.printableHeightPt);
+    const float ratio = state.imageHeightPt / state.imageWidthPt;
+    const float dpiBefore = xDpi;
+    auto scale = [&](float f) {
+        widthIn *= f;
+        heightIn *= f;
+        xDpi /= f;
+        yDpi /= f;
+        state.imageWidthPt = 72.0f * widthIn;
+        state.imageHeightPt = 72.0f * heightIn;
+    };
+    // Without a known printable area there is nothing to fit to.
+    const bool canFit = pw > 0 && ph > 0;
+    if (ratio < 1) {
+        state.rotateChecked = true; // wider than tall: printed turned by 90 degrees
+        if (!(ph > state.imageWidthPt && pw > state.imageHeightPt) && canFit) {
+            // The turned picture is imageHeightPt wide and imageWidthPt tall on the page;
+            // shrink it so that it fits both ways.
+            scale(std::min(pw / state.imageHeightPt, ph / state.imageWidthPt));
+        }
+    } else if (ratio > 0.9999f) {
+        // Only the width decides; a tall picture is fitted later by the placement.
+        if (!(pw > state.imageWidthPt && ph > state.imageHeightPt) && canFit)
+            scale(pw / state.imageWidthPt);
+    }
+
+    setProgress(state, 2);
+    try {
+        createGrid(state.printGrid, width, height, 5);
+        createGrid(state.previewGrid, width, height, 4);
+    } catch (const std::bad_alloc&) {
+        dropImage(state);
+        showMessage(state, MessageIcon::Error, "Lumivane",
+                    "Unable to allocate memory.\r\nPlease Reduce resolution of the image");
+        setStatus(state, 35);
+        path.clear();
+        return;
+    }
+    if (state.imageBuffer.empty()) {
+        dropImage(state);
+        path.clear();
+        return;
+    }
+    if (!convertToCmyk(state, width, height) || state.imageBuffer.size() < 2) {
+        // The conversion told the user; the picture is not loaded.
+        dropImage(state);
+        setStatus(state, 35);
+        path.clear();
+        return;
+    }
+    state.xDpi = xDpi;
+    state.yDpi = yDpi;
+    orientImage(state);
+
+    if (unit == "I") {
+        state.widthText = formatPicture(state.imageWidthPt / 72.0, "#.###");
+        state.heightText = formatPicture(state.imageHeightPt / 72.0, "#.###");
+    } else if (unit == "C") {
+        state.widthText = formatPicture(state.imageWidthPt * 2.54 / 72.0, "#.##");
+        state.heightText = formatPicture(state.imageHeightPt * 2.54 / 72.0, "#.##");
+    } else {
+        state.widthText = formatPicture(state.imageWidthPt * 25.4 / 72.0, "#.#");
+        state.heightText = formatPicture(state.imageHeightPt * 25.4 / 72.0, "#.#");
+    }
+    state.scaleText = formatPicture(dpiBefore / xDpi * 100.0, "#%");
+    state.zoom = dpiBefore / xDpi;
+    state.imageLoaded = 1;
+}

@@ -1,0 +1,212 @@
+#include "image/probes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Pixels per metre to pixels per inch.
+constexpr double kPerMetrePerInch = 39.3700787;
+
+// A bounds-checked view of the bytes a probe read: positions past the end read as 0.
+class Bytes {
+  public:
+    explicit Bytes(std::string_view b) : b_(b) {}
+    std::uint64_t size() const { return b_.size(); }
+    std::uint32_t at(std::uint64_t pos) const {
+        return pos < b_.size() ? static_cast<unsigned char>(b_[pos]) : 0u;
+    }
+    std::uint32_t be16(std::uint64_t p) const { return at(p) << 8 | at(p + 1); }
+    std::uint32_t le16(std::uint64_t p) const { return at(p + 1) << 8 | at(p); }
+    std::uint32_t be32(std::uint64_t p) const { return be16(p) << 16 | be16(p + 2); }
+    std::uint32_t le32(std::uint64_t p) const { return le16(p + 2) << 16 | le16(p); }
+    std::uint32_t u16(std::uint64_t p, bool big) const { return big ? be16(p) : le16(p); }
+    std::uint32_t u32(std::uint64_t p, bool big) const { return big ? be32(p) : le32(p); }
+    // First position >= from where needle starts, or npos.
+    std::uint64_t find(std::string_view needle, std::uint64_t from) const {
+        if (from > b_.size()) return npos;
+        std::size_t p = b_.find(needle, static_cast<std::size_t>(from));
+        return p == std::string_view::npos ? npos : p;
+    }
+    std::string_view text(std::uint64_t from, std::size_t n) const {
+        if (from >= b_.size()) return {};
+        return b_.substr(static_cast<std::size_t>(from), n);
+    }
+    static constexpr std::uint64_t npos = ~std::uint64_t{0};
+
+  private:
+    std::string_view b_;
+};
+
+// Reads at most limit bytes (0 = all) from the start of the file; empty when unreadable.
+std::string readHead(const std::string& path, std::size_t limit) {
+    std::string out;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buf[65536];
+    for (;;) {
+        std::size_t want = sizeof buf;
+        if (limit) {
+            if (out.size() >= limit) break;
+            want = std::min(want, limit - out.size());
+        }
+        ssize_t n = ::read(fd, buf, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return out;
+}
+
+std::string_view head(std::string_view bytes, std::size_t n) {
+    return bytes.substr(0, n);
+}
+
+// A rational as the probes read it: a zero denominator gives +infinity, which every range
+// check treats as out of range (0/0 would give NaN, which slips through comparisons).
+double rational(std::uint32_t num, std::uint32_t den) {
+    if (den == 0) return HUGE_VAL;
+    return static_cast<double>(num) / static_cast<double>(den);
+}
+
+} // namespace
+
+void probeResolutionPngBytes(std::string_view bytes, float& xDpi, float& yDpi) {
+    Bytes b(bytes);
+    std::uint64_t p = b.find("pHYs", 3);
+    if (p == Bytes::npos) {
+        xDpi = yDpi = kDefaultResolution;
+        return;
+    }
+    xDpi = static_cast<float>(b.be32(p + 4) / kPerMetrePerInch);
+    yDpi = static_cast<float>(b.be32(p + 8) / kPerMetrePerInch);
+    if (b.at(p + 12) == 0) xDpi = yDpi = kDefaultResolution;
+}
+
+void probeResolutionJpegBytes(std::string_view bytes, float& xDpi, float& yDpi) {
+    Bytes b(head(bytes, kJpegProbeBytes));
+    // The identifier may sit at offset 6 or 7 of the five bytes 6..10; missing bytes are 0.
+    std::string id;
+    for (int i = 6; i <= 10; ++i)
+        id.push_back(static_cast<char>(b.at(i)));
+    double x = kDefaultResolution, y = kDefaultResolution;
+    if (id.find("JFIF") != std::string::npos) {
+        std::uint32_t unit = b.at(13);
+        double dx = b.be16(14), dy = b.be16(16);
+        if (unit == 1) {
+            x = dx, y = dy;
+        } else if (unit == 2) {
+            x = dx * 2.54, y = dy * 2.54;
+        }
+    } else if (id.find("Exif") != std::string::npos) {
+        const std::uint64_t tiff = 12;
+        std::string_view mark = b.text(tiff, 2);
+        if (mark == "MM" || mark == "II") {
+            bool big = mark == "MM";
+            auto tagBytes = [big](std::uint32_t tag) {
+                std::string t(2, '\0');
+                t[big ? 0 : 1] = static_cast<char>(tag >> 8);
+                t[big ? 1 : 0] = static_cast<char>(tag & 0xFF);
+                return t;
+            };
+            auto readRational = [&](std::uint32_t tag, double& out) {
+                std::uint64_t t = b.find(tagBytes(tag), 0);
+                if (t == Bytes::npos) return;
+                std::uint64_t off = b.u32(t + 8, big);
+                out = rational(b.u32(tiff + off, big), b.u32(tiff + off + 4, big));
+            };
+            readRational(0x011A, x);
+            readRational(0x011B, y);
+        }
+    }
+    // Plausibility: a value outside 10 < dpi <= 1000 on either axis resets both.
+    if (!(x > 10 && x <= 1000)) x = y = kDefaultResolution;
+    if (!(y > 10 && y <= 1000)) x = y = kDefaultResolution;
+    xDpi = static_cast<float>(x);
+    yDpi = static_cast<float>(y);
+}
+
+void probeResolutionGifBytes(std::string_view, float& xDpi, float& yDpi) {
+    xDpi = yDpi = 150.0f;
+}
+
+void probeResolutionTiffBytes(std::string_view bytes, float& xDpi, float& yDpi) {
+    Bytes b(bytes);
+    bool big = b.text(0, 2) == "MM" && b.be16(2) == 42;
+    std::uint64_t ifd = b.u32(4, big);
+    std::uint32_t count = b.u16(ifd, big);
+    if (b.u32(ifd + 2 + 12ull * count, big) != 0) return; // several images: keep the caller's
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint64_t e = ifd + 2 + 12ull * i;
+        std::uint32_t tag = b.u16(e, big), type = b.u16(e + 2, big);
+        if (type != 5 || (tag != 282 && tag != 283)) continue;
+        std::uint64_t off = b.u32(e + 8, big);
+        std::uint32_t num = b.u32(off, big), den = b.u32(off + 4, big);
+        // Without an upper bound here a zero denominator must not reach the value.
+        float v = den == 0 ? kDefaultResolution : static_cast<float>(rational(num, den));
+        (tag == 282 ? xDpi : yDpi) = v;
+    }
+    if (yDpi < 10) yDpi = kDefaultResolution;
+    if (xDpi < 10) xDpi = kDefaultResolution;
+}
+
+void probeResolutionBmpBytes(std::string_view bytes, float& xDpi, float& yDpi) {
+    Bytes b(head(bytes, kBmpProbeBytes));
+    xDpi = static_cast<float>(b.le32(38) / kPerMetrePerInch);
+    yDpi = static_cast<float>(b.le32(42) / kPerMetrePerInch);
+    if (xDpi < 5) xDpi = yDpi = 150.0f;
+}
+
+void probeResolutionPsdBytes(std::string_view bytes, float& xDpi, float& yDpi) {
+    Bytes b(head(bytes, kPsdProbeBytes));
+    std::uint64_t p = b.find(std::string_view("8BIM\x03\xED", 6), 3);
+    if (p == Bytes::npos) {
+        xDpi = yDpi = kDefaultResolution;
+        return;
+    }
+    xDpi = static_cast<float>(b.be16(p + 12));
+    yDpi = static_cast<float>(b.be16(p + 20));
+}
+
+void probeResolutionPng(const std::string& path, float& xDpi, float& yDpi) {
+    probeResolutionPngBytes(readHead(path, 0), xDpi, yDpi);
+}
+void probeResolutionJpeg(const std::string& path, float& xDpi, float& yDpi) {
+    probeResolutionJpegBytes(readHead(path, kJpegProbeBytes), xDpi, yDpi);
+}
+void probeResolutionGif(const std::string& path, float& xDpi, float& yDpi) {
+    (void)path;
+    probeResolutionGifBytes({}, xDpi, yDpi);
+}
+void probeResolutionTiff(const std::string& path, float& xDpi, float& yDpi) {
+    probeResolutionTiffBytes(readHead(path, 0), xDpi, yDpi);
+}
+void probeResolutionBmp(const std::string& path, float& xDpi, float& yDpi) {
+    probeResolutionBmpBytes(readHead(path, kBmpProbeBytes), xDpi, yDpi);
+}
+void probeResolutionPsd(const std::string& path, float& xDpi, float& yDpi) {
+    probeResolutionPsdBytes(readHead(path, kPsdProbeBytes), xDpi, yDpi);
+}
+
+void probeResolutionForPath(const std::string& path, float& xDpi, float& yDpi) {
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    xDpi = yDpi = kDefaultResolution;
+    using Probe = void (*)(const std::string&, float&, float&);
+    static const std::pair<std::string_view, Probe> probes[] = {
+        {".png", probeResolutionPng},  {".jpg", probeResolutionJpeg}, {".gif", probeResolutionGif},
+        {".tif", probeResolutionTiff}, {".bmp", probeResolutionBmp},  {".psd", probeResolutionPsd},
+    };
+    for (const auto& [ext, probe] : probes)
+        if (lower.find(ext) != std::string::npos) probe(path, xDpi, yDpi);
+    // A header that claims 0 dots per metre (or a huge number that overflowed) would make
+    // the physical size infinite or zero; such an axis takes the default.
+    if (!std::isfinite(xDpi) || xDpi <= 0) xDpi = kDefaultResolution;
+    if (!std::isfinite(yDpi) || yDpi <= 0) yDpi = kDefaultResolution;
+}
