@@ -63,13 +63,13 @@ struct LabValue {
 struct ModelParameters {
     const char* fileName;
     const char* description;
-    double dotGain;      // g of step 1
-    double yuleNielsen;  // n of step 3
-    double kStart;       // grey component where black generation starts
-    double kMax;         // K at the darkest neutral
-    double kGamma;       // shape of the black generation curve
-    double richBlack;    // C, M, Y under full K at the darkest neutral
-    LabValue paper;      // unprinted medium
+    double dotGain;     // g of step 1
+    double yuleNielsen; // n of step 3
+    double kStart;      // grey component where black generation starts
+    double kMax;        // K at the darkest neutral
+    double kGamma;      // shape of the black generation curve
+    double richBlack;   // C, M, Y under full K at the darkest neutral
+    LabValue paper;     // unprinted medium
     LabValue cyan, magenta, yellow, red, green, blue, cmy, black;
 };
 
@@ -78,7 +78,7 @@ constexpr LabValue kPaper{95.0, 0.0, -2.0};
 constexpr LabValue kCyan{56.0, -35.0, -48.0};
 constexpr LabValue kMagenta{49.0, 72.0, -4.0};
 constexpr LabValue kYellow{88.0, -4.0, 88.0};
-constexpr LabValue kRed{48.0, 66.0, 46.0};   // magenta + yellow
+constexpr LabValue kRed{48.0, 66.0, 46.0};    // magenta + yellow
 constexpr LabValue kGreen{51.0, -62.0, 24.0}; // cyan + yellow
 constexpr LabValue kBlue{26.0, 18.0, -46.0};  // cyan + magenta
 constexpr LabValue kCmy{20.0, 1.0, 2.0};
@@ -102,8 +102,8 @@ const std::array<ModelParameters, 9> kModels{{
      kCyan, kMagenta, kYellow, kRed, kGreen, kBlue, kCmy, kBlack},
     {"OKC650P2.ICM", "Generic laser CMYK (650 class)", 0.21, 1.8, 0.28, 1.0, 1.3, 0.58, kPaper,
      kCyan, kMagenta, kYellow, kRed, kGreen, kBlue, kCmy, kBlack},
-    {"RCSPC11E1C.icm", "Generic white-toner laser CMYK (second family)", 0.18, 1.9, 0.35, 0.95,
-     1.5, 0.50, kPaper, kCyan, kMagenta, kYellow, kRed, kGreen, kBlue, kCmy, kBlack},
+    {"RCSPC11E1C.icm", "Generic white-toner laser CMYK (second family)", 0.18, 1.9, 0.35, 0.95, 1.5,
+     0.50, kPaper, kCyan, kMagenta, kYellow, kRed, kGreen, kBlue, kCmy, kBlack},
 }};
 
 // Reference medium black of the ICC v4 perceptual PCS (Y = 0.0034731).
@@ -128,11 +128,11 @@ LabValue xyzToLab(const Xyz& xyz) {
 }
 
 class TonerModel {
-public:
+  public:
     explicit TonerModel(const ModelParameters& p) : p_(p) {
         // Combination index bits: 1 = C, 2 = M, 4 = Y, 8 = K.
-        const LabValue colour[8] = {p.paper, p.cyan, p.magenta, p.blue,
-                                    p.yellow, p.green, p.red, p.cmy};
+        const LabValue colour[8] = {p.paper,  p.cyan,  p.magenta, p.blue,
+                                    p.yellow, p.green, p.red,     p.cmy};
         const Xyz paper = labToXyz(p.paper);
         const Xyz black = labToXyz(p.black);
         for (int i = 0; i < 8; ++i) {
@@ -154,8 +154,10 @@ public:
         double sum[3] = {0, 0, 0};
         for (int i = 0; i < 16; ++i) {
             double w = 1.0;
-            for (int t = 0; t < 4; ++t) w *= (i >> t & 1) ? a[t] : 1.0 - a[t];
-            for (int ch = 0; ch < 3; ++ch) sum[ch] += w * primary_[i][ch];
+            for (int t = 0; t < 4; ++t)
+                w *= (i >> t & 1) ? a[t] : 1.0 - a[t];
+            for (int ch = 0; ch < 3; ++ch)
+                sum[ch] += w * primary_[i][ch];
         }
         const double n = p_.yuleNielsen;
         return xyzToLab({std::pow(sum[0], n), std::pow(sum[1], n), std::pow(sum[2], n)});
@@ -186,7 +188,7 @@ public:
         return {cmy[0], cmy[1], cmy[2], k};
     }
 
-private:
+  private:
     double coverage(double t) const { return t + p_.dotGain * t * (1.0 - t); }
 
     void setPrimary(int i, const Xyz& xyz) {
@@ -225,17 +227,20 @@ private:
             double jtj[3][3], jtr[3];
             for (int i = 0; i < 3; ++i) {
                 jtr[i] = 0;
-                for (int q = 0; q < 3; ++q) jtr[i] += jac[q][i] * r[q];
+                for (int q = 0; q < 3; ++q)
+                    jtr[i] += jac[q][i] * r[q];
                 for (int j = 0; j < 3; ++j) {
                     jtj[i][j] = 0;
-                    for (int q = 0; q < 3; ++q) jtj[i][j] += jac[q][i] * jac[q][j];
+                    for (int q = 0; q < 3; ++q)
+                        jtj[i][j] += jac[q][i] * jac[q][j];
                 }
             }
             bool improved = false;
             for (int tries = 0; tries < 12 && !improved; ++tries) {
                 double m[3][4];
                 for (int i = 0; i < 3; ++i) {
-                    for (int j = 0; j < 3; ++j) m[i][j] = jtj[i][j];
+                    for (int j = 0; j < 3; ++j)
+                        m[i][j] = jtj[i][j];
                     m[i][i] += lambda * (jtj[i][i] + 1e-9);
                     m[i][3] = jtr[i];
                 }
@@ -245,7 +250,8 @@ private:
                     continue;
                 }
                 std::array<double, 3> nx;
-                for (int i = 0; i < 3; ++i) nx[i] = std::clamp(x[i] + step[i], 0.0, 1.0);
+                for (int i = 0; i < 3; ++i)
+                    nx[i] = std::clamp(x[i] + step[i], 0.0, 1.0);
                 const LabValue nf = forward(nx[0], nx[1], nx[2], k);
                 const double ne = distance2(nf, target);
                 if (ne < err) {
@@ -272,14 +278,17 @@ private:
             for (int r = c + 1; r < 3; ++r)
                 if (std::fabs(m[r][c]) > std::fabs(m[piv][c])) piv = r;
             if (std::fabs(m[piv][c]) < 1e-14) return false;
-            for (int j = 0; j < 4; ++j) std::swap(m[c][j], m[piv][j]);
+            for (int j = 0; j < 4; ++j)
+                std::swap(m[c][j], m[piv][j]);
             for (int r = 0; r < 3; ++r) {
                 if (r == c) continue;
                 const double f = m[r][c] / m[c][c];
-                for (int j = c; j < 4; ++j) m[r][j] -= f * m[c][j];
+                for (int j = c; j < 4; ++j)
+                    m[r][j] -= f * m[c][j];
             }
         }
-        for (int i = 0; i < 3; ++i) out[i] = m[i][3] / m[i][i];
+        for (int i = 0; i < 3; ++i)
+            out[i] = m[i][3] / m[i][i];
         return true;
     }
 
@@ -299,8 +308,8 @@ cmsUInt16Number toWord(double v) {
 
 cmsInt32Number sampleForward(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) {
     const Cargo& c = *static_cast<const Cargo*>(cargo);
-    LabValue lab = c.model->forward(in[0] / 65535.0, in[1] / 65535.0, in[2] / 65535.0,
-                                    in[3] / 65535.0);
+    LabValue lab =
+        c.model->forward(in[0] / 65535.0, in[1] / 65535.0, in[2] / 65535.0, in[3] / 65535.0);
     if (c.perceptual) lab = c.model->toPerceptual(lab);
     cmsCIELab v{std::clamp(lab.L, 0.0, 100.0), std::clamp(lab.a, -128.0, 127.0),
                 std::clamp(lab.b, -128.0, 127.0)};
@@ -326,8 +335,9 @@ cmsToneCurve* makeNeutralCurve() {
 
 // Inverse of the neutral curve: grid coordinate -> encoded a* or b*.
 double unbendNeutral(double node) {
-    return node <= kMidNode ? node * (kMidIn / kMidNode)
-                            : kMidIn + (node - kMidNode) * ((65535.0 - kMidIn) / (65535.0 - kMidNode));
+    return node <= kMidNode
+               ? node * (kMidIn / kMidNode)
+               : kMidIn + (node - kMidNode) * ((65535.0 - kMidIn) / (65535.0 - kMidNode));
 }
 
 cmsInt32Number sampleInverse(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) {
@@ -337,7 +347,8 @@ cmsInt32Number sampleInverse(const cmsUInt16Number in[], cmsUInt16Number out[], 
                  unbendNeutral(in[2]) * 255.0 / 65535.0 - 128.0};
     if (c.perceptual) lab = c.model->fromPerceptual(lab);
     const std::array<double, 4> cmyk = c.model->inverse(lab);
-    for (int i = 0; i < 4; ++i) out[i] = toWord(cmyk[i]);
+    for (int i = 0; i < 4; ++i)
+        out[i] = toWord(cmyk[i]);
     return TRUE;
 }
 
@@ -439,15 +450,16 @@ int main(int argc, char** argv) {
         for (std::size_t i; (i = next++) < kModels.size();) {
             const ModelParameters& p = kModels[i];
             if (!writePrinterProfile(p, dir + p.fileName)) {
-                std::fprintf(stderr, "make_profiles: cannot write %s%s\n", dir.c_str(),
-                             p.fileName);
+                std::fprintf(stderr, "make_profiles: cannot write %s%s\n", dir.c_str(), p.fileName);
                 failed = true;
             }
         }
     };
     const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     std::vector<std::thread> threads;
-    for (unsigned t = 0; t < n; ++t) threads.emplace_back(worker);
-    for (auto& t : threads) t.join();
+    for (unsigned t = 0; t < n; ++t)
+        threads.emplace_back(worker);
+    for (auto& t : threads)
+        t.join();
     return failed ? 1 : 0;
 }

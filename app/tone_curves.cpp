@@ -1,0 +1,82 @@
+#include "app/tone_curves.h"
+
+#include "app/app_state.h"
+
+#include <cmath>
+
+namespace {
+
+struct CurvePoint {
+    int x;
+    int y;
+};
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return 0;
+}
+
+// Nearest whole number, halves to the even neighbour (the FPU's default mode).
+int roundEven(float v) {
+    return static_cast<int>(std::nearbyint(v));
+}
+
+CurvePoint lerp(CurvePoint a, CurvePoint b, float t) {
+    return {roundEven(static_cast<float>(a.x) + static_cast<float>(b.x - a.x) * t),
+            roundEven(static_cast<float>(a.y) + static_cast<float>(b.y - a.y) * t)};
+}
+
+// De Casteljau with every intermediate point rounded, as the curve has always been drawn.
+CurvePoint bezierPoint(CurvePoint p0, CurvePoint p1, CurvePoint p2, CurvePoint p3, float t) {
+    const CurvePoint ab = lerp(p0, p1, t);
+    const CurvePoint bc = lerp(p1, p2, t);
+    const CurvePoint cd = lerp(p2, p3, t);
+    const CurvePoint abc = lerp(ab, bc, t);
+    const CurvePoint bcd = lerp(bc, cd, t);
+    return lerp(abc, bcd, t);
+}
+
+} // namespace
+
+void setColourAdjustFromText(AppState& state, std::string_view hex) {
+    for (std::size_t i = 0; i < state.colourAdjust.size(); ++i) {
+        const int hi = 2 * i < hex.size() ? hexDigit(hex[2 * i]) : 0;
+        const int lo = 2 * i + 1 < hex.size() ? hexDigit(hex[2 * i + 1]) : 0;
+        state.colourAdjust[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    rebuildColourCurveTable(state);
+}
+
+std::string colourAdjustText(const AppState& state) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(state.colourAdjust.size() * 2);
+    for (std::uint8_t b : state.colourAdjust) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+void rebuildColourCurveTable(AppState& state) {
+    auto& tables = state.toneCurves.table;
+    for (int ch = 0; ch < 3; ++ch) {
+        auto& table = tables[static_cast<std::size_t>(ch)];
+        table.fill(0);
+        const std::uint8_t* g = state.colourAdjust.data() + ch * 8;
+        const CurvePoint p0{g[0], g[1]}, p1{g[2], g[3]}, p2{g[4], g[5]}, p3{g[6], g[7]};
+        for (int i = 0; i <= 1000; ++i) {
+            const float t = static_cast<float>(i / 1000.0);
+            const CurvePoint q = bezierPoint(p0, p1, p2, p3, t);
+            // Rounded convex combinations of 0..255 stay in 0..255; the guard keeps it so.
+            if (q.x >= 0 && q.x <= 255)
+                table[static_cast<std::size_t>(q.x)] = static_cast<std::uint16_t>(q.y);
+        }
+    }
+    // Inputs no sample reached take the value of the next lower input.
+    for (std::size_t v = 1; v < 256; ++v)
+        for (auto& table : tables)
+            if (table[v] == 0) table[v] = table[v - 1];
+}

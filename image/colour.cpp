@@ -1,0 +1,302 @@
+#include "image/colour.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "app/ui.h"
+#include "settings/settings.h"
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+constexpr std::size_t kMaxErrorText = 600;
+
+std::mutex gErrorMutex;
+std::string gErrorText;
+
+void collectError(cmsContext, cmsUInt32Number, const char* text) {
+    std::lock_guard<std::mutex> lock(gErrorMutex);
+    if (gErrorText.size() >= kMaxErrorText) return;
+    if (!gErrorText.empty()) gErrorText += "\r\n";
+    gErrorText += text ? text : "";
+    if (gErrorText.size() > kMaxErrorText) gErrorText.resize(kMaxErrorText);
+}
+
+const std::string& applicationTitle(const AppState& state) {
+    return text(state, 0);
+}
+
+// The user message of a failed transform: the program's text, then what the library said.
+std::string failureText(const AppState& state, int textNumber) {
+    std::string msg = text(state, textNumber);
+    const std::string detail = takeColourErrorText();
+    if (!detail.empty()) msg += "\r\n" + detail;
+    return msg;
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+void releaseImage(AppState& state) {
+    state.imageBuffer.clear();
+    state.imageBuffer.shrink_to_fit();
+}
+
+// Out of memory while converting: the picture is given up.
+void reportNoMemory(AppState& state) {
+    showMessage(state, MessageIcon::Error, "Lumivane",
+                "1 Unable to allocate memory.\r\nPlease Reduce resolution of the image\r\n"
+                "Lumivane Basic will close");
+    releaseImage(state);
+}
+
+// Opens both profiles (input first, as the settings name them) and makes the transform;
+// the profiles are closed again at once. Null when either profile is missing or unusable.
+cmsHTRANSFORM makeTransform(const std::string& source, cmsUInt32Number sourceFormat,
+                            const std::string& target, cmsUInt32Number targetFormat) {
+    cmsHPROFILE in = cmsOpenProfileFromFile(source.c_str(), "r");
+    cmsHPROFILE out = cmsOpenProfileFromFile(target.c_str(), "r");
+    cmsHTRANSFORM t = nullptr;
+    if (in && out)
+        t = cmsCreateTransform(in, sourceFormat, out, targetFormat, INTENT_PERCEPTUAL, 0);
+    if (in) cmsCloseProfile(in);
+    if (out) cmsCloseProfile(out);
+    return t;
+}
+
+// Progress per converted row, reported from the calling thread only (the seam is not
+// thread-safe): every row count from the last reported one up to `done`.
+struct RowProgress {
+    AppState& state;
+    int height;
+    int reported = 0;
+    void upTo(int done) {
+        for (; reported < done; ++reported) {
+            const double p = 100.0 * (reported + 1) / height;
+            setProgress(state, static_cast<int>(std::nearbyint(p)));
+        }
+    }
+};
+
+// The in-place conversion of the buffer. Input pixels are 4 bytes, results 5 bytes, so the
+// results of rows r0..r1 overwrite the input of rows up to 5 * r1 / 4. Bands are handed out
+// from the bottom of the picture; a band is transformed into its own small buffers and
+// written back once every band whose input its result covers has been read.
+class BandedConversion {
+  public:
+    BandedConversion(std::uint8_t* buffer, int width, int height, int bandRows)
+        : buf_(buffer), width_(width), height_(height), bandRows_(bandRows),
+          bands_((height + bandRows - 1) / bandRows), read_(static_cast<std::size_t>(bands_)),
+          next_(bands_ - 1) {}
+
+    // Converts bands until none is left. onBand runs after each band this thread finished.
+    template <typename OnBand> void work(cmsHTRANSFORM t, OnBand onBand) {
+        const std::size_t w = static_cast<std::size_t>(width_);
+        std::vector<std::uint8_t> cmyk(w * static_cast<std::size_t>(bandRows_) * 4);
+        std::vector<std::uint8_t> alpha(w * static_cast<std::size_t>(bandRows_));
+        for (int b; (b = next_.fetch_sub(1)) >= 0;) {
+            const int r0 = b * bandRows_;
+            const int r1 = std::min(height_, r0 + bandRows_);
+            const std::size_t pixels = w * static_cast<std::size_t>(r1 - r0);
+            const std::uint8_t* in = buf_ + w * static_cast<std::size_t>(r0) * 4;
+            cmsDoTransform(t, in, cmyk.data(), static_cast<cmsUInt32Number>(pixels));
+            for (std::size_t i = 0; i < pixels; ++i)
+                alpha[i] = in[i * 4 + 3];
+            markRead(b);
+            // Input rows r1 .. ceil(5 * r1 / 4) - 1 lie under this band's results.
+            const long long lastRow = std::min<long long>(height_, (5LL * r1 + 3) / 4) - 1;
+            if (lastRow >= r1) waitRead(b + 1, static_cast<int>(lastRow / bandRows_));
+            std::uint8_t* out = buf_ + w * static_cast<std::size_t>(r0) * 5;
+            for (std::size_t i = 0; i < pixels; ++i) {
+                std::memcpy(out + i * 5, cmyk.data() + i * 4, 4);
+                out[i * 5 + 4] = alpha[i];
+            }
+            rowsDone_ += r1 - r0;
+            onBand();
+        }
+    }
+
+    int rowsDone() const { return rowsDone_.load(); }
+
+  private:
+    void markRead(int b) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            read_[static_cast<std::size_t>(b)] = true;
+        }
+        cv_.notify_all();
+    }
+    void waitRead(int first, int last) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        cv_.wait(lock, [&] {
+            for (int i = first; i <= last; ++i)
+                if (!read_[static_cast<std::size_t>(i)]) return false;
+            return true;
+        });
+    }
+
+    std::uint8_t* buf_;
+    int width_, height_, bandRows_, bands_;
+    std::vector<bool> read_;
+    std::atomic<int> next_;
+    std::atomic<int> rowsDone_{0};
+    std::mutex mutex_;
+    std::condition_variable cv_;
+};
+
+} // namespace
+
+void installColourErrorHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] { cmsSetLogErrorHandler(collectError); });
+}
+
+std::string takeColourErrorText() {
+    std::lock_guard<std::mutex> lock(gErrorMutex);
+    std::string out;
+    out.swap(gErrorText);
+    return out;
+}
+
+std::string resolveProfilePath(const AppState& state, const std::string& stored) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (stored.empty() || fs::is_regular_file(stored, ec)) return stored;
+    const fs::path name(stored);
+    if (name.is_absolute() || state.programFolder.empty()) return stored;
+    const fs::path folder(state.programFolder);
+    const fs::path exact = folder / name;
+    if (fs::is_regular_file(exact, ec)) return exact.string();
+    // The shipped files keep the printer maker's spelling ("sRGB.ICM"), settings may not.
+    const fs::path wantedDir = (folder / name).parent_path();
+    const std::string wanted = lower(name.filename().string());
+    for (auto it = fs::directory_iterator(wantedDir, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        if (lower(it->path().filename().string()) == wanted && it->is_regular_file(ec))
+            return it->path().string();
+    }
+    return stored;
+}
+
+std::string inputProfileSetting(const AppState& state) {
+    std::string s = readSetting(state, "Active", "ICM Profile In");
+    return s.empty() ? "sRGB.icm" : s;
+}
+
+std::string outputProfileSetting(const AppState& state) {
+    std::string s = readSetting(state, "Active", "ICM Profile Out");
+    return s.empty() ? "OKC711P2.ICM" : s;
+}
+
+bool convertToCmyk(AppState& state, int width, int height) {
+    return convertToCmykBanded(state, width, height, 0, 32);
+}
+
+bool convertToCmykBanded(AppState& state, int width, int height, int threads, int bandRows) {
+    installColourErrorHandler();
+    if (width <= 0 || height <= 0 ||
+        state.imageBuffer.size() / 5 / static_cast<std::size_t>(width) <
+            static_cast<std::size_t>(height)) {
+        // Nothing the conversion could work on: the caller's size checks failed.
+        releaseImage(state);
+        return false;
+    }
+    bandRows = std::max(1, bandRows);
+
+    const std::string outName = outputProfileSetting(state);
+    const std::string inName = inputProfileSetting(state);
+    const std::string inPath = resolveProfilePath(state, inName);
+    const std::string outPath = resolveProfilePath(state, outName);
+
+    takeColourErrorText(); // only this conversion's errors reach the message
+    cmsHTRANSFORM t = makeTransform(inPath, TYPE_RGBA_8, outPath, TYPE_CMYK_8);
+    if (!t) {
+        showMessage(state, MessageIcon::Exclamation, applicationTitle(state),
+                    failureText(state, 134));
+        loadDefaults(state);
+        releaseImage(state);
+        return false;
+    }
+
+    const int bands = (height + bandRows - 1) / bandRows;
+    int n = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
+    n = std::clamp(n, 1, std::max(1, bands));
+
+    RowProgress progress{state, height};
+    BandedConversion conv(state.imageBuffer.data(), width, height, bandRows);
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < n; ++i) {
+        try {
+            helpers.emplace_back([&conv, &inPath, &outPath] {
+                // Each helper has its own transform; one that cannot get one (or its band
+                // buffers) leaves its share to the others.
+                cmsHTRANSFORM own = makeTransform(inPath, TYPE_RGBA_8, outPath, TYPE_CMYK_8);
+                if (!own) return;
+                try {
+                    conv.work(own, [] {});
+                } catch (const std::bad_alloc&) {
+                }
+                cmsDeleteTransform(own);
+            });
+        } catch (const std::system_error&) {
+            break; // fewer threads, same result
+        }
+    }
+    try {
+        conv.work(t, [&] { progress.upTo(conv.rowsDone()); });
+    } catch (const std::bad_alloc&) {
+    }
+    for (auto& h : helpers)
+        h.join();
+    cmsDeleteTransform(t);
+    if (conv.rowsDone() != height) {
+        // No thread could get its band buffers: part of the picture is unconverted.
+        takeColourErrorText();
+        reportNoMemory(state);
+        return false;
+    }
+    progress.upTo(height);
+    takeColourErrorText();
+    return true;
+}
+
+bool convertPreviewPixels(AppState& state, int width, int height, std::vector<std::uint8_t>& data) {
+    installColourErrorHandler();
+    if (width <= 0 || height <= 0) return false;
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (data.size() / 5 < pixels) return false;
+
+    const std::string outPath = resolveProfilePath(state, outputProfileSetting(state));
+    const std::string inPath = resolveProfilePath(state, inputProfileSetting(state));
+    takeColourErrorText();
+    cmsHTRANSFORM t = makeTransform(outPath, TYPE_CMYKA_8, inPath, TYPE_BGRA_8);
+    if (!t) {
+        showMessage(state, MessageIcon::Exclamation, applicationTitle(state),
+                    failureText(state, 133));
+        loadDefaults(state);
+        return false;
+    }
+    std::vector<std::uint8_t> source;
+    source.swap(data);
+    data.assign(pixels * 4, 0);
+    // One call converts at most 2^32 - 1 pixels; a preview is far below that.
+    cmsDoTransform(t, source.data(), data.data(), static_cast<cmsUInt32Number>(pixels));
+    cmsDeleteTransform(t);
+    return true;
+}

@@ -1,0 +1,75 @@
+#include "image/crop.h"
+
+#include "app/app_state.h"
+#include "app/ui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+bool autoCrop(AppState& state, int border, int& width, int& height) {
+    const int w = width;
+    const int h = height;
+    if (w <= 0 || h <= 0) return false;
+    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    if (state.imageBuffer.size() / 5 < pixels) return false;
+    border = std::max(0, border);
+
+    // Keep the resolution so the picture keeps its printed scale.
+    const float xDpi = state.imageWidthPt > 0 ? w / (state.imageWidthPt / 72.0f) : state.xDpi;
+    const float yDpi = state.imageHeightPt > 0 ? h / (state.imageHeightPt / 72.0f) : state.yDpi;
+
+    // Ink = any colorant; alpha is not consulted.
+    int top = h, left = w, bottom = 0, right = 0;
+    bool anyInk = false;
+    const std::uint8_t* buf = state.imageBuffer.data();
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* p = buf + static_cast<std::size_t>(y) * w * 5;
+        bool firstInRow = true;
+        for (int x = 0; x < w; ++x, p += 5) {
+            if (p[0] + p[1] + p[2] + p[3] == 0) continue;
+            anyInk = true;
+            if (firstInRow) {
+                top = std::min(top, y);
+                left = std::min(left, x);
+                bottom = std::max(bottom, top);
+                firstInRow = false;
+            }
+            // Every ink pixel counts for the right edge, the first of a row too: otherwise
+            // ink standing alone at the start of its row would be cut off.
+            right = std::max(right, x);
+            bottom = std::max(bottom, y);
+        }
+    }
+    // A picture without ink has no rectangle to crop to.
+    if (!anyInk) return false;
+
+    // Widen by the border, never past the picture.
+    left = std::max(0, left - border);
+    top = std::max(0, top - border);
+    right = std::min(w, right + border);
+    bottom = std::min(h - 1, bottom + border);
+    const int newWidth = right - left;
+    const int newHeight = bottom + 1 - top;
+    if (newWidth <= 0 || newHeight <= 0) return false;
+    if (!(newWidth < w && newHeight < h)) return false;
+
+    // Rows move towards the start of the buffer, so the crop works in place.
+    const std::size_t newRowBytes = static_cast<std::size_t>(newWidth) * 5;
+    for (int row = 0; row < newHeight; ++row) {
+        const std::uint8_t* from =
+            buf + (static_cast<std::size_t>(top + row) * w + static_cast<std::size_t>(left)) * 5;
+        std::uint8_t* to = state.imageBuffer.data() + static_cast<std::size_t>(row) * newRowBytes;
+        std::memmove(to, from, newRowBytes);
+        setProgress(state, static_cast<int>(std::nearbyint(50.0 * (row + 1) / newHeight)));
+    }
+    state.imageBuffer.resize(newRowBytes * static_cast<std::size_t>(newHeight));
+
+    width = newWidth;
+    height = newHeight;
+    state.imagePixelWidth = state.gridWidth = newWidth;
+    state.imagePixelHeight = state.gridHeight = newHeight;
+    state.imageWidthPt = 72.0f * newWidth / xDpi;
+    state.imageHeightPt = 72.0f * newHeight / yDpi;
+    return true;
+}

@@ -1,0 +1,289 @@
+#include "image/separation.h"
+
+#include "app/app_state.h"
+#include "app/ui.h"
+#include "image/placement.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+// Nearest whole number, halves to the even neighbour (the FPU's default mode).
+int roundEven(float v) {
+    return static_cast<int>(std::nearbyint(v));
+}
+
+int percentOf(int row, int rows) {
+    return roundEven(100.0f * static_cast<float>(row) / rows);
+}
+
+// Black folded into a colour: 255 * min(1, c * (1 - k) + k) for c = colour / 255,
+// k = black / 255, as a table over (colour, black).
+struct FoldTable {
+    std::array<std::uint8_t, 256 * 256> v{};
+    FoldTable() {
+        for (int k = 0; k < 256; ++k) {
+            const float kf = static_cast<float>(k) / 255.0f;
+            for (int c = 0; c < 256; ++c) {
+                const float cf = static_cast<float>(c) / 255.0f;
+                v[static_cast<std::size_t>(k * 256 + c)] = static_cast<std::uint8_t>(
+                    roundEven(255.0f * std::min(1.0f, cf * (1.0f - kf) + kf)));
+            }
+        }
+    }
+    std::uint8_t operator()(std::uint8_t c, std::uint8_t k) const {
+        return v[static_cast<std::size_t>(k) * 256 + c];
+    }
+};
+
+const FoldTable& foldTable() {
+    static const FoldTable t;
+    return t;
+}
+
+// Shapes a grid to w x h cells, keeping its storage when the size is unchanged.
+void shapeGrid(PixelGrid& g, int w, int h, int cellBytes) {
+    g.width = w;
+    g.height = h;
+    g.cellBytes = cellBytes;
+    g.cells.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) *
+                   static_cast<std::size_t>(cellBytes));
+}
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+bool gridsFit(const AppState& s) {
+    if (s.gridWidth <= 0 || s.gridHeight <= 0) return false;
+    const std::size_t n =
+        static_cast<std::size_t>(s.gridWidth) * static_cast<std::size_t>(s.gridHeight);
+    return s.printGrid.width == s.gridWidth && s.printGrid.height == s.gridHeight &&
+           s.printGrid.cellBytes == 5 && s.printGrid.cells.size() == n * 5 &&
+           s.previewGrid.width == s.gridWidth && s.previewGrid.height == s.gridHeight &&
+           s.previewGrid.cellBytes == 4 && s.previewGrid.cells.size() == n * 4;
+}
+
+// Per-run constants of the normal variant.
+struct PrintConstants {
+    float scale = 0.98f;
+    int brightness = 0;
+    float contrast = 1.0f;
+    int threshold = 0;
+};
+
+std::uint8_t clampByte(float v) {
+    return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 255.0f));
+}
+
+// Steps 4..8 of a printing cell: tone curves, scale, contrast, brightness, under-colour
+// removal. out gets C, M, Y, white.
+void printCell(const PrintConstants& k, const ToneCurves& curves, const std::uint8_t cmy[3],
+               std::uint8_t black, std::uint8_t out[4]) {
+    int v[3];
+    for (int i = 0; i < 3; ++i) {
+        const int toned = curves.table[static_cast<std::size_t>(i)][cmy[i]] & 0xFF;
+        v[i] = roundEven(k.scale * static_cast<float>(toned));
+    }
+    const int white = roundEven(k.scale * static_cast<float>(black));
+    if (v[0] + v[1] + v[2] > 0) {
+        for (int& c : v) {
+            const float r = k.contrast * static_cast<float>(255 - c - 128) + 128.0f;
+            c = 255 - roundEven(std::clamp(r, 0.0f, 255.0f));
+        }
+    }
+    if (v[0] + v[1] + v[2] > 0) {
+        for (int& c : v)
+            c = 255 - std::clamp(255 - c + k.brightness, 0, 255);
+    }
+    const int g = roundEven(0.2f * static_cast<float>(std::min({v[0], v[1], v[2]})));
+    for (int i = 0; i < 3; ++i)
+        out[i] = static_cast<std::uint8_t>(v[i] - g);
+    out[3] = static_cast<std::uint8_t>(white);
+}
+
+} // namespace
+
+void orientImage(AppState& state) {
+    const bool mirror = state.mirrorChecked != state.flipChecked;
+    const bool rotate = state.rotateChecked;
+    const int w = state.imagePixelWidth;
+    const int h = state.imagePixelHeight;
+    state.gridWidth = w;
+    state.gridHeight = h;
+    state.placedWidthPt = state.imageWidthPt;
+    state.placedHeightPt = state.imageHeightPt;
+    if (rotate) {
+        std::swap(state.gridWidth, state.gridHeight);
+        std::swap(state.placedWidthPt, state.placedHeightPt);
+    }
+
+    const std::size_t pixels =
+        w > 0 && h > 0 ? static_cast<std::size_t>(w) * static_cast<std::size_t>(h) : 0;
+    if (pixels > 0 && state.imageBuffer.size() / 5 >= pixels) {
+        shapeGrid(state.printGrid, state.gridWidth, state.gridHeight, 5);
+        shapeGrid(state.previewGrid, state.gridWidth, state.gridHeight, 4);
+        const FoldTable& fold = foldTable();
+        const std::uint8_t* src = state.imageBuffer.data();
+        const std::size_t gw = static_cast<std::size_t>(state.gridWidth);
+        // Rows are taken in blocks so that a turned picture is written in short runs instead
+        // of one cell per grid row; progress still follows every source row.
+        constexpr int kBlock = 16;
+        for (int y0 = 1; y0 <= h; y0 += kBlock) {
+            const int y1 = std::min(h, y0 + kBlock - 1);
+            for (int sy = y0; sy <= y1 && !rotate; ++sy) {
+                for (int sx = 1; sx <= w; ++sx) {
+                    const std::uint8_t* p =
+                        src + ((static_cast<std::size_t>(sy) - 1) * w + sx - 1) * 5;
+                    const int x = mirror ? w + 1 - sx : sx;
+                    const std::size_t cell = (static_cast<std::size_t>(sy) - 1) * gw + (x - 1);
+                    std::uint8_t* pg = state.printGrid.cells.data() + cell * 5;
+                    std::uint8_t* vg = state.previewGrid.cells.data() + cell * 4;
+                    pg[0] = vg[0] = fold(p[0], p[3]);
+                    pg[1] = vg[1] = fold(p[1], p[3]);
+                    pg[2] = vg[2] = fold(p[2], p[3]);
+                    pg[3] = p[3];
+                    pg[4] = vg[3] = p[4];
+                }
+            }
+            if (rotate) {
+                for (int sx = 1; sx <= w; ++sx) {
+                    // Turned anticlockwise the rightmost column is the first row; mirrored as
+                    // well (transposed) the leftmost column is.
+                    const int y = mirror ? sx : w + 1 - sx;
+                    for (int sy = y0; sy <= y1; ++sy) {
+                        const std::uint8_t* p =
+                            src + ((static_cast<std::size_t>(sy) - 1) * w + sx - 1) * 5;
+                        const std::size_t cell = (static_cast<std::size_t>(y) - 1) * gw + (sy - 1);
+                        std::uint8_t* pg = state.printGrid.cells.data() + cell * 5;
+                        std::uint8_t* vg = state.previewGrid.cells.data() + cell * 4;
+                        pg[0] = vg[0] = fold(p[0], p[3]);
+                        pg[1] = vg[1] = fold(p[1], p[3]);
+                        pg[2] = vg[2] = fold(p[2], p[3]);
+                        pg[3] = p[3];
+                        pg[4] = vg[3] = p[4];
+                    }
+                }
+            }
+            for (int sy = y0; sy <= y1; ++sy)
+                setProgress(state, percentOf(sy, h));
+        }
+    }
+
+    state.placedWidthPt *= state.zoom;
+    state.placedHeightPt *= state.zoom;
+    if (state.placedHeightPt > state.printableHeightPt ||
+        state.placedWidthPt > state.printableWidthPt)
+        handleOversize(state);
+}
+
+void chooseInkThresholds(AppState& state) {
+    struct Rule {
+        const char* part;
+        int low, high;
+    };
+    static const Rule rules[] = {{"C711", 202, 232}, {"C712", 200, 230}, {"C650", 200, 230},
+                                 {"C612", 200, 230}, {"C332", 206, 236}, {"C331", 206, 236},
+                                 {"C610", 202, 232}, {"C831", 200, 230}, {"C833", 200, 200}};
+    const std::string profile = upper(readSetting(state, "Active", "ICM Profile Out"));
+    state.inkThresholdLow = 206;
+    state.inkThresholdHigh = 236;
+    for (const Rule& r : rules) {
+        if (contains(profile, r.part)) {
+            state.inkThresholdLow = r.low;
+            state.inkThresholdHigh = r.high;
+            break;
+        }
+    }
+}
+
+int inkThresholdForMedia(const AppState& state, std::string_view media) {
+    if (media == "Transfer media 07" || media == "Transfer media 11") return state.inkThresholdLow;
+    if (media == "Transfer media 13") return state.inkThresholdHigh;
+    return 0;
+}
+
+SeparationData separateForPrint(AppState& state) {
+    if (!gridsFit(state)) return SeparationData(kErr);
+    const int gw = state.gridWidth;
+    const int gh = state.gridHeight;
+    const std::size_t rowBytes = static_cast<std::size_t>(gw) * 5;
+    const bool foil = state.mediaText == "Transfer media 16";
+    const bool rotate = state.rotateChecked;
+    // The mask holds one byte a cell in output order; cells it does not reach are kept.
+    const std::vector<std::uint8_t>* mask =
+        state.patternPrintChecked ? &state.patternMask : nullptr;
+
+    PrintConstants k;
+    k.brightness = roundEven(static_cast<float>(state.brightness) / 4.0f);
+    const float c = static_cast<float>(state.contrast);
+    k.contrast = 259.0f * (c + 255.0f) / (255.0f * (259.0f - c));
+    k.threshold = inkThresholdForMedia(state, state.mediaText);
+    const int foilLimit = contains(state.windowTitle, ".jpg") ? 25 : 1;
+
+    SeparationData out;
+    std::string row;
+    try {
+        out.reserve(rowBytes * static_cast<std::size_t>(gh));
+        row.resize(rowBytes);
+    } catch (const std::bad_alloc&) {
+        showMessage(state, MessageIcon::Error, "Lumivane",
+                    "Unable to allocate memory.\r\nPlease Reduce resolution of the image");
+        return SeparationData(kErr);
+    }
+
+    std::uint8_t* pgCells = state.printGrid.cells.data();
+    const std::uint8_t* vgCells = state.previewGrid.cells.data();
+    const std::size_t g = static_cast<std::size_t>(gw);
+    for (int y = 1; y <= gh; ++y) {
+        std::memset(row.data(), 0, rowBytes);
+        char* planes[4] = {row.data(), row.data() + g, row.data() + 2 * g, row.data() + 3 * g};
+        const std::size_t rowCell = (static_cast<std::size_t>(y) - 1) * g;
+        for (std::size_t x = 0; x < g; ++x) {
+            const std::size_t cell = rowCell + x;
+            std::uint8_t* pg = pgCells + cell * 5;
+            std::uint8_t planeValues[4] = {0, 0, 0, 0};
+            if (foil) {
+                pg[4] = pg[4] > 0 ? 255 : 0;
+                if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > foilLimit)
+                    planeValues[0] = planeValues[1] = planeValues[2] = 200;
+            } else {
+                bool prints;
+                if (!rotate) {
+                    pg[4] = pg[4] > 180 ? 255 : 0;
+                    prints = pg[4] > 0;
+                } else {
+                    prints = pg[4] > 0;
+                }
+                if (prints) {
+                    // The ink test reads Y' from the preview grid.
+                    const std::uint8_t previewY = vgCells[cell * 4 + 2];
+                    const bool bare =
+                        k.threshold != 0 && pg[0] + pg[1] + previewY + pg[3] < k.threshold;
+                    if (!bare) {
+                        printCell(k, state.toneCurves, pg, pg[3], planeValues);
+                    }
+                }
+            }
+            if (mask && cell < mask->size() && (*mask)[cell] > 0)
+                planeValues[0] = planeValues[1] = planeValues[2] = planeValues[3] = 0;
+            for (int p = 0; p < 4; ++p)
+                planes[p][x] = static_cast<char>(planeValues[p]);
+        }
+        out.append(row);
+        setProgress(state, percentOf(y, gh));
+    }
+    return out;
+}
