@@ -11,6 +11,8 @@ using CliArgs = std::vector<std::string>;
 
 int cliSettings(AppState& state, const CliArgs& args);
 int cliTexts(AppState& state, const CliArgs& args);
+// probe FILE: prints "xDpi yDpi" (four decimals) as loading would take them from FILE.
+int cliProbe(AppState& state, const CliArgs& args);
 int cliLayout(AppState& state, const CliArgs& args);
 int cliSeparate(AppState& state, const CliArgs& args);
 int cliPreview(AppState& state, const CliArgs& args);
