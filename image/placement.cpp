@@ -514,14 +514,18 @@ std::vector<std::uint8_t> renderPagePreview(AppState& state) {
     if (layout.valid) {
         PictureBitmap pic = renderPicture(state, layout.pictureWidth, layout.pictureHeight);
         if (pic.width > 0) {
-            for (int j = 1; j <= layout.down; ++j) {
+            // Copies only overlap when more were asked for than the page holds; bound the
+            // work so such a request cannot stall the window.
+            long long budget = 32LL * pw * ph;
+            for (int j = 1; j <= layout.down && budget > 0; ++j) {
                 const int top = copyPosition(layout, 1, j)[1];
                 if (top >= ph) break;
                 if (top + pic.height <= 0) continue;
-                for (int i = 1; i <= layout.across; ++i) {
+                for (int i = 1; i <= layout.across && budget > 0; ++i) {
                     const int left = copyPosition(layout, i, j)[0];
                     if (left >= pw) break;
                     if (left + pic.width <= 0) continue;
+                    budget -= static_cast<long long>(pic.width) * pic.height;
                     for (int py = std::max(0, -top); py < pic.height && top + py < ph; ++py) {
                         for (int px = std::max(0, -left); px < pic.width && left + px < pw; ++px) {
                             const std::size_t k = static_cast<std::size_t>(py) * pic.width + px;
