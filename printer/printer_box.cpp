@@ -1,0 +1,53 @@
+#include "printer/printer_box.h"
+
+#include "app/app_state.h"
+#include "settings/settings.h"
+
+#include <cctype>
+
+namespace {
+
+std::string upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+} // namespace
+
+int findItemPrefix(const std::vector<std::string>& items, std::string_view prefix) {
+    if (prefix.empty()) return -1;
+    const std::string p = upper(prefix);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (upper(items[i]).compare(0, p.size(), p) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+PrinterBoxContents printerBoxFromEntries(const AppState& state,
+                                         const std::vector<PrinterListEntry>& entries) {
+    PrinterBoxContents box;
+    const std::string filter = upper(state.targetModel);
+    for (std::size_t i = 0; i < entries.size() && i < kMaxPrinterBoxEntries; ++i) {
+        const auto& e = entries[i];
+        if (!e.serial.empty() && upper(e.queueName).find(filter) != std::string::npos)
+            box.items.push_back(e.queueName);
+    }
+    if (box.items.empty()) return box;
+    const std::string saved = readSetting(state, "Active", "Printer");
+    int found = saved.empty() ? -1 : findItemPrefix(box.items, saved);
+    box.selected = found >= 0 ? found : 0;
+    return box;
+}
+
+PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions& options) {
+    return printerBoxFromEntries(
+        state, listPrinterQueues(state, QueueListKind::PrinterBox, nullptr, options));
+}
+
+void applyPrinterBox(AppState& state, const PrinterBoxContents& box) {
+    state.printerList = box.items;
+    state.printerChoice = box.selected >= 0 && box.selected < static_cast<int>(box.items.size())
+                              ? box.items[static_cast<std::size_t>(box.selected)]
+                              : std::string();
+}

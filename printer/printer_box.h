@@ -1,0 +1,35 @@
+// The main window's "Select Printer" box: the target printer's queues that answer with a
+// serial number, and the queue saved as "Printer" preselected.
+#pragma once
+
+#include "netutil/discovery.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct AppState;
+
+// What the box shows: its items in order and the selected index (-1 = no selection).
+struct PrinterBoxContents {
+    std::vector<std::string> items;
+    int selected = -1;
+};
+
+// Index of the first item that begins with prefix, compared without regard to case (the list
+// box's prefix search); -1 when none does or prefix is empty.
+int findItemPrefix(const std::vector<std::string>& items, std::string_view prefix);
+
+// Fills the box from the given discovery entries: entries with a serial number whose queue
+// name contains the target model code, at most 10; then selects the saved "Printer" of
+// section "Active" by prefix search, or item 1 when it is missing or not offered.
+PrinterBoxContents printerBoxFromEntries(const AppState& state,
+                                         const std::vector<PrinterListEntry>& entries);
+
+// The whole filling: a printer-box discovery pass over the spooler's queues, then
+// printerBoxFromEntries. Reads only the target model, the settings file and the spooler, so it
+// may run on a worker thread with a copy of the state.
+PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions& options = {});
+
+// Puts the contents into the state's printer box fields (printerList, printerChoice).
+void applyPrinterBox(AppState& state, const PrinterBoxContents& box);

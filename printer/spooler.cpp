@@ -1,0 +1,188 @@
+#include "printer/spooler.h"
+
+#include "app/ui.h"
+#include "job/job.h"
+
+#include <cups/cups.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr int kTextCancelled = 33;
+constexpr int kTextPrinting = 40;
+constexpr int kTextSent = 41;
+
+std::string lastCupsError() {
+    const char* s = cupsLastErrorString();
+    return s && *s ? std::string(s) : std::string("unknown error");
+}
+
+// Closes the connection when the call ends, whatever the path.
+struct Connection {
+    http_t* http = nullptr;
+    ~Connection() {
+        if (http) httpClose(http);
+    }
+};
+
+struct JobState {
+    int state = 0; // ipp_jstate_t, 0 when unknown
+    std::string why;
+};
+
+JobState queryJob(http_t* http, int jobId) {
+    JobState out;
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/jobs/%d", jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    static const char* const wanted[] = {"job-state", "job-state-reasons",
+                                         "job-printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                  wanted);
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    if (!response) return out;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "job-state", IPP_TAG_ENUM))
+        out.state = ippGetInteger(a, 0);
+    if (ipp_attribute_t* a =
+            ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT)) {
+        const char* s = ippGetString(a, 0, nullptr);
+        if (s && *s) out.why = s;
+    }
+    if (out.why.empty()) {
+        if (ipp_attribute_t* a = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD)) {
+            const char* s = ippGetString(a, 0, nullptr);
+            if (s && *s) out.why = s;
+        }
+    }
+    ippDelete(response);
+    return out;
+}
+
+} // namespace
+
+std::string spoolFailureText(const std::string& queue, const std::string& reason) {
+    return "The job was not printed: printer queue \"" + queue + "\" - " + reason;
+}
+
+SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& documentName,
+                              const std::vector<std::string_view>& pieces,
+                              const std::function<void(std::size_t)>& afterPiece, int settleMs) {
+    SpoolOutcome out;
+    if (queue.empty()) {
+        out.reason = "no printer queue is selected";
+        return out;
+    }
+    // A connection of our own for this one job: nothing is kept between prints, and a
+    // restarted server never meets a stale cached connection.
+    Connection c;
+    const char* server = cupsServer();
+    c.http =
+        httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 10000, nullptr);
+    if (!c.http) {
+        out.reason = std::string("the print server ") + server + " cannot be reached (" +
+                     std::strerror(errno ? errno : ECONNREFUSED) + ")";
+        return out;
+    }
+
+    const int jobId = cupsCreateJob(c.http, queue.c_str(), documentName.c_str(), 0, nullptr);
+    if (jobId <= 0) {
+        out.reason = lastCupsError();
+        return out;
+    }
+    out.jobId = jobId;
+    if (cupsStartDocument(c.http, queue.c_str(), jobId, documentName.c_str(), CUPS_FORMAT_RAW, 1) !=
+        HTTP_STATUS_CONTINUE) {
+        out.reason = lastCupsError();
+        cupsCancelJob2(c.http, queue.c_str(), jobId, 0);
+        return out;
+    }
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        // Each piece goes over whole: libcups sends a large buffer straight from our memory.
+        if (!pieces[i].empty() && cupsWriteRequestData(c.http, pieces[i].data(),
+                                                       pieces[i].size()) != HTTP_STATUS_CONTINUE) {
+            out.reason = "writing the job failed: " + lastCupsError();
+            cupsFinishDocument(c.http, queue.c_str());
+            return out;
+        }
+        if (afterPiece) afterPiece(i);
+    }
+    if (cupsFinishDocument(c.http, queue.c_str()) != IPP_STATUS_OK) {
+        out.reason = lastCupsError();
+        return out;
+    }
+
+    // Accepted. A job CUPS throws away at once (an aborting backend, a cancel) must not be
+    // reported as printed, so watch it briefly.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(settleMs);
+    while (true) {
+        const JobState js = queryJob(c.http, jobId);
+        if (js.state == IPP_JSTATE_ABORTED || js.state == IPP_JSTATE_CANCELED) {
+            out.reason = std::string(js.state == IPP_JSTATE_ABORTED ? "the job was aborted"
+                                                                    : "the job was cancelled") +
+                         (js.why.empty() ? std::string() : " (" + js.why + ")");
+            return out;
+        }
+        if (js.state == IPP_JSTATE_COMPLETED || js.state == 0) break;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    out.ok = true;
+    return out;
+}
+
+namespace {
+
+bool spoolPieces(AppState& state, const std::string& queue, const std::string& documentName,
+                 const std::vector<std::string_view>& pieces, const std::vector<int>& progress,
+                 int settleMs) {
+    setStatus(state, kTextPrinting);
+    setProgress(state, 10);
+    SpoolOutcome r = spoolRawDocument(
+        queue, documentName, pieces,
+        [&](std::size_t i) {
+            if (i < progress.size()) setProgress(state, progress[i]);
+        },
+        settleMs);
+    if (!r.ok) {
+        setProgress(state, 0);
+        setStatus(state, kTextCancelled);
+        showMessage(state, MessageIcon::Error, "Lumivane", spoolFailureText(queue, r.reason));
+        return false;
+    }
+    setProgress(state, 100);
+    setStatus(state, kTextSent);
+    return true;
+}
+
+} // namespace
+
+bool spoolJob(AppState& state, const std::string& queue, const std::string& documentName,
+              PrintJobParts& parts, int settleMs) {
+    bool ok = spoolPieces(state, queue, documentName,
+                          {parts.header, parts.imageData, parts.trailer}, {20, 90}, settleMs);
+    // The raster may be a gigabyte: give the memory back now, not at the next print.
+    std::string().swap(parts.header);
+    std::string().swap(parts.imageData);
+    std::string().swap(parts.trailer);
+    return ok;
+}
+
+bool spoolRawBytes(AppState& state, const std::string& queue, const std::string& documentName,
+                   std::string_view bytes, int settleMs) {
+    return spoolPieces(state, queue, documentName, {bytes}, {90}, settleMs);
+}
+
+void printImage(AppState& state) {
+    const std::string documentName = printDocumentName(state);
+    PrintJobParts parts = makePrintJob(state);
+    if (parts.imageData == kErr) return;
+    spoolJob(state, state.printerChoice, documentName, parts);
+}

@@ -1,0 +1,52 @@
+// Spooler output: a print job handed to a CUPS queue as one RAW document, so the job bytes
+// reach the printer exactly as built and no driver or filter touches them.
+#pragma once
+
+#include "app/app_state.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// How long, in milliseconds, the spooler is watched after the document was accepted for a job
+// that CUPS aborts or cancels at once; a job still pending or processing then counts as sent.
+inline constexpr int kJobSettleMs = 1000;
+
+// Result of handing a document to CUPS.
+struct SpoolOutcome {
+    bool ok = false;
+    int jobId = 0;      // CUPS job id once the job exists
+    std::string reason; // why it failed, in words (empty on success)
+};
+
+// Sends pieces, in order and each whole in one write, as the single RAW document of a new job
+// on queue (the whole name; CUPS compares queue names without regard to case), named
+// documentName. afterPiece(i) runs once piece i has been written. Shows nothing. Fails with a
+// reason when the server cannot be reached, the queue does not exist or refuses jobs, a write
+// fails, or the job is aborted or cancelled within settleMs of being accepted.
+SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& documentName,
+                              const std::vector<std::string_view>& pieces,
+                              const std::function<void(std::size_t)>& afterPiece = {},
+                              int settleMs = kJobSettleMs);
+
+// Spools a built job: status "Printing", progress 10 / 20 / 90 around the header, image data
+// and trailer writes, 100 and status "Sent to Printer" at the end. On failure a message names
+// the queue and the reason, the status line shows "Cancelled" and the progress bar 0. The
+// three strings are emptied in every case. True when the job was handed over.
+bool spoolJob(AppState& state, const std::string& queue, const std::string& documentName,
+              PrintJobParts& parts, int settleMs = kJobSettleMs);
+
+// Spools bytes as they are (the blank page job, test jobs) with the same status, progress
+// and failure messages as spoolJob.
+bool spoolRawBytes(AppState& state, const std::string& queue, const std::string& documentName,
+                   std::string_view bytes, int settleMs = kJobSettleMs);
+
+// The print action: builds the job of the loaded picture (separation, then the target
+// family's writer) and spools it to the queue named by state.printerChoice with the document
+// name of the window title and copies fields. Stops silently when the separation or the tiling
+// failed (the user has been told).
+void printImage(AppState& state);
+
+// The failure message shown for a queue and reason.
+std::string spoolFailureText(const std::string& queue, const std::string& reason);
