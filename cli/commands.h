@@ -19,3 +19,8 @@ int cliPreview(AppState& state, const CliArgs& args);
 int cliJob(AppState& state, const CliArgs& args);
 int cliBlank(AppState& state, const CliArgs& args);
 int cliPrint(AppState& state, const CliArgs& args);
+// queues [--printer MODEL] [--brand]: the "Select Printer" entries (selected first, "* ") or
+// the network utility's list ("queue<TAB>column 1<TAB>serial").
+int cliQueues(AppState& state, const CliArgs& args);
+// status ADDRESS [--details]: the printer readout, "Caption: value" a line; 1 when not found.
+int cliStatus(AppState& state, const CliArgs& args);
