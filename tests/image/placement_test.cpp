@@ -444,6 +444,7 @@ TEST(Preview, PaperMarginsAndCopy) {
     inkedGrid(s, 255);
     std::vector<std::uint8_t> img = renderPagePreview(s);
     ASSERT_EQ(img.size(), 400u * 450u * 4u);
+    EXPECT_TRUE(t.ui.messages().empty()); // drawn through the preview transform
     // The copy is centred at (150, 175) .. (250, 225).
     EXPECT_EQ(s.imagePosX, 150);
     EXPECT_EQ(pixel(img, 400, 0, 0), kBlack);     // paper outline
