@@ -164,12 +164,15 @@ void loadLanguage(AppState& state, const std::string& fileName) {
         // size and ignore the entries beyond it.
         int last = count <= 312 ? 312 : static_cast<int>(std::min<long long>(count, kMaxLanguageEntry));
         state.texts.resize(static_cast<std::size_t>(last) + 1);
+        // number is the entry last stored; a line outside the table is ignored and does not
+        // count as stored.
         auto store = [&](const std::string& l, int& number) {
             std::string entry;
-            number = -1;
-            if (!decodeLanguageLine(l, number, entry)) return;
-            if (number < 0 || number > last) return; // outside the table: ignored
-            state.texts[static_cast<std::size_t>(number)] = entry;
+            int n = -1;
+            if (!decodeLanguageLine(l, n, entry)) return;
+            if (n < 0 || n > last) return;
+            state.texts[static_cast<std::size_t>(n)] = entry;
+            number = n;
         };
         int number = -1;
         store(line, number);

@@ -214,8 +214,8 @@ int editFile(const std::string& givenPath, std::string_view section, std::string
         if (!S_ISREG(st.st_mode)) return EINVAL;
         // The rename below would replace even a file without write permission; a file that
         // may not be written must stay as it is, also for root.
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0)
-            return EACCES;
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+        if (::access(path.c_str(), W_OK) != 0) return errno;
         mode = st.st_mode & 07777;
         int err = 0;
         if (!readWholeFile(path, content, err)) return err;

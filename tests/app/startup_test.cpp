@@ -63,7 +63,7 @@ TEST(StartUp, StartUpTableSkipsThe844Row) {
 
 TEST(StartUp, OldBottomMargin) {
     for (auto [stored, expected] : {std::pair{"4.1", "1307"}, {"4.0", "4.0"}, {"4.2", "4.2"},
-                                    {"4.1667", "1307"}, {"0", "0"}, {"1307", "1307"}}) {
+                                    {"4.16", "1307"}, {"4.17", "4.17"}, {"0", "0"}, {"1307", "1307"}}) {
         TestState t;
         writeSetting(t.state, "Active", "Bottom Margin", stored);
         prepareSettings(t.state);
