@@ -84,10 +84,6 @@ struct PrintConstants {
     int threshold = 0;
 };
 
-std::uint8_t clampByte(float v) {
-    return static_cast<std::uint8_t>(std::clamp(v, 0.0f, 255.0f));
-}
-
 // Steps 4..8 of a printing cell: tone curves, scale, contrast, brightness, under-colour
 // removal. out gets C, M, Y, white.
 void printCell(const PrintConstants& k, const ToneCurves& curves, const std::uint8_t cmy[3],
