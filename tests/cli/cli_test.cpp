@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <cstdio>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,18 +14,18 @@ using namespace testsupport;
 
 namespace {
 
-struct Run {
+struct CliRun {
     int code = -1;
     std::string out;
     std::string err;
 };
 
 // Runs printconv-cli with the test's XDG folders.
-Run cli(TestState& t, const std::string& args) {
+CliRun cli(TestState& t, const std::string& args) {
     const std::string errFile = t.dir.file("stderr.txt");
     const std::string cmd = std::string(PRINTCONV_BINARY_DIR) + "/bin/printconv-cli " + args +
                             " 2>" + errFile;
-    Run r;
+    CliRun r;
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf{};
@@ -38,7 +39,7 @@ Run cli(TestState& t, const std::string& args) {
 
 TEST(Cli, VersionAndUsage) {
     TestState t;
-    Run v = cli(t, "--version");
+    CliRun v = cli(t, "--version");
     EXPECT_EQ(v.code, 0);
     EXPECT_EQ(v.out.rfind("printconv-cli ", 0), 0u);
     EXPECT_EQ(cli(t, "").code, 2);
@@ -51,7 +52,7 @@ TEST(Cli, SettingsGetSetThroughTheSettingsFile) {
     TestState t;
     EXPECT_EQ(cli(t, "settings set Active Unit C").code, 0);
     EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
-    Run g = cli(t, "settings get active UNIT");
+    CliRun g = cli(t, "settings get active UNIT");
     EXPECT_EQ(g.code, 0);
     EXPECT_EQ(g.out, "C\n");
     EXPECT_EQ(cli(t, "settings get Active Missing").out, "\n");
@@ -61,7 +62,7 @@ TEST(Cli, FailedWriteExitsOneWithTheMessage) {
     TestState t;
     writeSetting(t.state, "Active", "Unit", "C");
     ::chmod(t.state.settingsPath.c_str(), 0444);
-    Run r = cli(t, "settings set Active Unit I");
+    CliRun r = cli(t, "settings set Active Unit I");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Failed to write to:- "), std::string::npos);
     EXPECT_NE(r.err.find("Error 5 - Access denied (read only?)"), std::string::npos);
@@ -70,7 +71,7 @@ TEST(Cli, FailedWriteExitsOneWithTheMessage) {
 
 TEST(Cli, TextsFollowTheLanguageInEffect) {
     TestState t;
-    Run en = cli(t, "texts 41");
+    CliRun en = cli(t, "texts 41");
     EXPECT_EQ(en.code, 0);
     EXPECT_EQ(en.out, "<<<<<    Sent to Printer   >>>>>\n");
     EXPECT_EQ(cli(t, "texts 132").out, "Unable to Copy,\nPlease run with administrator permissions\n");
@@ -78,7 +79,7 @@ TEST(Cli, TextsFollowTheLanguageInEffect) {
 
     std::filesystem::create_directories(t.state.sharedFolder);
     writeProfileString(t.state.sharedSettingsPath, "Active", "Language", "German.lan3");
-    Run de = cli(t, "texts 7");
+    CliRun de = cli(t, "texts 7");
     EXPECT_EQ(de.code, 0);
     EXPECT_NE(de.out, "Exit\n");
     EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
