@@ -5,9 +5,7 @@
 
 #include <cups/cups.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -66,6 +64,21 @@ JobState queryJob(http_t* http, int jobId) {
     return out;
 }
 
+// True when the server knows no printer or class of that name.
+bool queueMissing(http_t* http, const std::string& queue) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", queue.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-name");
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    const bool missing = cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND;
+    ippDelete(response);
+    return missing;
+}
+
 } // namespace
 
 std::string spoolFailureText(const std::string& queue, const std::string& reason) {
@@ -87,14 +100,16 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
     c.http =
         httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 10000, nullptr);
     if (!c.http) {
-        out.reason = std::string("the print server ") + server + " cannot be reached (" +
-                     std::strerror(errno ? errno : ECONNREFUSED) + ")";
+        out.reason = std::string("the print server ") + server +
+                     " cannot be reached (is the CUPS scheduler running?)";
         return out;
     }
 
     const int jobId = cupsCreateJob(c.http, queue.c_str(), documentName.c_str(), 0, nullptr);
     if (jobId <= 0) {
+        // libcups reports a missing queue only as an internal error; ask the server.
         out.reason = lastCupsError();
+        if (queueMissing(c.http, queue)) out.reason = "the queue does not exist";
         return out;
     }
     out.jobId = jobId;
