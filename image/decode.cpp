@@ -250,7 +250,18 @@ HeaderVerdict inspectBmp(const Reader<Src>& r, std::uint64_t size, ImageHeader& 
     } else {
         return HeaderVerdict::Damaged;
     }
-    return addFrame(h, w, ht, lim);
+    HeaderVerdict v = addFrame(h, w, ht, lim);
+    if (v != HeaderVerdict::Ok) return v;
+    // Uncompressed rows must all be in the file: DevIL fills the missing part of a short
+    // file with whatever its buffer held.
+    std::uint32_t bpp = dib == 12 ? r.le16(24) : r.le16(28);
+    std::uint32_t compression = dib == 12 ? 0 : r.le32(30);
+    if (bpp == 0 || bpp > 64) return HeaderVerdict::Damaged;
+    if (compression == 0 || compression == 3) {
+        std::uint64_t rowBytes = (w * bpp + 31) / 32 * 4;
+        if (size < r.le32(10) + rowBytes * ht) return HeaderVerdict::Damaged;
+    }
+    return HeaderVerdict::Ok;
 }
 
 template <class Src>
