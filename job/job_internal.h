@@ -1,0 +1,79 @@
+// Pieces shared by the job writers of both families and the blank page job.
+#pragma once
+
+#include "app/app_state.h"
+#include "job/job_text.h"
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace jobparts {
+
+// The PostScript blocks compiled into the program.
+std::string_view okiDefaultColorSetting();
+std::string_view okiProcedurePatch();
+std::string_view okiInitLoad();
+std::string_view errorHandler();
+std::string_view fatalError();
+std::string_view winBasic();
+std::string_view winUtilsL2();
+std::string_view winNtCompat();
+std::string_view imageProbe();
+std::string_view imageProcedures();
+std::string_view defgColourSpace();
+
+// Interface text n, or fallback when the table has no such entry.
+std::string textOr(const AppState& state, int n, std::string_view fallback);
+
+// "MM-DD-YYYY HH:MM:SS" with sep between the date fields; the time of the call, or
+// SOURCE_DATE_EPOCH (UTC) when that is set to a number.
+std::string creationDate(char sep);
+
+// title with every occurrence of the program name text followed by " - " removed.
+std::string titleWithoutProgramName(const AppState& state, std::string_view title);
+
+// The paper name trimmed of blanks at both ends and cut to six characters.
+std::string paperKey(std::string_view paperText);
+
+// "featurebegin{", "%%BeginFeature: " + keyOption, an empty line, the body lines,
+// "%%EndFeature", "}featurecleanup".
+void feature(JobText& w, std::string_view keyOption, std::initializer_list<std::string_view> body);
+// The same with "%%BeginNonPPDFeature:"/"%%EndNonPPDFeature" and no empty line.
+void nonPpdFeature(JobText& w, std::string_view keyOption,
+                   std::initializer_list<std::string_view> body);
+
+// The JobTimeout 0 non-PPD feature and the WaitTimeout feature of seconds, each followed by
+// an empty line.
+void timeoutFeatures(JobText& w, int waitSeconds);
+
+// The copies block (only when copies > 1), followed by an empty line; binary writes the
+// count as a PostScript binary integer token, otherwise as decimal text.
+void copiesFeature(JobText& w, int copies, bool binary);
+
+// The prolog's error handler, fatal-error, basic and utility resources, from the error
+// handler's begin line to the end of the utilities (without the closing "end").
+void standardProlog(JobText& w, std::string_view errorHandlerName);
+
+// "Pscript_WinNT_Incr begin" and the compatibility resource with the lines after it.
+void compatibilitySection(JobText& w);
+
+enum class ImageDialect { First, Second };
+
+struct ImagePlacement {
+    int rows = 0;
+    int cols = 0;
+    std::string translateLine; // e.g. " 87 387 translate"
+    std::string scaleLine;     // e.g. " 420.5 300 scale"
+};
+
+// The image section from "gsave %% Print PostScript gsave" up to, not including, the
+// "beginimage" line.
+void imageSection(JobText& w, ImageDialect dialect, const ImagePlacement& placement);
+
+// The trailer's common middle: suspend/resume, LH, the page trailer and the DSC trailer's
+// resource list (from "Pscript_WinNT_Compat dup /suspend get exec" to "%%+ procset
+// Pscript_WinNT_Compat 5.0 0"); boundingBox, when not empty, follows "%%Trailer".
+void pageAndDocumentTrailer(JobText& w, std::string_view boundingBox);
+
+} // namespace jobparts

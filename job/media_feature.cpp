@@ -1,0 +1,339 @@
+#include "job/job.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "job/job_text.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string_view>
+
+namespace {
+
+// Interface text numbers of the transfer media "Transfer media 01" .. "Transfer media 17".
+constexpr std::array<int, 18> kTransferText = {0,   113, 114, 115, 116, 117, 118, 119, 120,
+                                               140, 141, 142, 170, 194, 195, 196, 198, 199};
+
+bool contains(std::string_view s, std::string_view part) {
+    return s.find(part) != std::string_view::npos;
+}
+
+// Number 1..17 of the transfer medium media names, 0 when it is none of them.
+int transferNumber(const AppState& state, std::string_view media) {
+    for (int n = 1; n <= 17; ++n)
+        if (media == text(state, kTransferText[static_cast<std::size_t>(n)])) return n;
+    return 0;
+}
+
+bool oneOf(int n, std::initializer_list<int> set) {
+    return std::find(set.begin(), set.end(), n) != set.end();
+}
+
+void weightBlock(JobText& w, std::string_view name, int weight) {
+    const std::string body =
+        " null globaldict /OK@MediaType 2 copy known{get}{pop pop (Plain)}ifelse";
+    const std::string custom =
+        " null " + plainNumber(weight) + " false dup 7 -1 roll /custsetpd get exec";
+    w.line("featurebegin{");
+    if (name == "MEDIUMLIGHT") {
+        // This block has no empty line and trailing blanks where the others have none.
+        w.line("%%BeginFeature: *OKMediaType MEDIUMLIGHT ");
+        w.line("/DriverOps /ProcSet 2 copy resourcestatus{");
+        w.line(" pop pop findresource");
+        w.line(body + " ");
+        w.line(custom);
+    } else if (name == "MEDIUM") {
+        w.line("%%BeginFeature: *OKMediaType MEDIUM ");
+        w.line(" ");
+        w.line("/DriverOps /ProcSet 2 copy resourcestatus{ ");
+        w.line(" pop pop findresource ");
+        w.line(body + " ");
+        w.line(custom + " ");
+    } else {
+        w.line("%%BeginFeature: *OKMediaType " + std::string(name));
+        w.empty();
+        w.line("/DriverOps /ProcSet 2 copy resourcestatus{");
+        w.line(" pop pop findresource");
+        w.line(body);
+        w.line(name == "ULTRAHEAVY1" ? custom + " " : custom);
+    }
+    w.line(name == "MEDIUM" ? "}{pop pop}ifelse " : "}{pop pop}ifelse");
+    w.line("%%EndFeature");
+    w.line("}featurecleanup ");
+}
+
+void linesBlock(JobText& w, std::string_view name, std::initializer_list<std::string_view> lines) {
+    w.line("featurebegin{");
+    w.line("%%BeginFeature: *OKMediaType " + std::string(name));
+    w.empty();
+    w.line("/DriverOps /ProcSet 2 copy resourcestatus{");
+    w.line(" pop pop findresource");
+    for (auto l : lines)
+        w.line(l);
+    w.line("}{pop pop}ifelse");
+    w.line("%%EndFeature");
+    w.line("}featurecleanup ");
+}
+
+void printerDefaultBlock(JobText& w) {
+    w.line("featurebegin{");
+    w.line("%%BeginFeature: *OKMediaType PRINTERDEFAULT");
+    w.empty(2);
+    w.line("%%EndFeature");
+    w.line("}featurecleanup ");
+}
+
+void userTypeBlock(JobText& w, int n) {
+    const std::string num = plainNumber(n);
+    w.line("featurebegin{");
+    w.line("%%BeginFeature: *MediaType USERTYPE" + num);
+    w.empty();
+    w.line("(USERTYPE" + num +
+           ")  true setglobal 20 string copy globaldict /OK@MediaType 3 -1 roll put false "
+           "setglobal");
+    w.line("%%EndFeature");
+    w.line(n >= 16 ? "}featurecleanup " : "}featurecleanup");
+}
+
+} // namespace
+
+int firstFamilyMediaIndex(const AppState& state) {
+    const std::string_view media = state.mediaText;
+    const std::string_view model = state.targetModel;
+    // Model classes: a later hit overrides an earlier one.
+    char abc = 0;
+    if (contains(model, "C33") || contains(model, "C32")) abc = 'A';
+    if (contains(model, "C8")) abc = 'B';
+    if (contains(model, "C650")) abc = 'C';
+    char de = 0;
+    if (contains(model, "C834") || contains(model, "C843")) de = 'D';
+    if (contains(model, "C844")) de = 'E';
+
+    int index = 0;
+    for (int n = 101; n <= 112; ++n)
+        if (media == text(state, n)) {
+            index = n - 100;
+            break;
+        }
+    const int t = index ? 0 : transferNumber(state, media);
+    switch (t) {
+    case 2:
+        index = abc == 'A' ? 20 : 13;
+        break;
+    case 3:
+        index = abc == 'A' ? 13 : 14;
+        break;
+    case 13:
+        index = 15;
+        break;
+    case 16: {
+        std::string lower(media);
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        index = contains(lower, "dark") ? 30 : 16;
+        break;
+    }
+    case 5:
+        index = abc == 'B' ? 30 : 17;
+        break;
+    case 15:
+        index = 18;
+        break;
+    case 11:
+        index = 19;
+        break;
+    case 6:
+        index = 20;
+        break;
+    case 17:
+        index = 21;
+        break;
+    case 14:
+        index = 22;
+        break;
+    case 4:
+        index = 23;
+        break;
+    case 8:
+        index = 24;
+        break;
+    case 1:
+        index = 25;
+        break;
+    case 9:
+        index = abc == 'A' ? 13 : 26;
+        break;
+    case 10:
+        index = 27;
+        break;
+    default:
+        break; // 07 and 12 are not recognised
+    }
+    if (!index && !t) {
+        if (media == "Usertype1") index = 33;
+        if (media == "Usertype2") index = 34;
+        if (media == "Usertype3") index = 35;
+    }
+
+    if (de == 'D') {
+        if (oneOf(t, {13, 16, 11, 12, 15, 10, 6, 17, 14, 4, 8, 1, 9})) index = 31;
+        if (oneOf(t, {2, 3, 5, 7})) index = 32;
+    }
+    if (de == 'E' && oneOf(t, {16, 11, 12, 15, 6, 17, 4, 8, 9, 2, 3, 5, 7})) index = 35;
+    if (abc == 'C' && index > 12) index = 7;
+    return index;
+}
+
+std::string buildFirstFamilyMediaFeature(const AppState& state) {
+    std::string block;
+    JobText w(block);
+    const bool c8 = contains(state.targetModel, "C8");
+    const int index = firstFamilyMediaIndex(state);
+    switch (index) {
+    case 0:
+    case 1:
+        printerDefaultBlock(w);
+        break;
+    case 2:
+        weightBlock(w, "LIGHT", 74);
+        break;
+    case 3:
+        weightBlock(w, "MEDIUMLIGHT", 82);
+        break;
+    case 4:
+    case 20:
+    case 21:
+    case 22:
+        weightBlock(w, "MEDIUM", 104);
+        break;
+    case 5:
+    case 13:
+    case 24:
+        weightBlock(w, "HEAVY", 120);
+        break;
+    case 15:
+    case 16:
+        if (c8)
+            weightBlock(w, "ULTRAHEAVY1", 188);
+        else
+            weightBlock(w, "HEAVY", 120);
+        break;
+    case 6:
+    case 14:
+    case 26:
+        weightBlock(w, "ULTRAHEAVY1", 188);
+        break;
+    case 7:
+        weightBlock(w, "ULTRAHEAVY2", 220);
+        break;
+    case 8:
+    case 30:
+        weightBlock(w, "ULTRAHEAVY3", 250);
+        break;
+    case 9:
+    case 23:
+    case 27:
+        linesBlock(w, "Labels1",
+                   {" null (Labels) null 120 false true 7 -1 roll /custsetpd get exec"});
+        break;
+    case 10:
+    case 17:
+        linesBlock(w, "Labels2",
+                   {" null (Labels) null 188 false true 7 -1 roll /custsetpd get exec"});
+        break;
+    case 18:
+    case 19:
+        if (c8)
+            linesBlock(w, "Labels2",
+                       {" null (Labels) null 188 false true 7 -1 roll /custsetpd get exec"});
+        else
+            linesBlock(w, "Labels1",
+                       {" null (Labels) null 120 false true 7 -1 roll /custsetpd get exec"});
+        break;
+    case 11:
+        linesBlock(w, "GLOSSY",
+                   {" null (Glossy) null 188 false dup 7 -1 roll /custsetpd get exec"});
+        break;
+    case 12:
+        linesBlock(w, "Transparency",
+                   {" null (Transparency) null dup false",
+                    " statusdict /papertray 2 copy known{get exec dup 4 eq exch 1 eq or not}{pop "
+                    "pop false}ifelse ",
+                    " 7 -1 roll /custsetpd get exec"});
+        break;
+    case 31:
+        printerDefaultBlock(w);
+        userTypeBlock(w, 16);
+        break;
+    case 32:
+        printerDefaultBlock(w);
+        userTypeBlock(w, 18);
+        break;
+    case 33:
+    case 34:
+    case 35:
+        userTypeBlock(w, index - 32);
+        printerDefaultBlock(w);
+        break;
+    default:
+        break; // 25 and anything else: no block
+    }
+    return block;
+}
+
+int secondFamilyMediaIndex(const AppState& state) {
+    const std::string_view media = state.mediaText;
+    const std::string_view model = state.targetModel;
+    for (int n = 101; n <= 111; ++n)
+        if (media == text(state, n)) return n - 100;
+    const int t = transferNumber(state, media);
+    const bool c360 = contains(model, "C360");
+    const bool pc30x = contains(model, "PC300W") || contains(model, "PC301W");
+    if (c360 || pc30x) {
+        if (oneOf(t, {2, 3, 13, 16, 17, 5, 7, 11, 12, 15, 6, 14, 4, 8, 1, 9})) return 7;
+        if (t == 10) return c360 ? 7 : 10;
+    }
+    return 0;
+}
+
+std::string buildSecondFamilyMediaFeature(const AppState& state) {
+    struct Row {
+        const char* option;
+        const char* deviceType;
+    };
+    static constexpr std::array<Row, 12> rows = {{{"", ""},
+                                                  {"PlainRecycled", "PlainRecycled"},
+                                                  {"Bond", "Bond"},
+                                                  {"Color", "Color"},
+                                                  {"Thinner", "Lighter"},
+                                                  {"Thin", "Light"},
+                                                  {"Plain", "MiddleThick"},
+                                                  {"PlainP", "Heavy"},
+                                                  {"Thick", "Thick"},
+                                                  {"Cardstock", "CardStock"},
+                                                  {"Labels", "Labels"},
+                                                  {"Glossy", "Glossy"}}};
+    std::string block;
+    JobText w(block);
+    auto feature = [&](std::string_view option, std::string_view deviceType) {
+        w.line("%%BeginFeature: *MediaType " + std::string(option));
+        w.line("<< /MediaType (" + std::string(deviceType) +
+               ") /DeferredMediaSelection true >> setpagedevice");
+    };
+    const int index = secondFamilyMediaIndex(state);
+    w.line("featurebegin{");
+    if (index > 0) {
+        const Row& r = rows[static_cast<std::size_t>(index)];
+        feature(r.option, r.deviceType);
+        if (index == 5) feature("Coated", "Coated");
+    }
+    w.line("%%EndFeature");
+    w.line("}featurecleanup");
+    return block;
+}
+
+std::string buildMediaFeature(const AppState& state, PrinterFamily family) {
+    return family == PrinterFamily::Second ? buildSecondFamilyMediaFeature(state)
+                                           : buildFirstFamilyMediaFeature(state);
+}

@@ -1,0 +1,256 @@
+#include "job/proof.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kUel = "\x1b%-12345X";
+
+// Printer behaviour the proof needs from an interpreter that is not the printer: the OKI
+// custom page size call sets the page size, and the image keeps the device colours the job
+// carries (the CIE-based colour space of the second family is not offered).
+const char kProofPrelude[] = R"(%!PS
+/DriverOps 4 dict begin
+  /editversion 56 def
+  /setcustompage { pop pop pop 2 array astore << /PageSize 3 -1 roll >> setpagedevice } bind def
+currentdict end /ProcSet defineresource pop
+userdict /resourcestatus {
+  2 copy /ColorSpaceFamily eq exch /CIEBasedDEFG eq and
+  { pop pop false } { systemdict /resourcestatus get exec } ifelse
+} bind put
+)";
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool writeAll(const std::string& path, const std::string& a, const std::string& b = {}) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(a.data(), static_cast<std::streamsize>(a.size()));
+    out.write(b.data(), static_cast<std::streamsize>(b.size()));
+    return static_cast<bool>(out);
+}
+
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-gs-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (mkdtemp(buf.data())) path = buf.data();
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        if (!path.empty()) std::filesystem::remove_all(path, ec);
+    }
+};
+
+// Next header token of a PNM/PAM file, skipping blanks and comments.
+std::string headerToken(const std::string& data, std::size_t& pos) {
+    while (pos < data.size()) {
+        if (data[pos] == '#') {
+            while (pos < data.size() && data[pos] != '\n')
+                ++pos;
+        } else if (std::isspace(static_cast<unsigned char>(data[pos]))) {
+            ++pos;
+        } else {
+            break;
+        }
+    }
+    const std::size_t start = pos;
+    while (pos < data.size() && !std::isspace(static_cast<unsigned char>(data[pos])))
+        ++pos;
+    return data.substr(start, pos - start);
+}
+
+bool parseRaster(const std::string& data, RenderedPage& page) {
+    std::size_t pos = 0;
+    const std::string magic = headerToken(data, pos);
+    int w = 0, h = 0, depth = 0, maxval = 0;
+    if (magic == "P7") {
+        while (true) {
+            const std::string key = headerToken(data, pos);
+            if (key.empty()) return false;
+            if (key == "ENDHDR") break;
+            const std::string value = headerToken(data, pos);
+            if (key == "WIDTH") w = std::atoi(value.c_str());
+            if (key == "HEIGHT") h = std::atoi(value.c_str());
+            if (key == "DEPTH") depth = std::atoi(value.c_str());
+            if (key == "MAXVAL") maxval = std::atoi(value.c_str());
+        }
+    } else if (magic == "P5") {
+        w = std::atoi(headerToken(data, pos).c_str());
+        h = std::atoi(headerToken(data, pos).c_str());
+        maxval = std::atoi(headerToken(data, pos).c_str());
+        depth = 1;
+    } else {
+        return false;
+    }
+    ++pos; // the single blank that ends the header
+    if (w <= 0 || h <= 0 || maxval != 255 || depth <= 0) return false;
+    const std::size_t size =
+        static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * static_cast<std::size_t>(depth);
+    if (data.size() < pos + size) return false;
+    page.width = w;
+    page.height = h;
+    page.channels = depth;
+    page.pixels = data.substr(pos, size);
+    return true;
+}
+
+} // namespace
+
+std::string stripPjl(std::string_view job) {
+    std::string_view body = job;
+    if (body.substr(0, kUel.size()) == kUel) {
+        const std::size_t enter = body.find("@PJL ENTER LANGUAGE");
+        if (enter != std::string_view::npos) {
+            const std::size_t eol = body.find('\n', enter);
+            body.remove_prefix(eol == std::string_view::npos ? body.size() : eol + 1);
+        }
+    }
+    const std::size_t eof = body.rfind("%%EOF");
+    if (eof != std::string_view::npos) {
+        std::size_t end = eof + 5;
+        if (end < body.size() && body[end] == '\r') ++end;
+        if (end < body.size() && body[end] == '\n') ++end;
+        body = body.substr(0, end);
+    }
+    return std::string(body);
+}
+
+std::string findOnPath(std::string_view program) {
+    const char* path = std::getenv("PATH");
+    if (!path) return {};
+    std::string_view rest = path;
+    while (true) {
+        const std::size_t colon = rest.find(':');
+        std::string dir(rest.substr(0, colon));
+        if (dir.empty()) dir = ".";
+        const std::string candidate = dir + "/" + std::string(program);
+        struct stat st {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    return {};
+}
+
+bool renderPage(const std::string& postscript, const RenderOptions& options, RenderedPage& page,
+                std::string& output, std::string& error) {
+    const std::string gs = findOnPath("gs");
+    if (gs.empty()) {
+        error = "Ghostscript (gs) was not found on PATH; install Ghostscript to render a proof";
+        return false;
+    }
+    TempFolder dir;
+    if (dir.path.empty()) {
+        error = std::string("cannot create a temporary folder: ") + std::strerror(errno);
+        return false;
+    }
+    const std::string input = dir.path + "/job.ps";
+    const std::string log = dir.path + "/output.txt";
+    if (!writeAll(input, postscript)) {
+        error = "cannot write " + input;
+        return false;
+    }
+    std::vector<std::string> args = {gs,
+                                     "-q",
+                                     "-dSAFER",
+                                     "-dBATCH",
+                                     "-dNOPAUSE",
+                                     "-sDEVICE=" + options.device,
+                                     "-r" + std::to_string(options.dpi),
+                                     "-sOutputFile=" + dir.path + "/page-%d.out"};
+    if (options.fixedWidthPt > 0 && options.fixedHeightPt > 0) {
+        args.push_back("-dDEVICEWIDTHPOINTS=" + std::to_string(options.fixedWidthPt));
+        args.push_back("-dDEVICEHEIGHTPOINTS=" + std::to_string(options.fixedHeightPt));
+        args.push_back("-dFIXEDMEDIA");
+    }
+    args.push_back(input);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, gs.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        error = "cannot run " + gs + ": " + std::strerror(rc);
+        return false;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    output = readAll(log);
+    const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    if (failed || output.find("%%[ Error") != std::string::npos ||
+        output.find("Error: /") != std::string::npos) {
+        error = "Ghostscript reported an error: " + output.substr(0, 2000);
+        return false;
+    }
+    if (!parseRaster(readAll(dir.path + "/page-1.out"), page)) {
+        error = "Ghostscript rendered no page";
+        return false;
+    }
+    return true;
+}
+
+bool renderProof(const std::string& jobBytes, const std::string& pngPath, std::string& error) {
+    RenderedPage page;
+    std::string output;
+    RenderOptions options;
+    options.device = "pamcmyk32";
+    options.dpi = 100;
+    if (!renderPage(kProofPrelude + stripPjl(jobBytes), options, page, output, error)) return false;
+
+    // Two panels of the page's size side by side on a grey canvas.
+    const int margin = 24;
+    const int w = page.width, h = page.height;
+    QImage canvas(margin * 3 + w * 2, margin * 2 + h, QImage::Format_RGB32);
+    canvas.fill(qRgb(128, 128, 128));
+    const int dark = 40;
+    const auto* px = reinterpret_cast<const unsigned char*>(page.pixels.data());
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(canvas.scanLine(margin + y));
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* p = px + (static_cast<std::size_t>(y) * w + x) * 4;
+            // Toner over a white medium: each colour toner takes away its complement.
+            row[margin + x] = qRgb(255 - p[0], 255 - p[1], 255 - p[2]);
+            const int white = dark + (255 - dark) * p[3] / 255;
+            row[margin * 2 + w + x] = qRgb(white, white, white);
+        }
+    }
+    if (!canvas.save(QString::fromStdString(pngPath), "PNG")) {
+        error = "cannot write " + pngPath;
+        return false;
+    }
+    return true;
+}
