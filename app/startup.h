@@ -11,8 +11,9 @@ struct AppState;
 bool isAlreadyRunning(AppState& state, const std::string& name);
 
 // Start-up steps 3 to 8 (shape library, language, profiles, old bottom margin, handedness).
-// The folders must be resolved and the seam set.
-void prepareSettings(AppState& state);
+// The folders must be resolved and the seam set. The command-line tool, which has no pattern
+// print, leaves the shape library out (provisionShapes false).
+void prepareSettings(AppState& state, bool provisionShapes = true);
 
 // Shut-down resets: family colour adjustment and margins by model.
 void shutDown(AppState& state);

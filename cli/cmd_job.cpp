@@ -1,8 +1,9 @@
-// printconv-cli job, blank and print.
+// printconv-cli job, blank, proof and print.
 #include "app/app_state.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"
 #include "job/job.h"
+#include "job/proof.h"
 #include "printer/spooler.h"
 
 #include <cstdio>
@@ -66,4 +67,29 @@ int cliPrint(AppState& state, const CliArgs& args) {
     PrintJobParts job = makePrintJob(state);
     if (job.imageData == kErr) return 1;
     return spoolJob(state, o.queue, printDocumentName(state), job) ? 0 : 1;
+}
+
+int cliProof(AppState& state, const CliArgs& args) {
+    JobOptions o;
+    if (!parseJobOptions(args, true, o)) return 2;
+    if (o.output.empty()) {
+        std::fprintf(stderr, "printconv-cli: proof needs -o FILE.png\n");
+        return 2;
+    }
+    ScratchSettings scratch(state);
+    if (!openWithOptions(state, o)) return 1;
+    PrintJobParts job = makePrintJob(state);
+    if (job.imageData == kErr) return 1;
+    std::string bytes;
+    bytes.reserve(job.header.size() + job.imageData.size() + job.trailer.size());
+    bytes += job.header;
+    bytes += job.imageData;
+    bytes += job.trailer;
+    job = PrintJobParts{};
+    std::string error;
+    if (!renderProof(bytes, o.output, error)) {
+        std::fprintf(stderr, "printconv-cli: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -19,6 +19,7 @@ int cliPreview(AppState& state, const CliArgs& args);
 int cliJob(AppState& state, const CliArgs& args);
 int cliBlank(AppState& state, const CliArgs& args);
 int cliPrint(AppState& state, const CliArgs& args);
+int cliProof(AppState& state, const CliArgs& args);
 // queues [--printer MODEL] [--brand]: the "Select Printer" entries (selected first, "* ") or
 // the network utility's list ("queue<TAB>column 1<TAB>serial").
 int cliQueues(AppState& state, const CliArgs& args);

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     }
 
     // Every other command sees the program as it starts: settings prepared, language loaded.
-    prepareSettings(state);
+    prepareSettings(state, false);
     ilInit();
     ensureSettings(state);
 
@@ -114,7 +114,9 @@ int main(int argc, char** argv) {
     };
     static const Command commands[] = {
         {"texts", cliTexts}, {"layout", cliLayout}, {"separate", cliSeparate},
-        {"preview", cliPreview}, {"job", cliJob}, {"blank", cliBlank}, {"print", cliPrint},
+        {"preview", cliPreview}, {"job", cliJob},         {"blank", cliBlank},
+        {"proof", cliProof},     {"print", cliPrint},     {"probe", cliProbe},
+        {"queues", cliQueues},   {"status", cliStatus},
     };
     int rc = 2;
     for (const auto& c : commands)
