@@ -1,0 +1,363 @@
+// bench_load: file -> SeparationData for generated photo-like A4 pictures, stage by stage,
+// with peak memory, and ImageMagick's profile conversion of the same files beside it.
+//
+//   bench_load [--quick] [--workdir DIR] [--no-magick]
+//
+// --quick runs only the 300 dpi pictures. Generated pictures are kept in DIR (default
+// $TMPDIR/printconv-bench) and reused. Every measurement runs in a child process of its own so
+// that its peak memory (VmHWM) is its own.
+
+#include "app/app_state.h"
+#include "app/folders.h"
+#include "app/texts.h"
+#include "app/ui.h"
+#include "image/colour.h"
+#include "image/decode.h"
+#include "image/load.h"
+#include "image/separation.h"
+#include "settings/settings.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Peak resident memory of this process in bytes (VmHWM).
+double peakBytes() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) * 1024.0;
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_maxrss) * 1024.0;
+}
+
+double childrenPeakBytes() {
+    rusage ru{};
+    getrusage(RUSAGE_CHILDREN, &ru);
+    return static_cast<double>(ru.ru_maxrss) * 1024.0;
+}
+
+struct QuietUi : UserInterface {
+    void showMessage(MessageIcon, const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "message: %s: %s\n", caption.c_str(), text.c_str());
+    }
+    bool askOkCancel(const std::string&, const std::string&) override { return false; }
+    void showStatus(const std::string&) override {}
+    void showProgress(int) override {}
+};
+
+// A photo-like picture: a coarse random field smoothly interpolated (the blur) with
+// fine-grained noise on top, so that neighbouring pixels almost never repeat.
+QImage makePhoto(int w, int h, unsigned seed) {
+    std::mt19937 rng(seed);
+    const int step = 48;
+    const int gw = w / step + 2, gh = h / step + 2;
+    std::vector<float> field(static_cast<std::size_t>(gw) * gh * 3);
+    std::uniform_real_distribution<float> u(0.0f, 255.0f);
+    for (float& f : field)
+        f = u(rng);
+    QImage img(w, h, QImage::Format_RGB888);
+    std::uniform_int_distribution<int> noise(-12, 12);
+    for (int y = 0; y < h; ++y) {
+        uchar* row = img.scanLine(y);
+        const float fy = static_cast<float>(y) / step;
+        const int y0 = static_cast<int>(fy);
+        const float ty = fy - y0;
+        const float sy = ty * ty * (3 - 2 * ty);
+        for (int x = 0; x < w; ++x) {
+            const float fx = static_cast<float>(x) / step;
+            const int x0 = static_cast<int>(fx);
+            const float tx = fx - x0;
+            const float sx = tx * tx * (3 - 2 * tx);
+            for (int c = 0; c < 3; ++c) {
+                auto at = [&](int gx, int gy) {
+                    return field[(static_cast<std::size_t>(gy) * gw + gx) * 3 + c];
+                };
+                const float top = at(x0, y0) + (at(x0 + 1, y0) - at(x0, y0)) * sx;
+                const float bot = at(x0, y0 + 1) + (at(x0 + 1, y0 + 1) - at(x0, y0 + 1)) * sx;
+                const int v = static_cast<int>(top + (bot - top) * sy) + noise(rng);
+                row[x * 3 + c] = static_cast<uchar>(std::clamp(v, 0, 255));
+            }
+        }
+    }
+    return img;
+}
+
+// Runs fn in a child process; the child's one line of output comes back.
+template <typename Fn> std::string inChild(Fn fn) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const std::string out = fn();
+        (void)!write(fds[1], out.data(), out.size());
+        close(fds[1]);
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[512];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return out;
+}
+
+std::vector<double> numbers(const std::string& s) {
+    std::vector<double> v;
+    const char* p = s.c_str();
+    char* end = nullptr;
+    for (double d = std::strtod(p, &end); end != p; d = std::strtod(p, &end)) {
+        v.push_back(d);
+        p = end;
+    }
+    return v;
+}
+
+std::string joinNumbers(std::initializer_list<double> v) {
+    std::string s;
+    for (double d : v)
+        s += formatFixed(d, 6) + " ";
+    return s;
+}
+
+// A fresh program state with its own settings in dir, the build tree's data folder and the
+// profiles ImageMagick gets as well.
+void prepareState(AppState& s, QuietUi& ui, const std::string& dir) {
+    fs::create_directories(dir + "/config");
+    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    s.ui = &ui;
+    resolveFolders(s);
+    s.programFolder = defaultProgramFolder();
+    loadBuiltInTexts(s);
+    writeSetting(s, "Active", "ICM Profile In", s.programFolder + "sRGB.ICM");
+    writeSetting(s, "Active", "ICM Profile Out", s.programFolder + "OKC711P2.ICM");
+    // A4 less the usual margins of 12.96 / 13.08 points.
+    s.paperWidthPt = 595;
+    s.paperHeightPt = 842;
+    s.printableWidthPt = 595 - 25.92f;
+    s.printableHeightPt = 842 - 26.04f;
+    s.mediaText = "Transfer media 13";
+    chooseInkThresholds(s);
+}
+
+// The whole program path: loadImage (decode, conversion, orientation) then separateForPrint.
+// Returns: seconds for load, seconds for separation, peak bytes after load, after
+// separation, baseline peak before, decoder child's peak, pixels.
+std::string measureWhole(const std::string& file, const std::string& dir) {
+    AppState s;
+    QuietUi ui;
+    prepareState(s, ui, dir);
+    const double base = peakBytes();
+    std::string path = file;
+    const auto t0 = Clock::now();
+    loadImage(s, path);
+    const double load = secondsSince(t0);
+    if (path.empty()) return "fail";
+    const double peakLoad = peakBytes();
+    const auto t1 = Clock::now();
+    const SeparationData d = separateForPrint(s);
+    const double sep = secondsSince(t1);
+    if (d == kErr) return "fail";
+    const double pixels = static_cast<double>(s.imagePixelWidth) * s.imagePixelHeight;
+    return joinNumbers({load, sep, peakLoad, peakBytes(), base, childrenPeakBytes(), pixels});
+}
+
+// The same path stage by stage: decode, colour transform, orientation, separation (seconds).
+std::string measureStages(const std::string& file, const std::string& dir) {
+    AppState s;
+    QuietUi ui;
+    prepareState(s, ui, dir);
+    auto t = Clock::now();
+    DecodeOutcome d = decodeImageFile(file, false);
+    const double decode = secondsSince(t);
+    if (d.status != DecodeStatus::Ok) return "fail";
+    const int w = d.width, h = d.height;
+    s.imageBuffer = std::move(d.pixels);
+    s.imagePixelWidth = s.gridWidth = w;
+    s.imagePixelHeight = s.gridHeight = h;
+    s.imageWidthPt = 72.0f * w / 300.0f;
+    s.imageHeightPt = 72.0f * h / 300.0f;
+    s.printGrid.cells.assign(static_cast<std::size_t>(w) * h * 5, 0);
+    s.previewGrid.cells.assign(static_cast<std::size_t>(w) * h * 4, 0);
+    t = Clock::now();
+    if (!convertToCmyk(s, w, h)) return "fail";
+    const double transform = secondsSince(t);
+    t = Clock::now();
+    orientImage(s);
+    const double orient = secondsSince(t);
+    t = Clock::now();
+    const SeparationData sep = separateForPrint(s);
+    const double separate = secondsSince(t);
+    if (sep == kErr) return "fail";
+    return joinNumbers({decode, transform, orient, separate});
+}
+
+// ImageMagick's conversion of the same file with the same profiles: seconds, peak bytes.
+std::vector<double> measureMagick(const std::string& file, const std::string& dir) {
+    const std::string data = defaultProgramFolder();
+    const std::string out = dir + "/magick.cmyk";
+    std::vector<std::string> args = {"convert",         file,       "-profile",
+                                     data + "sRGB.ICM", "-profile", data + "OKC711P2.ICM",
+                                     "-depth",          "8",        out};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const auto t0 = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "convert", nullptr, nullptr, argv.data(), environ) != 0) return {};
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    const double secs = secondsSince(t0);
+    std::error_code ec;
+    fs::remove(out, ec);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return {secs, static_cast<double>(ru.ru_maxrss) * 1024.0};
+}
+
+std::string mps(double pixels, double secs) {
+    return secs > 0 ? formatFixed(pixels / 1e6 / secs, 1) : "-";
+}
+std::string mb(double bytes) {
+    return formatFixed(bytes / 1048576.0, 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool quick = false, magick = true;
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-bench";
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--quick")
+            quick = true;
+        else if (a == "--no-magick")
+            magick = false;
+        else if (a == "--workdir" && i + 1 < argc)
+            dir = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: bench_load [--quick] [--workdir DIR] [--no-magick]\n");
+            return 2;
+        }
+    }
+    fs::create_directories(dir);
+    installColourErrorHandler();
+
+    struct Size {
+        const char* name;
+        int w, h;
+    };
+    std::vector<Size> sizes = {{"A4 300 dpi", 2480, 3508}};
+    if (!quick) sizes.push_back({"A4 600 dpi", 4960, 7016});
+
+    std::printf("threads available: %u\n", std::max(1u, std::thread::hardware_concurrency()));
+    for (const Size& sz : sizes) {
+        for (const char* ext : {"png", "jpg"}) {
+            const std::string file =
+                dir + "/photo_" + std::to_string(sz.w) + "x" + std::to_string(sz.h) + "." + ext;
+            if (!fs::exists(file)) {
+                const std::string ok = inChild([&] {
+                    const QImage img = makePhoto(sz.w, sz.h, 7);
+                    return std::string(img.save(QString::fromStdString(file), nullptr,
+                                                std::string(ext) == "jpg" ? 90 : -1)
+                                           ? "ok"
+                                           : "fail");
+                });
+                if (ok != "ok") {
+                    std::fprintf(stderr, "cannot write %s\n", file.c_str());
+                    return 1;
+                }
+            }
+            const double px = static_cast<double>(sz.w) * sz.h;
+            const auto stages = numbers(inChild([&] { return measureStages(file, dir); }));
+            const auto whole = numbers(inChild([&] { return measureWhole(file, dir); }));
+            std::printf(
+                "\n%s %s (%s MP, file %s MB)\n", sz.name, ext, formatFixed(px / 1e6, 1).c_str(),
+                formatFixed(static_cast<double>(fs::file_size(file)) / 1048576.0, 1).c_str());
+            if (stages.size() == 4) {
+                std::printf(
+                    "  stages MP/s: decode %s, transform %s, orientation %s, separation %s\n",
+                    mps(px, stages[0]).c_str(), mps(px, stages[1]).c_str(),
+                    mps(px, stages[2]).c_str(), mps(px, stages[3]).c_str());
+                std::printf(
+                    "  stages s:    decode %s, transform %s, orientation %s, separation %s\n",
+                    formatFixed(stages[0], 3).c_str(), formatFixed(stages[1], 3).c_str(),
+                    formatFixed(stages[2], 3).c_str(), formatFixed(stages[3], 3).c_str());
+            } else {
+                std::printf("  stages: failed\n");
+            }
+            double total = 0;
+            if (whole.size() == 7) {
+                total = whole[0] + whole[1];
+                const double loaded = whole[2] - whole[4];
+                const double separated = whole[3] - whole[4];
+                std::printf(
+                    "  file to SeparationData: %s s (load %s s + separation %s s), %s MP/s\n",
+                    formatFixed(total, 3).c_str(), formatFixed(whole[0], 3).c_str(),
+                    formatFixed(whole[1], 3).c_str(), mps(px, total).c_str());
+                std::printf("  peak memory: loaded %s MB = %s bytes/pixel (target 17), with "
+                            "SeparationData %s MB = %s bytes/pixel; decoder child %s MB\n",
+                            mb(loaded).c_str(), formatFixed(loaded / whole[6], 2).c_str(),
+                            mb(separated).c_str(), formatFixed(separated / whole[6], 2).c_str(),
+                            mb(whole[5]).c_str());
+            } else {
+                std::printf("  file to SeparationData: failed\n");
+            }
+            if (magick) {
+                const auto m = inChild([&] {
+                    const auto r = measureMagick(file, dir);
+                    return r.size() == 2 ? joinNumbers({r[0], r[1]}) : std::string("fail");
+                });
+                const auto mv = numbers(m);
+                if (mv.size() == 2) {
+                    std::printf("  ImageMagick convert: %s s, %s MP/s, peak %s MB",
+                                formatFixed(mv[0], 3).c_str(), mps(px, mv[0]).c_str(),
+                                mb(mv[1]).c_str());
+                    if (total > 0)
+                        std::printf("; ours / ImageMagick = %s (target 0.2)",
+                                    formatFixed(total / mv[0], 3).c_str());
+                    std::printf("\n");
+                } else {
+                    std::printf("  ImageMagick convert: failed or not installed\n");
+                }
+            }
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
