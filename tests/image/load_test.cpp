@@ -1,0 +1,333 @@
+// Loading a picture: the fit at load, the fields it sets, and failures that keep the old image.
+#include "image/load.h"
+
+#include "app/app_state.h"
+#include "image/decode.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::TestState;
+using testsupport::writeFile;
+
+namespace {
+
+void be32(std::string& s, std::uint32_t v) {
+    for (int i = 3; i >= 0; --i)
+        s += static_cast<char>(v >> (8 * i) & 0xFF);
+}
+
+// A w x h picture with a different colour in every row, written by ImageMagick.
+std::string makePicture(const TempDir& dir, const std::string& name, int w, int h,
+                        const std::string& options = "") {
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            ppm += static_cast<char>(y * 255 / std::max(1, h - 1));
+            ppm += static_cast<char>(x * 255 / std::max(1, w - 1));
+            ppm += static_cast<char>(128);
+        }
+    writeFile(dir.file("src.ppm"), ppm);
+    std::string out = dir.file(name);
+    std::string cmd =
+        "convert " + dir.file("src.ppm") + " " + options + " '" + out + "' 2>/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    return out;
+}
+
+struct LoadTest : ::testing::Test {
+    TestState ts;
+    AppState& s = ts.state;
+    TempDir files;
+    LoadTest() {
+        s.printableWidthPt = 571.0f;
+        s.printableHeightPt = 814.0f;
+    }
+    std::string tiffAt(const std::string& name, int w, int h, int dpi) {
+        return makePicture(files, name, w, h,
+                           "-density " + std::to_string(dpi) + " -units PixelsPerInch");
+    }
+    int messages() const { return static_cast<int>(ts.ui.messages().size()); }
+};
+
+struct FitCase {
+    const char* name;
+    int w, h, dpi;
+    float printableW, printableH;
+    bool rotate;
+    float widthPt, heightPt, zoom;
+    const char* scaleText;
+};
+
+class FitAtLoad : public LoadTest, public ::testing::WithParamInterface<FitCase> {};
+
+TEST_P(FitAtLoad, SetsSizeDpiZoomAndRotate) {
+    const FitCase& c = GetParam();
+    s.printableWidthPt = c.printableW;
+    s.printableHeightPt = c.printableH;
+    std::string path = tiffAt(std::string(c.name) + ".tif", c.w, c.h, c.dpi);
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty()) << (ts.ui.messages().empty() ? "" : ts.ui.messages()[0].text);
+    EXPECT_EQ(s.imageLoaded, 1);
+    EXPECT_EQ(s.imagePixelWidth, c.w);
+    EXPECT_EQ(s.imagePixelHeight, c.h);
+    EXPECT_EQ(s.rotateChecked, c.rotate);
+    EXPECT_NEAR(s.imageWidthPt, c.widthPt, 0.05);
+    EXPECT_NEAR(s.imageHeightPt, c.heightPt, 0.05);
+    EXPECT_NEAR(s.zoom, c.zoom, 1e-4);
+    EXPECT_EQ(s.scaleText, c.scaleText);
+    // Points, pixels and dpi stay consistent, and zoom is the dpi before over after.
+    EXPECT_NEAR(s.imageWidthPt, 72.0f * c.w / s.xDpi, 0.01);
+    EXPECT_NEAR(s.imageHeightPt, 72.0f * c.h / s.yDpi, 0.01);
+    EXPECT_NEAR(s.zoom, c.dpi / s.xDpi, 1e-5);
+    EXPECT_TRUE(ts.ui.messages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FitAtLoad,
+    ::testing::Values(
+        // 200 x 300 at 10 dpi is 1440 x 2160 points: only the width decides, 571 / 1440.
+        FitCase{"tall_scaled", 200, 300, 10, 571, 814, false, 571, 856.5f, 571.0f / 1440, "40%"},
+        // Fits as it is.
+        FitCase{"tall_fits", 20, 30, 10, 571, 814, false, 144, 216, 1, "100%"},
+        // Wider than tall: turned; 720 x 360 fits turned on 571 x 814.
+        FitCase{"wide_fits_turned", 100, 50, 10, 571, 814, true, 720, 360, 1, "100%"},
+        // 2160 x 720 does not fit turned: shrunk so the turned picture fits both ways.
+        FitCase{"wide_shrunk", 300, 100, 10, 571, 814, true, 814, 271.3333f, 814.0f / 2160, "38%"},
+        // Landscape page: the turned picture is limited by the printable height.
+        FitCase{"wide_on_landscape", 300, 100, 10, 814, 571, true, 571, 190.3333f, 571.0f / 2160,
+                "26%"},
+        // Square pictures are not turned.
+        FitCase{"square", 50, 50, 10, 571, 814, false, 360, 360, 1, "100%"},
+        // The printable area is compared rounded to whole points: 359.6 rounds to 360,
+        // which is not more than 360, so the picture is scaled (by 1).
+        FitCase{"rounded_printable", 50, 50, 10, 359.6f, 814, false, 360, 360, 1, "100%"},
+        // No printable area known yet: nothing to fit to.
+        FitCase{"no_printable_area", 200, 300, 10, 0, 0, false, 1440, 2160, 1, "100%"}),
+    [](const ::testing::TestParamInfo<FitCase>& i) { return std::string(i.param.name); });
+
+TEST_F(LoadTest, SizeTextsFollowTheUnit) {
+    struct UnitCase {
+        const char* unit;
+        const char* width;
+        const char* height;
+    };
+    for (const UnitCase& u : {UnitCase{"M", "201.4", "302.2"}, UnitCase{"C", "20.14", "30.22"},
+                              UnitCase{"I", "7.931", "11.896"}, UnitCase{"X", "201.4", "302.2"}}) {
+        writeSetting(s, "Active", "Unit", u.unit);
+        std::string path = tiffAt("u.tif", 200, 300, 10);
+        loadImage(s, path);
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(s.widthText, u.width) << u.unit;
+        EXPECT_EQ(s.heightText, u.height) << u.unit;
+    }
+}
+
+TEST_F(LoadTest, StepsAroundTheDecode) {
+    writeSetting(s, "Active", "Crop", "1");
+    s.xCopiesText = "3";
+    s.yCopiesText = "4";
+    s.rotateChecked = true;
+    std::string path = tiffAt("steps.tif", 20, 30, 100);
+    std::string quoted = "\"" + path + "\"";
+    loadImage(s, quoted);
+    EXPECT_EQ(quoted, path); // quotes removed, path kept
+    EXPECT_EQ(readSetting(s, "Active", "Crop"), "0");
+    EXPECT_EQ(s.xCopiesText, "1");
+    EXPECT_EQ(s.yCopiesText, "1");
+    EXPECT_FALSE(s.rotateChecked);
+    EXPECT_EQ(s.statusText, "<<<<<  Conversion progress >>>>>");
+    EXPECT_NEAR(s.xDpi, 100, 1e-3);
+    EXPECT_NEAR(s.yDpi, 100, 1e-3);
+    // The grids exist for the decoded size and hold the oriented picture.
+    EXPECT_EQ(s.printGrid.cellBytes, 5);
+    EXPECT_EQ(s.previewGrid.cellBytes, 4);
+    EXPECT_EQ(s.printGrid.cells.size(), 20u * 30u * 5u);
+    EXPECT_EQ(s.previewGrid.cells.size(), 20u * 30u * 4u);
+    EXPECT_EQ(s.imageBuffer.size(), 20u * 30u * 5u);
+    EXPECT_EQ(s.gridWidth, 20);
+    EXPECT_EQ(s.gridHeight, 30);
+    // Progress ran through the load's stages.
+    std::vector<int> progress;
+    for (const auto& c : ts.ui.calls)
+        if (c.kind == "progress") progress.push_back(c.value);
+    ASSERT_GE(progress.size(), 5u);
+    EXPECT_EQ(progress[0], 1);
+    EXPECT_NE(std::find(progress.begin(), progress.end(), 70), progress.end());
+}
+
+TEST_F(LoadTest, ResolutionIsProbedByTheLowerCasedPath) {
+    // A JPEG at 72 dpi: probed under ".JPG", not under ".jpeg".
+    std::string jpg = makePicture(files, "photo.JPG", 40, 60, "-density 72 -units PixelsPerInch");
+    std::string path = jpg;
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty());
+    EXPECT_NEAR(s.imageWidthPt, 40.0f, 1e-3); // 72 x 40 / 72
+    std::string jpeg = files.file("photo.jpeg");
+    std::filesystem::copy_file(jpg, jpeg);
+    path = jpeg;
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty());
+    EXPECT_NEAR(s.xDpi, 300, 1e-3);
+    EXPECT_NEAR(s.imageWidthPt, 9.6f, 1e-3);
+    // No extension: decoded by content, 300 dpi.
+    std::string bare = files.file("noextension");
+    std::filesystem::copy_file(jpg, bare);
+    path = bare;
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(s.imagePixelWidth, 40);
+    EXPECT_NEAR(s.xDpi, 300, 1e-3);
+}
+
+TEST_F(LoadTest, FlipTurnsTheDecodedRows) {
+    std::string path = makePicture(files, "f.png", 4, 6);
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty());
+    std::vector<std::uint8_t> upright = s.imageBuffer;
+    s.flipChecked = true;
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty());
+    const std::size_t row = 4 * 5;
+    ASSERT_EQ(s.imageBuffer.size(), upright.size());
+    for (int y = 0; y < 6; ++y)
+        EXPECT_TRUE(std::equal(s.imageBuffer.begin() + y * row,
+                               s.imageBuffer.begin() + (y + 1) * row,
+                               upright.begin() + (5 - y) * row))
+            << "row " << y;
+    // Different rows really differ, so the comparison above means something.
+    EXPECT_FALSE(std::equal(upright.begin(), upright.begin() + row, upright.begin() + 5 * row));
+}
+
+TEST_F(LoadTest, TemporaryCopyIsPrivateAndRemoved) {
+    TempDir tmp;
+    const char* old = std::getenv("TMPDIR");
+    std::string saved = old ? old : "";
+    setenv("TMPDIR", tmp.path.c_str(), 1);
+    std::string good = tiffAt("t.tif", 10, 10, 100);
+    std::string path = good;
+    loadImage(s, path);
+    EXPECT_FALSE(path.empty());
+    writeFile(files.file("bad.png"), "not a picture");
+    path = files.file("bad.png");
+    loadImage(s, path);
+    EXPECT_TRUE(path.empty());
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    EXPECT_TRUE(std::filesystem::is_empty(tmp.path));
+}
+
+// A failed load tells the user, clears the path and leaves the previous picture as it was.
+struct FailureCase {
+    const char* name;
+    std::string bytes;
+    const char* message; // part of the message text
+};
+
+class FailedLoad : public LoadTest, public ::testing::WithParamInterface<FailureCase> {};
+
+std::string hugePng() {
+    std::string s = "\x89PNG\r\n\x1a\n";
+    be32(s, 13);
+    s += "IHDR";
+    be32(s, 70000);
+    be32(s, 70000);
+    s += std::string("\x08\x06\x00\x00\x00\x00\x00\x00\x00", 9);
+    return s;
+}
+
+TEST_P(FailedLoad, KeepsThePreviousImage) {
+    const FailureCase& c = GetParam();
+    std::string path = tiffAt("first.tif", 20, 30, 100);
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty());
+    const std::vector<std::uint8_t> buffer = s.imageBuffer;
+    const std::vector<std::uint8_t> grid = s.printGrid.cells;
+    const float widthPt = s.imageWidthPt, xDpi = s.xDpi;
+    ts.ui.clear();
+
+    std::string bad = files.file(c.name);
+    if (c.bytes != "<missing>") writeFile(bad, c.bytes);
+    loadImage(s, bad);
+    EXPECT_TRUE(bad.empty());
+    auto msgs = ts.ui.messages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_EQ(msgs[0].caption, "Lumivane Basic");
+    EXPECT_EQ(msgs[0].icon, MessageIcon::Error);
+    EXPECT_NE(msgs[0].text.find(c.message), std::string::npos) << msgs[0].text;
+    EXPECT_EQ(s.statusText, "<<<<<    Unsuitable file   >>>>>");
+    EXPECT_EQ(s.imageBuffer, buffer);
+    EXPECT_EQ(s.printGrid.cells, grid);
+    EXPECT_EQ(s.imagePixelWidth, 20);
+    EXPECT_EQ(s.imageWidthPt, widthPt);
+    EXPECT_EQ(s.xDpi, xDpi);
+    EXPECT_EQ(s.imageLoaded, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedLoad,
+    ::testing::Values(FailureCase{"text.png", "just some text", "not a PNG, JPEG"},
+                      FailureCase{"huge.png", hugePng(), "too large"},
+                      FailureCase{"missing.png", "<missing>", "UNABLE TO OPEN FILE"},
+                      FailureCase{"short.gif",
+                                  std::string("GIF89a\x05\x00\x05\x00\x00\x00\x00\x2C", 14),
+                                  "ERROR"},
+                      FailureCase{"cmyk.jpg",
+                                  std::string("\xFF\xD8\xFF\xC0\x00\x14\x08\x00\x0A\x00\x0A\x04"
+                                              "\x01\x11\x00\x02\x11\x00\x03\x11\x00\x04\x11\x00",
+                                              24),
+                                  "CMYK"}),
+    [](const ::testing::TestParamInfo<FailureCase>& i) {
+        std::string n = i.param.name;
+        return n.substr(0, n.find('.'));
+    });
+
+TEST_F(LoadTest, CrashingDecoderIsAnUnsuitableFile) {
+    DecodeLimits saved = decodeLimits();
+    decodeLimits().childHook = [] { __builtin_trap(); };
+    std::string path = tiffAt("crash.tif", 5, 5, 100);
+    loadImage(s, path);
+    decodeLimits() = saved;
+    EXPECT_TRUE(path.empty());
+    ASSERT_EQ(messages(), 1);
+    EXPECT_EQ(s.imageLoaded, 0);
+    EXPECT_TRUE(s.imageBuffer.empty());
+    // The program carries on.
+    path = tiffAt("crash.tif", 5, 5, 100);
+    loadImage(s, path);
+    EXPECT_FALSE(path.empty());
+    EXPECT_EQ(s.imageLoaded, 1);
+}
+
+TEST_F(LoadTest, FailedConversionLeavesNoImage) {
+    std::string path = tiffAt("a.tif", 8, 8, 100);
+    loadImage(s, path);
+    ASSERT_EQ(s.imageLoaded, 1);
+    writeSetting(s, "Active", "ICM Profile Out", files.file("no-such-profile.icm"));
+    ts.ui.clear();
+    path = tiffAt("b.tif", 9, 9, 100);
+    loadImage(s, path);
+    EXPECT_TRUE(path.empty());
+    EXPECT_EQ(s.imageLoaded, 0);
+    EXPECT_TRUE(s.imageBuffer.empty());
+    EXPECT_TRUE(s.printGrid.cells.empty());
+    EXPECT_TRUE(s.previewGrid.cells.empty());
+    EXPECT_EQ(s.imagePixelWidth, 0);
+    auto msgs = ts.ui.messages();
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs[0].text.rfind("Something odd with this image", 0), 0u) << msgs[0].text;
+}
+
+} // namespace
