@@ -177,8 +177,10 @@ TEST(ShippedLanguages, LoadWithoutMessages) {
     EXPECT_TRUE(t.ui.messages().empty());
     // The format strips padding asterisks from both ends of a payload, so a text ending in
     // asterisks (29, "Print Utility For ******") cannot keep them.
-    for (int n = 0; n < 313; ++n)
-        if (n != 29) EXPECT_EQ(text(t.state, n), applyTextEscapes(builtInText(n))) << n;
+    for (int n = 0; n < 313; ++n) {
+        if (n == 29) continue;
+        EXPECT_EQ(text(t.state, n), applyTextEscapes(builtInText(n))) << n;
+    }
     EXPECT_EQ(text(t.state, 29), "Print Utility For ");
 
     loadLanguage(t.state, "German.lan3");
