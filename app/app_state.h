@@ -34,9 +34,7 @@ struct PixelGrid {
                                static_cast<std::size_t>(x - 1)) *
                                   static_cast<std::size_t>(cellBytes);
     }
-    const std::uint8_t* at(int x, int y) const {
-        return const_cast<PixelGrid*>(this)->at(x, y);
-    }
+    const std::uint8_t* at(int x, int y) const { return const_cast<PixelGrid*>(this)->at(x, y); }
 };
 
 // Cell of 5 bytes: C', M', Y' (black folded in), K, A.
@@ -171,9 +169,9 @@ struct AppState {
     // --- Values of the main window's controls. The window keeps them in step with its
     // controls; the command-line tool sets them from its options.
     std::string windowTitle;
-    std::string printerChoice;    // "Select Printer" box text
+    std::string printerChoice; // "Select Printer" box text
     std::vector<std::string> printerList;
-    std::string mediaText;        // "Media Type" box text
+    std::string mediaText; // "Media Type" box text
     std::vector<std::string> mediaList;
     std::string paperText = "A4"; // "Paper Size" box text
     std::vector<std::string> paperList;

@@ -47,8 +47,8 @@ std::string defaultProgramFolder() {
 
 bool resolveFolders(AppState& state) {
     const char* home = std::getenv("HOME");
-    std::string config = envOr("XDG_CONFIG_HOME", std::string(home && *home ? home : "/tmp") +
-                                                      "/.config");
+    std::string config =
+        envOr("XDG_CONFIG_HOME", std::string(home && *home ? home : "/tmp") + "/.config");
     std::string dirs = envOr("XDG_CONFIG_DIRS", "/etc/xdg");
     std::string firstDir = dirs.substr(0, dirs.find(':'));
     if (firstDir.empty() || firstDir[0] != '/') firstDir = "/etc/xdg";

@@ -48,10 +48,17 @@ bool isAlreadyRunning(AppState& state, const std::string& name) {
 void prepareSettings(AppState& state, bool provisionShapes) {
     // Shape library: reported before the texts are loaded, so without caption.
     switch (provisionShapes ? initialiseShapeLibrary(state) : 0) {
-    case 1: showMessage(state, MessageIcon::Error, "", "Problem with ProgramData Folder"); break;
-    case 2: showMessage(state, MessageIcon::Error, "", "Problem with Users AppData Folder"); break;
-    case 3: showMessage(state, MessageIcon::Error, "", "Master Shape.lib Missing"); break;
-    default: break;
+    case 1:
+        showMessage(state, MessageIcon::Error, "", "Problem with ProgramData Folder");
+        break;
+    case 2:
+        showMessage(state, MessageIcon::Error, "", "Problem with Users AppData Folder");
+        break;
+    case 3:
+        showMessage(state, MessageIcon::Error, "", "Master Shape.lib Missing");
+        break;
+    default:
+        break;
     }
 
     // Language: a stored name naming a language file gives way to the shared choice.

@@ -22,7 +22,8 @@ const std::string kEmpty;
 // Locale-independent number from the start of s ('.' or ',' as the decimal point).
 double leadingNumber(std::string_view s) {
     std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
     std::string buf;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) buf += s[i++];
     bool point = false;
@@ -79,8 +80,10 @@ std::string applyTextEscapes(std::string_view s) {
 
 void loadBuiltInTexts(AppState& state) {
     state.texts.assign(kBuiltInTextCount, std::string());
-    for (const auto& e : kBuiltIn) state.texts[static_cast<std::size_t>(e.number)] = e.text;
-    for (auto& t : state.texts) t = applyTextEscapes(t);
+    for (const auto& e : kBuiltIn)
+        state.texts[static_cast<std::size_t>(e.number)] = e.text;
+    for (auto& t : state.texts)
+        t = applyTextEscapes(t);
     state.texts[0] = "Lumivane Basic";
 }
 
@@ -98,7 +101,8 @@ std::string formatPicture(double value, std::string_view picture) {
     std::size_t point = picture.find('.');
     int decimals = 0;
     if (point != std::string_view::npos)
-        for (std::size_t i = point + 1; i < picture.size() && picture[i] == '#'; ++i) ++decimals;
+        for (std::size_t i = point + 1; i < picture.size() && picture[i] == '#'; ++i)
+            ++decimals;
     // Halves go away from zero, as a display picture rounds.
     double scale = std::pow(10.0, decimals);
     double rounded = std::round(value * scale) / scale;

@@ -22,8 +22,8 @@ struct UserInterface {
     // The progress bar shows percent (0..100).
     virtual void showProgress(int percent) = 0;
     // Asks for a file to open or save; empty when cancelled or when no one can be asked.
-    virtual std::string chooseFile(bool save, const std::string& title,
-                                   const std::string& filter, const std::string& initialPath) {
+    virtual std::string chooseFile(bool save, const std::string& title, const std::string& filter,
+                                   const std::string& initialPath) {
         (void)save, (void)title, (void)filter, (void)initialPath;
         return {};
     }

@@ -24,27 +24,37 @@ void writeWhenMissing(AppState& state, const char* section, const char* key, con
 
 std::vector<std::string> buildMediaList(AppState& state) {
     const bool second = state.targetBrand.find("RICOH") != std::string::npos;
-    static const char* const firstNames[] = {"Printer Setting", "Light",         "Medium Light",
-                                             "Medium",          "Heavy",         "Ultra Heavy 1",
-                                             "Ultra Heavy 2",   "Ultra Heavy 3", "Labels 1",
-                                             "Labels 2",        "Glossy",        "Films"};
-    static const char* const secondNames[] = {"Auto (Plain&Recycled)", "Bond",    "Color",
-                                              "Thin",                  "Plain 2", "Middle Thick",
-                                              "Thick 1",               "Thick 2", "CardStock",
-                                              "Labels",                "Glossy"};
+    static const char* const firstNames[] = {
+        "Printer Setting", "Light",         "Medium Light", "Medium",   "Heavy",  "Ultra Heavy 1",
+        "Ultra Heavy 2",   "Ultra Heavy 3", "Labels 1",     "Labels 2", "Glossy", "Films"};
+    static const char* const secondNames[] = {"Auto (Plain&Recycled)",
+                                              "Bond",
+                                              "Color",
+                                              "Thin",
+                                              "Plain 2",
+                                              "Middle Thick",
+                                              "Thick 1",
+                                              "Thick 2",
+                                              "CardStock",
+                                              "Labels",
+                                              "Glossy"};
     if (second)
-        for (int i = 0; i < 11; ++i) setText(state, 101 + i, secondNames[i]);
+        for (int i = 0; i < 11; ++i)
+            setText(state, 101 + i, secondNames[i]);
     else
-        for (int i = 0; i < 12; ++i) setText(state, 101 + i, firstNames[i]);
+        for (int i = 0; i < 12; ++i)
+            setText(state, 101 + i, firstNames[i]);
 
     std::vector<std::string> list;
     list.push_back(text(state, 101));
     for (int n : {114, 115, 194, 196, 198, 117, 118, 195, 116, 120, 113, 141})
         list.push_back(text(state, n));
-    for (int n = 102; n <= 111; ++n) list.push_back(text(state, n));
+    for (int n = 102; n <= 111; ++n)
+        list.push_back(text(state, n));
     if (!second) list.push_back(text(state, 112));
     if (state.targetModel.find("C844") != std::string::npos)
-        for (const char* u : {"Usertype1", "Usertype2", "Usertype3"}) list.push_back(u);
+        for (const char* u : {"Usertype1", "Usertype2", "Usertype3"})
+            list.push_back(u);
     return list;
 }
 

@@ -62,27 +62,42 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
             return true;
         };
         bool ok = true;
-        if (a == "-o") ok = value(o.output);
-        else if (a == "--queue") ok = value(o.queue);
-        else if (a == "--printer") ok = opt(o.printer);
-        else if (a == "--paper") ok = opt(o.paper);
-        else if (a == "--media") ok = opt(o.media);
-        else if (a == "--tray") ok = opt(o.tray);
-        else if (a == "--copies") ok = opt(o.copies);
-        else if (a == "--xcopies") ok = opt(o.xcopies);
-        else if (a == "--ycopies") ok = opt(o.ycopies);
-        else if (a == "--width") ok = opt(o.width);
-        else if (a == "--height") ok = opt(o.height);
-        else if (a == "--profile-in") ok = opt(o.profileIn);
-        else if (a == "--profile-out") ok = opt(o.profileOut);
+        if (a == "-o")
+            ok = value(o.output);
+        else if (a == "--queue")
+            ok = value(o.queue);
+        else if (a == "--printer")
+            ok = opt(o.printer);
+        else if (a == "--paper")
+            ok = opt(o.paper);
+        else if (a == "--media")
+            ok = opt(o.media);
+        else if (a == "--tray")
+            ok = opt(o.tray);
+        else if (a == "--copies")
+            ok = opt(o.copies);
+        else if (a == "--xcopies")
+            ok = opt(o.xcopies);
+        else if (a == "--ycopies")
+            ok = opt(o.ycopies);
+        else if (a == "--width")
+            ok = opt(o.width);
+        else if (a == "--height")
+            ok = opt(o.height);
+        else if (a == "--profile-in")
+            ok = opt(o.profileIn);
+        else if (a == "--profile-out")
+            ok = opt(o.profileOut);
         else if (a == "--colour-adjust") {
             ok = opt(o.colourAdjust);
-            if (ok && (o.colourAdjust->size() != 48 ||
-                       o.colourAdjust->find_first_not_of("0123456789abcdefABCDEF") !=
-                           std::string::npos))
+            if (ok &&
+                (o.colourAdjust->size() != 48 ||
+                 o.colourAdjust->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos))
                 ok = fail("--colour-adjust takes 48 hexadecimal digits");
-        } else if (a == "--brightness") ok = number(o.brightness, -100, 100);
-        else if (a == "--contrast") ok = number(o.contrast, -100, 100);
+        } else if (a == "--brightness")
+            ok = number(o.brightness, -100, 100);
+        else if (a == "--contrast")
+            ok = number(o.contrast, -100, 100);
         else if (a == "--fixed-spacing") {
             std::string v;
             float mm = 0;
@@ -104,18 +119,30 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
                        !toInt(v.substr(x + 1), h) || w < 10 || h < 10 || w > 10000 || h > 10000))
                 ok = fail("--preview-size takes WxH, each 10 to 10000 pixels");
             if (ok) o.previewSize = std::pair{w, h};
-        } else if (a == "--rotate") o.rotate = true;
-        else if (a == "--no-rotate") o.rotate = false;
-        else if (a == "--mirror") o.mirror = true;
-        else if (a == "--no-mirror") o.mirror = false;
-        else if (a == "--flip") o.flip = true;
-        else if (a == "--crop") o.crop = true;
-        else if (a == "--auto-tile") o.autoTile = true;
-        else if (a == "--fit-to-page") o.fitToPage = true;
-        else if (a == "--details") o.details = true;
-        else if (!a.empty() && a[0] == '-' && a != "-") ok = fail("unknown option " + a);
-        else if (wantImage && o.image.empty()) o.image = a;
-        else ok = fail("unexpected argument " + a);
+        } else if (a == "--rotate")
+            o.rotate = true;
+        else if (a == "--no-rotate")
+            o.rotate = false;
+        else if (a == "--mirror")
+            o.mirror = true;
+        else if (a == "--no-mirror")
+            o.mirror = false;
+        else if (a == "--flip")
+            o.flip = true;
+        else if (a == "--crop")
+            o.crop = true;
+        else if (a == "--auto-tile")
+            o.autoTile = true;
+        else if (a == "--fit-to-page")
+            o.fitToPage = true;
+        else if (a == "--details")
+            o.details = true;
+        else if (!a.empty() && a[0] == '-' && a != "-")
+            ok = fail("unknown option " + a);
+        else if (wantImage && o.image.empty())
+            o.image = a;
+        else
+            ok = fail("unexpected argument " + a);
         if (!ok) return false;
     }
     if (wantImage && o.image.empty()) return fail("an image file is needed");
@@ -158,7 +185,8 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
 
     if (o.media) {
         bool known = false;
-        for (const auto& m : state.mediaList) known = known || m == *o.media;
+        for (const auto& m : state.mediaList)
+            known = known || m == *o.media;
         if (!known) return fail("unknown media type \"" + *o.media + "\"");
         state.mediaText = *o.media;
         restoreMargins(state);
@@ -166,7 +194,8 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
     }
     if (o.paper) {
         bool known = false;
-        for (const auto& p : state.paperList) known = known || p == *o.paper;
+        for (const auto& p : state.paperList)
+            known = known || p == *o.paper;
         if (!known) return fail("the paper \"" + *o.paper + "\" is not offered for this printer");
         selectPaper(state, *o.paper);
     }

@@ -17,28 +17,27 @@
 namespace {
 
 void usage() {
-    std::fputs(
-        "usage: printconv-cli --version\n"
-        "       printconv-cli settings get SECTION KEY\n"
-        "       printconv-cli settings set SECTION KEY VALUE\n"
-        "       printconv-cli texts N\n"
-        "       printconv-cli probe FILE\n"
-        "       printconv-cli layout IMAGE [options]\n"
-        "       printconv-cli separate IMAGE [options] -o FILE\n"
-        "       printconv-cli preview IMAGE [options] -o FILE.png\n"
-        "       printconv-cli job IMAGE [options] -o FILE\n"
-        "       printconv-cli blank [options] (-o FILE | --queue NAME)\n"
-        "       printconv-cli proof IMAGE [options] -o FILE.png\n"
-        "       printconv-cli print IMAGE --queue NAME [options]\n"
-        "       printconv-cli queues [--printer MODEL] | queues --brand\n"
-        "       printconv-cli status ADDRESS [--details]\n"
-        "options: --printer MODEL --paper NAME --media TEXT --tray TEXT --copies N\n"
-        "         --xcopies N --ycopies N --auto-tile --fit-to-page --fixed-spacing MM\n"
-        "         --align centre|top-left|top-centre|top-right --rotate|--no-rotate\n"
-        "         --mirror|--no-mirror --flip --brightness N --contrast N --width LENGTH\n"
-        "         --height LENGTH --crop --profile-in FILE --profile-out FILE\n"
-        "         --colour-adjust HEX48 --preview-size WxH\n",
-        stderr);
+    std::fputs("usage: printconv-cli --version\n"
+               "       printconv-cli settings get SECTION KEY\n"
+               "       printconv-cli settings set SECTION KEY VALUE\n"
+               "       printconv-cli texts N\n"
+               "       printconv-cli probe FILE\n"
+               "       printconv-cli layout IMAGE [options]\n"
+               "       printconv-cli separate IMAGE [options] -o FILE\n"
+               "       printconv-cli preview IMAGE [options] -o FILE.png\n"
+               "       printconv-cli job IMAGE [options] -o FILE\n"
+               "       printconv-cli blank [options] (-o FILE | --queue NAME)\n"
+               "       printconv-cli proof IMAGE [options] -o FILE.png\n"
+               "       printconv-cli print IMAGE --queue NAME [options]\n"
+               "       printconv-cli queues [--printer MODEL] | queues --brand\n"
+               "       printconv-cli status ADDRESS [--details]\n"
+               "options: --printer MODEL --paper NAME --media TEXT --tray TEXT --copies N\n"
+               "         --xcopies N --ycopies N --auto-tile --fit-to-page --fixed-spacing MM\n"
+               "         --align centre|top-left|top-centre|top-right --rotate|--no-rotate\n"
+               "         --mirror|--no-mirror --flip --brightness N --contrast N --width LENGTH\n"
+               "         --height LENGTH --crop --profile-in FILE --profile-out FILE\n"
+               "         --colour-adjust HEX48 --preview-size WxH\n",
+               stderr);
 }
 
 } // namespace
@@ -61,8 +60,7 @@ int cliTexts(AppState& state, const CliArgs& args) {
         return 2;
     int n = std::stoi(args[0]);
     if (static_cast<std::size_t>(n) >= state.texts.size()) {
-        std::fprintf(stderr, "text %d is not in the table (0..%zu)\n", n,
-                     state.texts.size() - 1);
+        std::fprintf(stderr, "text %d is not in the table (0..%zu)\n", n, state.texts.size() - 1);
         return 1;
     }
     std::string t = text(state, n);
@@ -113,9 +111,9 @@ int main(int argc, char** argv) {
         int (*run)(AppState&, const CliArgs&);
     };
     static const Command commands[] = {
-        {"texts", cliTexts}, {"layout", cliLayout}, {"separate", cliSeparate},
-        {"preview", cliPreview}, {"job", cliJob},         {"blank", cliBlank},
-        {"proof", cliProof},     {"print", cliPrint},     {"probe", cliProbe},
+        {"texts", cliTexts},     {"layout", cliLayout}, {"separate", cliSeparate},
+        {"preview", cliPreview}, {"job", cliJob},       {"blank", cliBlank},
+        {"proof", cliProof},     {"print", cliPrint},   {"probe", cliProbe},
         {"queues", cliQueues},   {"status", cliStatus},
     };
     int rc = 2;

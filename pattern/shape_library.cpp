@@ -13,13 +13,11 @@ int initialiseShapeLibrary(AppState& state) {
     if (!std::filesystem::is_regular_file(master, ec)) {
         // An installation without a filled machine-wide folder still ships the master.
         master = state.programFolder + "shape.lib";
-        if (state.programFolder.empty() || !std::filesystem::is_regular_file(master, ec))
-            return 3;
+        if (state.programFolder.empty() || !std::filesystem::is_regular_file(master, ec)) return 3;
     }
     if (state.userFolder.empty()) return 2;
     const std::string user = state.userFolder + "shape.lib";
-    std::filesystem::copy_file(master, user, std::filesystem::copy_options::overwrite_existing,
-                               ec);
+    std::filesystem::copy_file(master, user, std::filesystem::copy_options::overwrite_existing, ec);
     if (ec) return 2;
     writeSetting(state, "Active", "Shape Library", user);
     state.shapeLibraryPath = user;

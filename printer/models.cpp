@@ -103,16 +103,17 @@ std::string defaultColourAdjustText(bool secondFamily) {
 
 const std::vector<std::string>& offeredModelCodes() {
     static const std::vector<std::string> codes = {
-        "C711WT", "PRO8432WT", "C711", "C712", "C610", "C612", "C650", "C332", "C331",
-        "C321",   "MC363",     "C831", "C833", "C834", "C843", "C844", "PRO9420WT", "PRO920WT",
-        "M277",   "C300W",     "C301W", "C311W", "C251FW", "C360",
+        "C711WT",    "PRO8432WT", "C711",  "C712",  "C610",  "C612",  "C650",   "C332",
+        "C331",      "C321",      "MC363", "C831",  "C833",  "C834",  "C843",   "C844",
+        "PRO9420WT", "PRO920WT",  "M277",  "C300W", "C301W", "C311W", "C251FW", "C360",
     };
     return codes;
 }
 
 void setTargetPrinter(AppState& state, std::string_view modelCode) {
     std::string m = upper(modelCode);
-    while (!m.empty() && m.back() == ' ') m.pop_back();
+    while (!m.empty() && m.back() == ' ')
+        m.pop_back();
     for (const char* longForm : {"PC300W", "PC301W", "PC311W", "PC251FW"})
         if (m == longForm) m.erase(0, 1);
     if (m.empty()) m = "C711WT";

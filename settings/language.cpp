@@ -32,7 +32,8 @@ std::string decodeBase64(std::string_view s) {
     out.reserve(s.size() / 4 * 3);
     for (std::size_t i = 0; i + 4 <= s.size(); i += 4) {
         int v[4];
-        for (int k = 0; k < 4; ++k) v[k] = base64Value(s[i + static_cast<std::size_t>(k)]);
+        for (int k = 0; k < 4; ++k)
+            v[k] = base64Value(s[i + static_cast<std::size_t>(k)]);
         if (v[0] < 0 || v[1] < 0) break;
         out += static_cast<char>((v[0] << 2) | (v[1] >> 4));
         if (v[2] < 0) break;
@@ -40,7 +41,8 @@ std::string decodeBase64(std::string_view s) {
         if (v[3] < 0) break;
         out += static_cast<char>(((v[2] & 3) << 6) | v[3]);
     }
-    while (!out.empty() && out.back() == '\0') out.pop_back();
+    while (!out.empty() && out.back() == '\0')
+        out.pop_back();
     return out;
 }
 
@@ -52,7 +54,8 @@ std::string encodeBase64(std::string_view s) {
         unsigned c = i + 2 < s.size() ? static_cast<unsigned char>(s[i + 2]) : 0;
         unsigned v = (a << 16) | (b << 8) | c;
         // Short groups are padded with zero bytes, which the reader strips again.
-        for (int k = 3; k >= 0; --k) out += kAlphabet[(v >> (6 * k)) & 63];
+        for (int k = 3; k >= 0; --k)
+            out += kAlphabet[(v >> (6 * k)) & 63];
     }
     return out;
 }
@@ -81,7 +84,8 @@ bool readLine(std::istream& in, std::string& line) {
 }
 
 void finishTexts(AppState& state) {
-    for (auto& t : state.texts) t = applyTextEscapes(t);
+    for (auto& t : state.texts)
+        t = applyTextEscapes(t);
     if (state.texts.empty()) state.texts.resize(1);
     state.texts[0] = "Lumivane Basic";
 }
@@ -162,7 +166,8 @@ void loadLanguage(AppState& state, const std::string& fileName) {
         leadingNumber(line, count);
         // A count past the largest sensible table marks a damaged file: keep the table at that
         // size and ignore the entries beyond it.
-        int last = count <= 312 ? 312 : static_cast<int>(std::min<long long>(count, kMaxLanguageEntry));
+        int last =
+            count <= 312 ? 312 : static_cast<int>(std::min<long long>(count, kMaxLanguageEntry));
         state.texts.resize(static_cast<std::size_t>(last) + 1);
         // number is the entry last stored; a line outside the table is ignored and does not
         // count as stored.

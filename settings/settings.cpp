@@ -38,8 +38,10 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 
 std::string_view trim(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -281,7 +283,8 @@ std::string readProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view fallback) {
     std::string content;
     int err = 0;
-    if (!readWholeFile(path, content, err)) return std::string(fallback.substr(0, kMaxSettingLength));
+    if (!readWholeFile(path, content, err))
+        return std::string(fallback.substr(0, kMaxSettingLength));
     std::vector<Line> lines = splitLines(content);
     Location loc = locate(lines, section, key);
     if (loc.keyLine == std::string::npos) return std::string(fallback.substr(0, kMaxSettingLength));
@@ -305,12 +308,17 @@ int deleteProfileKey(const std::string& path, std::string_view section, std::str
 
 std::string writeErrorText(int err) {
     switch (err) {
-    case ENOENT: return "Error 2 - File not found";
-    case ENOTDIR: return "Error 3 - Path not found";
+    case ENOENT:
+        return "Error 2 - File not found";
+    case ENOTDIR:
+        return "Error 3 - Path not found";
     case EACCES:
-    case EPERM: return "Error 5 - Access denied (read only?)";
-    case EROFS: return "Error 19 - Write protected media";
-    default: return "Error " + std::to_string(err);
+    case EPERM:
+        return "Error 5 - Access denied (read only?)";
+    case EROFS:
+        return "Error 19 - Write protected media";
+    default:
+        return "Error " + std::to_string(err);
     }
 }
 
@@ -320,13 +328,16 @@ std::string settingNumber(long long value) {
 
 double settingValue(std::string_view s) {
     std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
     std::size_t start = i;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+        ++i;
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            ++i;
     }
     std::string_view num = s.substr(start, i - start);
     if (!num.empty() && num[0] == '+') num.remove_prefix(1);
@@ -341,8 +352,8 @@ std::string readSetting(const AppState& state, std::string_view section, std::st
     return readProfileString(state.settingsPath, section, key, fallback);
 }
 
-std::string readSharedSetting(const AppState& state, std::string_view section,
-                              std::string_view key, std::string_view fallback) {
+std::string readSharedSetting(const AppState& state, std::string_view section, std::string_view key,
+                              std::string_view fallback) {
     return readProfileString(state.sharedSettingsPath, section, key, fallback);
 }
 
@@ -414,10 +425,12 @@ void readSettingsRecord(AppState& state) {
     state.traySwitch = static_cast<int>(settingValue(readSetting(state, "Active", "TraySwitch")));
     state.multiPurposeTrayOffset =
         static_cast<int>(settingValue(readSetting(state, "Active", "MPT Offset")));
-    state.tray1Offset = static_cast<int>(settingValue(readSetting(state, "Active", "Tray1 Offset")));
+    state.tray1Offset =
+        static_cast<int>(settingValue(readSetting(state, "Active", "Tray1 Offset")));
     state.topMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Top Margin")));
     state.leftMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Left Margin")));
-    state.rightMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Right Margin")));
+    state.rightMargin =
+        static_cast<int>(settingValue(readSetting(state, "Active", "Right Margin")));
     state.bottomMargin =
         static_cast<int>(settingValue(readSetting(state, "Active", "Bottom Margin")));
     state.mirror = static_cast<int>(settingValue(readSetting(state, "Active", "Mirror", "1")));

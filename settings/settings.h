@@ -38,8 +38,8 @@ std::string settingNumber(long long value);
 std::string readSetting(const AppState& state, std::string_view section, std::string_view key,
                         std::string_view fallback = {});
 // readProfileString on state.sharedSettingsPath.
-std::string readSharedSetting(const AppState& state, std::string_view section,
-                              std::string_view key, std::string_view fallback = {});
+std::string readSharedSetting(const AppState& state, std::string_view section, std::string_view key,
+                              std::string_view fallback = {});
 // Writes to state.settingsPath; a failure is shown through the state's seam ("Failed to write
 // to:- ", the path, the error text) and the value is simply not stored. True on success.
 bool writeSetting(AppState& state, std::string_view section, std::string_view key,

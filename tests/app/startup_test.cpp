@@ -62,8 +62,13 @@ TEST(StartUp, StartUpTableSkipsThe844Row) {
 }
 
 TEST(StartUp, OldBottomMargin) {
-    for (auto [stored, expected] : {std::pair{"4.1", "1307"}, {"4.0", "4.0"}, {"4.2", "4.2"},
-                                    {"4.16", "1307"}, {"4.17", "4.17"}, {"0", "0"}, {"1307", "1307"}}) {
+    for (auto [stored, expected] : {std::pair{"4.1", "1307"},
+                                    {"4.0", "4.0"},
+                                    {"4.2", "4.2"},
+                                    {"4.16", "1307"},
+                                    {"4.17", "4.17"},
+                                    {"0", "0"},
+                                    {"1307", "1307"}}) {
         TestState t;
         writeSetting(t.state, "Active", "Bottom Margin", stored);
         prepareSettings(t.state);
@@ -118,9 +123,18 @@ TEST(ShutDown, ResetsByModel) {
         const char* margins[4];
         const char* profile;
     } cases[] = {
-        {"C650", "OKI", {"1301", "1301", "1301", "1296"}, "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000"},
-        {"C311W", "RICOH", {"1200", "1284", "1236", "1213"}, "FFFFBCF4460C0000FFFFBCF4460C0000FFFFBCF4460C0000"},
-        {"C711WT", "OKI", {"1296", "1296", "1296", "1307"}, "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000"},
+        {"C650",
+         "OKI",
+         {"1301", "1301", "1301", "1296"},
+         "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000"},
+        {"C311W",
+         "RICOH",
+         {"1200", "1284", "1236", "1213"},
+         "FFFFBCF4460C0000FFFFBCF4460C0000FFFFBCF4460C0000"},
+        {"C711WT",
+         "OKI",
+         {"1296", "1296", "1296", "1307"},
+         "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000"},
     };
     for (const auto& c : cases) {
         TestState t;

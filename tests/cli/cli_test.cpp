@@ -23,14 +23,15 @@ struct CliRun {
 // Runs printconv-cli with the test's XDG folders.
 CliRun cli(TestState& t, const std::string& args) {
     const std::string errFile = t.dir.file("stderr.txt");
-    const std::string cmd = std::string(PRINTCONV_BINARY_DIR) + "/bin/printconv-cli " + args +
-                            " 2>" + errFile;
+    const std::string cmd =
+        std::string(PRINTCONV_BINARY_DIR) + "/bin/printconv-cli " + args + " 2>" + errFile;
     CliRun r;
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf{};
     std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
     int status = ::pclose(p);
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.err = readFile(errFile);
@@ -74,7 +75,8 @@ TEST(Cli, TextsFollowTheLanguageInEffect) {
     CliRun en = cli(t, "texts 41");
     EXPECT_EQ(en.code, 0);
     EXPECT_EQ(en.out, "<<<<<    Sent to Printer   >>>>>\n");
-    EXPECT_EQ(cli(t, "texts 132").out, "Unable to Copy,\nPlease run with administrator permissions\n");
+    EXPECT_EQ(cli(t, "texts 132").out,
+              "Unable to Copy,\nPlease run with administrator permissions\n");
     EXPECT_EQ(cli(t, "texts 5000").code, 1);
 
     std::filesystem::create_directories(t.state.sharedFolder);

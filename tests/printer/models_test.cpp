@@ -17,10 +17,10 @@ TEST(ModelTable, FirstContainedRowWins) {
         const char* code;
         const char* id;
     } cases[] = {
-        {"C711WT", "C711", "vid_06bc&pid_021a"},  {"PRO8432WT", nullptr, "nomodel"},
-        {"C844", "C844", "vid_06bc&pid_03a4"},    {"MC363", "MC363", "vid_06bc&pid_0382"},
-        {"C301W", "C301W", "vid_05ca&pid_046f"},  {"C300W", "C300W", "vid_05ca&pid_046f"},
-        {"PRO9420WT", nullptr, "nomodel"},        {"m277", "M277", "vid_03f0&pid_3b2a"},
+        {"C711WT", "C711", "vid_06bc&pid_021a"}, {"PRO8432WT", nullptr, "nomodel"},
+        {"C844", "C844", "vid_06bc&pid_03a4"},   {"MC363", "MC363", "vid_06bc&pid_0382"},
+        {"C301W", "C301W", "vid_05ca&pid_046f"}, {"C300W", "C300W", "vid_05ca&pid_046f"},
+        {"PRO9420WT", nullptr, "nomodel"},       {"m277", "M277", "vid_03f0&pid_3b2a"},
     };
     for (const auto& c : cases) {
         const PrinterModel* row = findPrinterModel(c.target);
@@ -64,9 +64,9 @@ TEST(TargetPrinter, BrandFromRowAndRicohLongForms) {
         const char* given;
         const char* model;
         const char* brand;
-    } cases[] = {{"c711wt", "C711WT", "OKI"}, {"PC300W", "C300W", "RICOH"},
+    } cases[] = {{"c711wt", "C711WT", "OKI"},    {"PC300W", "C300W", "RICOH"},
                  {"PC251FW", "C251FW", "RICOH"}, {"M277", "M277", "HP"},
-                 {"C360", "C360", "RICOH"},   {"PRO8432WT", "PRO8432WT", "OKI"}};
+                 {"C360", "C360", "RICOH"},      {"PRO8432WT", "PRO8432WT", "OKI"}};
     for (const auto& c : cases) {
         setTargetPrinter(t.state, c.given);
         EXPECT_EQ(t.state.targetModel, c.model);

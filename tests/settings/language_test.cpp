@@ -23,7 +23,8 @@ struct LanguageFixture {
     }
     void write(const std::string& name, const std::vector<std::string>& lines) {
         std::string content;
-        for (const auto& l : lines) content += l + "\r\n";
+        for (const auto& l : lines)
+            content += l + "\r\n";
         writeFile(t.state.programFolder + name, content);
     }
 };
@@ -36,7 +37,8 @@ std::string base64(const std::string& s) {
         unsigned v = static_cast<unsigned char>(s[i]) << 16;
         if (i + 1 < s.size()) v |= static_cast<unsigned char>(s[i + 1]) << 8;
         if (i + 2 < s.size()) v |= static_cast<unsigned char>(s[i + 2]);
-        for (int k = 3; k >= 0; --k) out += a[(v >> (6 * k)) & 63];
+        for (int k = 3; k >= 0; --k)
+            out += a[(v >> (6 * k)) & 63];
     }
     return out;
 }
@@ -113,8 +115,9 @@ TEST(LoadLanguage, HugeCountIsCapped) {
 
 TEST(LoadLanguage, StopsAfterEntryU) {
     LanguageFixture f;
-    f.write("Stop.lan3", {kV3, "Stop", encodeLanguageLine(10, "a", "5"), encodeLanguageLine(312, "last", ""),
-                          encodeLanguageLine(11, "not read", "")});
+    f.write("Stop.lan3",
+            {kV3, "Stop", encodeLanguageLine(10, "a", "5"), encodeLanguageLine(312, "last", ""),
+             encodeLanguageLine(11, "not read", "")});
     loadLanguage(f.t.state, "Stop.lan3");
     EXPECT_EQ(text(f.t.state, 312), "last");
     EXPECT_EQ(text(f.t.state, 11), "&Open File");
@@ -123,7 +126,8 @@ TEST(LoadLanguage, StopsAfterEntryU) {
 TEST(LoadLanguage, ManyLinesAndMissingLineThree) {
     LanguageFixture f;
     std::vector<std::string> lines = {kV3, "Many", encodeLanguageLine(1, "x", "100000")};
-    for (int i = 0; i < 100000; ++i) lines.push_back(encodeLanguageLine(i % 9000 + 2, "e", ""));
+    for (int i = 0; i < 100000; ++i)
+        lines.push_back(encodeLanguageLine(i % 9000 + 2, "e", ""));
     f.write("Many.lan3", lines);
     loadLanguage(f.t.state, "Many.lan3");
     EXPECT_EQ(f.t.state.texts.size(), static_cast<std::size_t>(kMaxLanguageEntry) + 1);
@@ -141,8 +145,9 @@ TEST(LoadLanguage, MissingAndOutdatedFilesFallBackWithMessage) {
     auto m = f.t.ui.messages();
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].icon, MessageIcon::Error);
-    EXPECT_EQ(m[0].text, f.t.state.programFolder +
-                             "Nowhere.lan3 Missing\r\nLoading defaults - Please set language once open");
+    EXPECT_EQ(m[0].text,
+              f.t.state.programFolder +
+                  "Nowhere.lan3 Missing\r\nLoading defaults - Please set language once open");
     EXPECT_EQ(text(f.t.state, 6), "OK");
 
     for (const char* header : {"Draxilon Language file V1", "Draxilon Language file V2"}) {
@@ -153,7 +158,8 @@ TEST(LoadLanguage, MissingAndOutdatedFilesFallBackWithMessage) {
         ASSERT_EQ(w.size(), 1u);
         EXPECT_EQ(w[0].icon, MessageIcon::Warning);
         EXPECT_EQ(w[0].caption, "Draxilon");
-        EXPECT_EQ(w[0].text, "The Language file is out of date, please reinstall\r\nLoading Defaults");
+        EXPECT_EQ(w[0].text,
+                  "The Language file is out of date, please reinstall\r\nLoading Defaults");
         EXPECT_EQ(text(g.t.state, 6), "OK");
     }
 }

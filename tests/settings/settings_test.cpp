@@ -64,7 +64,8 @@ TEST(ReadProfileFile, MissingFileOrDirectoryGivesFallback) {
 TEST(ReadProfileFile, ValuesAreCutTo255) {
     TempDir dir;
     std::string value(300, 'x');
-    for (int i = 0; i < 300; ++i) value[static_cast<std::size_t>(i)] = static_cast<char>('a' + i % 26);
+    for (int i = 0; i < 300; ++i)
+        value[static_cast<std::size_t>(i)] = static_cast<char>('a' + i % 26);
     writeFile(dir.file("s.ini"), "[A]\nk=" + value + "\n");
     EXPECT_EQ(readProfileString(dir.file("s.ini"), "A", "k"), value.substr(0, 255));
 }
@@ -100,9 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, WriteProfile,
     ::testing::Values(
         WriteCase{"newFile", nullptr, "Active", "Unit", "M", "[Active]\nUnit=M\n"},
-        WriteCase{"updateKeepsOthers", "; comment\n[Active]\nTray=AUTO\nUnit=M\n\n[KYMC]\nProfile=0\n",
-                  "active", "UNIT", "C",
-                  "; comment\n[Active]\nTray=AUTO\nUnit=C\n\n[KYMC]\nProfile=0\n"},
+        WriteCase{"updateKeepsOthers",
+                  "; comment\n[Active]\nTray=AUTO\nUnit=M\n\n[KYMC]\nProfile=0\n", "active", "UNIT",
+                  "C", "; comment\n[Active]\nTray=AUTO\nUnit=C\n\n[KYMC]\nProfile=0\n"},
         WriteCase{"newKeyEndsSection", "[Active]\nTray=AUTO\n\n[KYMC]\nProfile=0\n", "Active",
                   "Unit", "I", "[Active]\nTray=AUTO\nUnit=I\n\n[KYMC]\nProfile=0\n"},
         WriteCase{"newSectionAtEnd", "[Active]\nTray=AUTO\n", "Others", "LeftHand", "0",
@@ -137,7 +138,8 @@ TEST(WriteProfileFile, ReplacesAtomicallyAndKeepsMode) {
     EXPECT_EQ(after.st_mode & 07777, 0640u);
     // No temporary file is left behind.
     int files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path)) (void)e, ++files;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path))
+        (void)e, ++files;
     EXPECT_EQ(files, 1);
 }
 
@@ -169,7 +171,8 @@ void expectRefused(TestState& t, const std::string& errorText) {
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].icon, MessageIcon::Error);
     EXPECT_EQ(msgs[0].caption, "Lumivane");
-    EXPECT_EQ(msgs[0].text, "Failed to write to:- \r\n" + t.state.settingsPath + "\r\n" + errorText);
+    EXPECT_EQ(msgs[0].text,
+              "Failed to write to:- \r\n" + t.state.settingsPath + "\r\n" + errorText);
     EXPECT_EQ(readFile(t.state.settingsPath), before);
     EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
 }
@@ -337,9 +340,11 @@ TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
         t.state.brightness = 40;
         t.state.copiesText = "7";
         loadDefaults(t.state);
-        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"), t.state.programFolder + c.profile)
+        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"),
+                  t.state.programFolder + c.profile)
             << c.model;
-        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"), t.state.programFolder + "sRGB.ICM");
+        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"),
+                  t.state.programFolder + "sRGB.ICM");
         const char* keys[] = {"Top Margin", "Left Margin", "Right Margin", "Bottom Margin"};
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(readSetting(t.state, "Active", keys[i]), c.margins[i]) << c.model << keys[i];

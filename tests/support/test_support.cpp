@@ -65,8 +65,12 @@ TestState::TestState() {
 }
 TestState::~TestState() = default;
 
-std::string dataFolder() { return std::string(PRINTCONV_BINARY_DIR) + "/share/lumivane-basic/"; }
-std::string sourceFolder() { return PRINTCONV_SOURCE_DIR; }
+std::string dataFolder() {
+    return std::string(PRINTCONV_BINARY_DIR) + "/share/lumivane-basic/";
+}
+std::string sourceFolder() {
+    return PRINTCONV_SOURCE_DIR;
+}
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -78,6 +82,8 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
 }
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 } // namespace testsupport
