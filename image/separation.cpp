@@ -7,10 +7,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -76,38 +80,84 @@ bool gridsFit(const AppState& s) {
            s.previewGrid.cellBytes == 4 && s.previewGrid.cells.size() == n * 4;
 }
 
-// Per-run constants of the normal variant.
-struct PrintConstants {
-    float scale = 0.98f;
-    int brightness = 0;
-    float contrast = 1.0f;
-    int threshold = 0;
-};
+// The per-value steps of a printing cell (tone curve and 0.98 scale, contrast, brightness,
+// under-colour removal) each depend on one value only, so they are tabulated once a run.
+struct PrintTables {
+    std::uint8_t toned[3][256];   // round(0.98 x tone curve)
+    std::uint8_t white[256];      // round(0.98 x K)
+    std::uint8_t contrast[256];   // on the complement: F x (v - 128) + 128, limited, rounded
+    std::uint8_t brightness[256]; // on the complement: + b, limited
+    std::uint8_t removal[256];    // round(0.2 x min(C, M, Y))
 
-// Steps 4..8 of a printing cell: tone curves, scale, contrast, brightness, under-colour
-// removal. out gets C, M, Y, white.
-void printCell(const PrintConstants& k, const ToneCurves& curves, const std::uint8_t cmy[3],
-               std::uint8_t black, std::uint8_t out[4]) {
-    int v[3];
-    for (int i = 0; i < 3; ++i) {
-        const int toned = curves.table[static_cast<std::size_t>(i)][cmy[i]] & 0xFF;
-        v[i] = roundEven(k.scale * static_cast<float>(toned));
-    }
-    const int white = roundEven(k.scale * static_cast<float>(black));
-    if (v[0] + v[1] + v[2] > 0) {
-        for (int& c : v) {
-            const float r = k.contrast * static_cast<float>(255 - c - 128) + 128.0f;
-            c = 255 - roundEven(std::clamp(r, 0.0f, 255.0f));
+    PrintTables(const ToneCurves& curves, int brightnessValue, int contrastValue) {
+        const float scale = 98.0f / 100.0f;
+        const int b = roundEven(static_cast<float>(brightnessValue) / 4.0f);
+        const float c = static_cast<float>(contrastValue);
+        const float f = 259.0f * (c + 255.0f) / (255.0f * (259.0f - c));
+        for (int v = 0; v < 256; ++v) {
+            for (int ch = 0; ch < 3; ++ch) {
+                const int level =
+                    curves.table[static_cast<std::size_t>(ch)][static_cast<std::size_t>(v)] & 0xFF;
+                toned[ch][v] =
+                    static_cast<std::uint8_t>(roundEven(scale * static_cast<float>(level)));
+            }
+            white[v] = static_cast<std::uint8_t>(roundEven(scale * static_cast<float>(v)));
+            const float r = f * static_cast<float>((255 - v) - 128) + 128.0f;
+            contrast[v] = static_cast<std::uint8_t>(255 - roundEven(std::clamp(r, 0.0f, 255.0f)));
+            brightness[v] = static_cast<std::uint8_t>(255 - std::clamp(255 - v + b, 0, 255));
+            removal[v] = static_cast<std::uint8_t>(roundEven(0.2f * static_cast<float>(v)));
         }
     }
-    if (v[0] + v[1] + v[2] > 0) {
-        for (int& c : v)
-            c = 255 - std::clamp(255 - c + k.brightness, 0, 255);
+
+    // C', M', Y', K of a printing cell -> C, M, Y, white.
+    void cell(const std::uint8_t* cmyk, std::uint8_t out[4]) const {
+        std::uint8_t v[3] = {toned[0][cmyk[0]], toned[1][cmyk[1]], toned[2][cmyk[2]]};
+        if (v[0] + v[1] + v[2] > 0)
+            for (auto& x : v)
+                x = contrast[x];
+        if (v[0] + v[1] + v[2] > 0)
+            for (auto& x : v)
+                x = brightness[x];
+        const std::uint8_t g = removal[std::min({v[0], v[1], v[2]})];
+        for (int i = 0; i < 3; ++i)
+            out[i] = static_cast<std::uint8_t>(v[i] - g);
+        out[3] = white[cmyk[3]];
     }
-    const int g = roundEven(0.2f * static_cast<float>(std::min({v[0], v[1], v[2]})));
-    for (int i = 0; i < 3; ++i)
-        out[i] = static_cast<std::uint8_t>(v[i] - g);
-    out[3] = static_cast<std::uint8_t>(white);
+};
+
+// Rows handed out in chunks to all cores; progress is reported by the calling thread.
+template <typename RowFn> void forEachRow(AppState& state, int rows, RowFn rowFn) {
+    constexpr int kChunk = 16;
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    auto work = [&](auto onChunk) {
+        for (int y0; (y0 = next.fetch_add(kChunk)) < rows;) {
+            const int y1 = std::min(rows, y0 + kChunk);
+            for (int y = y0; y < y1; ++y)
+                rowFn(y);
+            done += y1 - y0;
+            onChunk();
+        }
+    };
+    int reported = 0;
+    auto report = [&] {
+        for (const int d = done.load(); reported < d; ++reported)
+            setProgress(state, percentOf(reported + 1, rows));
+    };
+    std::vector<std::thread> helpers;
+    const int n = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1,
+                             std::max(1, rows / kChunk));
+    for (int i = 1; i < n; ++i) {
+        try {
+            helpers.emplace_back([&] { work([] {}); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    work(report);
+    for (auto& h : helpers)
+        h.join();
+    report();
 }
 
 } // namespace
@@ -215,25 +265,20 @@ SeparationData separateForPrint(AppState& state) {
     if (!gridsFit(state)) return SeparationData(kErr);
     const int gw = state.gridWidth;
     const int gh = state.gridHeight;
-    const std::size_t rowBytes = static_cast<std::size_t>(gw) * 5;
+    const std::size_t g = static_cast<std::size_t>(gw);
+    const std::size_t rowBytes = g * 5;
     const bool foil = state.mediaText == "Transfer media 16";
     const bool rotate = state.rotateChecked;
     // The mask holds one byte a cell in output order; cells it does not reach are kept.
     const std::vector<std::uint8_t>* mask =
         state.patternPrintChecked ? &state.patternMask : nullptr;
-
-    PrintConstants k;
-    k.brightness = roundEven(static_cast<float>(state.brightness) / 4.0f);
-    const float c = static_cast<float>(state.contrast);
-    k.contrast = 259.0f * (c + 255.0f) / (255.0f * (259.0f - c));
-    k.threshold = inkThresholdForMedia(state, state.mediaText);
+    const PrintTables tables(state.toneCurves, state.brightness, state.contrast);
+    const int threshold = inkThresholdForMedia(state, state.mediaText);
     const int foilLimit = contains(state.windowTitle, ".jpg") ? 25 : 1;
 
     SeparationData out;
-    std::string row;
     try {
-        out.reserve(rowBytes * static_cast<std::size_t>(gh));
-        row.resize(rowBytes);
+        out.resize(rowBytes * static_cast<std::size_t>(gh));
     } catch (const std::bad_alloc&) {
         showMessage(state, MessageIcon::Error, "Lumivane",
                     "Unable to allocate memory.\r\nPlease Reduce resolution of the image");
@@ -242,44 +287,34 @@ SeparationData separateForPrint(AppState& state) {
 
     std::uint8_t* pgCells = state.printGrid.cells.data();
     const std::uint8_t* vgCells = state.previewGrid.cells.data();
-    const std::size_t g = static_cast<std::size_t>(gw);
-    for (int y = 1; y <= gh; ++y) {
-        std::memset(row.data(), 0, rowBytes);
-        char* planes[4] = {row.data(), row.data() + g, row.data() + 2 * g, row.data() + 3 * g};
-        const std::size_t rowCell = (static_cast<std::size_t>(y) - 1) * g;
+    char* outBytes = out.data();
+    // Each output row: C, M, Y, white and zero plane rows of gridWidth bytes; the buffer
+    // starts zeroed, so only printing cells are written.
+    forEachRow(state, gh, [&](int row) {
+        char* planes[4] = {outBytes + static_cast<std::size_t>(row) * rowBytes, nullptr, nullptr,
+                           nullptr};
+        for (int p = 1; p < 4; ++p)
+            planes[p] = planes[0] + static_cast<std::size_t>(p) * g;
+        const std::size_t rowCell = static_cast<std::size_t>(row) * g;
         for (std::size_t x = 0; x < g; ++x) {
             const std::size_t cell = rowCell + x;
             std::uint8_t* pg = pgCells + cell * 5;
-            std::uint8_t planeValues[4] = {0, 0, 0, 0};
+            std::uint8_t v[4] = {0, 0, 0, 0};
             if (foil) {
                 pg[4] = pg[4] > 0 ? 255 : 0;
-                if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > foilLimit)
-                    planeValues[0] = planeValues[1] = planeValues[2] = 200;
+                if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > foilLimit) v[0] = v[1] = v[2] = 200;
             } else {
-                bool prints;
-                if (!rotate) {
-                    pg[4] = pg[4] > 180 ? 255 : 0;
-                    prints = pg[4] > 0;
-                } else {
-                    prints = pg[4] > 0;
-                }
-                if (prints) {
+                if (!rotate) pg[4] = pg[4] > 180 ? 255 : 0;
+                if (pg[4] > 0) {
                     // The ink test reads Y' from the preview grid.
-                    const std::uint8_t previewY = vgCells[cell * 4 + 2];
-                    const bool bare =
-                        k.threshold != 0 && pg[0] + pg[1] + previewY + pg[3] < k.threshold;
-                    if (!bare) {
-                        printCell(k, state.toneCurves, pg, pg[3], planeValues);
-                    }
+                    const int inkSum = pg[0] + pg[1] + vgCells[cell * 4 + 2] + pg[3];
+                    if (threshold == 0 || inkSum >= threshold) tables.cell(pg, v);
                 }
             }
-            if (mask && cell < mask->size() && (*mask)[cell] > 0)
-                planeValues[0] = planeValues[1] = planeValues[2] = planeValues[3] = 0;
+            if (mask && cell < mask->size() && (*mask)[cell] > 0) continue;
             for (int p = 0; p < 4; ++p)
-                planes[p][x] = static_cast<char>(planeValues[p]);
+                planes[p][x] = static_cast<char>(v[p]);
         }
-        out.append(row);
-        setProgress(state, percentOf(y, gh));
-    }
+    });
     return out;
 }
