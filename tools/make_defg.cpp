@@ -21,7 +21,8 @@
 //   5. Encoding. The 9 x 9 x 9 x 9 table holds CIELAB as three bytes: L* x 255 / 100,
 //      a* + 128, b* + 128. RangeABC, DecodeABC and MatrixABC turn these bytes back into
 //      f(X), f(Y), f(Z) of CIELAB; DecodeLMN inverts f and scales by the white point;
-//      MatrixLMN is the identity.
+//      MatrixLMN is the identity. RangeLMN keeps its default 0..1, which holds every X, Y, Z
+//      of D50 white and below (an explicit range makes some interpreters rescale).
 //
 // The output is deterministic: equal sources give byte-identical files.
 
@@ -226,7 +227,6 @@ int main(int argc, char** argv) {
     out += "/RangeABC [0 100 -128 127 -128 127] def\n";
     out += "/DecodeABC [{16 add 116 div} bind {500 div} bind {200 div} bind] def\n";
     out += "/MatrixABC [1 1 1 1 0 0 0 0 -1] def\n";
-    out += "/RangeLMN [0 " + fixed(kD50.X, 4) + " 0 1 0 " + fixed(kD50.Z, 4) + "] def\n";
     out += "/DecodeLMN [\n";
     for (double white : {kD50.X, kD50.Y, kD50.Z})
         out += "{dup 6 29 div ge {dup dup mul mul} {4 29 div sub 108 841 div mul} ifelse " +
