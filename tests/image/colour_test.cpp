@@ -134,6 +134,18 @@ TEST_F(ColourTest, BandedConversionEqualsOneTransform) {
     }
 }
 
+TEST_F(ColourTest, OnePixelWideAndHighPictures) {
+    setProfiles("", "");
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 57}, std::pair{61, 1}}) {
+        const auto rgba = makeRgba(w, h, 9);
+        loadRgba(s, rgba);
+        ASSERT_TRUE(convertToCmykBanded(s, w, h, 2, 4)) << w << "x" << h;
+        expectConverted(
+            s.imageBuffer,
+            referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "OKC711P2.ICM", rgba), rgba);
+    }
+}
+
 TEST_F(ColourTest, ProgressFollowsEveryRow) {
     setProfiles("", "");
     const int h = 40;
