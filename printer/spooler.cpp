@@ -79,6 +79,16 @@ bool queueMissing(http_t* http, const std::string& queue) {
     return missing;
 }
 
+// Removes a job whose document did not arrive whole, so no half job waits in the queue. The
+// job's own connection may be broken by then: a fresh one is used.
+void cancelJob(const std::string& queue, int jobId) {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                5000, nullptr);
+    if (!http) return;
+    cupsCancelJob2(http, queue.c_str(), jobId, 0);
+    httpClose(http);
+}
+
 } // namespace
 
 std::string spoolFailureText(const std::string& queue, const std::string& reason) {
@@ -116,7 +126,7 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
     if (cupsStartDocument(c.http, queue.c_str(), jobId, documentName.c_str(), CUPS_FORMAT_RAW, 1) !=
         HTTP_STATUS_CONTINUE) {
         out.reason = lastCupsError();
-        cupsCancelJob2(c.http, queue.c_str(), jobId, 0);
+        cancelJob(queue, jobId);
         return out;
     }
     for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -125,12 +135,14 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
                                                        pieces[i].size()) != HTTP_STATUS_CONTINUE) {
             out.reason = "writing the job failed: " + lastCupsError();
             cupsFinishDocument(c.http, queue.c_str());
+            cancelJob(queue, jobId);
             return out;
         }
         if (afterPiece) afterPiece(i);
     }
     if (cupsFinishDocument(c.http, queue.c_str()) != IPP_STATUS_OK) {
         out.reason = lastCupsError();
+        cancelJob(queue, jobId);
         return out;
     }
 
