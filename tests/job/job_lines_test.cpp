@@ -97,12 +97,14 @@ TEST_P(Copies, SecondFamilyWritesDecimal) {
     EXPECT_EQ(job.header.find("TraySwitch"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, Copies,
-                         ::testing::Values(CopiesCase{"0", 1}, CopiesCase{"1", 1},
-                                           CopiesCase{"3", 3}, CopiesCase{"250", 99},
-                                           CopiesCase{"", 1}, CopiesCase{"many", 1},
-                                           CopiesCase{"-4", 1}, CopiesCase{"2.6", 3},
-                                           CopiesCase{" 12", 12}));
+INSTANTIATE_TEST_SUITE_P(
+    Counts, Copies,
+    ::testing::Values(CopiesCase{"0", 1}, CopiesCase{"1", 1}, CopiesCase{"3", 3},
+                      CopiesCase{"250", 99}, CopiesCase{"", 1}, CopiesCase{"many", 1},
+                      CopiesCase{"-4", 1}, CopiesCase{"2.6", 3}, CopiesCase{" 12", 12}),
+    [](const ::testing::TestParamInfo<CopiesCase>& info) {
+        return "Case" + std::to_string(info.index) + "To" + std::to_string(info.param.expected);
+    });
 
 TEST(PaperSource, FirstFamilyFeatures) {
     struct Case {

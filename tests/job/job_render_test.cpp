@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <string>
 
@@ -200,7 +201,14 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, RenderTable,
-                         ::testing::Combine(::testing::ValuesIn(kCases), ::testing::Bool()));
+                         ::testing::Combine(::testing::ValuesIn(kCases), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<RenderCase, bool>>& info) {
+                             std::string name = std::get<0>(info.param).paper;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return name + (std::get<1>(info.param) ? "_second" : "_first") +
+                                    std::to_string(info.index);
+                         });
 
 TEST(SecondFamilyRender, CieBasedImageRendersAtTheSamePlace) {
     TestState ts;
