@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -54,6 +55,33 @@ int runProgram(const std::vector<std::string>& argv, std::string* output) {
     int status = 0;
     if (::waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+pid_t startDaemon(const std::vector<std::string>& argv, const std::string& outputPath) {
+    // Everything the child needs is prepared before fork: between fork and exec it may only
+    // make async-signal-safe calls.
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        // A crashed or killed test must not leave its daemons behind.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(127);
+        int in = ::open("/dev/null", O_RDONLY);
+        int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0) ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    return pid;
 }
 
 int freeLoopbackPort(bool udp) {
@@ -166,29 +194,13 @@ bool PrivateCupsd::start(std::string& error) {
 
     const std::string cupsdConf = d + "/etc/cupsd.conf", filesConf = d + "/etc/cups-files.conf";
     const std::string outLog = d + "/log/cupsd.out";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    // Its own process group, so its backends go with it when it is stopped.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    const char* cupsd = fs::exists("/usr/sbin/cupsd") ? "/usr/sbin/cupsd" : "cupsd";
-    std::vector<std::string> argv{cupsd, "-f", "-c", cupsdConf, "-s", filesConf};
-    std::vector<char*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    int rc = posix_spawnp(&pid_, cupsd, &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) {
-        pid_ = -1;
-        error = "cupsd could not be started (is the cups package installed?)";
+    if (!fs::exists("/usr/sbin/cupsd")) {
+        error = "cupsd is not installed (/usr/sbin/cupsd; packages cups, cups-daemon)";
+        return false;
+    }
+    pid_ = startDaemon({"/usr/sbin/cupsd", "-f", "-c", cupsdConf, "-s", filesConf}, outLog);
+    if (pid_ < 0) {
+        error = "cupsd could not be started";
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

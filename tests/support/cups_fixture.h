@@ -17,6 +17,10 @@ namespace testsupport {
 // or -1 when it could not be run.
 int runProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
 
+// Starts argv[0] (a full path) in its own process group with stdin from /dev/null and stdout
+// and stderr into outputPath; it gets SIGTERM should the test process die first. -1 on failure.
+pid_t startDaemon(const std::vector<std::string>& argv, const std::string& outputPath);
+
 // A TCP port on 127.0.0.1 (or UDP when udp) that nothing listened on a moment ago.
 int freeLoopbackPort(bool udp);
 

@@ -7,7 +7,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,8 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -115,36 +112,16 @@ bool PrivateSnmpd::start(std::string& error, int port) {
 
     ::setenv("SNMP_PERSISTENT_DIR", (root_ + "/persist").c_str(), 1);
     ::setenv("MIBS", "", 1);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
-    const char* snmpd = fs::exists("/usr/sbin/snmpd") ? "/usr/sbin/snmpd" : "snmpd";
-    std::vector<std::string> argv{snmpd,
-                                  "-f",
-                                  "-C",
-                                  "-I",
-                                  "-system_mib",
-                                  "-c",
-                                  root_ + "/snmpd.conf",
-                                  "-Lf",
-                                  log,
-                                  "udp:127.0.0.1:" + std::to_string(port_)};
-    std::vector<char*> args;
-    for (auto& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    int rc = posix_spawnp(&pid_, snmpd, &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) {
-        pid_ = -1;
-        error = "snmpd could not be started (is the snmpd package installed?)";
+    if (!fs::exists("/usr/sbin/snmpd")) {
+        error = "snmpd is not installed (/usr/sbin/snmpd; package snmpd)";
+        return false;
+    }
+    pid_ =
+        startDaemon({"/usr/sbin/snmpd", "-f", "-C", "-I", "-system_mib", "-c",
+                     root_ + "/snmpd.conf", "-Lf", log, "udp:127.0.0.1:" + std::to_string(port_)},
+                    root_ + "/snmpd.out");
+    if (pid_ < 0) {
+        error = "snmpd could not be started";
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
