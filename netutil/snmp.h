@@ -111,9 +111,9 @@ int probePrinter(PrinterReadout* window, const std::string& address, int mode,
                  const NetPorts& ports = {}, UserInterface* ui = nullptr);
 
 // The details readout into window: probe (mode 3), serial number, and unless brief the page
-// counters, toner levels and remaining life of drums, fuser and belt ("--" when a life
-// counter is 0 or less). Returns the probe state (0 found, 1 not found); on 1 only Status
-// (and possibly Address Method) changed.
+// counters, toner levels (a box keeps its text when its level is unanswered or empty) and
+// remaining life of drums, fuser and belt ("--" when a life counter is 0 or less). Returns the
+// probe state (0 found, 1 not found); on 1 only Status (and possibly Address Method) changed.
 int readPrinterDetails(PrinterReadout& window, const std::string& address, bool brief,
                        const NetPorts& ports = {}, UserInterface* ui = nullptr);
 
