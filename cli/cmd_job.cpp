@@ -51,7 +51,8 @@ int cliBlank(AppState& state, const CliArgs& args) {
     if (!openWithOptions(state, o)) return 1;
     std::string bytes = blankPageJobBytes(state);
     if (!o.output.empty()) return writeBytes(o.output, bytes) ? 0 : 1;
-    return spoolRawBytes(state, o.queue, printDocumentName(state), bytes) ? 0 : 1;
+    // The blank page has its own document name in the spooler.
+    return spoolRawBytes(state, o.queue, "DX-Blank", bytes) ? 0 : 1;
 }
 
 int cliPrint(AppState& state, const CliArgs& args) {
