@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "app/window_setup.h"
 #include "job/job.h"
 #include "tests/support/test_support.h"
 
@@ -49,23 +50,11 @@ inline std::string syntheticRaster(int w, int h) {
 
 // The interface texts the media list sets for the family (texts 101 to 112).
 inline void setMediaTexts(AppState& s, bool second) {
-    static const char* first[] = {
-        "Printer Setting", "Light",         "Medium Light", "Medium",   "Heavy",  "Ultra Heavy 1",
-        "Ultra Heavy 2",   "Ultra Heavy 3", "Labels 1",     "Labels 2", "Glossy", "Films"};
-    static const char* secondNames[] = {"Auto (Plain&Recycled)",
-                                        "Bond",
-                                        "Color",
-                                        "Thin",
-                                        "Plain 2",
-                                        "Middle Thick",
-                                        "Thick 1",
-                                        "Thick 2",
-                                        "CardStock",
-                                        "Labels",
-                                        "Glossy"};
-    if (s.texts.size() < 113) s.texts.resize(313);
-    for (int i = 0; i < (second ? 11 : 12); ++i)
-        s.texts[static_cast<std::size_t>(101 + i)] = second ? secondNames[i] : first[i];
+    if (s.texts.size() < 313) s.texts.resize(313);
+    const std::string brand = s.targetBrand;
+    s.targetBrand = second ? "RICOH" : "OKI";
+    buildMediaList(s);
+    s.targetBrand = brand;
 }
 
 // A job-ready state: target printer, paper, a w x h picture placed at (x, y) points with
