@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "app/folders.h"
 #include "app/texts.h"
 #include "app/ui.h"
@@ -21,12 +22,6 @@ namespace {
 // The lock stays held by this descriptor until the process ends; the kernel drops it when a
 // crashed process goes, so a stale lock file never blocks the next start.
 int gLockFd = -1;
-
-bool containsNoCase(std::string s, std::string_view needle) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s.find(needle) != std::string::npos;
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "image/colour.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "settings/settings.h"
@@ -44,13 +45,6 @@ std::string failureText(const AppState& state, int textNumber) {
     const std::string detail = takeColourErrorText();
     if (!detail.empty()) msg += "\r\n" + detail;
     return msg;
-}
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 void releaseImage(AppState& state) {
@@ -185,10 +179,10 @@ std::string resolveProfilePath(const AppState& state, const std::string& stored)
     if (fs::is_regular_file(exact, ec)) return exact.string();
     // The shipped files keep the printer maker's spelling ("sRGB.ICM"), settings may not.
     const fs::path wantedDir = (folder / name).parent_path();
-    const std::string wanted = lower(name.filename().string());
+    const std::string wanted = lowerAscii(name.filename().string());
     for (auto it = fs::directory_iterator(wantedDir, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
-        if (lower(it->path().filename().string()) == wanted && it->is_regular_file(ec))
+        if (lowerAscii(it->path().filename().string()) == wanted && it->is_regular_file(ec))
             return it->path().string();
     }
     return stored;

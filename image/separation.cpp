@@ -1,6 +1,7 @@
 #include "image/separation.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "app/ui.h"
 #include "image/placement.h"
 #include "settings/settings.h"
@@ -62,12 +63,6 @@ void shapeGrid(PixelGrid& g, int w, int h, int cellBytes) {
 
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
-}
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
 }
 
 bool gridsFit(const AppState& s) {
@@ -243,7 +238,7 @@ void chooseInkThresholds(AppState& state) {
     static const Rule rules[] = {{"C711", 202, 232}, {"C712", 200, 230}, {"C650", 200, 230},
                                  {"C612", 200, 230}, {"C332", 206, 236}, {"C331", 206, 236},
                                  {"C610", 202, 232}, {"C831", 200, 230}, {"C833", 200, 200}};
-    const std::string profile = upper(readSetting(state, "Active", "ICM Profile Out"));
+    const std::string profile = upperAscii(readSetting(state, "Active", "ICM Profile Out"));
     state.inkThresholdLow = 206;
     state.inkThresholdHigh = 236;
     for (const Rule& r : rules) {

@@ -1,6 +1,7 @@
 #include "netutil/discovery.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "app/ui.h"
 #include "printer/models.h"
 
@@ -15,20 +16,6 @@
 #include <cctype>
 
 namespace {
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 struct UriParts {
     bool ok = false;
@@ -48,17 +35,17 @@ UriParts splitUri(std::string_view uri) {
     if (st < HTTP_URI_STATUS_OK) {
         // Still tell the kind apart when only the host is bad.
         std::size_t colon = text.find(':');
-        if (colon != std::string::npos) out.scheme = lower(text.substr(0, colon));
+        if (colon != std::string::npos) out.scheme = lowerAscii(text.substr(0, colon));
         return out;
     }
     out.ok = true;
-    out.scheme = lower(scheme);
+    out.scheme = lowerAscii(scheme);
     out.host = host;
     return out;
 }
 
 bool isServiceInstanceName(std::string_view host) {
-    const std::string h = lower(host);
+    const std::string h = lowerAscii(host);
     return h.find("._tcp") != std::string::npos || h.find("._udp") != std::string::npos;
 }
 
@@ -144,7 +131,7 @@ bool isUsbColumn(std::string_view column1) {
 void showUsbPrinterStatus(const AppState& state, PrinterReadout& readout,
                           const std::string& sysfsRoot) {
     const UsbPrinter usb = findUsbPrinter(state.targetModel, sysfsRoot);
-    if (upper(state.targetBrand).find("RICOH") != std::string::npos)
+    if (upperAscii(state.targetBrand).find("RICOH") != std::string::npos)
         readout.serialNumber = state.targetModel;
     else
         readout.serialNumber = usb.serial;
@@ -162,14 +149,15 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
                                                 const DiscoveryOptions& options) {
     const bool box = kind == QueueListKind::PrinterBox;
     if (box) window = nullptr;
-    const std::string filter = box ? upper(state.targetModel) : upper(firstWord(state.targetBrand));
+    const std::string filter =
+        box ? upperAscii(state.targetModel) : upperAscii(firstWord(state.targetBrand));
     const std::size_t limit = box ? kMaxPrinterBoxEntries : kMaxPrinterEntries;
     PrinterReadout* probeWindow = window ? &window->readout : nullptr;
 
     std::vector<PrinterListEntry> entries;
     for (const SpoolerQueue& q : queues) {
         if (entries.size() >= limit) break;
-        const std::string name = upper(q.name);
+        const std::string name = upperAscii(q.name);
         if (name.find(filter) == std::string::npos) continue;
 
         const std::string& port = q.deviceUri;

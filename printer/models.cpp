@@ -1,6 +1,7 @@
 #include "printer/models.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -11,20 +12,6 @@ namespace {
 
 bool contains(std::string_view hay, std::string_view needle) {
     return hay.find(needle) != std::string_view::npos;
-}
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 std::string readFirstLine(const std::string& path) {
@@ -54,7 +41,7 @@ const std::vector<PrinterModel>& printerModels() {
 }
 
 const PrinterModel* findPrinterModel(std::string_view targetModel) {
-    const std::string m = upper(targetModel);
+    const std::string m = upperAscii(targetModel);
     for (const auto& row : printerModels())
         if (contains(m, row.modelCode)) return &row;
     return nullptr;
@@ -72,7 +59,7 @@ bool isSecondFamilyModel(std::string_view m) {
 }
 
 std::string defaultOutputProfile(std::string_view targetModel, bool with844) {
-    const std::string m = upper(targetModel);
+    const std::string m = upperAscii(targetModel);
     struct Row {
         const char* code;
         const char* profile;
@@ -92,7 +79,7 @@ std::string defaultOutputProfile(std::string_view targetModel, bool with844) {
 }
 
 std::string loadDefaultsOutputProfile(std::string_view targetModel) {
-    if (contains(upper(targetModel), "WT")) return "OKC332P2.ICM";
+    if (contains(upperAscii(targetModel), "WT")) return "OKC332P2.ICM";
     return defaultOutputProfile(targetModel, true);
 }
 
@@ -111,7 +98,7 @@ const std::vector<std::string>& offeredModelCodes() {
 }
 
 void setTargetPrinter(AppState& state, std::string_view modelCode) {
-    std::string m = upper(modelCode);
+    std::string m = upperAscii(modelCode);
     while (!m.empty() && m.back() == ' ')
         m.pop_back();
     for (const char* longForm : {"PC300W", "PC301W", "PC311W", "PC251FW"})
@@ -149,14 +136,14 @@ UsbPrinter findUsbPrinter(std::string_view targetModel, const std::string& sysfs
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
         const std::string base = devices + "/" + name + "/";
-        const std::string vid = lower(readFirstLine(base + "idVendor"));
-        const std::string pid = lower(readFirstLine(base + "idProduct"));
+        const std::string vid = lowerAscii(readFirstLine(base + "idVendor"));
+        const std::string pid = lowerAscii(readFirstLine(base + "idProduct"));
         if (vid != row->usbVendor || pid != row->usbProduct) continue;
         result.found = "1";
         result.connection = "USB";
         result.modelCode = row->modelCode;
         result.serial = readFirstLine(base + "serial");
-        result.identifier = "VID_" + upper(vid) + "&PID_" + upper(pid);
+        result.identifier = "VID_" + upperAscii(vid) + "&PID_" + upperAscii(pid);
         break;
     }
     return result;

@@ -1,36 +1,28 @@
 #include "printer/printer_box.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "settings/settings.h"
 
 #include <cctype>
 
-namespace {
-
-std::string upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-} // namespace
+namespace {} // namespace
 
 int findItemPrefix(const std::vector<std::string>& items, std::string_view prefix) {
     if (prefix.empty()) return -1;
-    const std::string p = upper(prefix);
+    const std::string p = upperAscii(prefix);
     for (std::size_t i = 0; i < items.size(); ++i)
-        if (upper(items[i]).compare(0, p.size(), p) == 0) return static_cast<int>(i);
+        if (upperAscii(items[i]).compare(0, p.size(), p) == 0) return static_cast<int>(i);
     return -1;
 }
 
 PrinterBoxContents printerBoxFromEntries(const AppState& state,
                                          const std::vector<PrinterListEntry>& entries) {
     PrinterBoxContents box;
-    const std::string filter = upper(state.targetModel);
+    const std::string filter = upperAscii(state.targetModel);
     for (std::size_t i = 0; i < entries.size() && i < kMaxPrinterBoxEntries; ++i) {
         const auto& e = entries[i];
-        if (!e.serial.empty() && upper(e.queueName).find(filter) != std::string::npos)
+        if (!e.serial.empty() && upperAscii(e.queueName).find(filter) != std::string::npos)
             box.items.push_back(e.queueName);
     }
     if (box.items.empty()) return box;

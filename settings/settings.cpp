@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "app/texts.h"
 #include "app/tone_curves.h"
 #include "app/ui.h"
@@ -23,18 +24,6 @@ namespace {
 // Settings files are small; a larger file is damaged, and reading only its first part keeps a
 // read cheap while still finding the keys at its start.
 constexpr std::size_t kMaxFileBytes = 64u << 20;
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::string_view trim(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };

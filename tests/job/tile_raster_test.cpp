@@ -43,8 +43,10 @@ void expectLayout(const AppState& s, const Tiled& t, int nx, int ny, int gxp, in
                             << p;
                         covered[at] = true;
                     }
-    for (std::size_t i = 0; i < t.raster.size(); ++i)
-        if (!covered[i]) ASSERT_EQ(t.raster[i], '\0') << "byte " << i;
+    for (std::size_t i = 0; i < t.raster.size(); ++i) {
+        if (covered[i]) continue;
+        ASSERT_EQ(t.raster[i], '\0') << "byte " << i;
+    }
 }
 
 } // namespace
