@@ -1,0 +1,148 @@
+// The image and job commands of the command-line tool, run as a user runs them.
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace testsupport;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun cli(TestState& t, const std::string& args) {
+    const std::string errFile = t.dir.file("stderr.txt");
+    const std::string cmd = "SOURCE_DATE_EPOCH=1700000000 " + std::string(PRINTCONV_BINARY_DIR) +
+                            "/bin/printconv-cli " + args + " 2>" + errFile;
+    CliRun r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf{};
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
+    int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readFile(errFile);
+    return r;
+}
+
+std::string sample() {
+    return dataFolder() + "sample-artwork.png";
+}
+
+std::map<std::string, double> layoutValues(const std::string& out) {
+    std::map<std::string, double> v;
+    std::istringstream in(out);
+    std::string name, value;
+    while (in >> name >> value)
+        v[name] = std::stod(value);
+    return v;
+}
+
+TEST(CliImage, LayoutFollowsTheOptions) {
+    TestState t;
+    CliRun a4 = cli(t, "layout " + sample());
+    ASSERT_EQ(a4.code, 0) << a4.err;
+    auto v = layoutValues(a4.out);
+    for (const char* name :
+         {"across", "down", "copySpacingX", "copySpacingY", "imagePosX", "imagePosY",
+          "placedWidthPt", "placedHeightPt", "zoom", "printableWidthPt", "printableHeightPt",
+          "paperWidthPt", "paperHeightPt"})
+        EXPECT_EQ(v.count(name), 1u) << name;
+    EXPECT_EQ(v["paperWidthPt"], 595);
+    EXPECT_EQ(v["paperHeightPt"], 842);
+    // 900 x 600 pixels at 300 dpi, wider than tall: turned, 144 x 216 points.
+    EXPECT_NEAR(v["placedWidthPt"], 144.0, 0.01);
+    EXPECT_NEAR(v["placedHeightPt"], 216.0, 0.01);
+
+    auto a5 = layoutValues(cli(t, "layout " + sample() + " --paper \"A5 SEF\" --no-rotate").out);
+    EXPECT_EQ(a5["paperWidthPt"], 420);
+    EXPECT_NEAR(a5["placedWidthPt"], 216.0, 0.01);
+
+    auto grid = layoutValues(cli(t, "layout " + sample() + " --xcopies 2 --ycopies 3").out);
+    EXPECT_EQ(grid["across"], 2);
+    EXPECT_EQ(grid["down"], 3);
+
+    auto wide = layoutValues(cli(t, "layout " + sample() + " --no-rotate --width 100").out);
+    EXPECT_NEAR(wide["placedWidthPt"], 100 * 72 / 25.4, 0.05);
+}
+
+TEST(CliImage, RunsChangeNoStoredSetting) {
+    TestState t;
+    ASSERT_EQ(cli(t, "texts 0").code, 0); // first run: the settings file is created
+    const std::string before = readFile(t.state.settingsPath);
+    ASSERT_FALSE(before.empty());
+    CliRun r =
+        cli(t, "layout " + sample() + " --crop --printer C844 --media \"Transfer media 13\"" +
+                   " --profile-out " + dataFolder() + "OKC833P2.ICM --paper A3");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readFile(t.state.settingsPath), before);
+}
+
+TEST(CliImage, BadOptionsAndInputs) {
+    TestState t;
+    EXPECT_EQ(cli(t, "layout").code, 2);
+    EXPECT_EQ(cli(t, "layout " + sample() + " --brightness 500").code, 2);
+    EXPECT_EQ(cli(t, "layout " + sample() + " --align middle").code, 2);
+    EXPECT_EQ(cli(t, "layout " + sample() + " --colour-adjust 12").code, 2);
+    EXPECT_EQ(cli(t, "layout " + sample() + " --bogus").code, 2);
+    EXPECT_EQ(cli(t, "job " + sample()).code, 2) << "no output file";
+    EXPECT_EQ(cli(t, "layout " + sample() + " --media \"No such medium\"").code, 1);
+    EXPECT_EQ(cli(t, "layout " + sample() + " --printer C301W --paper A3").code, 1)
+        << "A3 is not offered for the second family";
+    writeFile(t.dir.file("broken.png"), "\x89PNG\r\n\x1a\nnot really");
+    CliRun broken = cli(t, "layout " + t.dir.file("broken.png"));
+    EXPECT_EQ(broken.code, 1);
+    EXPECT_FALSE(broken.err.empty());
+    EXPECT_EQ(cli(t, "layout " + t.dir.file("missing.png")).code, 1);
+}
+
+TEST(CliImage, SeparateAndJobAgree) {
+    TestState t;
+    CliRun sep = cli(t, "separate " + sample() + " -o " + t.dir.file("sep.bin"));
+    ASSERT_EQ(sep.code, 0) << sep.err;
+    int w = 0, h = 0;
+    std::istringstream(sep.out) >> w >> h;
+    EXPECT_EQ(w, 600) << "turned picture";
+    EXPECT_EQ(h, 900);
+    EXPECT_EQ(readFile(t.dir.file("sep.bin")).size(), static_cast<std::size_t>(w) * h * 5);
+
+    ASSERT_EQ(cli(t, "job " + sample() + " -o " + t.dir.file("a.prn")).code, 0);
+    ASSERT_EQ(cli(t, "job " + sample() + " -o " + t.dir.file("b.prn")).code, 0);
+    const std::string a = readFile(t.dir.file("a.prn"));
+    EXPECT_EQ(a, readFile(t.dir.file("b.prn"))) << "equal inputs give identical jobs";
+    EXPECT_EQ(a.rfind("%!PS-Adobe-3.0", 0), 0u);
+
+    ASSERT_EQ(cli(t, "job " + sample() + " --printer C301W -o " + t.dir.file("r.prn")).code, 0);
+    const std::string r = readFile(t.dir.file("r.prn"));
+    EXPECT_EQ(r.rfind("\x1b%-12345X", 0), 0u) << "the second family's job is PJL-framed";
+
+    ASSERT_EQ(cli(t, "blank -o " + t.dir.file("blank.prn")).code, 0);
+    const std::string blank = readFile(t.dir.file("blank.prn"));
+    ASSERT_GE(blank.size(), 2u);
+    EXPECT_EQ(blank.substr(blank.size() - 2), "\x04\x04");
+}
+
+TEST(CliImage, PreviewAndProofPictures) {
+    TestState t;
+    ASSERT_EQ(
+        cli(t, "preview " + sample() + " --preview-size 200x283 -o " + t.dir.file("p.png")).code,
+        0);
+    EXPECT_EQ(readFile(t.dir.file("p.png")).substr(1, 3), "PNG");
+    CliRun proof = cli(t, "proof " + sample() + " -o " + t.dir.file("proof.png"));
+    ASSERT_EQ(proof.code, 0) << proof.err;
+    EXPECT_EQ(readFile(t.dir.file("proof.png")).substr(1, 3), "PNG");
+}
+
+} // namespace
