@@ -14,27 +14,8 @@ using namespace testsupport;
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
 CliRun cli(TestState& t, const std::string& args) {
-    const std::string errFile = t.dir.file("stderr.txt");
-    const std::string cmd = "SOURCE_DATE_EPOCH=1700000000 " + std::string(PRINTCONV_BINARY_DIR) +
-                            "/bin/printconv-cli " + args + " 2>" + errFile;
-    CliRun r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = readFile(errFile);
-    return r;
+    return runCli(t.dir, args, "SOURCE_DATE_EPOCH=1700000000");
 }
 
 std::string sample() {

@@ -41,22 +41,10 @@ struct LimitsGuard {
     ~LimitsGuard() { decodeLimits() = saved; }
 };
 
-void be16(std::string& s, std::uint32_t v) {
-    s += static_cast<char>(v >> 8 & 0xFF);
-    s += static_cast<char>(v & 0xFF);
-}
-void be32(std::string& s, std::uint32_t v) {
-    be16(s, v >> 16);
-    be16(s, v & 0xFFFF);
-}
-void le16(std::string& s, std::uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>(v >> 8 & 0xFF);
-}
-void le32(std::string& s, std::uint32_t v) {
-    le16(s, v & 0xFFFF);
-    le16(s, v >> 16);
-}
+using testsupport::be16;
+using testsupport::be32;
+using testsupport::le16;
+using testsupport::le32;
 
 // 3 x 2 pixels, RGBA, top row first.
 const std::vector<std::uint8_t> kPixels = {

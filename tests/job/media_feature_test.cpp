@@ -93,9 +93,10 @@ TEST(FirstFamilyMedia, IndexAndBlock) {
         s.targetModel = c.model;
         s.mediaText = c.media;
         EXPECT_EQ(firstFamilyMediaIndex(s), c.index) << c.model << " " << c.media;
-        if (!c.block.empty() || c.index == 25)
+        if (!c.block.empty() || c.index == 25) {
             EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s)), c.block)
                 << c.model << " " << c.media;
+        }
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/cups_fixture.h"
 
+#include "tests/support/test_support.h"
+
 #include <cups/cups.h>
 
 #include <arpa/inet.h>
@@ -225,22 +227,8 @@ bool PrivateCupsd::start(std::string& error) {
 
 void PrivateCupsd::stop() {
     if (pid_ <= 0) return;
-    ::kill(-pid_, SIGTERM);
-    int status = 0;
-    bool gone = false;
-    for (int i = 0; i < 250 && !gone; ++i) {
-        if (::waitpid(pid_, &status, WNOHANG) == pid_)
-            gone = true;
-        else
-            ::usleep(20000);
-    }
-    if (!gone) {
-        ::kill(-pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-    } else {
-        // Backends still retrying after the scheduler has gone.
-        ::kill(-pid_, SIGKILL);
-    }
+    // Backends may still be retrying after the scheduler has gone.
+    if (stopProcessGroup(pid_, 250)) ::kill(-pid_, SIGKILL);
     pid_ = -1;
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/snmp_fixture.h"
 
+#include "tests/support/test_support.h"
+
 #include "tests/support/cups_fixture.h"
 
 #include <arpa/inet.h>
@@ -154,19 +156,7 @@ bool PrivateSnmpd::start(std::string& error, int port) {
 
 void PrivateSnmpd::stop() {
     if (pid_ <= 0) return;
-    ::kill(-pid_, SIGTERM);
-    int status = 0;
-    bool gone = false;
-    for (int i = 0; i < 150 && !gone; ++i) {
-        if (::waitpid(pid_, &status, WNOHANG) == pid_)
-            gone = true;
-        else
-            ::usleep(20000);
-    }
-    if (!gone) {
-        ::kill(-pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-    }
+    stopProcessGroup(pid_, 150);
     pid_ = -1;
 }
 

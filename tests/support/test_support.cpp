@@ -3,11 +3,15 @@
 #include "app/folders.h"
 #include "app/texts.h"
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -70,6 +74,53 @@ std::string dataFolder() {
 }
 std::string sourceFolder() {
     return PRINTCONV_SOURCE_DIR;
+}
+
+void be16(std::string& s, std::uint32_t v) {
+    s += static_cast<char>(v >> 8 & 0xFF);
+    s += static_cast<char>(v & 0xFF);
+}
+void be32(std::string& s, std::uint32_t v) {
+    be16(s, v >> 16);
+    be16(s, v & 0xFFFF);
+}
+void le16(std::string& s, std::uint32_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>(v >> 8 & 0xFF);
+}
+void le32(std::string& s, std::uint32_t v) {
+    le16(s, v & 0xFFFF);
+    le16(s, v >> 16);
+}
+
+bool stopProcessGroup(int pid, int tries) {
+    if (pid <= 0) return true;
+    ::kill(-pid, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < tries; ++i) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return true;
+        ::usleep(20000);
+    }
+    ::kill(-pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return false;
+}
+
+CliRun runCli(const TempDir& dir, const std::string& args, const std::string& env) {
+    const std::string errFile = dir.file("cli-stderr.txt");
+    const std::string cmd = env + (env.empty() ? "" : " ") + std::string(PRINTCONV_BINARY_DIR) +
+                            "/bin/printconv-cli " + args + " 2>" + errFile;
+    CliRun r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readFile(errFile);
+    return r;
 }
 
 std::string readFile(const std::string& path) {

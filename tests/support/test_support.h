@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "app/ui.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,26 @@ struct TestState {
 std::string dataFolder();
 // The source tree's root, without '/'.
 std::string sourceFolder();
+
+// Bytes of a number appended in big- or little-endian order (file fixtures).
+void be16(std::string& s, std::uint32_t v);
+void be32(std::string& s, std::uint32_t v);
+void le16(std::string& s, std::uint32_t v);
+void le32(std::string& s, std::uint32_t v);
+
+// Ends the process group of a service started by a test: SIGTERM, up to tries x 20 ms for
+// it to go, then SIGKILL. Returns true when it ended on SIGTERM.
+bool stopProcessGroup(int pid, int tries);
+
+// The result of running the command-line tool.
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+// Runs bin/printconv-cli with args (a shell command line tail) under the environment of the
+// test (its XDG folders); env is prefixed to the command ("NAME=value ...").
+CliRun runCli(const TempDir& dir, const std::string& args, const std::string& env = {});
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
