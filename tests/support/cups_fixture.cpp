@@ -267,21 +267,10 @@ std::uint64_t fnv1a(const void* data, std::size_t size, std::uint64_t seed) {
 
 CaptureListener::CaptureListener(bool keepBytes) : keepBytes_(keepBytes) {
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) return;
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    fd_ = listenOnLoopback(port);
     if (fd_ < 0) return;
-    int one = 1;
-    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 8) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
-    port_ = ntohs(a.sin_port);
+    port_ = port;
     thread_ = std::thread([this] { run(); });
 }
 

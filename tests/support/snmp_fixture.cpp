@@ -162,19 +162,10 @@ void PrivateSnmpd::stop() {
 
 WakeListener::WakeListener(std::string flagFile) : flagFile_(std::move(flagFile)) {
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) return;
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    fd_ = listenOnLoopback(port);
     if (fd_ < 0) return;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 8) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
-    port_ = ntohs(a.sin_port);
+    port_ = port;
     thread_ = std::thread([this] {
         while (true) {
             pollfd p[2] = {{fd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};

@@ -68,6 +68,9 @@ void le32(std::string& s, std::uint32_t v);
 // it to go, then SIGKILL. Returns true when it ended on SIGTERM.
 bool stopProcessGroup(int pid, int tries);
 
+// A listening TCP socket on 127.0.0.1 at a free port (stored in port); -1 on failure.
+int listenOnLoopback(int& port);
+
 // The result of running the command-line tool.
 struct CliRun {
     int code = -1;
