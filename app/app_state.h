@@ -12,6 +12,7 @@
 #include <vector>
 
 struct UserInterface;
+class ProgressSink;
 
 // The failure result of the separation and tiling steps; the caller tests for it and stops
 // (the user has already been told).
@@ -164,13 +165,22 @@ struct AppState {
     int previewBackground = 13;
     int languageListBusy = 0;
     std::string statusText;
+    int statusNumber = 0; // interface text number of the status line (0 before the first)
     int progress = 0;
+    // The sink of the running long operation (null when none runs): progress steps and the
+    // cancel flag.
+    ProgressSink* progressSink = nullptr;
 
     // --- Values of the main window's controls. The window keeps them in step with its
     // controls; the command-line tool sets them from its options.
     std::string windowTitle;
     std::string printerChoice; // "Select Printer" box text
     std::vector<std::string> printerList;
+    // The chosen medium, by its entry in the media list: the interface text number of that
+    // entry (kUserTypeMedia + n for the C844's user types). Every media rule reads this, never
+    // a text; mediaText is what the box shows.
+    int mediaId = 101;
+    std::vector<int> mediaIds;
     std::string mediaText; // "Media Type" box text
     std::vector<std::string> mediaList;
     std::string paperText = "A4"; // "Paper Size" box text

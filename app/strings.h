@@ -37,3 +37,8 @@ inline bool equalsNoCase(std::string_view a, std::string_view b) {
 inline bool containsNoCase(std::string_view hay, std::string_view needle) {
     return lowerAscii(hay).find(lowerAscii(needle)) != std::string::npos;
 }
+
+// True when needle occurs in hay (case counts). Model and brand rules test by substring.
+inline bool contains(std::string_view hay, std::string_view needle) {
+    return hay.find(needle) != std::string_view::npos;
+}

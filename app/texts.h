@@ -6,6 +6,23 @@
 
 struct AppState;
 
+// Interface text numbers that rules name.
+inline constexpr int kTextProgramName = 0;
+inline constexpr int kTextTrayAuto = 121;         // "AUTO"
+inline constexpr int kTextTrayMultiPurpose = 122; // "MultiPurpose Tray"
+inline constexpr int kTextTray1 = 123;            // "Tray 1"
+// Status line texts.
+inline constexpr int kStatusNoFile = 32;
+inline constexpr int kStatusCancelled = 33;
+inline constexpr int kStatusLoadConvert = 34;
+inline constexpr int kStatusUnsuitable = 35;
+inline constexpr int kStatusLoaded = 36;
+inline constexpr int kStatusBackgroundRemoval = 37;
+inline constexpr int kStatusConversion = 38;
+inline constexpr int kStatusCreatingPrint = 39;
+inline constexpr int kStatusPrinting = 40;
+inline constexpr int kStatusSent = 41;
+
 // Text of entry n; empty when n is outside the table.
 const std::string& text(const AppState& state, int n);
 

@@ -3,6 +3,10 @@
 #include "app/app_state.h"
 #include "app/texts.h"
 #include "image/placement.h"
+#include "app/numbers.h"
+#include "app/strings.h"
+#include "printer/media.h"
+#include "printer/models.h"
 #include "settings/settings.h"
 
 #include <array>
@@ -17,20 +21,12 @@ constexpr std::string_view kPapers = "Papers";
 // More keys than any user makes; a damaged "Number" must not make us read for ever.
 constexpr int kMaxCustomPapers = 500;
 
-bool contains(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
-}
-
 std::string integerText(long long value) {
     std::array<char, 32> buffer{};
     auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     return std::string(buffer.data(), result.ptr);
 }
 
-// Nearest whole number, halves to the even neighbour.
-long long nearestEven(double value) {
-    return static_cast<long long>(std::nearbyint(value));
-}
 
 std::string marginKey(std::string_view which) {
     std::string key(which);
@@ -119,45 +115,7 @@ bool findCustomPaper(const AppState& state, std::string_view name, CustomPaper& 
     return false;
 }
 
-bool isSecondFamily(std::string_view model) {
-    return contains(model, "C300W") || contains(model, "C301W") || contains(model, "C311W") ||
-           contains(model, "C251FW");
-}
-
-// Interface text numbers of "Transfer media 01" .. "Transfer media 17".
-constexpr std::array<int, 17> kTransferMediaTexts = {113, 114, 115, 116, 117, 118, 119, 120, 140,
-                                                     141, 142, 170, 194, 195, 196, 198, 199};
-
-// 1..17 for a transfer medium (by its interface text), 0 otherwise.
-int transferMediaNumber(const AppState& state, std::string_view media) {
-    for (std::size_t i = 0; i < kTransferMediaTexts.size(); ++i) {
-        const std::string& t = text(state, kTransferMediaTexts[i]);
-        if (!t.empty() && t == media) return static_cast<int>(i) + 1;
-    }
-    return 0;
-}
-
-bool isPrinterSettingMedia(const AppState& state, std::string_view media) {
-    for (int n = 101; n <= 112; ++n) {
-        const std::string& t = text(state, n);
-        if (!t.empty() && t == media) return true;
-    }
-    return false;
-}
-
-int classOfModel(std::string_view model, std::string_view proCode) {
-    if (contains(model, proCode)) return 3;
-    if (contains(model, "C650")) return 4;
-    if (contains(model, "C300W") || contains(model, "C301W") || contains(model, "C311W")) return 5;
-    if (contains(model, "C8")) return 2;
-    return 0;
-}
-
 } // namespace
-
-int printerClass(const AppState& state) {
-    return classOfModel(state.targetModel, "8432");
-}
 
 std::vector<std::string> buildPaperList(AppState& state) {
     const int cls = printerClass(state);
@@ -371,7 +329,7 @@ CustomSizeRanges customSizeRanges(const AppState& state, std::string_view unit) 
           {"(3.54...8.50)", "(5.82...14.02)"}}},
     }};
     // The ranges know the Pro8432WT by its full code; the lists take any "8432".
-    const int cls = classOfModel(state.targetModel, "8432WT");
+    const int cls = printerClassOf(state.targetModel, "8432WT");
     std::size_t row = cls <= 1 ? 0 : static_cast<std::size_t>(cls - 1);
     std::size_t col = unit == "C" ? 1 : unit == "I" ? 2 : 0;
     return table[row][col];
@@ -382,22 +340,11 @@ double marginPt(const AppState& state, std::string_view which) {
 }
 
 bool writeMargin(AppState& state, std::string_view which, double hundredths) {
-    return writeSetting(state, kActive, marginKey(which), integerText(nearestEven(hundredths)));
+    return writeSetting(state, kActive, marginKey(which), integerText(roundHalfEven(hundredths)));
 }
 
 MarginSums enforceMargins(AppState& state) {
-    struct Minimum {
-        int hundredths;
-        std::string_view replacement;
-    };
-    std::array<Minimum, 4> minimum; // top, left, right, bottom
-    const std::string& model = state.targetModel;
-    if (contains(model, "C650"))
-        minimum = {{{1301, "1296"}, {1301, "1296"}, {1301, "1296"}, {1296, "1307"}}};
-    else if (isSecondFamily(model))
-        minimum = {{{1200, "1200"}, {1284, "1284"}, {1236, "1236"}, {1213, "1213"}}};
-    else
-        minimum = {{{1296, "1296"}, {1296, "1296"}, {1296, "1296"}, {1308, "1307"}}};
+    const std::array<MarginMinimum, 4> minimum = marginMinimums(state); // top, left, right, bottom
 
     std::array<double, 4> used{};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -451,15 +398,15 @@ void computePrintableArea(AppState& state) {
         handleOversize(state);
 }
 
-TrayChoice trayListForMedia(const AppState& state, std::string_view media) {
+TrayChoice trayListForMedia(const AppState& state, int mediaId) {
     enum Pick { Auto, Mpt, Tray1, Tray2 };
     bool allowAuto = false, allowMpt = false, allowTray1 = false;
     Pick pick = Auto;
     TrayChoice choice;
 
-    const bool secondFamily = contains(state.targetBrand, "RICOH");
-    const int transfer = transferMediaNumber(state, media);
-    if (isPrinterSettingMedia(state, media)) {
+    const bool secondFamily = isSecondFamily(state);
+    const int transfer = transferMediaNumber(mediaId);
+    if (isPrinterSettingMedium(mediaId)) {
         allowAuto = allowMpt = allowTray1 = true;
         pick = Auto;
         choice.changed = true;
@@ -508,30 +455,30 @@ TrayChoice trayListForMedia(const AppState& state, std::string_view media) {
     }
     if (!choice.changed) return choice;
 
-    if (allowAuto) choice.list.push_back(text(state, 121));
-    if (allowMpt) choice.list.push_back(text(state, 122));
-    if (allowTray1) choice.list.push_back(text(state, 123));
+    if (allowAuto) choice.list.push_back(text(state, kTextTrayAuto));
+    if (allowMpt) choice.list.push_back(text(state, kTextTrayMultiPurpose));
+    if (allowTray1) choice.list.push_back(text(state, kTextTray1));
     const bool hasTray2 = state.paperWidthPt == 595 && state.paperHeightPt == 842;
     if (hasTray2) choice.list.emplace_back("Tray 2");
     switch (pick) {
     case Auto:
-        choice.selected = text(state, 121);
+        choice.selected = text(state, kTextTrayAuto);
         break;
     case Mpt:
-        choice.selected = text(state, 122);
+        choice.selected = text(state, kTextTrayMultiPurpose);
         break;
     case Tray1:
-        choice.selected = text(state, 123);
+        choice.selected = text(state, kTextTray1);
         break;
     case Tray2:
-        choice.selected = hasTray2 ? std::string("Tray 2") : text(state, 123);
+        choice.selected = hasTray2 ? std::string("Tray 2") : text(state, kTextTray1);
         break;
     }
     return choice;
 }
 
 void fillTrayList(AppState& state) {
-    TrayChoice choice = trayListForMedia(state, state.mediaText);
+    TrayChoice choice = trayListForMedia(state, state.mediaId);
     if (!choice.changed) return;
     state.trayList = choice.list;
     state.trayText = choice.selected;

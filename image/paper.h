@@ -7,9 +7,6 @@
 
 struct AppState;
 
-// Printer class used to choose lists and ranges: 0, 2, 3, 4 or 5 (classes 0 and 1 are alike).
-// 3 for "8432", 4 for "C650", 5 for "C300W"/"C301W"/"C311W", else 2 for "C8", else 0.
-int printerClass(const AppState& state);
 
 // The paper list of the main window for the target printer, custom sizes included (those
 // the printer class may use). Stores it in state.paperList and selects "A4" in
@@ -113,14 +110,14 @@ bool writeMargin(AppState& state, std::string_view which, double hundredths);
 // handling when the placed picture no longer fits.
 void computePrintableArea(AppState& state);
 
-// The paper source list and selection for a medium (the media box's text). changed is false
+// The paper source list and selection for a medium (its identity, see printer/media.h). changed is false
 // for media that leave the list as it was.
 struct TrayChoice {
     bool changed = false;
     std::vector<std::string> list;
     std::string selected;
 };
-TrayChoice trayListForMedia(const AppState& state, std::string_view media);
+TrayChoice trayListForMedia(const AppState& state, int mediaId);
 
-// Applies trayListForMedia(state.mediaText) to state.trayList and state.trayText.
+// Applies trayListForMedia(state.mediaId) to state.trayList and state.trayText.
 void fillTrayList(AppState& state);

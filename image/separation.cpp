@@ -1,5 +1,9 @@
 #include "image/separation.h"
 
+#include "app/numbers.h"
+#include "app/strings.h"
+#include "printer/media.h"
+
 #include "app/app_state.h"
 #include "app/strings.h"
 #include "app/ui.h"
@@ -19,9 +23,8 @@
 
 namespace {
 
-// Nearest whole number, halves to the even neighbour (the FPU's default mode).
 int roundEven(float v) {
-    return static_cast<int>(std::nearbyint(v));
+    return roundHalfEven(v);
 }
 
 int percentOf(int row, int rows) {
@@ -59,10 +62,6 @@ void shapeGrid(PixelGrid& g, int w, int h, int cellBytes) {
     g.cellBytes = cellBytes;
     g.cells.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) *
                    static_cast<std::size_t>(cellBytes));
-}
-
-bool contains(std::string_view text, std::string_view part) {
-    return text.find(part) != std::string_view::npos;
 }
 
 bool gridsFit(const AppState& s) {
@@ -250,10 +249,14 @@ void chooseInkThresholds(AppState& state) {
     }
 }
 
-int inkThresholdForMedia(const AppState& state, std::string_view media) {
-    if (media == "Transfer media 07" || media == "Transfer media 11") return state.inkThresholdLow;
-    if (media == "Transfer media 13") return state.inkThresholdHigh;
+int inkThresholdForMedia(const AppState& state, int mediaId) {
+    if (mediaId == kMediaTransfer07 || mediaId == kMediaTransfer11) return state.inkThresholdLow;
+    if (mediaId == kMediaTransfer13) return state.inkThresholdHigh;
     return 0;
+}
+
+bool isFoilMedium(int mediaId) {
+    return mediaId == kMediaTransfer16;
 }
 
 SeparationData separateForPrint(AppState& state) {
@@ -262,13 +265,13 @@ SeparationData separateForPrint(AppState& state) {
     const int gh = state.gridHeight;
     const std::size_t g = static_cast<std::size_t>(gw);
     const std::size_t rowBytes = g * 5;
-    const bool foil = state.mediaText == "Transfer media 16";
+    const bool foil = isFoilMedium(state.mediaId);
     const bool rotate = state.rotateChecked;
     // The mask holds one byte a cell in output order; cells it does not reach are kept.
     const std::vector<std::uint8_t>* mask =
         state.patternPrintChecked ? &state.patternMask : nullptr;
     const PrintTables tables(state.toneCurves, state.brightness, state.contrast);
-    const int threshold = inkThresholdForMedia(state, state.mediaText);
+    const int threshold = inkThresholdForMedia(state, state.mediaId);
     const int foilLimit = contains(state.windowTitle, ".jpg") ? 25 : 1;
 
     SeparationData out;

@@ -15,5 +15,9 @@ SeparationData separateForPrint(AppState& state);
 // Chooses inkThresholdLow/High from the text of "ICM Profile Out".
 void chooseInkThresholds(AppState& state);
 
-// The ink threshold of a medium (0 = no test).
-int inkThresholdForMedia(const AppState& state, std::string_view media);
+// The ink threshold of a medium identity (0 = no test): "Transfer media 07" and "11" the low
+// threshold, "Transfer media 13" the high one.
+int inkThresholdForMedia(const AppState& state, int mediaId);
+
+// True for the foil medium ("Transfer media 16"), separated and previewed as foil.
+bool isFoilMedium(int mediaId);

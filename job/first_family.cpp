@@ -3,6 +3,8 @@
 #include "app/texts.h"
 #include "app/ui.h"
 #include "job/job_internal.h"
+#include "app/strings.h"
+#include "printer/media.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,10 +12,6 @@
 using namespace jobparts;
 
 namespace {
-
-bool contains(std::string_view s, std::string_view part) {
-    return s.find(part) != std::string_view::npos;
-}
 
 struct PageSize {
     bool custom = false;
@@ -92,11 +90,11 @@ void paperSourceFeature(JobText& w, const AppState& state) {
     const std::string& tray = state.trayText;
     int slot = -1, custTray = 0;
     const char* name = nullptr;
-    if (contains(tray, textOr(state, 121, "AUTO"))) {
+    if (contains(tray, textOr(state, kTextTrayAuto, "AUTO"))) {
         return; // AUTO: the printer chooses
-    } else if (contains(tray, textOr(state, 122, "MultiPurpose Tray"))) {
+    } else if (contains(tray, textOr(state, kTextTrayMultiPurpose, "MultiPurpose Tray"))) {
         slot = 4, custTray = 3, name = "FRONT";
-    } else if (contains(tray, textOr(state, 123, "Tray 1"))) {
+    } else if (contains(tray, textOr(state, kTextTray1, "Tray 1"))) {
         slot = 1, custTray = 0, name = "UPPER";
     } else {
         return;
@@ -289,8 +287,7 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob) {
              " pop pop findresource dup /headresolution get 600 eq {[600 1200]}{[1200 1200]}ifelse",
              "  600 0 1 2 6 -1 roll /setokresolution get exec", " }{pop pop}ifelse"});
     if (!blankJob && contains(model, "844")) {
-        const bool small =
-            state.mediaText == "Transfer media 07" || state.mediaText == "Transfer media 05";
+        const bool small = state.mediaId == kMediaTransfer07 || state.mediaId == kMediaTransfer05;
         w.line("featurebegin{");
         w.line(small ? "%%BeginFeature: *OKOutputMode Small"
                      : "%%BeginFeature: *OKOutputMode Intermediate");

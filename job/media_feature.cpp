@@ -3,6 +3,8 @@
 #include "app/app_state.h"
 #include "app/texts.h"
 #include "job/job_text.h"
+#include "app/strings.h"
+#include "printer/media.h"
 
 #include <algorithm>
 #include <array>
@@ -10,21 +12,6 @@
 #include <string_view>
 
 namespace {
-
-// Interface text numbers of the transfer media "Transfer media 01" .. "Transfer media 17".
-constexpr std::array<int, 18> kTransferText = {0,   113, 114, 115, 116, 117, 118, 119, 120,
-                                               140, 141, 142, 170, 194, 195, 196, 198, 199};
-
-bool contains(std::string_view s, std::string_view part) {
-    return s.find(part) != std::string_view::npos;
-}
-
-// Number 1..17 of the transfer medium media names, 0 when it is none of them.
-int transferNumber(const AppState& state, std::string_view media) {
-    for (int n = 1; n <= 17; ++n)
-        if (media == text(state, kTransferText[static_cast<std::size_t>(n)])) return n;
-    return 0;
-}
 
 bool oneOf(int n, std::initializer_list<int> set) {
     return std::find(set.begin(), set.end(), n) != set.end();
@@ -99,7 +86,7 @@ void userTypeBlock(JobText& w, int n) {
 } // namespace
 
 int firstFamilyMediaIndex(const AppState& state) {
-    const std::string_view media = state.mediaText;
+    const int media = state.mediaId;
     const std::string_view model = state.targetModel;
     // Model classes: a later hit overrides an earlier one.
     char abc = 0;
@@ -110,13 +97,8 @@ int firstFamilyMediaIndex(const AppState& state) {
     if (contains(model, "C834") || contains(model, "C843")) de = 'D';
     if (contains(model, "C844")) de = 'E';
 
-    int index = 0;
-    for (int n = 101; n <= 112; ++n)
-        if (media == text(state, n)) {
-            index = n - 100;
-            break;
-        }
-    const int t = index ? 0 : transferNumber(state, media);
+    int index = isPrinterSettingMedium(media) ? media - 100 : 0;
+    const int t = index ? 0 : transferMediaNumber(media);
     switch (t) {
     case 2:
         index = abc == 'A' ? 20 : 13;
@@ -128,10 +110,8 @@ int firstFamilyMediaIndex(const AppState& state) {
         index = 15;
         break;
     case 16: {
-        std::string lower(media);
-        for (char& c : lower)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        index = contains(lower, "dark") ? 30 : 16;
+        // A language file may name the foil entry "... Dark" to choose the dark foil setting.
+        index = contains(lowerAscii(mediaLabel(state, media)), "dark") ? 30 : 16;
         break;
     }
     case 5:
@@ -171,9 +151,7 @@ int firstFamilyMediaIndex(const AppState& state) {
         break; // 07 and 12 are not recognised
     }
     if (!index && !t) {
-        if (media == "Usertype1") index = 33;
-        if (media == "Usertype2") index = 34;
-        if (media == "Usertype3") index = 35;
+        if (int u = userTypeNumber(media)) index = 32 + u;
     }
 
     if (de == 'D') {
@@ -283,11 +261,10 @@ std::string buildFirstFamilyMediaFeature(const AppState& state) {
 }
 
 int secondFamilyMediaIndex(const AppState& state) {
-    const std::string_view media = state.mediaText;
+    const int media = state.mediaId;
     const std::string_view model = state.targetModel;
-    for (int n = 101; n <= 111; ++n)
-        if (media == text(state, n)) return n - 100;
-    const int t = transferNumber(state, media);
+    if (media >= 101 && media <= 111) return media - 100;
+    const int t = transferMediaNumber(media);
     const bool c360 = contains(model, "C360");
     const bool pc30x = contains(model, "PC300W") || contains(model, "PC301W");
     if (c360 || pc30x) {

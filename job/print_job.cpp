@@ -2,6 +2,7 @@
 
 #include "image/separation.h"
 #include "job/job_internal.h"
+#include "printer/models.h"
 #include "settings/settings.h"
 
 #include <cerrno>
@@ -10,8 +11,7 @@
 #include <cstring>
 
 PrinterFamily targetFamily(const AppState& state) {
-    return state.targetBrand.find("RICOH") != std::string::npos ? PrinterFamily::Second
-                                                                : PrinterFamily::First;
+    return isSecondFamily(state) ? PrinterFamily::Second : PrinterFamily::First;
 }
 
 void buildPrintJob(AppState& state, PrintJobParts& job) {

@@ -3,6 +3,8 @@
 #include "app/texts.h"
 #include "app/ui.h"
 #include "job/job_internal.h"
+#include "app/strings.h"
+#include "printer/media.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,10 +12,6 @@
 using namespace jobparts;
 
 namespace {
-
-bool contains(std::string_view s, std::string_view part) {
-    return s.find(part) != std::string_view::npos;
-}
 
 // "featurebegin{", the begin line, the body, "%%EndFeature", "}featurecleanup": this family's
 // frame has no empty line after the begin line.
@@ -99,11 +97,11 @@ void paperSourceFrame(JobText& w, const AppState& state) {
         w.line(std::string("%%BeginFeature: *InputSlot ") + name);
         w.line("<< /MediaPosition " + plainNumber(position) + " >> setpagedevice");
     };
-    if (contains(tray, textOr(state, 121, "AUTO")))
+    if (contains(tray, textOr(state, kTextTrayAuto, "AUTO")))
         slot("Tray1", 1);
-    else if (contains(tray, textOr(state, 122, "MultiPurpose Tray")))
+    else if (contains(tray, textOr(state, kTextTrayMultiPurpose, "MultiPurpose Tray")))
         slot("Manual", 0);
-    else if (contains(tray, textOr(state, 123, "Tray 1")))
+    else if (contains(tray, textOr(state, kTextTray1, "Tray 1")))
         slot("Tray1", 1);
     else if (contains(tray, "Tray 2"))
         slot("Tray2", 2);

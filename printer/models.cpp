@@ -10,10 +10,6 @@
 
 namespace {
 
-bool contains(std::string_view hay, std::string_view needle) {
-    return hay.find(needle) != std::string_view::npos;
-}
-
 std::string readFirstLine(const std::string& path) {
     std::ifstream in(path);
     std::string line;
@@ -53,9 +49,41 @@ std::string usbIdentifier(std::string_view targetModel) {
     return std::string("vid_") + row->usbVendor + "&pid_" + row->usbProduct;
 }
 
-bool isSecondFamilyModel(std::string_view m) {
-    return contains(m, "C300W") || contains(m, "C301W") || contains(m, "C311W") ||
-           contains(m, "C251FW");
+bool isSecondFamilyModel(std::string_view targetModel) {
+    const std::string m = upperAscii(targetModel);
+    const PrinterModel* row = findPrinterModel(m);
+    // "C360" has no table row but is a second-family printer.
+    return row ? std::string_view(row->brand) == "RICOH" : contains(m, "C360");
+}
+
+bool isSecondFamily(const AppState& state) {
+    return contains(upperAscii(state.targetBrand), "RICOH");
+}
+
+int printerClass(const AppState& state) {
+    return printerClassOf(state.targetModel, "8432");
+}
+
+int printerClassOf(std::string_view model, std::string_view proCode) {
+    if (contains(model, proCode)) return 3;
+    if (contains(model, "C650")) return 4;
+    if (contains(model, "C300W") || contains(model, "C301W") || contains(model, "C311W")) return 5;
+    if (contains(model, "C8")) return 2;
+    return 0;
+}
+
+std::array<MarginMinimum, 4> marginMinimums(const AppState& state) {
+    if (contains(state.targetModel, "C650"))
+        return {{{1301, "1296"}, {1301, "1296"}, {1301, "1296"}, {1296, "1307"}}};
+    if (isSecondFamily(state))
+        return {{{1200, "1200"}, {1284, "1284"}, {1236, "1236"}, {1213, "1213"}}};
+    return {{{1296, "1296"}, {1296, "1296"}, {1296, "1296"}, {1308, "1307"}}};
+}
+
+ModelMargins modelMargins(const AppState& state) {
+    if (contains(state.targetModel, "C650")) return {1301, 1301, 1301, 1296};
+    if (isSecondFamily(state)) return {1200, 1284, 1236, 1213};
+    return {1296, 1296, 1296, 1307};
 }
 
 std::string defaultOutputProfile(std::string_view targetModel, bool with844) {
@@ -83,6 +111,10 @@ std::string loadDefaultsOutputProfile(std::string_view targetModel) {
     return defaultOutputProfile(targetModel, true);
 }
 
+std::string defaultColourAdjustText(const AppState& state) {
+    return defaultColourAdjustText(isSecondFamily(state));
+}
+
 std::string defaultColourAdjustText(bool secondFamily) {
     return secondFamily ? "FFFFBCF4460C0000FFFFBCF4460C0000FFFFBCF4460C0000"
                         : "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000";
@@ -106,13 +138,10 @@ void setTargetPrinter(AppState& state, std::string_view modelCode) {
     if (m.empty()) m = "C711WT";
     state.targetModel = m;
     const PrinterModel* row = findPrinterModel(m);
-    // "C360" has no table row but is a second-family printer.
     if (row)
         state.targetBrand = row->brand;
-    else if (contains(m, "C360"))
-        state.targetBrand = "RICOH";
     else
-        state.targetBrand = "OKI";
+        state.targetBrand = isSecondFamilyModel(m) ? "RICOH" : "OKI";
 }
 
 void loadTargetPrinter(AppState& state) {

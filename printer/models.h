@@ -1,6 +1,7 @@
 // The printer model table and the rules derived from the target model.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,35 @@ const PrinterModel* findPrinterModel(std::string_view targetModel);
 // "vid_06bc&pid_021a" for the row of targetModel, "nomodel" when no row matches.
 std::string usbIdentifier(std::string_view targetModel);
 
-// True for the second family's models ("C300W", "C301W", "C311W", "C251FW").
+// True for a model of the second printer family (the Ricoh models "C300W", "C301W",
+// "C311W", "C251FW" and "C360"): the brand setTargetPrinter gives it is "RICOH".
 bool isSecondFamilyModel(std::string_view targetModel);
+
+// The one test of the printer family: true when the target brand is "RICOH". Job writer,
+// colour adjustment defaults, margins by model, media and paper source lists all ask this.
+bool isSecondFamily(const AppState& state);
+
+// Printer class used to choose paper lists and custom size ranges: 3 for "8432", 4 for
+// "C650", 5 for "C300W"/"C301W"/"C311W", 2 for any other "C8", else 0.
+int printerClass(const AppState& state);
+// The same rule for a model code, with the code that marks class 3 (the custom size ranges
+// know the Pro8432WT only by its full code "8432WT").
+int printerClassOf(std::string_view model, std::string_view proCode);
+
+// The printer's minimum margin (hundredths of a point) and the text a margin below it is
+// replaced with, in the order top, left, right, bottom.
+struct MarginMinimum {
+    int hundredths;
+    std::string_view replacement;
+};
+std::array<MarginMinimum, 4> marginMinimums(const AppState& state);
+
+// The margins of the target model in hundredths of a point: "C650" 1301, 1301, 1301, 1296;
+// second family 1200, 1284, 1236, 1213; every other model 1296, 1296, 1296, 1307.
+struct ModelMargins {
+    int top, left, right, bottom;
+};
+ModelMargins modelMargins(const AppState& state);
 
 // Default output profile file name for the model; with844 selects the table variant that
 // has the "844" row (settings defaults) or not (start-up).
@@ -36,6 +64,8 @@ std::string loadDefaultsOutputProfile(std::string_view targetModel);
 
 // The family default colour adjustment text (48 hex digits).
 std::string defaultColourAdjustText(bool secondFamily);
+// The default of the target printer's family.
+std::string defaultColourAdjustText(const AppState& state);
 
 // Full model codes offered to the user, each carrying the substrings the rules test.
 const std::vector<std::string>& offeredModelCodes();
