@@ -60,6 +60,15 @@ struct PrintJobParts {
     std::string trailer;
 };
 
+// Why the last load left no new picture.
+enum class LoadFailure {
+    None,
+    Unsuitable, // the file could not be read or decoded (the previous picture stays)
+    Conversion, // the colour conversion failed: defaults are loaded and the window rebuilt
+    OutOfMemory, // memory ran out: the program closes
+    Cancelled,  // the user cancelled (the previous picture stays)
+};
+
 // Alignment of a single copy on the printable area.
 enum class CopyAlignment { Centre, TopLeft, TopCentre, TopRight };
 
@@ -162,6 +171,7 @@ struct AppState {
 
     // --- Session flags.
     int imageLoaded = 0;
+    LoadFailure loadFailure = LoadFailure::None;
     int previewBackground = 13;
     int languageListBusy = 0;
     std::string statusText;

@@ -8,6 +8,7 @@
 #include "pattern/shape_library.h"
 #include "printer/models.h"
 #include "settings/language.h"
+#include "app/defaults.h"
 #include "settings/settings.h"
 
 #include <IL/il.h>

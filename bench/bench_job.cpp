@@ -8,6 +8,8 @@
 // measured by bench_load.
 
 #include "app/app_state.h"
+#include "printer/media.h"
+#include "tests/support/test_support.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "job/job.h"
@@ -64,7 +66,8 @@ void runCase(const Case& c) {
     s.paperHeightPt = 842;
     s.printableWidthPt = 569;
     s.printableHeightPt = 816;
-    s.mediaText = "Transfer media 02";
+    fillMediaList(s);
+    selectMedium(s, findMedium(s, "Transfer media 02"));
     s.copiesText = "1";
     s.gridWidth = c.width;
     s.gridHeight = c.height;

@@ -8,6 +8,8 @@
 // that its peak memory (VmHWM) is its own.
 
 #include "app/app_state.h"
+#include "printer/media.h"
+#include "tests/support/test_support.h"
 #include "app/folders.h"
 #include "app/texts.h"
 #include "app/ui.h"
@@ -170,7 +172,8 @@ void prepareState(AppState& s, QuietUi& ui, const std::string& dir) {
     s.paperHeightPt = 842;
     s.printableWidthPt = 595 - 25.92f;
     s.printableHeightPt = 842 - 26.04f;
-    s.mediaText = "Transfer media 13";
+    fillMediaList(s);
+    selectMedium(s, findMedium(s, "Transfer media 13"));
     chooseInkThresholds(s);
 }
 

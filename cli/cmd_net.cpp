@@ -4,7 +4,7 @@
 #include "netutil/discovery.h"
 #include "netutil/snmp.h"
 #include "printer/models.h"
-#include "printer/printer_box.h"
+#include "app/printer_box.h"
 
 #include <charconv>
 #include <cstdio>

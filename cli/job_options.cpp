@@ -1,15 +1,8 @@
 #include "cli/job_options.h"
 
+#include "app/actions.h"
 #include "app/app_state.h"
-#include "app/texts.h"
-#include "app/tone_curves.h"
-#include "app/window_setup.h"
-#include "image/crop.h"
-#include "image/load.h"
-#include "image/paper.h"
-#include "image/placement.h"
-#include "image/separation.h"
-#include "printer/models.h"
+#include "printer/media.h"
 #include "settings/settings.h"
 
 #include <charconv>
@@ -168,86 +161,61 @@ ScratchSettings::~ScratchSettings() {
 }
 
 bool openWithOptions(AppState& state, const JobOptions& o) {
-    if (o.printer) {
-        setTargetPrinter(state, *o.printer);
-        // The window's build reads the model's defaults from the settings.
-        writeSetting(state, "Active", "Target Model", state.targetModel);
-    }
-    if (o.profileIn) writeSetting(state, "Active", "ICM Profile In", *o.profileIn);
-    if (o.profileOut) writeSetting(state, "Active", "ICM Profile Out", *o.profileOut);
+    // Options that come before the window is set up: the model and its defaults, profiles
+    // and the colour adjustment.
+    if (o.printer && chooseTargetPrinter(state, *o.printer) != ActionResult::Done) return false;
+    if (o.profileIn) chooseProfile(state, false, *o.profileIn);
+    if (o.profileOut) chooseProfile(state, true, *o.profileOut);
     if (o.colourAdjust) writeSetting(state, "KYMC", "Profile", *o.colourAdjust);
     if (o.previewSize) {
         state.previewBoxWidth = o.previewSize->first;
         state.previewBoxHeight = o.previewSize->second;
     }
 
-    setUpMainWindowState(state);
+    setUpMainWindow(state);
 
     if (o.media) {
-        bool known = false;
-        for (const auto& m : state.mediaList)
-            known = known || m == *o.media;
-        if (!known) return fail("unknown media type \"" + *o.media + "\"");
-        state.mediaText = *o.media;
-        restoreMargins(state);
-        fillTrayList(state);
+        const int id = findMedium(state, *o.media);
+        if (id == 0) return fail("unknown media type \"" + *o.media + "\"");
+        chooseMedium(state, id);
     }
     if (o.paper) {
         bool known = false;
         for (const auto& p : state.paperList)
             known = known || p == *o.paper;
         if (!known) return fail("the paper \"" + *o.paper + "\" is not offered for this printer");
-        selectPaper(state, *o.paper);
+        choosePaper(state, *o.paper);
     }
+    // The tray is taken as typed: the job writer reads the text the box would show.
     if (o.tray) state.trayText = *o.tray;
-    if (o.copies) state.copiesText = *o.copies;
+    if (o.copies) setCopies(state, *o.copies);
     state.flipChecked = o.flip;
     state.autoTileChecked = o.autoTile;
-    if (o.fixedSpacingMm) {
-        state.fixedSpacingChecked = true;
-        state.fixedSpacingMm = *o.fixedSpacingMm;
-    }
+    if (o.fixedSpacingMm) setFixedSpacing(state, true, *o.fixedSpacingMm);
     if (o.align) {
-        state.alignment = *o.align == "top-left"     ? CopyAlignment::TopLeft
-                          : *o.align == "top-centre" ? CopyAlignment::TopCentre
-                          : *o.align == "top-right"  ? CopyAlignment::TopRight
-                                                     : CopyAlignment::Centre;
+        setAlignment(state, *o.align == "top-left"     ? 1
+                            : *o.align == "top-centre" ? 2
+                            : *o.align == "top-right"  ? 3
+                                                       : 0);
     }
-    if (o.brightness) state.brightness = *o.brightness;
-    if (o.contrast) state.contrast = *o.contrast;
+    if (o.brightness) setBrightness(state, *o.brightness);
+    if (o.contrast) setContrast(state, *o.contrast);
 
     if (o.image.empty()) {
-        layoutCopies(state);
+        refreshPreview(state);
         return true;
     }
 
-    std::string path = o.image;
-    loadImage(state, path);
-    if (path.empty() || state.imageBuffer.empty()) return false;
-    state.imageLoaded = 1;
-    state.windowTitle = text(state, 0) + " - " + path;
-
-    bool reorient = false;
-    if (o.crop) {
-        int w = state.imagePixelWidth, h = state.imagePixelHeight;
-        autoCrop(state, 2, w, h);
-        writeSetting(state, "Active", "Crop", "1");
-        reorient = true;
-    }
-    if (o.rotate && *o.rotate != state.rotateChecked) {
-        state.rotateChecked = *o.rotate;
-        reorient = true;
-    }
-    if (o.mirror && *o.mirror != state.mirrorChecked) {
-        state.mirrorChecked = *o.mirror;
-        reorient = true;
-    }
-    if (reorient) orientImage(state);
-    if (o.width) applyTypedWidth(state, *o.width);
-    if (o.height) applyTypedHeight(state, *o.height);
-    if (o.fitToPage) fitToPage(state);
-    if (o.xcopies) state.xCopiesText = *o.xcopies;
-    if (o.ycopies) state.yCopiesText = *o.ycopies;
-    layoutCopies(state);
+    if (openImage(state, o.image) != ActionResult::Done) return false;
+    if (o.crop) cropImage(state);
+    if (o.rotate) setRotate(state, *o.rotate);
+    if (o.mirror) setMirror(state, *o.mirror);
+    if (o.width) setTypedWidth(state, *o.width);
+    if (o.height) setTypedHeight(state, *o.height);
+    if (o.fitToPage) fitImageToPage(state);
+    if (o.xcopies || o.ycopies)
+        setCopyCounts(state, o.xcopies ? *o.xcopies : state.xCopiesText,
+                      o.ycopies ? *o.ycopies : state.yCopiesText);
+    refreshPreview(state);
     return true;
 }

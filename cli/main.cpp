@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "printer/models.h"
 #include "settings/language.h"
+#include "app/defaults.h"
 #include "settings/settings.h"
 
 #include <IL/il.h>

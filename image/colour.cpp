@@ -1,6 +1,7 @@
 #include "image/colour.h"
 
 #include "app/app_state.h"
+#include "app/progress.h"
 #include "app/strings.h"
 #include "app/texts.h"
 #include "app/ui.h"
@@ -57,6 +58,7 @@ void reportNoMemory(AppState& state) {
     showMessage(state, MessageIcon::Error, "Lumivane",
                 "1 Unable to allocate memory.\r\nPlease Reduce resolution of the image\r\n"
                 "Lumivane Basic will close");
+    state.loadFailure = LoadFailure::OutOfMemory;
     releaseImage(state);
 }
 
@@ -94,8 +96,9 @@ struct RowProgress {
 // written back once every band whose input its result covers has been read.
 class BandedConversion {
   public:
-    BandedConversion(std::uint8_t* buffer, int width, int height, int bandRows)
-        : buf_(buffer), width_(width), height_(height), bandRows_(bandRows),
+    BandedConversion(std::uint8_t* buffer, int width, int height, int bandRows,
+                     const ProgressSink* sink)
+        : sink_(sink), buf_(buffer), width_(width), height_(height), bandRows_(bandRows),
           bands_((height + bandRows - 1) / bandRows), read_(static_cast<std::size_t>(bands_)),
           next_(bands_ - 1) {}
 
@@ -104,7 +107,9 @@ class BandedConversion {
         const std::size_t w = static_cast<std::size_t>(width_);
         std::vector<std::uint8_t> cmyk(w * static_cast<std::size_t>(bandRows_) * 4);
         std::vector<std::uint8_t> alpha(w * static_cast<std::size_t>(bandRows_));
-        for (int b; (b = next_.fetch_sub(1)) >= 0;) {
+        // A cancel stops the taking of new bands only: bands already taken are read at once,
+        // so no thread waits for a band that nobody will read.
+        for (int b; !(sink_ && sink_->cancelRequested()) && (b = next_.fetch_sub(1)) >= 0;) {
             const int r0 = b * bandRows_;
             const int r1 = std::min(height_, r0 + bandRows_);
             const std::size_t pixels = w * static_cast<std::size_t>(r1 - r0);
@@ -145,6 +150,7 @@ class BandedConversion {
         });
     }
 
+    const ProgressSink* sink_;
     std::uint8_t* buf_;
     int width_, height_, bandRows_, bands_;
     std::vector<bool> read_;
@@ -223,7 +229,8 @@ bool convertToCmykBanded(AppState& state, int width, int height, int threads, in
     if (!t) {
         showMessage(state, MessageIcon::Exclamation, applicationTitle(state),
                     failureText(state, 134));
-        loadDefaults(state);
+        // The caller loads the defaults and builds the window again.
+        state.loadFailure = LoadFailure::Conversion;
         releaseImage(state);
         return false;
     }
@@ -233,7 +240,7 @@ bool convertToCmykBanded(AppState& state, int width, int height, int threads, in
     n = std::clamp(n, 1, std::max(1, bands));
 
     RowProgress progress{state, height};
-    BandedConversion conv(state.imageBuffer.data(), width, height, bandRows);
+    BandedConversion conv(state.imageBuffer.data(), width, height, bandRows, state.progressSink);
     std::vector<std::thread> helpers;
     for (int i = 1; i < n; ++i) {
         try {
@@ -259,6 +266,11 @@ bool convertToCmykBanded(AppState& state, int width, int height, int threads, in
     for (auto& h : helpers)
         h.join();
     cmsDeleteTransform(t);
+    if (progressCancelled(state)) {
+        takeColourErrorText();
+        state.loadFailure = LoadFailure::Cancelled;
+        return false;
+    }
     if (conv.rowsDone() != height) {
         // No thread could get its band buffers: part of the picture is unconverted.
         takeColourErrorText();
@@ -270,7 +282,29 @@ bool convertToCmykBanded(AppState& state, int width, int height, int threads, in
     return true;
 }
 
-bool convertPreviewPixels(AppState& state, int width, int height, std::vector<std::uint8_t>& data) {
+namespace {
+
+// The preview's transform, made once for a pair of profile files and kept until either
+// changes; the window's thread is the only user, the lock only guards against misuse.
+struct PreviewTransformCache {
+    std::mutex mutex;
+    std::string outPath, inPath;
+    cmsHTRANSFORM transform = nullptr;
+    bool failed = false;
+    ~PreviewTransformCache() {
+        if (transform) cmsDeleteTransform(transform);
+    }
+};
+
+PreviewTransformCache& previewCache() {
+    static PreviewTransformCache cache;
+    return cache;
+}
+
+} // namespace
+
+bool convertPreviewPixels(const AppState& state, int width, int height,
+                          std::vector<std::uint8_t>& data) {
     installColourErrorHandler();
     if (width <= 0 || height <= 0) return false;
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -278,19 +312,21 @@ bool convertPreviewPixels(AppState& state, int width, int height, std::vector<st
 
     const std::string outPath = resolveProfilePath(state, outputProfileSetting(state));
     const std::string inPath = resolveProfilePath(state, inputProfileSetting(state));
-    takeColourErrorText();
-    cmsHTRANSFORM t = makeTransform(outPath, TYPE_CMYKA_8, inPath, TYPE_BGRA_8);
-    if (!t) {
-        showMessage(state, MessageIcon::Exclamation, applicationTitle(state),
-                    failureText(state, 133));
-        loadDefaults(state);
-        return false;
+    PreviewTransformCache& cache = previewCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (cache.outPath != outPath || cache.inPath != inPath) {
+        if (cache.transform) cmsDeleteTransform(cache.transform);
+        cache.transform = makeTransform(outPath, TYPE_CMYKA_8, inPath, TYPE_BGRA_8);
+        cache.failed = !cache.transform;
+        cache.outPath = outPath;
+        cache.inPath = inPath;
+        // A broken profile was reported when the picture was loaded or the profile chosen.
+        takeColourErrorText();
     }
-    std::vector<std::uint8_t> source;
-    source.swap(data);
-    data.assign(pixels * 4, 0);
+    if (!cache.transform) return false;
+    std::vector<std::uint8_t> out(pixels * 4);
     // One call converts at most 2^32 - 1 pixels; a preview is far below that.
-    cmsDoTransform(t, source.data(), data.data(), static_cast<cmsUInt32Number>(pixels));
-    cmsDeleteTransform(t);
+    cmsDoTransform(cache.transform, data.data(), out.data(), static_cast<cmsUInt32Number>(pixels));
+    data.swap(out);
     return true;
 }

@@ -23,7 +23,10 @@ bool convertToCmykBanded(AppState& state, int width, int height, int threads, in
 
 // Converts width x height CMYKA pixels (5 bytes) in data to BGRA (4 bytes, fourth byte 0).
 // False (data unchanged) when the transform cannot be made.
-bool convertPreviewPixels(AppState& state, int width, int height, std::vector<std::uint8_t>& data);
+// The transform is made once per pair of profile files and reused; nothing is shown when it
+// cannot be made (the load reported the profile).
+bool convertPreviewPixels(const AppState& state, int width, int height,
+                          std::vector<std::uint8_t>& data);
 
 // The profile names the conversion uses: "ICM Profile In" / "ICM Profile Out" of section
 // "Active", "sRGB.icm" / "OKC711P2.ICM" when empty (not yet resolved).

@@ -525,7 +525,8 @@ struct Fd {
 // Waits for the report until the deadline; kills the child when it is late. True when the
 // child ended by itself with exit code 0.
 bool collectChild(pid_t pid, int readFd, ChildReport& rep, std::size_t& got,
-                  std::chrono::steady_clock::time_point deadline) {
+                  std::chrono::steady_clock::time_point deadline,
+                  const std::function<bool()>& tick, bool& cancelled) {
     using namespace std::chrono;
     bool late = false;
     char* dst = reinterpret_cast<char*>(&rep);
@@ -535,8 +536,12 @@ bool collectChild(pid_t pid, int readFd, ChildReport& rep, std::size_t& got,
             late = true;
             break;
         }
+        if (tick && !tick()) {
+            cancelled = late = true;
+            break;
+        }
         pollfd p{readFd, POLLIN, 0};
-        int n = poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
+        int n = poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
         if (n < 0 && errno != EINTR) break;
         if (n <= 0) continue;
         char tmp[256];
@@ -603,7 +608,8 @@ HeaderVerdict inspectImageHeader(std::string_view bytes, ImageHeader& header,
     return inspect(MemorySource{bytes}, header, limits);
 }
 
-DecodeOutcome decodeImageFile(const std::string& path, bool flip) {
+DecodeOutcome decodeImageFile(const std::string& path, bool flip,
+                              const std::function<bool()>& tick) {
     const DecodeLimits lim = decodeLimits();
     DecodeOutcome out;
     {
@@ -637,7 +643,12 @@ DecodeOutcome decodeImageFile(const std::string& path, bool flip) {
     writeEnd.reset();
     ChildReport rep;
     std::size_t got = 0;
-    bool exitedCleanly = collectChild(pid, readEnd.fd, rep, got, deadline);
+    bool cancelled = false;
+    bool exitedCleanly = collectChild(pid, readEnd.fd, rep, got, deadline, tick, cancelled);
+    if (cancelled) {
+        out.status = DecodeStatus::Cancelled;
+        return out;
+    }
     if (!exitedCleanly || got != sizeof rep || rep.magic != kReportMagic) return out;
 
     out.width = rep.width;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,6 +66,7 @@ enum class DecodeStatus {
     CopyFailed,  // ilCopyPixels returned false (devilError holds the pending error, may be 0)
     OutOfMemory, // the pixel buffer could not be allocated
     ChildFailed, // the decoding child crashed, hung, hit a limit or sent a wrong byte count
+    Cancelled,   // the caller's tick asked to stop; the child was ended
 };
 
 // The DevIL call after which an error was read.
@@ -94,7 +96,10 @@ struct DecodeOutcome {
 };
 
 // Decodes the file at path. flip selects DevIL's lower-left origin (rows bottom first).
-DecodeOutcome decodeImageFile(const std::string& path, bool flip);
+// tick, when given, runs about every 100 ms while the child decodes; returning false ends
+// the child and gives DecodeStatus::Cancelled.
+DecodeOutcome decodeImageFile(const std::string& path, bool flip,
+                              const std::function<bool()>& tick = {});
 
 // The text of a DevIL error code: empty for 0, "Error <decimal>" for unknown codes.
 std::string devilErrorText(unsigned code);

@@ -1,6 +1,7 @@
 #include "image/load.h"
 
 #include "app/app_state.h"
+#include "app/progress.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "image/colour.h"
@@ -133,6 +134,52 @@ void dropImage(AppState& state) {
     state.imageLoaded = 0;
 }
 
+// The loaded picture and what a load rewrites, kept aside while a new picture is converted so
+// that a cancel can put the previous one back. Moves, never copies, the buffers.
+struct PictureBackup {
+    ImageBuffer imageBuffer;
+    PrintGrid printGrid;
+    PreviewGrid previewGrid;
+    int imageLoaded, imagePixelWidth, imagePixelHeight, gridWidth, gridHeight;
+    float imageWidthPt, imageHeightPt, placedWidthPt, placedHeightPt, zoom, xDpi, yDpi;
+    bool rotateChecked;
+    std::string scaleText, widthText, heightText, xCopiesText, yCopiesText;
+
+    explicit PictureBackup(AppState& s)
+        : imageBuffer(std::move(s.imageBuffer)), printGrid(std::move(s.printGrid)),
+          previewGrid(std::move(s.previewGrid)), imageLoaded(s.imageLoaded),
+          imagePixelWidth(s.imagePixelWidth), imagePixelHeight(s.imagePixelHeight),
+          gridWidth(s.gridWidth), gridHeight(s.gridHeight), imageWidthPt(s.imageWidthPt),
+          imageHeightPt(s.imageHeightPt), placedWidthPt(s.placedWidthPt),
+          placedHeightPt(s.placedHeightPt), zoom(s.zoom), xDpi(s.xDpi), yDpi(s.yDpi),
+          rotateChecked(s.rotateChecked), scaleText(s.scaleText), widthText(s.widthText),
+          heightText(s.heightText), xCopiesText(s.xCopiesText), yCopiesText(s.yCopiesText) {}
+
+    void restore(AppState& s) {
+        s.imageBuffer = std::move(imageBuffer);
+        s.printGrid = std::move(printGrid);
+        s.previewGrid = std::move(previewGrid);
+        s.imageLoaded = imageLoaded;
+        s.imagePixelWidth = imagePixelWidth;
+        s.imagePixelHeight = imagePixelHeight;
+        s.gridWidth = gridWidth;
+        s.gridHeight = gridHeight;
+        s.imageWidthPt = imageWidthPt;
+        s.imageHeightPt = imageHeightPt;
+        s.placedWidthPt = placedWidthPt;
+        s.placedHeightPt = placedHeightPt;
+        s.zoom = zoom;
+        s.xDpi = xDpi;
+        s.yDpi = yDpi;
+        s.rotateChecked = rotateChecked;
+        s.scaleText = scaleText;
+        s.widthText = widthText;
+        s.heightText = heightText;
+        s.xCopiesText = xCopiesText;
+        s.yCopiesText = yCopiesText;
+    }
+};
+
 void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
     grid = {};
     grid.cells.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
@@ -146,19 +193,37 @@ void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
 } // namespace
 
 void loadImage(AppState& state, std::string& path) {
+    state.loadFailure = LoadFailure::None;
+    const std::string previousCrop = readSetting(state, "Active", "Crop");
     writeSetting(state, "Active", "Crop", "0");
     setProgress(state, 1);
     stripQuotes(path);
 
     DecodeOutcome d;
+    const std::string previousX = state.xCopiesText, previousY = state.yCopiesText;
     {
         // A failed copy is not an error: the source itself is decoded then.
         TemporaryCopy copy(path);
         state.xCopiesText = "1";
         state.yCopiesText = "1";
-        d = decodeImageFile(copy.path().empty() ? path : copy.path(), state.flipChecked);
+        // While the child decodes, the progress bar creeps and a cancel is heard.
+        int creep = 1;
+        auto tick = [&] {
+            if (creep < 20) setProgress(state, ++creep);
+            return !progressCancelled(state);
+        };
+        d = decodeImageFile(copy.path().empty() ? path : copy.path(), state.flipChecked, tick);
     } // the copy is gone here, whatever the result
+    if (d.status == DecodeStatus::Cancelled) {
+        state.xCopiesText = previousX;
+        state.yCopiesText = previousY;
+        writeSetting(state, "Active", "Crop", previousCrop);
+        state.loadFailure = LoadFailure::Cancelled;
+        path.clear();
+        return;
+    }
     if (d.status != DecodeStatus::Ok) {
+        state.loadFailure = LoadFailure::Unsuitable;
         // The previous picture (if any) stays as it was.
         reportDecodeFailure(state, d);
         setStatus(state, 35);
@@ -173,7 +238,9 @@ void loadImage(AppState& state, std::string& path) {
     probeResolutionForPath(path, xDpi, yDpi);
     setProgress(state, 70);
 
-    // From here the new picture replaces the old one.
+    // From here the new picture replaces the old one; the old one is kept aside until the
+    // conversion is through, so that a cancel brings it back.
+    PictureBackup previous(state);
     state.imageBuffer = std::move(d.pixels);
     d.pixels = {};
     state.imageLoaded = 0;
@@ -241,7 +308,13 @@ void loadImage(AppState& state, std::string& path) {
         path.clear();
         return;
     }
-    if (!convertToCmyk(state, width, height) || state.imageBuffer.size() < 2) {
+    if (!convertToCmyk(state, width, height) && state.loadFailure == LoadFailure::Cancelled) {
+        previous.restore(state);
+        writeSetting(state, "Active", "Crop", previousCrop);
+        path.clear();
+        return;
+    }
+    if (state.imageBuffer.size() < 2 || state.loadFailure != LoadFailure::None) {
         // The conversion told the user; the picture is not loaded.
         dropImage(state);
         setStatus(state, 35);

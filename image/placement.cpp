@@ -2,6 +2,8 @@
 
 #include "app/app_state.h"
 #include "app/texts.h"
+#include "app/numbers.h"
+#include "printer/media.h"
 #include "image/colour.h"
 #include "image/separation.h"
 #include "settings/settings.h"
@@ -16,17 +18,12 @@
 
 namespace {
 
-// Truncation toward zero, kept inside the int range.
 int fix(double v) {
-    if (!(v == v)) return 0;
-    if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
-    if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
-    return static_cast<int>(std::trunc(v));
+    return truncToInt(v);
 }
 
-// Nearest whole number, halves to the even neighbour, kept inside the int range.
 int nearest(double v) {
-    return fix(std::nearbyint(v));
+    return roundHalfEven(v);
 }
 
 std::string integerText(long long value) {
@@ -122,40 +119,53 @@ struct PictureBitmap {
     std::vector<std::uint8_t> covered;
 };
 
-// The print-side adjustments as the preview simulates them, on one cell's C, M, Y.
+// The print-side adjustments as the preview simulates them, on one cell's C, M, Y: tone
+// curves, 0.98, brightness and contrast (each only while some ink is left), then the 1.1
+// gamma. Every step is a table lookup so a refresh stays cheap.
 struct PreviewAdjust {
-    const ToneCurves* curves = nullptr;
-    int brightness = 0;    // b, added to the complements
-    double contrast = 1.0; // F
+    std::array<std::array<std::uint8_t, 256>, 3> curve{}; // curves then 0.98
+    std::array<std::uint8_t, 256> bright{};
+    std::array<std::uint8_t, 256> contrast{};
+    std::array<std::uint8_t, 256> gamma{};
 
-    std::array<int, 3> apply(int c, int m, int y) const {
-        std::array<int, 3> v = {curves->table[0][c] & 0xFF, curves->table[1][m] & 0xFF,
-                                curves->table[2][y] & 0xFF};
-        for (int& x : v)
-            x = nearest(0.98 * x);
+    PreviewAdjust(const ToneCurves& curves, int brightnessValue, int contrastValue) {
+        const int b = nearest(std::clamp(brightnessValue, -100, 100) / 4.0);
+        const int c = std::clamp(contrastValue, -100, 100);
+        const double f = 259.0 * (c + 255) / (255.0 * (259 - c));
+        for (int x = 0; x < 256; ++x) {
+            for (std::size_t ch = 0; ch < 3; ++ch)
+                curve[ch][static_cast<std::size_t>(x)] =
+                    static_cast<std::uint8_t>(nearest(0.98 * (curves.table[ch][x] & 0xFF)));
+            bright[static_cast<std::size_t>(x)] =
+                static_cast<std::uint8_t>(255 - std::clamp(255 - x + b, 0, 255));
+            const double r = std::clamp(f * ((255 - x) - 128) + 128, 0.0, 255.0);
+            contrast[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(255 - nearest(r));
+            const double g = 255.0 - 255.0 * std::pow((255.0 - x) / 255.0, 1.1);
+            gamma[static_cast<std::size_t>(x)] =
+                static_cast<std::uint8_t>(std::clamp(nearest(g), 0, 255));
+        }
+    }
+
+    std::array<std::uint8_t, 3> apply(int c, int m, int y) const {
+        std::array<std::uint8_t, 3> v = {curve[0][static_cast<std::size_t>(c)],
+                                         curve[1][static_cast<std::size_t>(m)],
+                                         curve[2][static_cast<std::size_t>(y)]};
         // Brightness, then contrast: the reverse of the print order.
-        if (v[0] + v[1] + v[2] > 0) {
-            for (int& x : v)
-                x = 255 - std::clamp(255 - x + brightness, 0, 255);
-        }
-        if (v[0] + v[1] + v[2] > 0) {
-            for (int& x : v) {
-                double r = contrast * ((255 - x) - 128) + 128;
-                r = std::clamp(r, 0.0, 255.0);
-                x = 255 - nearest(r);
-            }
-        }
-        for (int& x : v) {
-            double g = 255.0 - 255.0 * std::pow((255.0 - x) / 255.0, 1.1);
-            x = std::clamp(nearest(g), 0, 255);
-        }
+        if (v[0] + v[1] + v[2] > 0)
+            for (auto& x : v)
+                x = bright[x];
+        if (v[0] + v[1] + v[2] > 0)
+            for (auto& x : v)
+                x = contrast[x];
+        for (auto& x : v)
+            x = gamma[x];
         return v;
     }
 };
 
-PictureBitmap renderPicture(AppState& state, int w, int h) {
+PictureBitmap renderPicture(const AppState& state, int w, int h) {
     PictureBitmap pic;
-    PreviewGrid& grid = state.previewGrid;
+    const PreviewGrid& grid = state.previewGrid;
     if (w <= 0 || h <= 0 || grid.width <= 0 || grid.height <= 0 || grid.cellBytes < 4 ||
         grid.cells.size() < static_cast<std::size_t>(grid.width) * grid.height * grid.cellBytes)
         return pic;
@@ -164,27 +174,28 @@ PictureBitmap renderPicture(AppState& state, int w, int h) {
     const std::size_t n = static_cast<std::size_t>(w) * h;
     pic.covered.assign(n, 0);
 
-    const bool foil = !text(state, 198).empty() && state.mediaText == text(state, 198);
-    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.mediaText);
+    const bool foil = isFoilMedium(state.mediaId);
+    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.mediaId);
     const int foilLimit = state.windowTitle.find(".jpg") != std::string::npos ? 25 : 1;
     const bool pattern =
         (state.patternPrintChecked || state.patternPreviewChecked) &&
         state.patternMask.size() == static_cast<std::size_t>(grid.width) * grid.height;
 
-    PreviewAdjust adjust;
-    adjust.curves = &state.toneCurves;
-    adjust.brightness = nearest(std::clamp(state.brightness, -100, 100) / 4.0);
-    const int c = std::clamp(state.contrast, -100, 100);
-    adjust.contrast = 259.0 * (c + 255) / (255.0 * (259 - c));
+    const PreviewAdjust adjust(state.toneCurves, state.brightness, state.contrast);
 
-    std::vector<std::uint8_t> cmyka(n * 5, 0);
+    // Source column of each preview column, computed once.
+    std::vector<int> column(static_cast<std::size_t>(w));
     const double stepX = static_cast<double>(grid.width) / w;
     const double stepY = static_cast<double>(grid.height) / h;
+    for (int px = 0; px < w; ++px)
+        column[static_cast<std::size_t>(px)] = std::clamp(nearest(1.0 + px * stepX), 1, grid.width);
+
+    std::vector<std::uint8_t> cmyka(n * 5, 0);
     for (int py = 0; py < h; ++py) {
         const int sy = std::clamp(nearest(1.0 + py * stepY), 1, grid.height);
         for (int px = 0; px < w; ++px) {
-            const int sx = std::clamp(nearest(1.0 + px * stepX), 1, grid.width);
-            std::uint8_t* cell = grid.at(sx, sy);
+            const int sx = column[static_cast<std::size_t>(px)];
+            const std::uint8_t* cell = grid.at(sx, sy);
             const std::size_t i = static_cast<std::size_t>(py) * w + px;
             if (pattern && state.patternMask[static_cast<std::size_t>(sy - 1) * grid.width +
                                              static_cast<std::size_t>(sx - 1)] > 0)
@@ -194,13 +205,13 @@ PictureBitmap renderPicture(AppState& state, int w, int h) {
                 if (cell[3] > 0 && ink > foilLimit) pic.covered[i] = 2;
                 continue;
             }
-            if (threshold != 0 && ink < threshold) cell[3] = 0;
-            if (cell[3] == 0) continue;
-            std::array<int, 3> v = adjust.apply(cell[0], cell[1], cell[2]);
+            // Cells below the medium's ink threshold show the paper (the grid is not touched).
+            if (cell[3] == 0 || (threshold != 0 && ink < threshold)) continue;
+            const std::array<std::uint8_t, 3> v = adjust.apply(cell[0], cell[1], cell[2]);
             std::uint8_t* out = cmyka.data() + i * 5;
-            out[0] = static_cast<std::uint8_t>(v[0]);
-            out[1] = static_cast<std::uint8_t>(v[1]);
-            out[2] = static_cast<std::uint8_t>(v[2]);
+            out[0] = v[0];
+            out[1] = v[1];
+            out[2] = v[2];
             out[3] = 0;
             out[4] = 255;
             pic.covered[i] = 1;
@@ -346,9 +357,13 @@ bool resolutionIsLow(const AppState& state) {
 }
 
 PreviewFrame previewFrame(const AppState& state) {
+    return previewFrameFor(state, kLayoutBoxWidth, kLayoutBoxHeight);
+}
+
+PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight) {
     PreviewFrame frame;
-    const int pw0 = state.previewBoxWidth;
-    const int ph0 = state.previewBoxHeight;
+    const int pw0 = boxWidth;
+    const int ph0 = boxHeight;
     if (pw0 <= 0 || ph0 <= 0 || state.paperWidthPt <= 0 || state.paperHeightPt <= 0) return frame;
     const double paperW = state.paperWidthPt;
     const double paperH = state.paperHeightPt;
@@ -376,17 +391,12 @@ std::array<int, 2> copyPosition(const PreviewLayout& layout, int i, int j) {
             layout.y + (j - 1) * (layout.pictureHeight + layout.gapY)};
 }
 
-PreviewLayout layoutCopies(AppState& state) {
+PreviewLayout computeLayout(const AppState& state) {
     PreviewLayout layout;
     if (state.imageLoaded != 1) return layout;
     layout.frame = previewFrame(state);
     const PreviewFrame& f = layout.frame;
     if (!f.valid) return layout;
-
-    // Fields of the refresh: resolution, zoom and scale, sizes.
-    state.dpiText = formatPicture(effectiveResolution(state), "#.##");
-    updateZoom(state);
-    showPlacedSize(state);
 
     const double paperW = state.paperWidthPt;
     const double paperH = state.paperHeightPt;
@@ -396,7 +406,7 @@ PreviewLayout layoutCopies(AppState& state) {
     const int ah = ph - f.top - f.bottom;
     int x = f.left;
     int y = f.top;
-    const int gap = fix(2.835 * state.fixedSpacingMm * pw / paperW);
+    const int gap = fix(kPointsPerMm * state.fixedSpacingMm * pw / paperW);
     const int w = fix(pw * static_cast<double>(state.placedWidthPt) / paperW);
     const int h = fix(ph * static_cast<double>(state.placedHeightPt) / paperH);
     layout.gap = gap;
@@ -446,17 +456,6 @@ PreviewLayout layoutCopies(AppState& state) {
         x += 2 * (lw / (across + 1));
     }
 
-    state.xCopiesText = integerText(across);
-    state.yCopiesText = integerText(down);
-    state.totalCopiesText = integerText(static_cast<long long>(across) * down);
-
-    state.across = across;
-    state.down = down;
-    state.copySpacingX = static_cast<float>(nearest(paperW * gxp / pw));
-    state.copySpacingY = static_cast<float>(nearest(paperH * gyp / ph));
-    state.imagePosX = static_cast<float>(nearest(paperW * x / pw));
-    state.imagePosY = static_cast<float>(nearest(paperH * y / ph));
-
     layout.valid = true;
     layout.across = across;
     layout.down = down;
@@ -464,6 +463,32 @@ PreviewLayout layoutCopies(AppState& state) {
     layout.gapY = gyp;
     layout.x = x;
     layout.y = y;
+    return layout;
+}
+
+PreviewLayout layoutCopies(AppState& state) {
+    if (state.imageLoaded != 1 || !previewFrame(state).valid) return {};
+    // Fields of the refresh: resolution, zoom and scale, sizes.
+    state.dpiText = formatPicture(effectiveResolution(state), "#.##");
+    updateZoom(state);
+    showPlacedSize(state);
+
+    const PreviewLayout layout = computeLayout(state);
+    if (!layout.valid) return layout;
+    const double paperW = state.paperWidthPt;
+    const double paperH = state.paperHeightPt;
+    const int pw = layout.frame.paperWidth;
+    const int ph = layout.frame.paperHeight;
+    state.xCopiesText = integerText(layout.across);
+    state.yCopiesText = integerText(layout.down);
+    state.totalCopiesText = integerText(static_cast<long long>(layout.across) * layout.down);
+
+    state.across = layout.across;
+    state.down = layout.down;
+    state.copySpacingX = static_cast<float>(nearest(paperW * layout.gapX / pw));
+    state.copySpacingY = static_cast<float>(nearest(paperH * layout.gapY / ph));
+    state.imagePosX = static_cast<float>(nearest(paperW * layout.x / pw));
+    state.imagePosY = static_cast<float>(nearest(paperH * layout.y / ph));
     return layout;
 }
 
@@ -494,35 +519,44 @@ std::array<std::uint8_t, 3> previewBackgroundColour(int n) {
     return colours[static_cast<std::size_t>(n - 1)];
 }
 
-std::vector<std::uint8_t> renderPagePreview(AppState& state) {
+std::vector<std::uint8_t> renderPagePreview(const AppState& state) {
+    return renderPagePreview(state, state.previewBoxWidth, state.previewBoxHeight);
+}
+
+std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, int height) {
     Canvas canvas;
-    canvas.width = state.previewBoxWidth;
-    canvas.height = state.previewBoxHeight;
+    canvas.width = width;
+    canvas.height = height;
     if (canvas.width <= 0 || canvas.height <= 0 || canvas.width > 20000 || canvas.height > 20000)
         return {};
     canvas.bgra.assign(static_cast<std::size_t>(canvas.width) * canvas.height * 4, 0);
     canvas.fill(0, 0, canvas.width, canvas.height, kSurround);
 
-    const PreviewLayout layout = layoutCopies(state);
-    const PreviewFrame frame = layout.valid ? layout.frame : previewFrame(state);
+    // The copies are placed on the starting box and drawn scaled to this one, so the size
+    // of the window never moves what is printed.
+    const PreviewLayout layout = computeLayout(state);
+    const PreviewFrame frame = previewFrameFor(state, width, height);
     if (!frame.valid) return canvas.bgra;
     const int pw = frame.paperWidth;
     const int ph = frame.paperHeight;
     const auto background = previewBackgroundColour(state.previewBackground);
     canvas.fill(0, 0, pw, ph, background);
 
-    if (layout.valid) {
-        PictureBitmap pic = renderPicture(state, layout.pictureWidth, layout.pictureHeight);
+    if (layout.valid && layout.frame.paperWidth > 0) {
+        const double s = static_cast<double>(pw) / layout.frame.paperWidth;
+        const int picW = std::max(1, nearest(layout.pictureWidth * s));
+        const int picH = std::max(1, nearest(layout.pictureHeight * s));
+        PictureBitmap pic = renderPicture(state, picW, picH);
         if (pic.width > 0) {
             // Copies only overlap when more were asked for than the page holds; bound the
             // work so such a request cannot stall the window.
             long long budget = 32LL * pw * ph;
             for (int j = 1; j <= layout.down && budget > 0; ++j) {
-                const int top = copyPosition(layout, 1, j)[1];
+                const int top = nearest(copyPosition(layout, 1, j)[1] * s);
                 if (top >= ph) break;
                 if (top + pic.height <= 0) continue;
                 for (int i = 1; i <= layout.across && budget > 0; ++i) {
-                    const int left = copyPosition(layout, i, j)[0];
+                    const int left = nearest(copyPosition(layout, i, j)[0] * s);
                     if (left >= pw) break;
                     if (left + pic.width <= 0) continue;
                     budget -= static_cast<long long>(pic.width) * pic.height;
@@ -574,7 +608,7 @@ bool savePreviewPng(const std::vector<std::uint8_t>& bgra, int width, int height
     return image.save(QString::fromStdString(path), "PNG");
 }
 
-bool writePagePreviewPng(AppState& state, const std::string& path) {
+bool writePagePreviewPng(const AppState& state, const std::string& path) {
     std::vector<std::uint8_t> bgra = renderPagePreview(state);
     if (bgra.empty()) return false;
     return savePreviewPng(bgra, state.previewBoxWidth, state.previewBoxHeight, path);

@@ -55,7 +55,15 @@ struct PreviewFrame {
     int paperHeight = 0; // ph
     int left = 0, right = 0, top = 0, bottom = 0;
 };
+// The starting preview box: the copies are placed on it whatever size the window's preview
+// area has, so the printed layout never depends on the window.
+inline constexpr int kLayoutBoxWidth = 298;
+inline constexpr int kLayoutBoxHeight = 421;
+
+// The frame on the starting box (the layout's frame).
 PreviewFrame previewFrame(const AppState& state);
+// The frame on a box of boxWidth x boxHeight pixels (the drawing's frame).
+PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight);
 
 // The copies grid in preview pixels.
 struct PreviewLayout {
@@ -71,10 +79,13 @@ struct PreviewLayout {
 // Copy (i, j), i = 1..across, j = 1..down: its top-left corner in preview pixels.
 std::array<int, 2> copyPosition(const PreviewLayout& layout, int i, int j);
 
+// The copies grid on the starting box, computed from the state without changing it.
+PreviewLayout computeLayout(const AppState& state);
+
 // The preview refresh's computation: the size, resolution and scale fields, zoom, the copy
 // counts (written back to xCopiesText/yCopiesText/totalCopiesText) and the published
-// placement (across, down, copySpacingX/Y, imagePosX/Y in whole points) for a preview box of
-// previewBoxWidth x previewBoxHeight. Nothing when no picture is loaded (imageLoaded != 1).
+// placement (across, down, copySpacingX/Y, imagePosX/Y in whole points), on the starting box.
+// Nothing when no picture is loaded (imageLoaded != 1).
 PreviewLayout layoutCopies(AppState& state);
 
 // False while more than one copy is placed: the alignment buttons are then disabled.
@@ -83,15 +94,18 @@ bool alignmentButtonsEnabled(const AppState& state);
 // Red, green, blue of preview background n (1..16; others give 13, white).
 std::array<std::uint8_t, 3> previewBackgroundColour(int n);
 
-// Runs layoutCopies and renders the page preview into previewBoxWidth x previewBoxHeight
-// BGRA pixels (4 bytes, alpha 255), rows top to bottom: the area around the paper grey, the
-// paper in the background colour, the copies, the guard squares, the printable area outlined
-// blue and the paper black. Empty when the preview box has no size.
-std::vector<std::uint8_t> renderPagePreview(AppState& state);
+// Renders the page preview into width x height BGRA pixels (4 bytes, alpha 255), rows top to
+// bottom: the area around the paper grey, the paper in the background colour, the copies of
+// the layout (computeLayout, scaled from the starting box), the guard squares, the printable
+// area outlined blue and the paper black. Only reads the state; empty when the box has no
+// size.
+std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, int height);
+// The same for previewBoxWidth x previewBoxHeight.
+std::vector<std::uint8_t> renderPagePreview(const AppState& state);
 
 // Saves width x height BGRA pixels as a PNG file; false when it cannot be written.
 bool savePreviewPng(const std::vector<std::uint8_t>& bgra, int width, int height,
                     const std::string& path);
 
 // renderPagePreview then savePreviewPng; false when the box is empty or the file failed.
-bool writePagePreviewPng(AppState& state, const std::string& path);
+bool writePagePreviewPng(const AppState& state, const std::string& path);

@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/strings.h"
+#include "app/progress.h"
 #include "app/ui.h"
 #include "image/placement.h"
 #include "settings/settings.h"
@@ -120,12 +121,15 @@ struct PrintTables {
 };
 
 // Rows handed out in chunks to all cores; progress is reported by the calling thread.
-template <typename RowFn> void forEachRow(AppState& state, int rows, RowFn rowFn) {
+// With cancellable set, a cancel request stops the hand-out of further chunks.
+template <typename RowFn>
+void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false) {
     constexpr int kChunk = 16;
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     auto work = [&](auto onChunk) {
-        for (int y0; (y0 = next.fetch_add(kChunk)) < rows;) {
+        for (int y0; !(cancellable && progressCancelled(state)) &&
+                     (y0 = next.fetch_add(kChunk)) < rows;) {
             const int y1 = std::min(rows, y0 + kChunk);
             for (int y = y0; y < y1; ++y)
                 rowFn(y);
@@ -313,6 +317,8 @@ SeparationData separateForPrint(AppState& state) {
             for (int p = 0; p < 4; ++p)
                 planes[p][x] = static_cast<char>(v[p]);
         }
-    });
+    }, true);
+    // A cancelled separation is not shown as a failure: the caller reports "Cancelled".
+    if (progressCancelled(state)) return SeparationData(kErr);
     return out;
 }

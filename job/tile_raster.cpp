@@ -1,6 +1,8 @@
 #include "job/job.h"
 
+#include "app/numbers.h"
 #include "app/texts.h"
+#include "app/progress.h"
 #include "app/ui.h"
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 namespace {
 
 constexpr double kRasterLimit = 1073741824.0; // 2^30 bytes
-constexpr double kPointsPerMm = 2.835;
 
 // Nearest integer, halves to even.
 double roundEven(double v) {
@@ -90,6 +91,11 @@ bool tileRaster(AppState& state, int nx, int ny, int& cols, int& rows, float& sx
     char* dst = out.data();
     int shown = -1;
     for (int j = 1; j <= ny; ++j) {
+        if (progressCancelled(state)) {
+            // Cancelled by the user: no message, the caller reports "Cancelled".
+            raster.assign(kErr);
+            return false;
+        }
         char* copyRow =
             dst + static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(h + gyp) * rowBytes;
         for (long long y = 0; y < h; ++y) {

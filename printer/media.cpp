@@ -1,6 +1,7 @@
 #include "printer/media.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "app/texts.h"
 #include "printer/models.h"
 

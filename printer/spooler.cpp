@@ -207,9 +207,3 @@ bool spoolRawBytes(AppState& state, const std::string& queue, const std::string&
     return spoolPieces(state, queue, documentName, {bytes}, {90}, settleMs);
 }
 
-void printImage(AppState& state) {
-    const std::string documentName = printDocumentName(state);
-    PrintJobParts parts = makePrintJob(state);
-    if (parts.imageData == kErr) return;
-    spoolJob(state, state.printerChoice, documentName, parts);
-}

@@ -42,11 +42,6 @@ bool spoolJob(AppState& state, const std::string& queue, const std::string& docu
 bool spoolRawBytes(AppState& state, const std::string& queue, const std::string& documentName,
                    std::string_view bytes, int settleMs = kJobSettleMs);
 
-// The print action: builds the job of the loaded picture (separation, then the target
-// family's writer) and spools it to the queue named by state.printerChoice with the document
-// name of the window title and copies fields. Stops silently when the separation or the tiling
-// failed (the user has been told).
-void printImage(AppState& state);
 
 // The failure message shown for a queue and reason.
 std::string spoolFailureText(const std::string& queue, const std::string& reason);

@@ -1,6 +1,7 @@
 #include "settings/recent_files.h"
 
 #include "app/app_state.h"
+#include "settings/settings.h"
 
 #include <fstream>
 #include <string>
@@ -21,4 +22,64 @@ void readRecentFiles(AppState& state) {
             line.pop_back();
         state.recentFiles[static_cast<std::size_t>(n)] = line.substr(0, kMaxEntry);
     }
+}
+
+namespace {
+
+bool writeRecentFiles(AppState& state) {
+    std::string content;
+    for (int n = 1; n <= 5; ++n) {
+        const std::string& e = state.recentFiles[static_cast<std::size_t>(n)];
+        // An empty entry is stored as a single blank so the six lines stay six.
+        content += e.empty() ? std::string(" ") : e;
+        content += "\r\n";
+    }
+    std::string first = state.recentFiles[1];
+    while (!first.empty() && first.back() == ' ')
+        first.pop_back();
+    state.recentFiles[6] = first;
+    content += first + "\r\n";
+    return reportFailedWrite(state, state.recentFilesPath,
+                             writeWholeFileAtomically(state.recentFilesPath, content));
+}
+
+} // namespace
+
+bool rememberFile(AppState& state, const std::string& path) {
+    readRecentFiles(state);
+    auto& e = state.recentFiles;
+    const std::string entry = path.substr(0, kMaxEntry);
+    if (!entry.empty() && e[1].find(entry) != std::string::npos) return writeRecentFiles(state);
+    int k = 0;
+    for (int n = 2; n <= 5 && !entry.empty(); ++n)
+        if (e[static_cast<std::size_t>(n)].find(entry) != std::string::npos) {
+            k = n;
+            break;
+        }
+    if (k != 0) {
+        std::string moved = e[static_cast<std::size_t>(k)];
+        for (int n = k; n > 1; --n)
+            e[static_cast<std::size_t>(n)] = e[static_cast<std::size_t>(n - 1)];
+        e[1] = moved;
+    } else {
+        for (int n = 5; n > 1; --n)
+            e[static_cast<std::size_t>(n)] = e[static_cast<std::size_t>(n - 1)];
+        e[1] = entry;
+    }
+    return writeRecentFiles(state);
+}
+
+bool forgetRecentFile(AppState& state, int n) {
+    if (n < 1 || n > 5) return false;
+    readRecentFiles(state);
+    auto& e = state.recentFiles;
+    for (int i = n; i < 5; ++i)
+        e[static_cast<std::size_t>(i)] = e[static_cast<std::size_t>(i + 1)];
+    e[5].clear();
+    return writeRecentFiles(state);
+}
+
+std::string recentMenuText(const std::string& path) {
+    if (path.size() <= 35) return path;
+    return "..." + path.substr(path.size() - 32);
 }

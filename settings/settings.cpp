@@ -5,8 +5,6 @@
 #include "app/texts.h"
 #include "app/tone_curves.h"
 #include "app/ui.h"
-#include "image/paper.h"
-#include "printer/models.h"
 #include "settings/recent_files.h"
 
 #include <cerrno>
@@ -363,27 +361,6 @@ bool writeSharedSetting(AppState& state, std::string_view section, std::string_v
                        writeProfileString(state.sharedSettingsPath, section, key, value));
 }
 
-void createDefaultSettings(AppState& state) {
-    if (!state.userFolder.empty()) ::mkdir(state.userFolder.c_str(), 0700);
-    writeSetting(state, "INI_INF", "Version", "1.0");
-    writeSetting(state, "Active", "Tray", "AUTO");
-    writeSetting(state, "Active", "PaperSize", "A4");
-    writeSettingNumber(state, "Active", "TraySwitch", 0);
-    writeSetting(state, "Active", "White Mask %", "100");
-    writeSetting(state, "Active", "White Overlay %", "2");
-    writeSettingNumber(state, "Active", "Mirror", 1);
-    writeSettingNumber(state, "Active", "Display", 1);
-    writeSettingNumber(state, "Active", "TonerOn", 1);
-    writeSetting(state, "Active", "ICM Profile Out",
-                 state.programFolder + defaultOutputProfile(state.targetModel, true));
-    writeSetting(state, "Active", "ICM Profile In", "sRGB.icm");
-    writeSetting(state, "Active", "Unit", "M");
-    writeSetting(state, "Active", "MPT Offset", "0");
-    writeSetting(state, "Active", "Tray1 Offset", "0");
-    writeSetting(state, "KYMC", "Profile",
-                 defaultColourAdjustText(isSecondFamilyModel(state.targetModel)));
-}
-
 namespace {
 
 std::uint8_t settingByte(std::string_view s) {
@@ -434,56 +411,14 @@ void readSettingsRecord(AppState& state) {
     readRecentFiles(state);
 }
 
-void ensureSettings(AppState& state) {
-    if (::access(state.settingsPath.c_str(), F_OK) != 0) {
-        createDefaultSettings(state);
-        readSettingsRecord(state);
-        return;
-    }
-    readSettingsRecord(state);
-    if (1.0f > state.settingsVersion) {
-        createDefaultSettings(state);
-        readSettingsRecord(state);
-    }
+
+int writeWholeFileAtomically(const std::string& path, const std::string& content) {
+    const std::string target = writeTarget(path);
+    struct stat st {};
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+    return replaceFile(target, content, mode);
 }
 
-void writeModelMargins(AppState& state) {
-    int top = 1296, left = 1296, right = 1296, bottom = 1307;
-    const std::string& m = state.targetModel;
-    if (m.find("C650") != std::string::npos) {
-        top = 1301, left = 1301, right = 1301, bottom = 1296;
-    } else if (isSecondFamilyModel(m)) {
-        top = 1200, left = 1284, right = 1236, bottom = 1213;
-    }
-    writeSettingNumber(state, "Active", "Top Margin", top);
-    writeSettingNumber(state, "Active", "Left Margin", left);
-    writeSettingNumber(state, "Active", "Right Margin", right);
-    writeSettingNumber(state, "Active", "Bottom Margin", bottom);
-}
-
-void loadDefaults(AppState& state) {
-    setColourAdjustFromText(state, defaultColourAdjustText(isSecondFamilyModel(state.targetModel)));
-    rebuildColourCurveTable(state);
-    state.brightness = 0;
-    state.contrast = 0;
-    state.copiesText = "1";
-    writeModelMargins(state);
-    writeSetting(state, "Others", "RightHand", "1");
-    writeSetting(state, "Others", "LeftHand", "0");
-    state.rightHand = 1;
-    state.leftHand = 0;
-    // The tray box selects "MultiPurpose Tray", or its first entry when that is missing.
-    const std::string& mpt = text(state, 122);
-    bool found = false;
-    for (const auto& t : state.trayList)
-        if (t == mpt) found = true;
-    if (found || state.trayList.empty())
-        state.trayText = mpt;
-    else
-        state.trayText = state.trayList.front();
-    restoreMargins(state);
-    createDefaultSettings(state);
-    writeSetting(state, "Active", "ICM Profile In", state.programFolder + "sRGB.ICM");
-    writeSetting(state, "Active", "ICM Profile Out",
-                 state.programFolder + loadDefaultsOutputProfile(state.targetModel));
+bool reportFailedWrite(AppState& state, const std::string& path, int err) {
+    return reportWrite(state, path, err);
 }

@@ -56,20 +56,16 @@ bool writeSharedSetting(AppState& state, std::string_view section, std::string_v
 // Returns 0 when the text does not start with a number.
 double settingValue(std::string_view text);
 
-// Writes the default keys (creating userFolder when needed); keys not among the defaults
-// are left as they are.
-void createDefaultSettings(AppState& state);
 
 // Fills the settings record of the state (and the recent-file record) from the file.
 void readSettingsRecord(AppState& state);
 
-// Creates the defaults when the file is missing or its version is below 1.0, then reads the
-// settings record. This is the part of the main window's build that needs no window.
-void ensureSettings(AppState& state);
 
-// Writes the four margins of the target model (hundredths of a point): "C650" 1301, 1301,
-// 1301, 1296; second family 1200, 1284, 1236, 1213; every other model 1296, 1296, 1296, 1307.
-void writeModelMargins(AppState& state);
 
-// The "Load Defaults" command, for the steps that need no window; the caller refreshes.
-void loadDefaults(AppState& state);
+
+// Replaces the file at path with content atomically (a linked file is updated in place of
+// the link; an existing file keeps its mode, a new one is private). 0 or the errno value.
+int writeWholeFileAtomically(const std::string& path, const std::string& content);
+
+// Shows the failed-write message for path and err (nothing for 0); true when err is 0.
+bool reportFailedWrite(AppState& state, const std::string& path, int err);

@@ -2,6 +2,7 @@
 
 #include "app/folders.h"
 #include "printer/models.h"
+#include "app/defaults.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

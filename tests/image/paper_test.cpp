@@ -1,4 +1,5 @@
 #include "image/paper.h"
+#include "printer/models.h"
 
 #include "app/app_state.h"
 #include "settings/settings.h"
@@ -505,7 +506,7 @@ TEST(TrayList, ByMediumAndFamily) {
         t.state.targetModel = c.model;
         t.state.paperWidthPt = c.a4 ? 595 : 420;
         t.state.paperHeightPt = c.a4 ? 842 : 595;
-        t.state.mediaText = c.media;
+        testsupport::setMedium(t.state, c.media);
         t.state.trayList = {"old"};
         t.state.trayText = "old";
         fillTrayList(t.state);
@@ -518,10 +519,10 @@ TEST(TrayList, UnnamedMediaLeaveTheList) {
     for (const char* media :
          {"Transfer media 07", "Transfer media 12", "Transfer media 17", "", "Something else"}) {
         TestState t;
-        t.state.mediaText = media;
+        testsupport::setMedium(t.state, media);
         t.state.trayList = {"AUTO", "Tray 1"};
         t.state.trayText = "Tray 1";
-        EXPECT_FALSE(trayListForMedia(t.state, media).changed) << media;
+        EXPECT_FALSE(trayListForMedia(t.state, t.state.mediaId).changed) << media;
         fillTrayList(t.state);
         EXPECT_EQ(t.state.trayList, (std::vector<std::string>{"AUTO", "Tray 1"})) << media;
         EXPECT_EQ(t.state.trayText, "Tray 1");

@@ -1,4 +1,5 @@
 #include "image/separation.h"
+#include "printer/media.h"
 
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
@@ -118,19 +119,23 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
         chooseInkThresholds(s);
         EXPECT_EQ(s.inkThresholdLow, c.low) << c.profile;
         EXPECT_EQ(s.inkThresholdHigh, c.high) << c.profile;
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 07"), c.low);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 11"), c.low);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 13"), c.high);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 12"), 0);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 16"), 0);
-        EXPECT_EQ(inkThresholdForMedia(s, ""), 0);
+        fillMediaList(s);
+        auto threshold = [&](const char* media) {
+            return inkThresholdForMedia(s, findMedium(s, media));
+        };
+        EXPECT_EQ(threshold("Transfer media 07"), c.low);
+        EXPECT_EQ(threshold("Transfer media 11"), c.low);
+        EXPECT_EQ(threshold("Transfer media 13"), c.high);
+        EXPECT_EQ(threshold("Transfer media 12"), 0);
+        EXPECT_EQ(threshold("Transfer media 16"), 0);
+        EXPECT_EQ(threshold(""), 0);
     }
 }
 
 TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
     writeSetting(s, "Active", "ICM Profile Out", "OKC711P2.ICM");
     chooseInkThresholds(s);
-    s.mediaText = "Transfer media 13";
+    testsupport::setMedium(s, "Transfer media 13");
     // Sum C' + M' + Y' + K: 231 is below 232, 232 is not.
     EXPECT_EQ(printOne({100, 100, 31, 0, 255}), (std::array<int, 5>{0, 0, 0, 0, 0}));
     const auto printed = printOne({100, 100, 32, 0, 255});
@@ -139,7 +144,7 @@ TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
     // The black counts in the sum (and is folded in).
     EXPECT_GT(printOne({0, 0, 0, 240, 255})[3], 0);
     // Other media have no test.
-    s.mediaText = "Transfer media 12";
+    testsupport::setMedium(s, "Transfer media 12");
     EXPECT_GT(printOne({10, 0, 0, 0, 255})[0], 0);
 }
 
@@ -363,7 +368,7 @@ TEST_F(SeparationTest, PatternMaskKnocksCellsOut) {
 }
 
 TEST_F(SeparationTest, FoilVariantPrintsAFlatFill) {
-    s.mediaText = "Transfer media 16";
+    testsupport::setMedium(s, "Transfer media 16");
     struct Case {
         Cmyka px;
         const char* title;

@@ -3,7 +3,8 @@
 #pragma once
 
 #include "app/app_state.h"
-#include "app/window_setup.h"
+#include "app/actions.h"
+#include "printer/media.h"
 #include "job/job.h"
 #include "tests/support/test_support.h"
 
@@ -53,7 +54,7 @@ inline void setMediaTexts(AppState& s, bool second) {
     if (s.texts.size() < 313) s.texts.resize(313);
     const std::string brand = s.targetBrand;
     s.targetBrand = second ? "RICOH" : "OKI";
-    buildMediaList(s);
+    buildMediaIds(s);
     s.targetBrand = brand;
 }
 
@@ -64,7 +65,7 @@ inline void prepare(AppState& s, bool second, const Paper& paper, int w = 6, int
     s.targetBrand = second ? "RICOH" : "OKI";
     s.targetModel = second ? "C300W" : "C711WT";
     setMediaTexts(s, second);
-    s.mediaText = second ? "Auto (Plain&Recycled)" : "Printer Setting";
+    testsupport::setMedium(s, second ? "Auto (Plain&Recycled)" : "Printer Setting");
     s.windowTitle = "Lumivane Basic - /home/user/art work.png";
     s.paperText = paper.name;
     s.paperWidthPt = paper.widthPt;

@@ -3,7 +3,7 @@
 #include "netutil/discovery.h"
 
 #include "printer/models.h"
-#include "printer/printer_box.h"
+#include "app/printer_box.h"
 #include "settings/settings.h"
 #include "tests/support/cups_fixture.h"
 #include "tests/support/snmp_fixture.h"

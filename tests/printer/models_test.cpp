@@ -1,5 +1,6 @@
 #include "printer/models.h"
 
+#include "app/defaults.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

@@ -3,11 +3,13 @@
 
 #include "app/startup.h"
 #include "app/texts.h"
-#include "app/window_setup.h"
+#include "app/actions.h"
+#include "printer/media.h"
 #include "image/load.h"
 #include "image/placement.h"
 #include "job/job.h"
 #include "printer/models.h"
+#include "app/defaults.h"
 #include "settings/settings.h"
 #include "tests/support/cups_fixture.h"
 #include "tests/support/test_support.h"
@@ -254,7 +256,7 @@ void loadPicture(TestState& ts, const std::string& model) {
     writeSetting(state, "Active", "Target Model", state.targetModel);
     prepareSettings(state);
     ensureSettings(state);
-    setUpMainWindowState(state);
+    setUpMainWindow(state);
     QImage img(24, 16, QImage::Format_RGB32);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 24; ++x)
@@ -283,9 +285,9 @@ TEST_F(Spooler, PrintImageSendsTheBuiltJobOfEachFamily) {
         ASSERT_NE(expected.imageData, kErr) << model;
         const std::string bytes = expected.header + expected.imageData + expected.trailer;
 
-        ts.state.printerChoice = "OKI_C711WT_LAB";
         const std::size_t before = capture_->jobs().size();
-        printImage(ts.state);
+        EXPECT_EQ(printImageAction(ts.state, {"OKI_C711WT_LAB"}, "OKI_C711WT_LAB"),
+                  ActionResult::Done);
         EXPECT_TRUE(nextJob(before) == bytes) << model;
         EXPECT_EQ(ts.state.statusText, text(ts.state, 41)) << model;
         const std::string file = ts.dir.file("picture.png");

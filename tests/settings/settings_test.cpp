@@ -1,3 +1,4 @@
+#include "app/defaults.h"
 #include "settings/settings.h"
 
 #include "app/texts.h"

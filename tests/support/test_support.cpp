@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include "printer/media.h"
+
 #include "app/folders.h"
 #include "app/texts.h"
 
@@ -158,4 +160,17 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
+} // namespace testsupport
+
+namespace testsupport {
+void setMedium(AppState& state, std::string_view name) {
+    fillMediaList(state);
+    const int id = findMedium(state, name);
+    if (id != 0) {
+        selectMedium(state, id);
+        return;
+    }
+    state.mediaId = 0;
+    state.mediaText = std::string(name);
+}
 } // namespace testsupport

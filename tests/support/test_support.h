@@ -86,3 +86,10 @@ void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 
 } // namespace testsupport
+
+namespace testsupport {
+// Chooses the medium named by its label (or built-in English name) the way the media box
+// does, filling the media list for the state's printer first. A name the list does not hold
+// leaves no known medium chosen (identity 0) with that text shown.
+void setMedium(AppState& state, std::string_view name);
+} // namespace testsupport

@@ -1,4 +1,4 @@
-#include "printer/printer_box.h"
+#include "app/printer_box.h"
 
 #include "app/app_state.h"
 #include "app/strings.h"

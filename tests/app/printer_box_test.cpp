@@ -1,5 +1,5 @@
 // The "Select Printer" box: which discovery entries it offers and which one it selects.
-#include "printer/printer_box.h"
+#include "app/printer_box.h"
 
 #include "settings/settings.h"
 #include "tests/support/test_support.h"

@@ -1,0 +1,2 @@
+// The printer model table reaching up into the spooler.
+#include "printer/spooler.h"

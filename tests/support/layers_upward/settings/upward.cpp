@@ -1,0 +1,2 @@
+// A settings file that reaches up into the image pipeline.
+#include "image/load.h"
