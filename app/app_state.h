@@ -218,8 +218,13 @@ struct AppState {
     CopyAlignment alignment = CopyAlignment::Centre;
     bool guardAreaChecked = false;
     bool patternPreviewChecked = false;
+    // The size the preview is drawn at (the window's preview area, or --preview-size).
     int previewBoxWidth = 298;
     int previewBoxHeight = 421;
+    // The box the copies are placed on: the starting preview box, whatever size the window's
+    // preview area has, so that the printed layout never depends on the window.
+    int layoutBoxWidth = 298;
+    int layoutBoxHeight = 421;
 
     // --- The user-interface seam (never null once start-up has run).
     UserInterface* ui = nullptr;

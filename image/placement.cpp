@@ -357,7 +357,7 @@ bool resolutionIsLow(const AppState& state) {
 }
 
 PreviewFrame previewFrame(const AppState& state) {
-    return previewFrameFor(state, kLayoutBoxWidth, kLayoutBoxHeight);
+    return previewFrameFor(state, state.layoutBoxWidth, state.layoutBoxHeight);
 }
 
 PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight) {

@@ -55,12 +55,7 @@ struct PreviewFrame {
     int paperHeight = 0; // ph
     int left = 0, right = 0, top = 0, bottom = 0;
 };
-// The starting preview box: the copies are placed on it whatever size the window's preview
-// area has, so the printed layout never depends on the window.
-inline constexpr int kLayoutBoxWidth = 298;
-inline constexpr int kLayoutBoxHeight = 421;
-
-// The frame on the starting box (the layout's frame).
+// The frame on the layout box (layoutBoxWidth x layoutBoxHeight, the starting preview box).
 PreviewFrame previewFrame(const AppState& state);
 // The frame on a box of boxWidth x boxHeight pixels (the drawing's frame).
 PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight);

@@ -57,7 +57,8 @@ bool isSecondFamilyModel(std::string_view targetModel) {
 }
 
 bool isSecondFamily(const AppState& state) {
-    return contains(upperAscii(state.targetBrand), "RICOH");
+    return contains(upperAscii(state.targetBrand), "RICOH") ||
+           isSecondFamilyModel(state.targetModel);
 }
 
 int printerClass(const AppState& state) {

@@ -28,8 +28,9 @@ std::string usbIdentifier(std::string_view targetModel);
 // "C311W", "C251FW" and "C360"): the brand setTargetPrinter gives it is "RICOH".
 bool isSecondFamilyModel(std::string_view targetModel);
 
-// The one test of the printer family: true when the target brand is "RICOH". Job writer,
-// colour adjustment defaults, margins by model, media and paper source lists all ask this.
+// The one test of the printer family: true when the target brand is "RICOH" or the target
+// model is a second-family model. Job writer, colour adjustment defaults, margins by model,
+// media and paper source lists all ask this.
 bool isSecondFamily(const AppState& state);
 
 // Printer class used to choose paper lists and custom size ranges: 3 for "8432", 4 for

@@ -32,8 +32,8 @@ void squarePage(AppState& s, float w, float h) {
     s.imageLoaded = 1;
     s.paperWidthPt = 400;
     s.paperHeightPt = 400;
-    s.previewBoxWidth = 400;
-    s.previewBoxHeight = 400;
+    s.layoutBoxWidth = s.previewBoxWidth = 400;
+    s.layoutBoxHeight = s.previewBoxHeight = 400;
     s.printableWidthPt = 380;
     s.printableHeightPt = 380;
     setMargins(s, "1000", "1000", "1000", "1000");
@@ -340,8 +340,8 @@ TEST(Layout, A4InTheDefaultBox) {
 
 TEST(Layout, WideBoxFitsThePaperByHeight) {
     AppState s;
-    s.previewBoxWidth = 500;
-    s.previewBoxHeight = 421;
+    s.layoutBoxWidth = s.previewBoxWidth = 500;
+    s.layoutBoxHeight = s.previewBoxHeight = 421;
     PreviewFrame f = previewFrame(s);
     ASSERT_TRUE(f.valid);
     EXPECT_EQ(f.paperWidth, 297);
@@ -442,6 +442,7 @@ TEST(Preview, PaperMarginsAndCopy) {
     squarePage(s, 100, 50);
     s.previewBoxHeight = 450; // 50 pixel rows below the paper
     inkedGrid(s, 255);
+    layoutCopies(s);
     std::vector<std::uint8_t> img = renderPagePreview(s);
     ASSERT_EQ(img.size(), 400u * 450u * 4u);
     EXPECT_TRUE(t.ui.messages().empty()); // drawn through the preview transform
@@ -520,7 +521,11 @@ TEST(Preview, InkThresholdClearsNearlyWhiteCells) {
     testsupport::setMedium(s, "Transfer media 13");
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(pixel(img, 400, 170, 200), kWhite);
-    EXPECT_EQ(s.previewGrid.at(1, 1)[3], 0); // stays cleared until the grids are refilled
+    // Drawing leaves the grid as it is: the same picture comes out every time.
+    EXPECT_EQ(s.previewGrid.at(1, 1)[3], 255);
+    EXPECT_EQ(renderPagePreview(s), img);
+    testsupport::setMedium(s, "Transfer media 02");
+    EXPECT_NE(pixel(renderPagePreview(s), 400, 170, 200), kWhite);
 
     TestState u;
     squarePage(u.state, 100, 50);
@@ -593,6 +598,7 @@ TEST(Preview, ManyOverlappingCopiesStillRender) {
     inkedGrid(s, 255);
     s.xCopiesText = "99999";
     s.yCopiesText = "99999";
+    layoutCopies(s);
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(img.size(), 400u * 400u * 4u);
     EXPECT_EQ(s.xCopiesText, "10000");

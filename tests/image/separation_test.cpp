@@ -119,16 +119,12 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
         chooseInkThresholds(s);
         EXPECT_EQ(s.inkThresholdLow, c.low) << c.profile;
         EXPECT_EQ(s.inkThresholdHigh, c.high) << c.profile;
-        fillMediaList(s);
-        auto threshold = [&](const char* media) {
-            return inkThresholdForMedia(s, findMedium(s, media));
-        };
-        EXPECT_EQ(threshold("Transfer media 07"), c.low);
-        EXPECT_EQ(threshold("Transfer media 11"), c.low);
-        EXPECT_EQ(threshold("Transfer media 13"), c.high);
-        EXPECT_EQ(threshold("Transfer media 12"), 0);
-        EXPECT_EQ(threshold("Transfer media 16"), 0);
-        EXPECT_EQ(threshold(""), 0);
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer07), c.low);
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer11), c.low);
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer13), c.high);
+        EXPECT_EQ(inkThresholdForMedia(s, 170), 0); // "Transfer media 12"
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer16), 0);
+        EXPECT_EQ(inkThresholdForMedia(s, 0), 0);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "app/defaults.h"
+#include "printer/models.h"
 #include "settings/settings.h"
 
 #include "app/texts.h"
@@ -337,7 +338,7 @@ TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
     };
     for (const auto& c : cases) {
         TestState t;
-        t.state.targetModel = c.model;
+        setTargetPrinter(t.state, c.model);
         t.state.brightness = 40;
         t.state.copiesText = "7";
         loadDefaults(t.state);

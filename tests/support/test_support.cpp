@@ -170,6 +170,19 @@ void setMedium(AppState& state, std::string_view name) {
         selectMedium(state, id);
         return;
     }
+    // Rules are also tested for media the list does not offer this printer.
+    for (int u = 1; u <= 3; ++u)
+        if (name == mediaLabel(state, kUserTypeMedia + u)) {
+            state.mediaId = kUserTypeMedia + u;
+            state.mediaText = std::string(name);
+            return;
+        }
+    for (int n = 101; n < 200 && !name.empty(); ++n)
+        if (text(state, n) == name || builtInText(n) == name) {
+            state.mediaId = n;
+            state.mediaText = std::string(name);
+            return;
+        }
     state.mediaId = 0;
     state.mediaText = std::string(name);
 }
