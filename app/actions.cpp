@@ -330,7 +330,8 @@ ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
         return ActionResult::Refused;
     }
     setTargetPrinter(state, code);
-    if (!writeSetting(state, "Active", "Target Model", state.targetModel)) return ActionResult::Failed;
+    if (!writeSetting(state, "Active", "Target Model", state.targetModel))
+        return ActionResult::Failed;
     // The model's own defaults, as a first start derives them.
     writeSetting(state, "Active", "ICM Profile Out",
                  state.programFolder + defaultOutputProfile(state.targetModel, true));

@@ -27,8 +27,7 @@ void createDefaultSettings(AppState& state) {
     writeSetting(state, "Active", "Unit", "M");
     writeSetting(state, "Active", "MPT Offset", "0");
     writeSetting(state, "Active", "Tray1 Offset", "0");
-    writeSetting(state, "KYMC", "Profile",
-                 defaultColourAdjustText(state));
+    writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(state));
 }
 
 void ensureSettings(AppState& state) {

@@ -27,7 +27,6 @@ std::string integerText(long long value) {
     return std::string(buffer.data(), result.ptr);
 }
 
-
 std::string marginKey(std::string_view which) {
     std::string key(which);
     key += " Margin";

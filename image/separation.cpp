@@ -128,8 +128,8 @@ void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     auto work = [&](auto onChunk) {
-        for (int y0; !(cancellable && progressCancelled(state)) &&
-                     (y0 = next.fetch_add(kChunk)) < rows;) {
+        for (int y0;
+             !(cancellable && progressCancelled(state)) && (y0 = next.fetch_add(kChunk)) < rows;) {
             const int y1 = std::min(rows, y0 + kChunk);
             for (int y = y0; y < y1; ++y)
                 rowFn(y);
@@ -292,32 +292,35 @@ SeparationData separateForPrint(AppState& state) {
     char* outBytes = out.data();
     // Each output row: C, M, Y, white and zero plane rows of gridWidth bytes; the buffer
     // starts zeroed, so only printing cells are written.
-    forEachRow(state, gh, [&](int row) {
-        char* planes[4] = {outBytes + static_cast<std::size_t>(row) * rowBytes, nullptr, nullptr,
-                           nullptr};
-        for (int p = 1; p < 4; ++p)
-            planes[p] = planes[0] + static_cast<std::size_t>(p) * g;
-        const std::size_t rowCell = static_cast<std::size_t>(row) * g;
-        for (std::size_t x = 0; x < g; ++x) {
-            const std::size_t cell = rowCell + x;
-            std::uint8_t* pg = pgCells + cell * 5;
-            std::uint8_t v[4] = {0, 0, 0, 0};
-            if (foil) {
-                pg[4] = pg[4] > 0 ? 255 : 0;
-                if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > foilLimit) v[0] = v[1] = v[2] = 200;
-            } else {
-                if (!rotate) pg[4] = pg[4] > 180 ? 255 : 0;
-                if (pg[4] > 0) {
-                    // The ink test reads Y' from the preview grid.
-                    const int inkSum = pg[0] + pg[1] + vgCells[cell * 4 + 2] + pg[3];
-                    if (threshold == 0 || inkSum >= threshold) tables.cell(pg, v);
+    forEachRow(
+        state, gh,
+        [&](int row) {
+            char* planes[4] = {outBytes + static_cast<std::size_t>(row) * rowBytes, nullptr,
+                               nullptr, nullptr};
+            for (int p = 1; p < 4; ++p)
+                planes[p] = planes[0] + static_cast<std::size_t>(p) * g;
+            const std::size_t rowCell = static_cast<std::size_t>(row) * g;
+            for (std::size_t x = 0; x < g; ++x) {
+                const std::size_t cell = rowCell + x;
+                std::uint8_t* pg = pgCells + cell * 5;
+                std::uint8_t v[4] = {0, 0, 0, 0};
+                if (foil) {
+                    pg[4] = pg[4] > 0 ? 255 : 0;
+                    if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > foilLimit) v[0] = v[1] = v[2] = 200;
+                } else {
+                    if (!rotate) pg[4] = pg[4] > 180 ? 255 : 0;
+                    if (pg[4] > 0) {
+                        // The ink test reads Y' from the preview grid.
+                        const int inkSum = pg[0] + pg[1] + vgCells[cell * 4 + 2] + pg[3];
+                        if (threshold == 0 || inkSum >= threshold) tables.cell(pg, v);
+                    }
                 }
+                if (mask && cell < mask->size() && (*mask)[cell] > 0) continue;
+                for (int p = 0; p < 4; ++p)
+                    planes[p][x] = static_cast<char>(v[p]);
             }
-            if (mask && cell < mask->size() && (*mask)[cell] > 0) continue;
-            for (int p = 0; p < 4; ++p)
-                planes[p][x] = static_cast<char>(v[p]);
-        }
-    }, true);
+        },
+        true);
     // A cancelled separation is not shown as a failure: the caller reports "Cancelled".
     if (progressCancelled(state)) return SeparationData(kErr);
     return out;
