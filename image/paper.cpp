@@ -27,7 +27,6 @@ std::string integerText(long long value) {
     return std::string(buffer.data(), result.ptr);
 }
 
-
 std::string marginKey(std::string_view which) {
     std::string key(which);
     key += " Margin";
@@ -162,8 +161,8 @@ bool snapshotPaperSize(const AppState& state, std::string_view name, int& widthP
     }
     CustomPaper custom;
     if (!findCustomPaper(state, name, custom)) return false;
-    widthPt = static_cast<int>(nearestEven(custom.widthPt));
-    heightPt = static_cast<int>(nearestEven(custom.heightPt));
+    widthPt = roundHalfEven(custom.widthPt);
+    heightPt = roundHalfEven(custom.heightPt);
     return true;
 }
 
@@ -178,8 +177,8 @@ bool selectPaper(AppState& state, std::string_view name) {
         CustomPaper custom;
         known = findCustomPaper(state, name, custom);
         if (known) {
-            state.paperWidthPt = static_cast<int>(nearestEven(custom.widthPt));
-            state.paperHeightPt = static_cast<int>(nearestEven(custom.heightPt));
+            state.paperWidthPt = roundHalfEven(custom.widthPt);
+            state.paperHeightPt = roundHalfEven(custom.heightPt);
             if (custom.topPt != 0.0) {
                 writeMargin(state, "Top", custom.topPt * 100.0);
                 writeMargin(state, "Left", custom.leftPt * 100.0);

@@ -164,8 +164,8 @@ PictureBitmap renderPicture(AppState& state, int w, int h) {
     const std::size_t n = static_cast<std::size_t>(w) * h;
     pic.covered.assign(n, 0);
 
-    const bool foil = !text(state, 198).empty() && state.mediaText == text(state, 198);
-    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.mediaText);
+    const bool foil = isFoilMedium(state.mediaId);
+    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.mediaId);
     const int foilLimit = state.windowTitle.find(".jpg") != std::string::npos ? 25 : 1;
     const bool pattern =
         (state.patternPrintChecked || state.patternPreviewChecked) &&

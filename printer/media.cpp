@@ -1,6 +1,7 @@
 #include "printer/media.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "app/texts.h"
 #include "printer/models.h"
 
@@ -44,8 +45,8 @@ std::vector<int> buildMediaIds(AppState& state) {
         for (int i = 0; i < 12; ++i)
             setText(state, 101 + i, firstNames[i]);
 
-    std::vector<int> ids = {kMediaPrinterSetting, 114, 115, 194, 196, 198, 117,
-                            118,                  195, 116, 120, 113, 141};
+    std::vector<int> ids = {
+        kMediaPrinterSetting, 114, 115, 194, 196, 198, 117, 118, 195, 116, 120, 113, 141};
     for (int n = 102; n <= 111; ++n)
         ids.push_back(n);
     if (!second) ids.push_back(112);

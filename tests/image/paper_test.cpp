@@ -1,6 +1,8 @@
 #include "image/paper.h"
 
 #include "app/app_state.h"
+#include "app/texts.h"
+#include "printer/models.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -13,6 +15,13 @@
 namespace {
 
 using testsupport::TestState;
+
+// The medium identity of a built-in English media name (0 when none has it).
+int mediaIdOf(std::string_view name) {
+    for (int n = 101; n <= 199; ++n)
+        if (!name.empty() && builtInText(n) == name) return n;
+    return 0;
+}
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
@@ -506,6 +515,7 @@ TEST(TrayList, ByMediumAndFamily) {
         t.state.paperWidthPt = c.a4 ? 595 : 420;
         t.state.paperHeightPt = c.a4 ? 842 : 595;
         t.state.mediaText = c.media;
+        t.state.mediaId = mediaIdOf(c.media);
         t.state.trayList = {"old"};
         t.state.trayText = "old";
         fillTrayList(t.state);
@@ -519,9 +529,10 @@ TEST(TrayList, UnnamedMediaLeaveTheList) {
          {"Transfer media 07", "Transfer media 12", "Transfer media 17", "", "Something else"}) {
         TestState t;
         t.state.mediaText = media;
+        t.state.mediaId = mediaIdOf(media);
         t.state.trayList = {"AUTO", "Tray 1"};
         t.state.trayText = "Tray 1";
-        EXPECT_FALSE(trayListForMedia(t.state, media).changed) << media;
+        EXPECT_FALSE(trayListForMedia(t.state, t.state.mediaId).changed) << media;
         fillTrayList(t.state);
         EXPECT_EQ(t.state.trayList, (std::vector<std::string>{"AUTO", "Tray 1"})) << media;
         EXPECT_EQ(t.state.trayText, "Tray 1");

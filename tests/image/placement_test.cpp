@@ -1,6 +1,7 @@
 #include "image/placement.h"
 
 #include "app/app_state.h"
+#include "printer/media.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -518,6 +519,7 @@ TEST(Preview, InkThresholdClearsNearlyWhiteCells) {
     squarePage(s, 100, 50);
     inkedGrid(s, 20); // ink sum 60, below the "Transfer media 13" threshold
     s.mediaText = "Transfer media 13";
+    s.mediaId = 194;
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(pixel(img, 400, 170, 200), kWhite);
     EXPECT_EQ(s.previewGrid.at(1, 1)[3], 0); // stays cleared until the grids are refilled
@@ -537,6 +539,7 @@ TEST(Preview, FoilMediumShowsAFlatTint) {
     inkedGrid(s, 255);
     s.previewGrid.at(1, 1)[0] = s.previewGrid.at(1, 1)[1] = s.previewGrid.at(1, 1)[2] = 100;
     s.mediaText = "Transfer media 16";
+    s.mediaId = 198;
     std::vector<std::uint8_t> img = renderPagePreview(s);
     const Rgb tint = pixel(img, 400, 152, 177);
     EXPECT_NE(tint, kWhite);

@@ -1,5 +1,6 @@
 #include "image/separation.h"
 
+#include "printer/media.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -118,12 +119,12 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
         chooseInkThresholds(s);
         EXPECT_EQ(s.inkThresholdLow, c.low) << c.profile;
         EXPECT_EQ(s.inkThresholdHigh, c.high) << c.profile;
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 07"), c.low);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 11"), c.low);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 13"), c.high);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 12"), 0);
-        EXPECT_EQ(inkThresholdForMedia(s, "Transfer media 16"), 0);
-        EXPECT_EQ(inkThresholdForMedia(s, ""), 0);
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer07), c.low);
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer11), c.low);
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer13), c.high);
+        EXPECT_EQ(inkThresholdForMedia(s, 170), 0);
+        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer16), 0);
+        EXPECT_EQ(inkThresholdForMedia(s, 0), 0);
     }
 }
 
@@ -131,6 +132,7 @@ TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
     writeSetting(s, "Active", "ICM Profile Out", "OKC711P2.ICM");
     chooseInkThresholds(s);
     s.mediaText = "Transfer media 13";
+    s.mediaId = 194;
     // Sum C' + M' + Y' + K: 231 is below 232, 232 is not.
     EXPECT_EQ(printOne({100, 100, 31, 0, 255}), (std::array<int, 5>{0, 0, 0, 0, 0}));
     const auto printed = printOne({100, 100, 32, 0, 255});
@@ -140,6 +142,7 @@ TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
     EXPECT_GT(printOne({0, 0, 0, 240, 255})[3], 0);
     // Other media have no test.
     s.mediaText = "Transfer media 12";
+    s.mediaId = 170;
     EXPECT_GT(printOne({10, 0, 0, 0, 255})[0], 0);
 }
 
@@ -364,6 +367,7 @@ TEST_F(SeparationTest, PatternMaskKnocksCellsOut) {
 
 TEST_F(SeparationTest, FoilVariantPrintsAFlatFill) {
     s.mediaText = "Transfer media 16";
+    s.mediaId = 198;
     struct Case {
         Cmyka px;
         const char* title;
