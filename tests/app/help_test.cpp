@@ -5,20 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <set>
 #include <string>
 
+using testsupport::readFile;
 using testsupport::TempDir;
+using testsupport::writeFile;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A program folder holding the chosen help pages.
 struct HelpFolder {
@@ -26,8 +21,8 @@ struct HelpFolder {
     AppState state;
     HelpFolder(bool english, bool german) {
         state.programFolder = dir.path + "/";
-        if (english) std::ofstream(state.programFolder + kHelpPageEnglish) << "en";
-        if (german) std::ofstream(state.programFolder + kHelpPageGerman) << "de";
+        if (english) writeFile(state.programFolder + kHelpPageEnglish, "en");
+        if (german) writeFile(state.programFolder + kHelpPageGerman, "de");
     }
     std::string english() const { return state.programFolder + kHelpPageEnglish; }
     std::string german() const { return state.programFolder + kHelpPageGerman; }
