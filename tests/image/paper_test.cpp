@@ -1,7 +1,6 @@
 #include "image/paper.h"
 
 #include "app/app_state.h"
-#include "app/texts.h"
 #include "printer/models.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
@@ -15,13 +14,6 @@
 namespace {
 
 using testsupport::TestState;
-
-// The medium identity of a built-in English media name (0 when none has it).
-int mediaIdOf(std::string_view name) {
-    for (int n = 101; n <= 199; ++n)
-        if (!name.empty() && builtInText(n) == name) return n;
-    return 0;
-}
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
@@ -390,6 +382,7 @@ TEST(Margins, MinimumsByPrinter) {
     for (const Case& c : cases) {
         TestState t;
         t.state.targetModel = c.model;
+        t.state.targetBrand = isSecondFamilyModel(c.model) ? "RICOH" : "OKI";
         for (int i = 0; i < 4; ++i)
             if (*c.stored[i])
                 writeSetting(t.state, "Active", std::string(names[i]) + " Margin", c.stored[i]);
@@ -514,8 +507,7 @@ TEST(TrayList, ByMediumAndFamily) {
         t.state.targetModel = c.model;
         t.state.paperWidthPt = c.a4 ? 595 : 420;
         t.state.paperHeightPt = c.a4 ? 842 : 595;
-        t.state.mediaText = c.media;
-        t.state.mediaId = mediaIdOf(c.media);
+        testsupport::chooseMediumByLabel(t.state, c.media);
         t.state.trayList = {"old"};
         t.state.trayText = "old";
         fillTrayList(t.state);
@@ -528,8 +520,7 @@ TEST(TrayList, UnnamedMediaLeaveTheList) {
     for (const char* media :
          {"Transfer media 07", "Transfer media 12", "Transfer media 17", "", "Something else"}) {
         TestState t;
-        t.state.mediaText = media;
-        t.state.mediaId = mediaIdOf(media);
+        testsupport::chooseMediumByLabel(t.state, media);
         t.state.trayList = {"AUTO", "Tray 1"};
         t.state.trayText = "Tray 1";
         EXPECT_FALSE(trayListForMedia(t.state, t.state.mediaId).changed) << media;

@@ -518,8 +518,7 @@ TEST(Preview, InkThresholdClearsNearlyWhiteCells) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     inkedGrid(s, 20); // ink sum 60, below the "Transfer media 13" threshold
-    s.mediaText = "Transfer media 13";
-    s.mediaId = 194;
+    testsupport::chooseMediumByLabel(s, "Transfer media 13");
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(pixel(img, 400, 170, 200), kWhite);
     EXPECT_EQ(s.previewGrid.at(1, 1)[3], 0); // stays cleared until the grids are refilled
@@ -538,8 +537,7 @@ TEST(Preview, FoilMediumShowsAFlatTint) {
     squarePage(s, 100, 50);
     inkedGrid(s, 255);
     s.previewGrid.at(1, 1)[0] = s.previewGrid.at(1, 1)[1] = s.previewGrid.at(1, 1)[2] = 100;
-    s.mediaText = "Transfer media 16";
-    s.mediaId = 198;
+    testsupport::chooseMediumByLabel(s, "Transfer media 16");
     std::vector<std::uint8_t> img = renderPagePreview(s);
     const Rgb tint = pixel(img, 400, 152, 177);
     EXPECT_NE(tint, kWhite);

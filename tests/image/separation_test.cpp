@@ -131,8 +131,7 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
 TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
     writeSetting(s, "Active", "ICM Profile Out", "OKC711P2.ICM");
     chooseInkThresholds(s);
-    s.mediaText = "Transfer media 13";
-    s.mediaId = 194;
+    testsupport::chooseMediumByLabel(s, "Transfer media 13");
     // Sum C' + M' + Y' + K: 231 is below 232, 232 is not.
     EXPECT_EQ(printOne({100, 100, 31, 0, 255}), (std::array<int, 5>{0, 0, 0, 0, 0}));
     const auto printed = printOne({100, 100, 32, 0, 255});
@@ -141,8 +140,7 @@ TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
     // The black counts in the sum (and is folded in).
     EXPECT_GT(printOne({0, 0, 0, 240, 255})[3], 0);
     // Other media have no test.
-    s.mediaText = "Transfer media 12";
-    s.mediaId = 170;
+    testsupport::chooseMediumByLabel(s, "Transfer media 12");
     EXPECT_GT(printOne({10, 0, 0, 0, 255})[0], 0);
 }
 
@@ -366,8 +364,7 @@ TEST_F(SeparationTest, PatternMaskKnocksCellsOut) {
 }
 
 TEST_F(SeparationTest, FoilVariantPrintsAFlatFill) {
-    s.mediaText = "Transfer media 16";
-    s.mediaId = 198;
+    testsupport::chooseMediumByLabel(s, "Transfer media 16");
     struct Case {
         Cmyka px;
         const char* title;

@@ -64,7 +64,7 @@ inline void prepare(AppState& s, bool second, const Paper& paper, int w = 6, int
     s.targetBrand = second ? "RICOH" : "OKI";
     s.targetModel = second ? "C300W" : "C711WT";
     setMediaTexts(s, second);
-    s.mediaText = second ? "Auto (Plain&Recycled)" : "Printer Setting";
+    testsupport::chooseMediumByLabel(s, second ? "Auto (Plain&Recycled)" : "Printer Setting");
     s.windowTitle = "Lumivane Basic - /home/user/art work.png";
     s.paperText = paper.name;
     s.paperWidthPt = paper.widthPt;

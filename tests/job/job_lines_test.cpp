@@ -512,7 +512,7 @@ TEST(ModelFeatures, C650AndC844Variants) {
              {"Transfer media 05", "Small", "35"},
              {"Transfer media 01", "Intermediate", "15"}}) {
         s.targetModel = "C844";
-        s.mediaText = media;
+        testsupport::chooseMediumByLabel(s, media);
         const std::string header = buildJob(s).header;
         const std::string expected = "featurebegin{\r\n%%BeginFeature: *OKOutputMode " + mode +
                                      "\r\n\r\n<< /PostRenderingEnhance true >> setpagedevice\r\n" +

@@ -169,7 +169,8 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
     const Paper& paper = paperNamed(c.paper);
     prepare(s, second, paper);
     s.trayText = c.tray;
-    s.mediaText = second && std::string_view(c.media) == "Medium" ? "Plain 2" : c.media;
+    testsupport::chooseMediumByLabel(s, second && std::string_view(c.media) == "Medium" ? "Plain 2"
+                                                                                        : c.media);
     s.copiesText = c.copies;
     s.across = c.across;
     s.down = c.down;
@@ -283,7 +284,7 @@ TEST(BlankPageRender, FeedsASheetWithoutToner) {
         prepare(s, false, paper);
         s.copiesText = "3";
         s.trayText = "MultiPurpose Tray";
-        s.mediaText = "Transfer media 05";
+        testsupport::chooseMediumByLabel(s, "Transfer media 05");
         PrintJobParts job;
         buildBlankPageJob(s, job);
         ASSERT_EQ(job.imageData, std::string(2000, '\0'));

@@ -91,7 +91,7 @@ TEST(FirstFamilyMedia, IndexAndBlock) {
         AppState& s = ts.state;
         setMediaTexts(s, false);
         s.targetModel = c.model;
-        s.mediaText = c.media;
+        testsupport::chooseMediumByLabel(s, c.media);
         EXPECT_EQ(firstFamilyMediaIndex(s), c.index) << c.model << " " << c.media;
         if (!c.block.empty() || c.index == 25) {
             EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s)), c.block)
@@ -105,7 +105,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
     AppState& s = ts.state;
     setMediaTexts(s, false);
     s.targetModel = "C711WT";
-    s.mediaText = "Medium Light";
+    testsupport::chooseMediumByLabel(s, "Medium Light");
     EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s)),
               (std::vector<std::string>{
                   "featurebegin{", "%%BeginFeature: *OKMediaType MEDIUMLIGHT ",
@@ -114,7 +114,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
                   " null 82 false dup 7 -1 roll /custsetpd get exec", "}{pop pop}ifelse",
                   "%%EndFeature", "}featurecleanup "}));
     for (const char* medium : {"Medium", "Transfer media 06", "Transfer media 14"}) {
-        s.mediaText = medium;
+        testsupport::chooseMediumByLabel(s, medium);
         const auto lines = blockLines(buildFirstFamilyMediaFeature(s));
         ASSERT_EQ(lines.size(), 10u) << medium;
         EXPECT_EQ(lines[1], "%%BeginFeature: *OKMediaType MEDIUM ");
@@ -124,7 +124,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
         EXPECT_EQ(lines[6], " null 104 false dup 7 -1 roll /custsetpd get exec ");
     }
     s.targetModel = "C332";
-    s.mediaText = "Transfer media 02";
+    testsupport::chooseMediumByLabel(s, "Transfer media 02");
     EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s))[1],
               "%%BeginFeature: *OKMediaType MEDIUM ");
 }
@@ -135,7 +135,7 @@ TEST(FirstFamilyMedia, LabelsGlossyAndFilms) {
     setMediaTexts(s, false);
     auto line = [&](const char* model, const char* medium) {
         s.targetModel = model;
-        s.mediaText = medium;
+        testsupport::chooseMediumByLabel(s, medium);
         return blockLines(buildFirstFamilyMediaFeature(s));
     };
     EXPECT_EQ(line("C711WT", "Labels 1")[1], "%%BeginFeature: *OKMediaType Labels1");
@@ -160,10 +160,10 @@ TEST(FirstFamilyMedia, DarkFoilNameFromTheLanguageFile) {
     setMediaTexts(s, false);
     s.targetModel = "C711WT";
     s.texts[198] = "Transfer media 16 Dark";
-    s.mediaText = "Transfer media 16 Dark";
+    testsupport::chooseMediumByLabel(s, "Transfer media 16 Dark");
     EXPECT_EQ(firstFamilyMediaIndex(s), 30);
     s.texts[198] = "Transfer media 16";
-    s.mediaText = "Transfer media 16";
+    testsupport::chooseMediumByLabel(s, "Transfer media 16");
     EXPECT_EQ(firstFamilyMediaIndex(s), 16);
 }
 
@@ -203,7 +203,7 @@ TEST(SecondFamilyMedia, IndexAndBlock) {
         AppState& s = ts.state;
         setMediaTexts(s, true);
         s.targetModel = c.model;
-        s.mediaText = c.media;
+        testsupport::chooseMediumByLabel(s, c.media);
         EXPECT_EQ(secondFamilyMediaIndex(s), c.index) << c.model << " " << c.media;
         EXPECT_EQ(blockLines(buildSecondFamilyMediaFeature(s)), c.block)
             << c.model << " " << c.media;

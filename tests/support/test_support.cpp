@@ -2,6 +2,7 @@
 
 #include "app/folders.h"
 #include "app/texts.h"
+#include "printer/media.h"
 
 #include <csignal>
 #include <cstdio>
@@ -156,6 +157,25 @@ void writeFile(const std::string& path, const std::string& bytes) {
 }
 bool fileExists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+int mediumIdOf(const AppState& state, const std::string& label) {
+    if (label.empty()) return 0;
+    std::vector<int> ids;
+    for (int id = kMediaPrinterSetting; id <= 199; ++id)
+        if (isPrinterSettingMedium(id) || transferMediaNumber(id) != 0) ids.push_back(id);
+    for (int u = 1; u <= 3; ++u)
+        ids.push_back(kUserTypeMedia + u);
+    for (int id : ids)
+        if (mediaLabel(state, id) == label) return id;
+    for (int id : ids)
+        if (id < kUserTypeMedia && builtInText(id) == label) return id;
+    return 0;
+}
+
+void chooseMediumByLabel(AppState& state, const std::string& label) {
+    state.mediaText = label;
+    state.mediaId = mediumIdOf(state, label);
 }
 
 } // namespace testsupport

@@ -85,4 +85,11 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 
+// The medium identity of the media box entry that shows label (in the language in force, else
+// its built-in English name); 0 when no medium has it. Tests choose media as the user does, by
+// what the box shows.
+int mediumIdOf(const AppState& state, const std::string& label);
+// Sets mediaText and mediaId for the medium shown as label.
+void chooseMediumByLabel(AppState& state, const std::string& label);
+
 } // namespace testsupport
