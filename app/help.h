@@ -12,6 +12,10 @@ struct AppState;
 // the desktop matches the running window to its entry.
 inline constexpr const char* kDesktopFileId = "org.lumivane.Basic";
 
+// The program icon (128 x 128 PNG) in the program data folder, for the window and the About
+// box; the desktop itself takes the installed theme icon named kDesktopFileId.
+inline constexpr const char* kProgramIconFile = "org.lumivane.Basic.png";
+
 // The help pages, by language, in the program data folder.
 inline constexpr const char* kHelpPageEnglish = "help-en.html";
 inline constexpr const char* kHelpPageGerman = "help-de.html";

@@ -110,4 +110,12 @@ TEST(DesktopId, NamesTheShippedEntryIconAndRecord) {
               std::string::npos);
 }
 
+TEST(DesktopId, ProgramIconInTheDataFolder) {
+    // PNG signature, then the IHDR chunk with width and height as 32-bit big-endian numbers.
+    const std::string png = readFile(testsupport::dataFolder() + kProgramIconFile);
+    ASSERT_GE(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(png.substr(12, 12), std::string("IHDR\0\0\0\x80\0\0\0\x80", 12));
+}
+
 } // namespace
