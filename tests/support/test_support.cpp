@@ -4,6 +4,7 @@
 
 #include "app/folders.h"
 #include "app/texts.h"
+#include "printer/media.h"
 
 #include <csignal>
 #include <cstdio>
@@ -159,6 +160,7 @@ void writeFile(const std::string& path, const std::string& bytes) {
 bool fileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
+
 
 } // namespace testsupport
 

@@ -85,6 +85,7 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 
+
 } // namespace testsupport
 
 namespace testsupport {
