@@ -346,6 +346,14 @@ ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
     return ActionResult::Done;
 }
 
+ActionResult chooseUnit(AppState& state, std::string_view unit) {
+    const std::string code = unit == "C" || unit == "I" ? std::string(unit) : std::string("M");
+    if (!writeSetting(state, "Active", "Unit", code)) return ActionResult::Failed;
+    setUnit(state, code);
+    showPlacedSize(state);
+    return refreshed(state);
+}
+
 ActionResult loadDefaultsAction(AppState& state) {
     loadDefaults(state);
     if (state.imageLoaded == 1) return reloadImage(state);

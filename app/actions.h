@@ -109,6 +109,10 @@ ActionResult choosePrinterQueue(AppState& state, std::string_view queue);
 // defaults (unit, language, custom sizes, handedness, snapshots folder) are kept.
 ActionResult chooseTargetPrinter(AppState& state, std::string_view model);
 
+// The unit dialog: writes "Unit" ("M", "C" or "I"; anything else is "M") and shows the
+// sizes again in that unit.
+ActionResult chooseUnit(AppState& state, std::string_view unit);
+
 // Load Defaults: colour adjustment, brightness, contrast, copies, margins by model,
 // handedness, tray, default keys and profiles; the picture is reloaded with the new profiles
 // when one is loaded; refresh.

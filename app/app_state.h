@@ -99,22 +99,6 @@ struct AppState {
     std::array<std::uint8_t, 24> colourAdjust{};
     ToneCurves toneCurves;
 
-    // --- Persistent values mirrored from the settings file. The file stays the authority:
-    // procedures read the keys at the point of use; these copies are refreshed with the
-    // settings record for display only.
-    std::string inputProfilePath;
-    std::string outputProfilePath;
-    std::string paperSizeName = "A4";
-    std::string traySetting = "AUTO";
-    int traySwitch = 0;
-    int multiPurposeTrayOffset = 0;
-    int tray1Offset = 0;
-    int topMargin = 0, leftMargin = 0, rightMargin = 0, bottomMargin = 0;
-    int mirror = 1;
-    int crop = 0;
-    std::string printerQueue;
-    std::string shapeLibraryPath;
-
     // --- Units.
     std::string unitCode = "M";
     float unitFactor = 1.0f;

@@ -43,3 +43,16 @@ void applyPrinterBox(AppState& state, const PrinterBoxContents& box) {
                               ? box.items[static_cast<std::size_t>(box.selected)]
                               : std::string();
 }
+
+PrinterBoxRequest printerBoxRequest(const AppState& state) {
+    return {state.targetBrand, state.targetModel, state.settingsPath};
+}
+
+PrinterBoxContents listPrinterBox(const PrinterBoxRequest& request,
+                                  const DiscoveryOptions& options) {
+    AppState own; // no seam: discovery on a worker says nothing
+    own.targetBrand = request.targetBrand;
+    own.targetModel = request.targetModel;
+    own.settingsPath = request.settingsPath;
+    return listPrinterBox(own, options);
+}

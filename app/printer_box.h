@@ -27,9 +27,22 @@ PrinterBoxContents printerBoxFromEntries(const AppState& state,
                                          const std::vector<PrinterListEntry>& entries);
 
 // The whole filling: a printer-box discovery pass over the spooler's queues, then
-// printerBoxFromEntries. Reads only the target model, the settings file and the spooler, so it
-// may run on a worker thread with a copy of the state.
+// printerBoxFromEntries. Shows nothing.
 PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions& options = {});
+
+// What the printer box's worker needs, copied from the state on the window's thread: the
+// target printer and the settings file, never the picture.
+struct PrinterBoxRequest {
+    std::string targetBrand;
+    std::string targetModel;
+    std::string settingsPath;
+};
+PrinterBoxRequest printerBoxRequest(const AppState& state);
+
+// The filling for a worker thread: touches no AppState of the window and shows nothing; the
+// window puts the returned contents into its box (applyPrinterBox) on its own thread.
+PrinterBoxContents listPrinterBox(const PrinterBoxRequest& request,
+                                  const DiscoveryOptions& options = {});
 
 // Puts the contents into the state's printer box fields (printerList, printerChoice).
 void applyPrinterBox(AppState& state, const PrinterBoxContents& box);

@@ -11,7 +11,6 @@
 #include "app/defaults.h"
 #include "settings/settings.h"
 
-#include <IL/il.h>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
@@ -92,8 +91,7 @@ void prepareSettings(AppState& state, bool provisionShapes) {
 }
 
 void shutDown(AppState& state) {
-    bool second = state.targetBrand.find("RICOH") != std::string::npos;
-    writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(second));
+    writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(state));
     writeModelMargins(state);
 }
 
@@ -107,7 +105,6 @@ int runApplication(AppState& state, int (*runWindow)(AppState&)) {
     }
     loadTargetPrinter(state);
     prepareSettings(state);
-    ilInit();
     if (runWindow) {
         runWindow(state);
         shutDown(state);

@@ -1,5 +1,7 @@
 #include "app/texts.h"
 
+#include "app/numbers.h"
+
 #include "app/app_state.h"
 
 #include <charconv>
@@ -19,32 +21,6 @@ const BuiltIn kBuiltIn[] = {
 
 const std::string kEmpty;
 
-// Locale-independent number from the start of s ('.' or ',' as the decimal point).
-double leadingNumber(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
-    std::string buf;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) buf += s[i++];
-    bool point = false;
-    for (; i < s.size(); ++i) {
-        char c = s[i];
-        if (c >= '0' && c <= '9') {
-            buf += c;
-        } else if ((c == '.' || c == ',') && !point) {
-            point = true;
-            buf += '.';
-        } else {
-            break;
-        }
-    }
-    double v = 0.0;
-    const char* first = buf.data();
-    if (!buf.empty() && buf[0] == '+') ++first;
-    auto r = std::from_chars(first, buf.data() + buf.size(), v);
-    if (r.ec != std::errc()) return 0.0;
-    return v;
-}
 
 } // namespace
 
@@ -129,11 +105,11 @@ std::string formatLength(const AppState& state, float points) {
     return formatPicture(points * 25.4 / 72.0, "#.#");
 }
 
-float parseLength(const AppState& state, std::string_view s) {
-    double v = leadingNumber(s);
-    if (state.unitCode == "I") return static_cast<float>(v * 72.0);
-    if (state.unitCode == "C") return static_cast<float>(v * 72.0 / 2.54);
-    return static_cast<float>(v * 72.0 / 25.4);
+double parseLength(const AppState& state, std::string_view s) {
+    double v = leadingNumber(s, true);
+    if (state.unitCode == "I") return v * 72.0;
+    if (state.unitCode == "C") return v * 72.0 / 2.54;
+    return v * 72.0 / 25.4;
 }
 
 const std::string& unitSymbol(const AppState& state) {

@@ -51,6 +51,6 @@ float unitFactorFor(std::string_view unit);
 // A length in points shown in the state's display unit ("#.#" mm, "#.##" cm, "#.###" inch).
 std::string formatLength(const AppState& state, float points);
 // A length typed in the state's display unit, in points; 0 when the text holds no number.
-float parseLength(const AppState& state, std::string_view text);
+double parseLength(const AppState& state, std::string_view text);
 // The unit symbol shown beside length fields: "mm", "cm" or "Inch" (texts 4, 3, 2).
 const std::string& unitSymbol(const AppState& state);

@@ -1,5 +1,7 @@
 #include "app/tone_curves.h"
 
+#include "app/numbers.h"
+
 #include "app/app_state.h"
 
 #include <cmath>
@@ -18,9 +20,8 @@ int hexDigit(char c) {
     return 0;
 }
 
-// Nearest whole number, halves to the even neighbour (the FPU's default mode).
 int roundEven(float v) {
-    return static_cast<int>(std::nearbyint(v));
+    return roundHalfEven(v);
 }
 
 CurvePoint lerp(CurvePoint a, CurvePoint b, float t) {

@@ -10,7 +10,6 @@
 #include "app/defaults.h"
 #include "settings/settings.h"
 
-#include <IL/il.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -104,7 +103,6 @@ int main(int argc, char** argv) {
 
     // Every other command sees the program as it starts: settings prepared, language loaded.
     prepareSettings(state, false);
-    ilInit();
     ensureSettings(state);
 
     struct Command {

@@ -260,7 +260,6 @@ void loadImage(AppState& state, std::string& path) {
     state.imagePixelHeight = state.gridHeight = height;
     state.zoom = 1.0f;
     state.scaleText = "100%";
-    const std::string unit = readSetting(state, "Active", "Unit");
 
     state.imageWidthPt = 72.0f * widthIn;
     state.imageHeightPt = 72.0f * heightIn;
@@ -325,16 +324,8 @@ void loadImage(AppState& state, std::string& path) {
     state.yDpi = yDpi;
     orientImage(state);
 
-    if (unit == "I") {
-        state.widthText = formatPicture(state.imageWidthPt / 72.0, "#.###");
-        state.heightText = formatPicture(state.imageHeightPt / 72.0, "#.###");
-    } else if (unit == "C") {
-        state.widthText = formatPicture(state.imageWidthPt * 2.54 / 72.0, "#.##");
-        state.heightText = formatPicture(state.imageHeightPt * 2.54 / 72.0, "#.##");
-    } else {
-        state.widthText = formatPicture(state.imageWidthPt * 25.4 / 72.0, "#.#");
-        state.heightText = formatPicture(state.imageHeightPt * 25.4 / 72.0, "#.#");
-    }
+    state.widthText = formatLength(state, state.imageWidthPt);
+    state.heightText = formatLength(state, state.imageHeightPt);
     state.scaleText = formatPicture(dpiBefore / xDpi * 100.0, "#%");
     state.zoom = dpiBefore / xDpi;
     state.imageLoaded = 1;

@@ -36,13 +36,6 @@ bool pictureFits(const AppState& s) {
     return !(s.placedHeightPt > s.printableHeightPt || s.placedWidthPt > s.printableWidthPt);
 }
 
-// Points from a length in the display unit.
-double pointsFromUnit(char unit, double value) {
-    if (unit == 'I') return value * 72.0;
-    if (unit == 'C') return value * 72.0 / 2.54;
-    return value * 72.0 / 25.4;
-}
-
 // Largest count of copies a field may ask for: far beyond any page, small enough that the
 // total and the loops over copies stay in range.
 constexpr int kMaxCopiesAcross = 10000;
@@ -246,21 +239,13 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
 } // namespace
 
 char displayUnit(const AppState& state) {
-    std::string unit = readSetting(state, "Active", "Unit", state.unitCode);
-    if (unit == "I") return 'I';
-    if (unit == "C") return 'C';
+    if (state.unitCode == "I") return 'I';
+    if (state.unitCode == "C") return 'C';
     return 'M';
 }
 
 std::string sizeFieldText(const AppState& state, double points) {
-    switch (displayUnit(state)) {
-    case 'I':
-        return formatPicture(points / 72.0, "#.###");
-    case 'C':
-        return formatPicture(points * 2.54 / 72.0, "#.##");
-    default:
-        return formatPicture(points * 25.4 / 72.0, "#.#");
-    }
+    return formatLength(state, static_cast<float>(points));
 }
 
 void showPlacedSize(AppState& state) {
@@ -317,12 +302,11 @@ namespace {
 
 void applyTypedSize(AppState& state, std::string_view typed, bool width) {
     if (!(state.placedWidthPt > 0.0f) || !(state.placedHeightPt > 0.0f)) return;
-    const double value = settingValue(typed);
-    if (!(value > 0.0) || !std::isfinite(value)) {
+    const double newSize = parseLength(state, typed);
+    if (!(newSize > 0.0) || !std::isfinite(newSize)) {
         showPlacedSize(state);
         return;
     }
-    const double newSize = pointsFromUnit(displayUnit(state), value);
     if (width) {
         const double ratio = newSize / state.placedWidthPt;
         state.placedWidthPt = static_cast<float>(newSize);

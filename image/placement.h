@@ -29,8 +29,8 @@ void fitToPage(AppState& state);
 void applyTypedWidth(AppState& state, std::string_view typed);
 void applyTypedHeight(AppState& state, std::string_view typed);
 
-// The display unit in force: setting "Unit" of section "Active", else state.unitCode;
-// 'I', 'C' or 'M'.
+// The display unit in force (state.unitCode, set from "Unit" with the settings record and
+// by the unit dialog): 'I', 'C' or 'M'.
 char displayUnit(const AppState& state);
 // A length in points as the size fields show it: inches "#.###", centimetres "#.##",
 // millimetres "#.#".

@@ -1,6 +1,7 @@
 #include "netutil/discovery.h"
 
 #include "app/app_state.h"
+#include "app/progress.h"
 #include "app/strings.h"
 #include "app/ui.h"
 #include "printer/models.h"
@@ -131,7 +132,7 @@ bool isUsbColumn(std::string_view column1) {
 void showUsbPrinterStatus(const AppState& state, PrinterReadout& readout,
                           const std::string& sysfsRoot) {
     const UsbPrinter usb = findUsbPrinter(state.targetModel, sysfsRoot);
-    if (upperAscii(state.targetBrand).find("RICOH") != std::string::npos)
+    if (isSecondFamily(state))
         readout.serialNumber = state.targetModel;
     else
         readout.serialNumber = usb.serial;
@@ -157,6 +158,7 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
     std::vector<PrinterListEntry> entries;
     for (const SpoolerQueue& q : queues) {
         if (entries.size() >= limit) break;
+        if (options.progress && options.progress->cancelRequested()) break;
         const std::string name = upperAscii(q.name);
         if (name.find(filter) == std::string::npos) continue;
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 struct AppState;
+class ProgressSink;
 struct UserInterface;
 
 // One entry of a discovery pass.
@@ -70,6 +71,8 @@ enum class QueueListKind {
 struct DiscoveryOptions {
     NetPorts ports;
     std::string sysfsRoot = "/sys";
+    // Checked before each queue is asked: a cancel ends the pass with what was found so far.
+    const ProgressSink* progress = nullptr;
 };
 
 // The lists of the network utility window and its value boxes.

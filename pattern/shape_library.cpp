@@ -20,6 +20,5 @@ int initialiseShapeLibrary(AppState& state) {
     std::filesystem::copy_file(master, user, std::filesystem::copy_options::overwrite_existing, ec);
     if (ec) return 2;
     writeSetting(state, "Active", "Shape Library", user);
-    state.shapeLibraryPath = user;
     return 0;
 }

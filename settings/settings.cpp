@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "app/app_state.h"
+#include "app/numbers.h"
 #include "app/strings.h"
 #include "app/texts.h"
 #include "app/tone_curves.h"
@@ -314,24 +315,7 @@ std::string settingNumber(long long value) {
 }
 
 double settingValue(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
-        ++i;
-    std::size_t start = i;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
-        ++i;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
-            ++i;
-    }
-    std::string_view num = s.substr(start, i - start);
-    if (!num.empty() && num[0] == '+') num.remove_prefix(1);
-    double v = 0.0;
-    auto r = std::from_chars(num.data(), num.data() + num.size(), v);
-    if (r.ec != std::errc()) return 0.0;
-    return v;
+    return leadingNumber(s);
 }
 
 std::string readSetting(const AppState& state, std::string_view section, std::string_view key,
@@ -383,26 +367,6 @@ void readSettingsRecord(AppState& state) {
     setColourAdjustFromText(state, readSetting(state, "KYMC", "Profile", "0"));
     rebuildColourCurveTable(state);
 
-    // Display copies of persistent values (the file stays the authority).
-    state.inputProfilePath = readSetting(state, "Active", "ICM Profile In");
-    state.outputProfilePath = readSetting(state, "Active", "ICM Profile Out");
-    state.paperSizeName = readSetting(state, "Active", "PaperSize", "A4");
-    state.traySetting = readSetting(state, "Active", "Tray", "AUTO");
-    state.traySwitch = static_cast<int>(settingValue(readSetting(state, "Active", "TraySwitch")));
-    state.multiPurposeTrayOffset =
-        static_cast<int>(settingValue(readSetting(state, "Active", "MPT Offset")));
-    state.tray1Offset =
-        static_cast<int>(settingValue(readSetting(state, "Active", "Tray1 Offset")));
-    state.topMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Top Margin")));
-    state.leftMargin = static_cast<int>(settingValue(readSetting(state, "Active", "Left Margin")));
-    state.rightMargin =
-        static_cast<int>(settingValue(readSetting(state, "Active", "Right Margin")));
-    state.bottomMargin =
-        static_cast<int>(settingValue(readSetting(state, "Active", "Bottom Margin")));
-    state.mirror = static_cast<int>(settingValue(readSetting(state, "Active", "Mirror", "1")));
-    state.crop = static_cast<int>(settingValue(readSetting(state, "Active", "Crop")));
-    state.printerQueue = readSetting(state, "Active", "Printer");
-    state.shapeLibraryPath = readSetting(state, "Active", "Shape Library");
     state.languageFile = readSetting(state, "Active", "Language");
     setUnit(state, readSetting(state, "Active", "Unit", "M"));
     state.leftHand = static_cast<int>(settingValue(readSetting(state, "Others", "LeftHand")));

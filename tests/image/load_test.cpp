@@ -2,6 +2,7 @@
 #include "image/load.h"
 
 #include "app/app_state.h"
+#include "app/texts.h"
 #include "image/decode.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
@@ -125,6 +126,7 @@ TEST_F(LoadTest, SizeTextsFollowTheUnit) {
     for (const UnitCase& u : {UnitCase{"M", "201.4", "302.2"}, UnitCase{"C", "20.14", "30.22"},
                               UnitCase{"I", "7.931", "11.896"}, UnitCase{"X", "201.4", "302.2"}}) {
         writeSetting(s, "Active", "Unit", u.unit);
+        setUnit(s, u.unit); // as the unit dialog does
         std::string path = tiffAt("u.tif", 200, 300, 10);
         loadImage(s, path);
         ASSERT_FALSE(path.empty());

@@ -1,6 +1,7 @@
 #include "image/placement.h"
 
 #include "app/app_state.h"
+#include "app/texts.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -141,6 +142,7 @@ TEST(TypedSize, KeepsAspectAndZoomFollows) {
         TestState t;
         AppState& s = t.state;
         writeSetting(s, "Active", "Unit", c.unit);
+        setUnit(s, c.unit); // as the unit dialog does
         s.imageWidthPt = s.placedWidthPt = 200;
         s.imageHeightPt = s.placedHeightPt = 100;
         s.printableWidthPt = 569;
