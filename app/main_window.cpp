@@ -418,6 +418,7 @@ void MainWindow::buildControls() {
     pageGrid->addWidget(copies_, row++, 1, Qt::AlignLeft);
 
     auto* copyGrid = new QHBoxLayout;
+    copyGrid->setSpacing(6);
     xCopies_ = lineEdit(kIdXCopies, 40);
     yCopies_ = lineEdit(kIdYCopies, 40);
     totalCopies_ = lineEdit(kIdTotalCopies, 40);
@@ -426,8 +427,10 @@ void MainWindow::buildControls() {
     yCopies_->installEventFilter(this);
     copyGrid->addWidget(label(60, xCopies_));
     copyGrid->addWidget(xCopies_);
+    copyGrid->addSpacing(6);
     copyGrid->addWidget(label(61, yCopies_));
     copyGrid->addWidget(yCopies_);
+    copyGrid->addSpacing(6);
     copyGrid->addWidget(label(62));
     copyGrid->addWidget(totalCopies_);
     copyGrid->addStretch(1);
