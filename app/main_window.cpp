@@ -32,6 +32,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
@@ -311,8 +312,7 @@ void MainWindow::buildControls() {
     tag(cropButton_, kIdCropImage);
     imageGrid->addWidget(cropButton_, row++, 0, 1, 2);
 
-    auto slider = [&](int id, int valueId, int resetId, int n, QSlider*& s, QLabel*& value,
-                      std::function<ActionResult()> reset) {
+    auto slider = [&](int id, int valueId, int resetId, int n, QSlider*& s, QLabel*& value) {
         s = new QSlider(Qt::Horizontal, panel);
         tag(s, id);
         s->setRange(-100, 100);
@@ -335,12 +335,19 @@ void MainWindow::buildControls() {
             value->setText(percentText(v));
             sliderTimer_->start();
         });
-        connect(resetButton, &QToolButton::clicked, this, [this, reset] { run(reset); });
+        // The reset applies both sliders at once, so a move of the other one that is still
+        // waiting for its timer is not lost.
+        connect(resetButton, &QToolButton::clicked, this, [this, s] {
+            if (busy_) return;
+            const QSignalBlocker quiet(s);
+            s->setValue(0);
+            sliderTimer_->stop();
+            applySliders();
+        });
     };
     slider(kIdBrightnessSlider, kIdBrightnessValue, kIdResetBrightness, 55, brightness_,
-           brightnessValue_, [this] { return setBrightness(state_, 0); });
-    slider(kIdContrastSlider, kIdContrastValue, kIdResetContrast, 249, contrast_, contrastValue_,
-           [this] { return setContrast(state_, 0); });
+           brightnessValue_);
+    slider(kIdContrastSlider, kIdContrastValue, kIdResetContrast, 249, contrast_, contrastValue_);
 
     auto* guards = new QHBoxLayout;
     guardArea_ = checkBox(kIdGuardArea, 264);
@@ -666,7 +673,7 @@ void MainWindow::showState() {
     for (QWidget* w : controls)
         w->blockSignals(true);
 
-    fillBox(printerBox_, s.printerList, indexOf(s.printerList, s.printerChoice));
+    showPrinterBox();
     const auto media = std::find(s.mediaIds.begin(), s.mediaIds.end(), s.mediaId);
     fillBox(mediaBox_, s.mediaList,
             media == s.mediaIds.end() ? -1 : static_cast<int>(media - s.mediaIds.begin()));
@@ -697,10 +704,13 @@ void MainWindow::showState() {
     autoTile_->setChecked(s.autoTileChecked);
     fixedSpacing_->setChecked(s.fixedSpacingChecked);
 
-    brightness_->setValue(s.brightness);
-    contrast_->setValue(s.contrast);
-    brightnessValue_->setText(percentText(s.brightness));
-    contrastValue_->setText(percentText(s.contrast));
+    // A slider move still waiting for its timer is the user's newest value: it stays.
+    if (!sliderTimer_ || !sliderTimer_->isActive()) {
+        brightness_->setValue(s.brightness);
+        contrast_->setValue(s.contrast);
+        brightnessValue_->setText(percentText(s.brightness));
+        contrastValue_->setText(percentText(s.contrast));
+    }
 
     for (int n = 1; n <= kSwatchCount; ++n)
         swatches_[static_cast<std::size_t>(n - 1)]->setChecked(s.previewBackground == n);
@@ -732,6 +742,11 @@ void MainWindow::showState() {
     for (QWidget* w : controls)
         w->blockSignals(false);
     preview_->update();
+}
+
+void MainWindow::showPrinterBox() {
+    const QSignalBlocker quiet(printerBox_);
+    fillBox(printerBox_, state_.printerList, indexOf(state_.printerList, state_.printerChoice));
 }
 
 void MainWindow::rebuild() {
@@ -868,7 +883,7 @@ void MainWindow::startPrinterBoxWorker() {
             return;
         }
         applyPrinterBox(state_, contents);
-        showState();
+        showPrinterBox();
     });
     std::function<PrinterBoxContents(const AppState&)> list = hooks_.listPrinterBox;
     if (!list) list = [](const AppState& s) { return listPrinterBox(s); };

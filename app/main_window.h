@@ -169,6 +169,7 @@ class MainWindow : public QMainWindow, public UserInterface, public ProgressSink
     void buildControls();
     void buildMenus();
     void startPrinterBoxWorker();
+    void showPrinterBox();
     void restorePlacement();
     void savePlacement();
     // Runs one command: refused while another runs; the result decides what follows.
