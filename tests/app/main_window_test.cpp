@@ -165,6 +165,8 @@ class MainWindowTest : public QObject {
     void printerBoxFilledByWorker();
     void exitButtonStoresPrinter();
     void cancelDuringLoadAndOtherCommandsRefused();
+    void escapeCancelsLongWork();
+    void profileChoiceRebuildsAndReloads();
     void placeholderCommandsSayNotAvailable();
     void rebuildMakesNewControlsAndReloads();
     void previewPaintsStateBackground();
@@ -625,6 +627,39 @@ void MainWindowTest::cancelDuringLoadAndOtherCommandsRefused() {
     // The swatch works again once the work is over.
     QTest::mouseClick(f.control<QToolButton>(kIdSwatch1), Qt::LeftButton);
     QCOMPARE(f.ts.state.previewBackground, 1);
+}
+
+void MainWindowTest::escapeCancelsLongWork() {
+    Fixture f;
+    MainWindow& w = f.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTimer::singleShot(0, &w, [&] { QTest::keyClick(&w, Qt::Key_Escape); });
+    f.load();
+    QCOMPARE(f.ts.state.imageLoaded, 0);
+    QCOMPARE(f.status(), q(text(f.ts.state, kStatusCancelled)));
+    // Outside long work Escape does nothing: the next load runs to its end.
+    QTest::keyClick(&w, Qt::Key_Escape);
+    f.load();
+    QCOMPARE(f.ts.state.imageLoaded, 1);
+}
+
+void MainWindowTest::profileChoiceRebuildsAndReloads() {
+    Fixture f;
+    f.open();
+    f.load();
+    QPushButton* before = f.control<QPushButton>(kIdPrintButton);
+    const std::string profile = testsupport::dataFolder() + "sRGB.ICM";
+    f.dialogs.nextFile = profile;
+    f.action(kIdMenuProfileIn)->trigger();
+    QCOMPARE(q(readSetting(f.ts.state, "Active", "ICM Profile In")), q(profile));
+    QVERIFY(f.control<QPushButton>(kIdPrintButton) != before);
+    QCOMPARE(f.ts.state.imageLoaded, 1);
+    QCOMPARE(f.status(), q(text(f.ts.state, kStatusLoaded)));
+    // A cancelled dialog changes nothing and keeps the window.
+    QPushButton* kept = f.control<QPushButton>(kIdPrintButton);
+    f.dialogs.nextFile.clear();
+    f.action(kIdMenuProfileOut)->trigger();
+    QCOMPARE(f.control<QPushButton>(kIdPrintButton), kept);
 }
 
 void MainWindowTest::placeholderCommandsSayNotAvailable() {
