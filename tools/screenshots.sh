@@ -2,7 +2,8 @@
 # Screenshots of the desktop program under a private X server: the empty window and the window
 # with the sample artwork loaded. Builds the program first when needed.
 # Usage: sh tools/screenshots.sh [BUILD_DIR] [DISPLAY_NUMBER]
-# Writes BUILD_DIR/screenshots/empty.png and BUILD_DIR/screenshots/sample.png.
+# Writes BUILD_DIR/screenshots/empty.png, sample.png and sample-german.png (the longer German
+# texts show clipped labels first).
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -32,7 +33,10 @@ until [ -S "/tmp/.X11-unix/X$NUM" ] || [ $i -ge 50 ]; do sleep 0.1; i=$((i + 1))
 shot() {
   name=$1
   shift
-  mkdir -p "$SCRATCH/$name/config" "$SCRATCH/$name/run"
+  mkdir -p "$SCRATCH/$name/config/LumivaneB" "$SCRATCH/$name/run"
+  if [ -n "${LANGUAGE_NAME:-}" ]; then
+    printf '[Active]\r\nLanguage=%s\r\n' "$LANGUAGE_NAME" >"$SCRATCH/$name/config/LumivaneB/LumivaneB.ini"
+  fi
   chmod 700 "$SCRATCH/$name/run"
   DISPLAY=":$NUM" XDG_CONFIG_HOME="$SCRATCH/$name/config" XDG_RUNTIME_DIR="$SCRATCH/$name/run" \
     QT_QPA_PLATFORM=xcb "$BUILD/bin/printconv" "$@" >"$SCRATCH/$name.log" 2>&1 &
@@ -47,3 +51,4 @@ shot() {
 shot empty
 cp "$BUILD/share/lumivane-basic/sample-artwork.png" "$SCRATCH/sample.png"
 shot sample "$SCRATCH/sample.png"
+LANGUAGE_NAME=German.lan3 shot sample-german "$SCRATCH/sample.png"
