@@ -241,6 +241,7 @@ void MainWindow::buildControls() {
 
     splitter_ = new QSplitter(Qt::Horizontal, central);
     preview_ = new PreviewArea(state_, splitter_);
+    preview_->installEventFilter(this);
     connect(preview_, &PreviewArea::fileDropped, this, [this](const QString& path) {
         run([this, path] { return openDroppedFile(state_, ss(path)); });
     });
@@ -525,22 +526,22 @@ void MainWindow::buildControls() {
         old->deleteLater();
     }
 
-    // --- Commands of the controls. User actions only (activated, clicked, textEdited), so
-    // showState() never starts a command.
-    connect(printerBox_, &QComboBox::activated, this, [this](int) {
+    // --- Commands of the controls. Only the user's own changes start commands: buttons by
+    // clicked, edits by textEdited, and showState() blocks the signals of every control.
+    connect(printerBox_, &QComboBox::currentIndexChanged, this, [this](int) {
         run([this] { return choosePrinterQueue(state_, ss(printerBox_->currentText())); });
     });
-    connect(mediaBox_, &QComboBox::activated, this, [this](int i) {
+    connect(mediaBox_, &QComboBox::currentIndexChanged, this, [this](int i) {
         run([this, i] {
             if (i < 0 || i >= static_cast<int>(state_.mediaIds.size()))
                 return ActionResult::Refused;
             return chooseMedium(state_, state_.mediaIds[static_cast<std::size_t>(i)]);
         });
     });
-    connect(paperBox_, &QComboBox::activated, this, [this](int) {
+    connect(paperBox_, &QComboBox::currentIndexChanged, this, [this](int) {
         run([this] { return choosePaper(state_, ss(paperBox_->currentText())); });
     });
-    connect(trayBox_, &QComboBox::activated, this, [this](int) {
+    connect(trayBox_, &QComboBox::currentIndexChanged, this, [this](int) {
         run([this] { return chooseTray(state_, ss(trayBox_->currentText())); });
     });
     connect(copies_, &QLineEdit::textEdited, this, [this](const QString& t) {
@@ -807,6 +808,11 @@ void MainWindow::notAvailable() {
 }
 
 void MainWindow::applySliders() {
+    // A move made during long work is applied once the work is over.
+    if (busy_) {
+        sliderTimer_->start();
+        return;
+    }
     run([this] {
         setBrightness(state_, brightness_->value());
         return setContrast(state_, contrast_->value());
@@ -939,6 +945,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == preview_ && event->type() == QEvent::Resize) {
+        // The preview box size is a control value like any other.
+        state_.previewBoxWidth = preview_->width();
+        state_.previewBoxHeight = preview_->height();
+    }
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)

@@ -696,6 +696,8 @@ void MainWindowTest::previewPaintsStateBackground() {
     f.open();
     QWidget* preview = f.control<QWidget>(kIdPreview);
     QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QCOMPARE(f.ts.state.previewBoxWidth, preview->width());
+    QCOMPARE(f.ts.state.previewBoxHeight, preview->height());
     QTest::mouseClick(f.control<QToolButton>(kIdSwatch1 + 15), Qt::LeftButton); // black
     const QImage shot = preview->grab().toImage();
     const QPoint centre(shot.width() / 2, shot.height() / 2);
