@@ -146,6 +146,7 @@ void writeTinyPng(const QString& path, int size) {
 class MainWindowTest : public QObject {
     Q_OBJECT
   private slots:
+    void everyIdentifierIsPresent();
     void startsEmptyWithPrintingDisabled();
     void loadingEnablesPrintingAndSetsTitle();
     void openFileMenuAsksForAFile();
@@ -171,6 +172,83 @@ class MainWindowTest : public QObject {
     void rebuildMakesNewControlsAndReloads();
     void previewPaintsStateBackground();
 };
+
+void MainWindowTest::everyIdentifierIsPresent() {
+    Fixture f;
+    MainWindow& w = f.open();
+    std::vector<int> ids = {kIdProgressBar,
+                            kIdStatusLine,
+                            kIdPrinterBox,
+                            kIdMediaBox,
+                            kIdPaperBox,
+                            kIdTrayBox,
+                            kIdCopies,
+                            kIdPrintButton,
+                            kIdPatternPrint,
+                            kIdExitButton,
+                            kIdMirror,
+                            kIdRotate,
+                            kIdFlip,
+                            kIdGuardArea,
+                            kIdPatternPreview,
+                            kIdPreview,
+                            kIdWidth,
+                            kIdHeight,
+                            kIdResolution,
+                            kIdZoom,
+                            kIdBrightnessSlider,
+                            kIdBrightnessValue,
+                            kIdContrastSlider,
+                            kIdContrastValue,
+                            kIdResetBrightness,
+                            kIdResetContrast,
+                            kIdUtilityLabel,
+                            kIdXCopies,
+                            kIdYCopies,
+                            kIdTotalCopies,
+                            kIdAutoTile,
+                            kIdFitToPage,
+                            kIdFixedSpacing,
+                            kIdLeftHand,
+                            kIdRightHand,
+                            kIdCropImage,
+                            kIdSliderTimer,
+                            kIdCancelButton,
+                            kIdMenuOpen,
+                            kIdMenuPrint,
+                            kIdMenuPatternPrint,
+                            kIdMenuPrintMargins,
+                            kIdMenuBlankPage,
+                            kIdMenuExit,
+                            kIdMenuProfileIn,
+                            kIdMenuProfileOut,
+                            kIdMenuColourDialog,
+                            kIdMenuCustomPaper,
+                            kIdMenuUnits,
+                            kIdMenuPatternSetup,
+                            kIdMenuSaveSettings,
+                            kIdMenuLoadSettings,
+                            kIdMenuLoadDefaults,
+                            kIdMenuLanguage,
+                            kIdMenuNetworkUtility,
+                            kIdMenuHelpFile,
+                            kIdMenuAbout};
+    for (int n = 0; n < 16; ++n)
+        ids.push_back(kIdSwatch1 + n);
+    for (int n = 0; n < 4; ++n)
+        ids.push_back(kIdAlignCentre + n);
+    for (int n = 0; n < 5; ++n)
+        ids.push_back(kIdMenuRecent1 + n);
+    for (int n = 0; n < 6; ++n)
+        ids.push_back(kIdMenuHelpLink1 + n);
+    for (int id : ids)
+        QVERIFY2(findById(&w, id), std::to_string(id).c_str());
+    QVERIFY(!findById(&w, 4242));
+    // Labels come from the interface texts.
+    QCOMPARE(f.control<QPushButton>(kIdPrintButton)->text(), QStringLiteral("Print"));
+    QCOMPARE(f.control<QCheckBox>(kIdGuardArea)->text(), QStringLiteral("Guard Area"));
+    QCOMPARE(f.control<QLabel>(kIdUtilityLabel)->text(), q(text(f.ts.state, 29)));
+}
 
 void MainWindowTest::startsEmptyWithPrintingDisabled() {
     Fixture f;
