@@ -130,6 +130,17 @@ ActionResult openImage(AppState& state, const std::string& path) {
     return refreshed(state);
 }
 
+ActionResult openDroppedFile(AppState& state, const std::string& path) {
+    static constexpr std::string_view kDroppable[] = {".TIF", ".PSD", ".PNG",
+                                                      ".GIF", ".JPG", ".BMP"};
+    const std::string upper = upperAscii(path);
+    const bool accepted =
+        std::any_of(std::begin(kDroppable), std::end(kDroppable),
+                    [&](std::string_view ext) { return std::string_view(upper).ends_with(ext); });
+    if (!accepted) return ActionResult::Nothing;
+    return openImage(state, path);
+}
+
 ActionResult reloadImage(AppState& state) {
     readRecentFiles(state);
     std::string p = state.recentFiles[1];

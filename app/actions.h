@@ -46,6 +46,10 @@ void refreshPreview(AppState& state);
 // refreshes. On failure the previous picture stays (a failed decode) or none is left.
 ActionResult openImage(AppState& state, const std::string& path);
 
+// A file dropped on the preview (links already resolved): opened as by Open File when its
+// extension is .tif, .psd, .png, .gif, .jpg or .bmp in any case; Nothing for other files.
+ActionResult openDroppedFile(AppState& state, const std::string& path);
+
 // Recent entry 1 loaded again (recent file 1, profile change, Flip, language change).
 // Success: recorded again, title, status "Loaded". Failure: entry 1 removed, "no file".
 ActionResult reloadImage(AppState& state);
