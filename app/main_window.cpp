@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/texts.h"
+#include "image/colour.h"
 #include "image/placement.h"
 #include "netutil/discovery.h"
 #include "settings/recent_files.h"
@@ -161,7 +162,7 @@ PreviewArea::PreviewArea(const AppState& state, QWidget* parent) : QWidget(paren
 }
 
 QSize PreviewArea::sizeHint() const {
-    return {kLayoutBoxWidth, kLayoutBoxHeight};
+    return {298, 421}; // the starting preview box
 }
 
 void PreviewArea::paintEvent(QPaintEvent*) {
@@ -847,7 +848,8 @@ void MainWindow::commandBlankPage() {
 
 void MainWindow::commandProfile(bool output) {
     run([this, output] {
-        const std::string current = output ? state_.outputProfilePath : state_.inputProfilePath;
+        const std::string current = resolveProfilePath(
+            state_, output ? outputProfileSetting(state_) : inputProfileSetting(state_));
         const std::string path = chooseFile(false, ss(plainText(state_, output ? 17 : 16)),
                                             "ICC profiles (*.icc *.icm *.ICC *.ICM);;All files (*)",
                                             current.empty() ? state_.programFolder : current);
@@ -921,7 +923,7 @@ void MainWindow::restorePlacement() {
     bool previewPresent = true;
     const int previewWidth = value("T_Used_W", previewPresent);
     const int total = std::max(width() - 12, 1);
-    const int start = previewPresent && previewWidth > 0 ? previewWidth : kLayoutBoxWidth;
+    const int start = previewPresent && previewWidth > 0 ? previewWidth : state_.layoutBoxWidth;
     splitter_->setSizes({start, std::max(total - start, 1)});
 }
 
