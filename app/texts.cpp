@@ -21,7 +21,6 @@ const BuiltIn kBuiltIn[] = {
 
 const std::string kEmpty;
 
-
 } // namespace
 
 const std::string& text(const AppState& state, int n) {

@@ -1,5 +1,17 @@
 // The user-interface seam: everything a core procedure shows or asks goes through here.
 // The GUI implements it with Qt, the command-line tool prints to the terminal, tests record.
+//
+// Threading contract:
+// - AppState and this seam belong to the window's thread. Every user action (app/actions.h),
+//   every load, conversion, separation, job build and spooling call runs there and reports
+//   through the seam and the state's progress sink (app/progress.h) as it goes.
+// - Inside an operation, helper threads (colour bands, separation rows, preview bands) touch
+//   only the buffers handed to them and may read the cancel flag; they never call the seam.
+// - Queue discovery for the printer box runs on a worker with a PrinterBoxRequest (the target
+//   printer and the settings file, never the picture; app/printer_box.h). It shows nothing and
+//   returns its list, which the window applies on its own thread.
+// - Drawing the preview (renderPagePreview) only reads the state; it may run while no action
+//   runs, on the window's thread.
 #pragma once
 
 #include "app/no_widgets.h"

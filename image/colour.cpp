@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -285,20 +286,46 @@ bool convertToCmykBanded(AppState& state, int width, int height, int threads, in
 namespace {
 
 // The preview's transform, made once for a pair of profile files and kept until either
-// changes; the window's thread is the only user, the lock only guards against misuse.
+// changes. Made without the one-pixel cache, so bands of one preview may be transformed on
+// several threads at once; each user holds its own reference while transforming.
+struct SharedTransform {
+    cmsHTRANSFORM handle = nullptr;
+    ~SharedTransform() {
+        if (handle) cmsDeleteTransform(handle);
+    }
+};
+
 struct PreviewTransformCache {
     std::mutex mutex;
     std::string outPath, inPath;
-    cmsHTRANSFORM transform = nullptr;
-    bool failed = false;
-    ~PreviewTransformCache() {
-        if (transform) cmsDeleteTransform(transform);
-    }
+    std::shared_ptr<SharedTransform> transform;
 };
 
 PreviewTransformCache& previewCache() {
     static PreviewTransformCache cache;
     return cache;
+}
+
+std::shared_ptr<SharedTransform> previewTransform(const std::string& outPath,
+                                                  const std::string& inPath) {
+    PreviewTransformCache& cache = previewCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (!cache.transform || cache.outPath != outPath || cache.inPath != inPath) {
+        auto t = std::make_shared<SharedTransform>();
+        cmsHPROFILE out = cmsOpenProfileFromFile(outPath.c_str(), "r");
+        cmsHPROFILE in = cmsOpenProfileFromFile(inPath.c_str(), "r");
+        if (in && out)
+            t->handle = cmsCreateTransform(out, TYPE_CMYKA_8, in, TYPE_BGRA_8, INTENT_PERCEPTUAL,
+                                           cmsFLAGS_NOCACHE);
+        if (in) cmsCloseProfile(in);
+        if (out) cmsCloseProfile(out);
+        // A broken profile was reported when the picture was loaded or the profile chosen.
+        takeColourErrorText();
+        cache.transform = std::move(t);
+        cache.outPath = outPath;
+        cache.inPath = inPath;
+    }
+    return cache.transform;
 }
 
 } // namespace
@@ -309,24 +336,13 @@ bool convertPreviewPixels(const AppState& state, int width, int height,
     if (width <= 0 || height <= 0) return false;
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (data.size() / 5 < pixels) return false;
-
-    const std::string outPath = resolveProfilePath(state, outputProfileSetting(state));
-    const std::string inPath = resolveProfilePath(state, inputProfileSetting(state));
-    PreviewTransformCache& cache = previewCache();
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    if (cache.outPath != outPath || cache.inPath != inPath) {
-        if (cache.transform) cmsDeleteTransform(cache.transform);
-        cache.transform = makeTransform(outPath, TYPE_CMYKA_8, inPath, TYPE_BGRA_8);
-        cache.failed = !cache.transform;
-        cache.outPath = outPath;
-        cache.inPath = inPath;
-        // A broken profile was reported when the picture was loaded or the profile chosen.
-        takeColourErrorText();
-    }
-    if (!cache.transform) return false;
+    const std::shared_ptr<SharedTransform> t =
+        previewTransform(resolveProfilePath(state, outputProfileSetting(state)),
+                         resolveProfilePath(state, inputProfileSetting(state)));
+    if (!t->handle) return false;
     std::vector<std::uint8_t> out(pixels * 4);
     // One call converts at most 2^32 - 1 pixels; a preview is far below that.
-    cmsDoTransform(cache.transform, data.data(), out.data(), static_cast<cmsUInt32Number>(pixels));
+    cmsDoTransform(t->handle, data.data(), out.data(), static_cast<cmsUInt32Number>(pixels));
     data.swap(out);
     return true;
 }

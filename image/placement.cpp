@@ -15,6 +15,9 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -79,9 +82,12 @@ struct Canvas {
         y0 = std::max(y0, 0);
         x1 = std::min(x1, width);
         y1 = std::min(y1, height);
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x)
-                set(x, y, rgb);
+        const std::uint8_t quad[4] = {rgb[2], rgb[1], rgb[0], 255};
+        for (int y = y0; y < y1; ++y) {
+            std::uint8_t* p = bgra.data() + (static_cast<std::size_t>(y) * width + x0) * 4;
+            for (int x = x0; x < x1; ++x, p += 4)
+                std::memcpy(p, quad, 4);
+        }
     }
     // The border of the rectangle [x0, x1) x [y0, y1), one pixel wide.
     void outline(int x0, int y0, int x1, int y1, std::array<std::uint8_t, 3> rgb) {
@@ -139,20 +145,25 @@ struct PreviewAdjust {
         }
     }
 
-    std::array<std::uint8_t, 3> apply(int c, int m, int y) const {
-        std::array<std::uint8_t, 3> v = {curve[0][static_cast<std::size_t>(c)],
-                                         curve[1][static_cast<std::size_t>(m)],
-                                         curve[2][static_cast<std::size_t>(y)]};
+    // Writes the adjusted C, M, Y of one cell to out[0..2].
+    void apply(int c, int m, int y, std::uint8_t* out) const {
+        c = curve[0][static_cast<std::size_t>(c)];
+        m = curve[1][static_cast<std::size_t>(m)];
+        y = curve[2][static_cast<std::size_t>(y)];
         // Brightness, then contrast: the reverse of the print order.
-        if (v[0] + v[1] + v[2] > 0)
-            for (auto& x : v)
-                x = bright[x];
-        if (v[0] + v[1] + v[2] > 0)
-            for (auto& x : v)
-                x = contrast[x];
-        for (auto& x : v)
-            x = gamma[x];
-        return v;
+        if (c | m | y) {
+            c = bright[static_cast<std::size_t>(c)];
+            m = bright[static_cast<std::size_t>(m)];
+            y = bright[static_cast<std::size_t>(y)];
+        }
+        if (c | m | y) {
+            c = contrast[static_cast<std::size_t>(c)];
+            m = contrast[static_cast<std::size_t>(m)];
+            y = contrast[static_cast<std::size_t>(y)];
+        }
+        out[0] = gamma[static_cast<std::size_t>(c)];
+        out[1] = gamma[static_cast<std::size_t>(m)];
+        out[2] = gamma[static_cast<std::size_t>(y)];
     }
 };
 
@@ -166,6 +177,7 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
     pic.height = h;
     const std::size_t n = static_cast<std::size_t>(w) * h;
     pic.covered.assign(n, 0);
+    pic.bgra.assign(n * 4, 0);
 
     const bool foil = isFoilMedium(state.mediaId);
     const int threshold = foil ? 0 : inkThresholdForMedia(state, state.mediaId);
@@ -173,7 +185,6 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
     const bool pattern =
         (state.patternPrintChecked || state.patternPreviewChecked) &&
         state.patternMask.size() == static_cast<std::size_t>(grid.width) * grid.height;
-
     const PreviewAdjust adjust(state.toneCurves, state.brightness, state.contrast);
 
     // Source column of each preview column, computed once.
@@ -183,56 +194,73 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
     for (int px = 0; px < w; ++px)
         column[static_cast<std::size_t>(px)] = std::clamp(nearest(1.0 + px * stepX), 1, grid.width);
 
-    std::vector<std::uint8_t> cmyka(n * 5, 0);
-    for (int py = 0; py < h; ++py) {
-        const int sy = std::clamp(nearest(1.0 + py * stepY), 1, grid.height);
-        for (int px = 0; px < w; ++px) {
-            const int sx = column[static_cast<std::size_t>(px)];
-            const std::uint8_t* cell = grid.at(sx, sy);
-            const std::size_t i = static_cast<std::size_t>(py) * w + px;
-            if (pattern && state.patternMask[static_cast<std::size_t>(sy - 1) * grid.width +
-                                             static_cast<std::size_t>(sx - 1)] > 0)
-                continue;
-            const int ink = cell[0] + cell[1] + cell[2];
-            if (foil) {
-                if (cell[3] > 0 && ink > foilLimit) pic.covered[i] = 2;
-                continue;
+    // Rows y0..y1-1: sampled, adjusted and sent through the preview transform as one band.
+    auto band = [&](int y0, int y1) {
+        const std::size_t first = static_cast<std::size_t>(y0) * w;
+        const std::size_t count = static_cast<std::size_t>(y1 - y0) * w;
+        std::vector<std::uint8_t> cmyka(count * 5, 0);
+        for (int py = y0; py < y1; ++py) {
+            const int sy = std::clamp(nearest(1.0 + py * stepY), 1, grid.height);
+            const std::uint8_t* row = grid.at(1, sy);
+            const std::uint8_t* maskRow =
+                pattern ? state.patternMask.data() + static_cast<std::size_t>(sy - 1) * grid.width
+                        : nullptr;
+            for (int px = 0; px < w; ++px) {
+                const int sx = column[static_cast<std::size_t>(px)];
+                const std::uint8_t* cell = row + static_cast<std::size_t>(sx - 1) * 4;
+                const std::size_t i = static_cast<std::size_t>(py) * w + px;
+                if (maskRow && maskRow[sx - 1] > 0) continue;
+                const int ink = cell[0] + cell[1] + cell[2];
+                if (foil) {
+                    if (cell[3] > 0 && ink > foilLimit) pic.covered[i] = 2;
+                    continue;
+                }
+                // Cells below the medium's ink threshold show the paper (the grid is not
+                // touched).
+                if (cell[3] == 0 || (threshold != 0 && ink < threshold)) continue;
+                std::uint8_t* out = cmyka.data() + (i - first) * 5;
+                adjust.apply(cell[0], cell[1], cell[2], out);
+                out[4] = 255;
+                pic.covered[i] = 1;
             }
-            // Cells below the medium's ink threshold show the paper (the grid is not touched).
-            if (cell[3] == 0 || (threshold != 0 && ink < threshold)) continue;
-            const std::array<std::uint8_t, 3> v = adjust.apply(cell[0], cell[1], cell[2]);
-            std::uint8_t* out = cmyka.data() + i * 5;
-            out[0] = v[0];
-            out[1] = v[1];
-            out[2] = v[2];
-            out[3] = 0;
-            out[4] = 255;
-            pic.covered[i] = 1;
+        }
+        std::vector<std::uint8_t> converted = cmyka;
+        const bool viaProfile = !foil && convertPreviewPixels(state, w, y1 - y0, converted) &&
+                                converted.size() >= count * 4;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t i = first + k;
+            std::uint8_t* out = pic.bgra.data() + i * 4;
+            if (pic.covered[i] == 2) {
+                out[0] = kFoilTint[2];
+                out[1] = kFoilTint[1];
+                out[2] = kFoilTint[0];
+            } else if (pic.covered[i] == 1 && viaProfile) {
+                out[0] = converted[k * 4];
+                out[1] = converted[k * 4 + 1];
+                out[2] = converted[k * 4 + 2];
+            } else if (pic.covered[i] == 1) {
+                // No preview transform (profile missing): a plain complement still shows it.
+                out[0] = static_cast<std::uint8_t>(255 - cmyka[k * 5 + 2]);
+                out[1] = static_cast<std::uint8_t>(255 - cmyka[k * 5 + 1]);
+                out[2] = static_cast<std::uint8_t>(255 - cmyka[k * 5]);
+            }
+            out[3] = 255;
+        }
+    };
+    // Two bands on two threads keep a refresh within a slider step; a small picture is one.
+    const int split = h >= 64 ? h / 2 : h;
+    std::thread helper;
+    if (split < h) {
+        try {
+            helper = std::thread(band, split, h);
+        } catch (const std::system_error&) {
         }
     }
-
-    std::vector<std::uint8_t> converted = cmyka;
-    const bool viaProfile =
-        !foil && convertPreviewPixels(state, w, h, converted) && converted.size() >= n * 4;
-    pic.bgra.assign(n * 4, 0);
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint8_t* out = pic.bgra.data() + i * 4;
-        if (pic.covered[i] == 2) {
-            out[0] = kFoilTint[2];
-            out[1] = kFoilTint[1];
-            out[2] = kFoilTint[0];
-        } else if (pic.covered[i] == 1 && viaProfile) {
-            out[0] = converted[i * 4];
-            out[1] = converted[i * 4 + 1];
-            out[2] = converted[i * 4 + 2];
-        } else if (pic.covered[i] == 1) {
-            // No preview transform (profile missing): a plain complement still shows the copy.
-            out[0] = static_cast<std::uint8_t>(255 - cmyka[i * 5 + 2]);
-            out[1] = static_cast<std::uint8_t>(255 - cmyka[i * 5 + 1]);
-            out[2] = static_cast<std::uint8_t>(255 - cmyka[i * 5]);
-        }
-        out[3] = 255;
-    }
+    band(0, split);
+    if (helper.joinable())
+        helper.join();
+    else if (split < h)
+        band(split, h);
     return pic;
 }
 

@@ -375,7 +375,6 @@ void readSettingsRecord(AppState& state) {
     readRecentFiles(state);
 }
 
-
 int writeWholeFileAtomically(const std::string& path, const std::string& content) {
     const std::string target = writeTarget(path);
     struct stat st {};
