@@ -142,33 +142,19 @@ ActionResult openDroppedFile(AppState& state, const std::string& path) {
 }
 
 ActionResult reloadImage(AppState& state) {
-    readRecentFiles(state);
-    std::string p = state.recentFiles[1];
-    if (p.empty()) return ActionResult::Nothing;
-    if (!loadPicture(state, p)) {
-        if (state.loadFailure == LoadFailure::Cancelled) return loadFailureResult(state);
-        ActionResult r = loadFailureResult(state);
-        forgetRecentFile(state, 1);
-        setStatus(state, kStatusNoFile);
-        refreshPreview(state);
-        return r;
-    }
-    rememberFile(state, p);
-    setTitle(state, p);
-    setProgress(state, 0);
-    setStatus(state, kStatusLoaded);
-    return refreshed(state);
+    return openRecentFile(state, 1);
 }
 
 ActionResult openRecentFile(AppState& state, int n) {
-    if (n == 1) return reloadImage(state);
-    if (n < 2 || n > 5) return ActionResult::Refused;
+    if (n < 1 || n > 5) return ActionResult::Refused;
     readRecentFiles(state);
     std::string p = state.recentFiles[static_cast<std::size_t>(n)];
     if (p.empty()) return ActionResult::Nothing;
     if (!loadPicture(state, p)) {
-        if (state.loadFailure == LoadFailure::Cancelled) return loadFailureResult(state);
+        const bool cancelled = state.loadFailure == LoadFailure::Cancelled;
         ActionResult r = loadFailureResult(state);
+        if (cancelled) return r;
+        // The entry no longer loads: it leaves the list.
         forgetRecentFile(state, n);
         setStatus(state, kStatusNoFile);
         refreshPreview(state);

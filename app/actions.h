@@ -54,7 +54,7 @@ ActionResult openDroppedFile(AppState& state, const std::string& path);
 // Success: recorded again, title, status "Loaded". Failure: entry 1 removed, "no file".
 ActionResult reloadImage(AppState& state);
 
-// Recent entry n (2..5): loads it; success makes it entry 1, failure removes entry n.
+// Recent entry n (1..5): loads it; success makes it entry 1, failure removes entry n.
 ActionResult openRecentFile(AppState& state, int n);
 
 // The "Rotate" box: the converted picture turned (or back), sizes shown again, refresh.

@@ -8,6 +8,7 @@
 // measured by bench_load.
 
 #include "app/app_state.h"
+#include "bench/bench_support.h"
 #include "printer/media.h"
 #include "tests/support/test_support.h"
 #include "app/texts.h"
@@ -34,15 +35,6 @@ double peakBytes() {
         if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) * 1024.0;
     return 0;
 }
-
-struct QuietUi : UserInterface {
-    void showMessage(MessageIcon, const std::string& caption, const std::string& text) override {
-        std::fprintf(stderr, "message: %s: %s\n", caption.c_str(), text.c_str());
-    }
-    bool askOkCancel(const std::string&, const std::string&) override { return false; }
-    void showStatus(const std::string&) override {}
-    void showProgress(int) override {}
-};
 
 struct Case {
     const char* name;

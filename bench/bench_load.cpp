@@ -8,6 +8,7 @@
 // that its peak memory (VmHWM) is its own.
 
 #include "app/app_state.h"
+#include "bench/bench_support.h"
 #include "printer/media.h"
 #include "tests/support/test_support.h"
 #include "app/folders.h"
@@ -66,15 +67,6 @@ double childrenPeakBytes() {
     getrusage(RUSAGE_CHILDREN, &ru);
     return static_cast<double>(ru.ru_maxrss) * 1024.0;
 }
-
-struct QuietUi : UserInterface {
-    void showMessage(MessageIcon, const std::string& caption, const std::string& text) override {
-        std::fprintf(stderr, "message: %s: %s\n", caption.c_str(), text.c_str());
-    }
-    bool askOkCancel(const std::string&, const std::string&) override { return false; }
-    void showStatus(const std::string&) override {}
-    void showProgress(int) override {}
-};
 
 // A photo-like picture: a coarse random field smoothly interpolated (the blur) with
 // fine-grained noise on top, so that neighbouring pixels almost never repeat.

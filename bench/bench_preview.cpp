@@ -6,6 +6,7 @@
 
 #include "app/actions.h"
 #include "app/app_state.h"
+#include "bench/bench_support.h"
 #include "app/folders.h"
 #include "app/texts.h"
 #include "app/ui.h"
@@ -28,15 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-struct QuietUi : UserInterface {
-    void showMessage(MessageIcon, const std::string& caption, const std::string& text) override {
-        std::fprintf(stderr, "message: %s: %s\n", caption.c_str(), text.c_str());
-    }
-    bool askOkCancel(const std::string&, const std::string&) override { return false; }
-    void showStatus(const std::string&) override {}
-    void showProgress(int) override {}
-};
 
 // A photo-like picture: smooth colour fields with noise, so the preview samples real colours.
 QImage makePhoto(int w, int h) {
