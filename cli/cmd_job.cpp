@@ -1,10 +1,10 @@
 // printconv-cli job, blank, proof and print.
+#include "app/actions.h"
 #include "app/app_state.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"
 #include "job/job.h"
 #include "job/proof.h"
-#include "printer/spooler.h"
 
 #include <cstdio>
 #include <fstream>
@@ -49,10 +49,8 @@ int cliBlank(AppState& state, const CliArgs& args) {
     }
     ScratchSettings scratch(state);
     if (!openWithOptions(state, o)) return 1;
-    std::string bytes = blankPageJobBytes(state);
-    if (!o.output.empty()) return writeBytes(o.output, bytes) ? 0 : 1;
-    // The blank page has its own document name in the spooler.
-    return spoolRawBytes(state, o.queue, "DX-Blank", bytes) ? 0 : 1;
+    if (!o.output.empty()) return writeBytes(o.output, blankPageJobBytes(state)) ? 0 : 1;
+    return printBlankPage(state, o.queue) == ActionResult::Done ? 0 : 1;
 }
 
 int cliPrint(AppState& state, const CliArgs& args) {
@@ -64,10 +62,7 @@ int cliPrint(AppState& state, const CliArgs& args) {
     }
     ScratchSettings scratch(state);
     if (!openWithOptions(state, o)) return 1;
-    state.printerChoice = o.queue;
-    PrintJobParts job = makePrintJob(state);
-    if (job.imageData == kErr) return 1;
-    return spoolJob(state, o.queue, printDocumentName(state), job) ? 0 : 1;
+    return printImageAction(state, {o.queue}, o.queue) == ActionResult::Done ? 0 : 1;
 }
 
 int cliProof(AppState& state, const CliArgs& args) {
@@ -79,14 +74,8 @@ int cliProof(AppState& state, const CliArgs& args) {
     }
     ScratchSettings scratch(state);
     if (!openWithOptions(state, o)) return 1;
-    PrintJobParts job = makePrintJob(state);
-    if (job.imageData == kErr) return 1;
-    std::string bytes;
-    bytes.reserve(job.header.size() + job.imageData.size() + job.trailer.size());
-    bytes += job.header;
-    bytes += job.imageData;
-    bytes += job.trailer;
-    job = PrintJobParts{};
+    const std::string bytes = currentJobBytes(state);
+    if (bytes.empty()) return 1;
     std::string error;
     if (!renderProof(bytes, o.output, error)) {
         std::fprintf(stderr, "printconv-cli: %s\n", error.c_str());
