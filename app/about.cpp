@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <filesystem>
 
 namespace {
 
@@ -26,7 +27,10 @@ std::string localDateTime(const std::string& path) {
 
 std::string aboutText(const AppState& state, const std::vector<SpoolerQueue>& queues) {
     const std::string language = readSetting(state, "Active", "Language");
-    const std::string path = state.programFolder + language;
+    // The program folder is found beside the executable ("bin/../share/..."): shown without
+    // the detour.
+    const std::string path =
+        std::filesystem::path(state.programFolder + language).lexically_normal().string();
     std::string out = path + "\r\n" + (language.empty() ? std::string() : localDateTime(path));
     out += "\r\n>>>>> Release " + std::string(kReleaseName) + " <<<<<<";
     out += "\r\nProgram Version " + std::string(kProgramVersion);

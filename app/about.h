@@ -13,7 +13,7 @@ inline constexpr const char* kReleaseName = "2.0";
 inline constexpr const char* kProgramVersion = "2.0.0.76";
 
 // The About box's lines joined by CR LF: the language file's full path (programFolder +
-// "Language"), its last-write date and time in the local formats (empty when the file is
+// "Language", without "." and ".." steps), its last-write date and time in the local formats (empty when the file is
 // missing), the release line, the version line, then one line per queue of the target printer
 // (its name holds the target model, in any case; at most 30) as "Printer Name QUEUE on PORT"
 // with the queue name in upper case and the device URI as port, or "No matching printer

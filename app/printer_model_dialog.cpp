@@ -17,13 +17,17 @@ PrinterModelDialog::PrinterModelDialog(const AppState& state, QWidget* parent) :
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("models"));
     for (const std::string& code : offeredModelCodes()) {
-        const PrinterModel* row = findPrinterModel(code);
-        auto* item = new QListWidgetItem(QString::fromStdString(code), list_);
+        // The brand as choosing the model would set it.
+        AppState probe;
+        setTargetPrinter(probe, code);
+        auto* item =
+            new QListWidgetItem(QString::fromStdString(probe.targetBrand + " " + code), list_);
         item->setData(Qt::UserRole, QString::fromStdString(code));
-        if (row) item->setText(QString::fromStdString(std::string(row->brand) + " " + code));
         if (code == state.targetModel) list_->setCurrentItem(item);
     }
-    list_->setMinimumSize(list_->sizeHintForColumn(0) + 60, 320);
+    // Every model in view at once: the list is short.
+    list_->setMinimumSize(list_->sizeHintForColumn(0) + 60,
+                          list_->sizeHintForRow(0) * list_->count() + 2 * list_->frameWidth() + 4);
     layout->addWidget(list_, 1);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok =

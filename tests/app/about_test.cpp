@@ -61,6 +61,14 @@ TEST(AboutText, LanguageFileWithDateReleaseAndVersion) {
     EXPECT_EQ(got, want);
 }
 
+TEST(AboutText, PathWithoutDetours) {
+    AboutFixture f;
+    ASSERT_TRUE(writeSetting(f.ts.state, "Active", "Language", "German.lan3"));
+    const std::string folder = f.ts.state.programFolder;
+    f.ts.state.programFolder = folder + "../program/./";
+    EXPECT_EQ(lines(aboutText(f.ts.state, {}))[0], folder + "German.lan3");
+}
+
 TEST(AboutText, MissingLanguageFileGivesAnEmptyDate) {
     AboutFixture f;
     for (const char* language : {"Klingon.lan3", ""}) {
