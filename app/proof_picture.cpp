@@ -1,7 +1,6 @@
 #include "app/proof_picture.h"
 
 #include "app/app_state.h"
-#include "app/progress.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "job/proof.h"
@@ -17,13 +16,21 @@ ActionResult makeProofPicture(AppState& state, const std::string& pngPath) {
         showMessage(state, MessageIcon::Warning, caption, kProofNeedsGhostscript);
         return ActionResult::Failed;
     }
+    // The job is built as for printing and then rendered: both take a while, so the status
+    // line and the progress bar say so; the picture stays loaded afterwards.
+    setStatus(state, kStatusCreatingPrint);
+    setProgress(state, 10);
     const std::string job = currentJobBytes(state);
+    setProgress(state, 60);
+    std::string error;
+    const bool rendered = !job.empty() && renderProof(job, pngPath, error);
+    setStatus(state, kStatusLoaded);
+    setProgress(state, rendered ? 100 : 0);
     if (job.empty()) {
         showMessage(state, MessageIcon::Error, caption, "The print job could not be built.");
         return ActionResult::Failed;
     }
-    std::string error;
-    if (!renderProof(job, pngPath, error)) {
+    if (!rendered) {
         showMessage(state, MessageIcon::Error, caption, "The proof could not be made:\n" + error);
         return ActionResult::Failed;
     }

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using testsupport::TestState;
 
@@ -62,7 +63,17 @@ TEST(ProofPicture, RendersTheLoadedPictureToAPng) {
     TestState ts;
     loadSample(ts);
     const std::string png = ts.dir.file("proof.png");
+    ts.ui.clear();
     ASSERT_EQ(makeProofPicture(ts.state, png), ActionResult::Done);
     EXPECT_TRUE(ts.ui.messages().empty());
+    // The long work was shown, and the picture is still the loaded one afterwards.
+    std::vector<std::string> statuses;
+    for (const auto& call : ts.ui.calls)
+        if (call.kind == "status") statuses.push_back(call.text);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.front(), text(ts.state, kStatusCreatingPrint));
+    EXPECT_EQ(statuses.back(), text(ts.state, kStatusLoaded));
+    EXPECT_EQ(ts.state.statusText, text(ts.state, kStatusLoaded));
+    EXPECT_EQ(ts.state.imageLoaded, 1);
     EXPECT_EQ(testsupport::readFile(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 }
