@@ -1,7 +1,15 @@
 #include "app/main_window.h"
 
+#include "app/about.h"
+#include "app/about_dialog.h"
 #include "app/app_state.h"
+#include "app/help.h"
+#include "app/language_dialog.h"
+#include "app/printer_model_dialog.h"
+#include "app/proof_picture.h"
+#include "app/proof_window.h"
 #include "app/texts.h"
+#include "app/unit_dialog.h"
 #include "image/colour.h"
 #include "image/placement.h"
 #include "netutil/discovery.h"
@@ -37,6 +45,7 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -642,21 +651,26 @@ void MainWindow::buildMenus() {
     entry(tools, kIdMenuProfileOut, qs(text(state_, 17)), [this] { commandProfile(true); });
     placeholder(tools, kIdMenuColourDialog, 18);
     placeholder(tools, kIdMenuCustomPaper, 147);
-    placeholder(tools, kIdMenuUnits, 19);
+    entry(tools, kIdMenuUnits, qs(text(state_, 19)), [this] { commandUnits(); });
     placeholder(tools, kIdMenuPatternSetup, 240);
     placeholder(tools, kIdMenuSaveSettings, 21);
     placeholder(tools, kIdMenuLoadSettings, 22);
     entry(tools, kIdMenuLoadDefaults, qs(text(state_, 23)),
           [this] { run([this] { return loadDefaultsAction(state_); }); });
+    tools->addSeparator();
+    entry(tools, kIdMenuPrinterModel, QStringLiteral("Printer &Model..."),
+          [this] { commandPrinterModel(); });
+    entry(tools, kIdMenuProof, QStringLiteral("P&roof"), [this] { commandProof(); });
 
     QMenu* utility = bar->addMenu(qs(text(state_, 129)));
-    placeholder(utility, kIdMenuLanguage, 20);
+    entry(utility, kIdMenuLanguage, qs(text(state_, 20)), [this] { commandLanguage(); });
     placeholder(utility, kIdMenuNetworkUtility, 69);
 
     QMenu* help = bar->addMenu(qs(text(state_, 24)));
-    QAction* helpFile =
-        entry(help, kIdMenuHelpFile, qs(text(state_, 299)), [this] { commandHelpFile(); });
-    helpFile->setVisible(!text(state_, 299).empty());
+    // Our help page exists in every language: without a title of its own the entry says
+    // "Help" (text 68).
+    const int helpTitle = text(state_, 299).empty() ? 68 : 299;
+    entry(help, kIdMenuHelpFile, qs(text(state_, helpTitle)), [this] { commandHelpFile(); });
     for (int k = 0; k < kHelpLinkCount; ++k) {
         const int n = 300 + 2 * k;
         QAction* link = entry(help, kIdMenuHelpLink1 + k, qs(text(state_, n)),
@@ -664,7 +678,7 @@ void MainWindow::buildMenus() {
         // A language without help links leaves these entries out rather than blank.
         link->setVisible(!text(state_, n).empty());
     }
-    placeholder(help, kIdMenuAbout, 26);
+    entry(help, kIdMenuAbout, qs(text(state_, 26)), [this] { commandAbout(); });
 }
 
 void MainWindow::showState() {
@@ -860,14 +874,77 @@ void MainWindow::commandProfile(bool output) {
 }
 
 void MainWindow::commandHelpFile() {
-    const QString path = qs(state_.programFolder + "Lumivane Basic Help.chm");
-    if (!QFileInfo::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        notAvailable();
+    // Our HTML help page takes the place of the compiled help file; the browser reports a
+    // missing page itself.
+    const QString path = qs(helpFilePath(state_));
+    if (!openUrl(QUrl::fromLocalFile(path)))
+        showMessage(MessageIcon::Warning, text(state_, kTextProgramName),
+                    ss(QStringLiteral("No program could open ") + path));
 }
 
 void MainWindow::commandHelpLink(int k) {
     const std::string target = text(state_, 301 + 2 * k);
-    if (target.empty() || !QDesktopServices::openUrl(QUrl(qs(target)))) notAvailable();
+    if (target.empty() || !openUrl(QUrl(qs(target)))) notAvailable();
+}
+
+bool MainWindow::openUrl(const QUrl& url) {
+    return hooks_.openUrl ? hooks_.openUrl(url) : QDesktopServices::openUrl(url);
+}
+
+int MainWindow::runDialog(QDialog& dialog) {
+    if (!hooks_.runDialog) return dialog.exec();
+    hooks_.runDialog(dialog);
+    return dialog.result();
+}
+
+void MainWindow::commandUnits() {
+    run([this] {
+        UnitDialog dialog(state_, this);
+        runDialog(dialog);
+        // The choice was written as it was made; the sizes show in it afterwards.
+        return ActionResult::Done;
+    });
+}
+
+void MainWindow::commandLanguage() {
+    run([this] {
+        LanguageDialog dialog(state_, this);
+        runDialog(dialog);
+        return dialog.changed() ? ActionResult::Rebuild : ActionResult::Nothing;
+    });
+}
+
+void MainWindow::commandAbout() {
+    run([this] {
+        const std::vector<SpoolerQueue> queues =
+            hooks_.spoolerQueues ? hooks_.spoolerQueues() : spoolerQueues();
+        AboutDialog dialog(state_, aboutText(state_, queues), this);
+        runDialog(dialog);
+        return ActionResult::Nothing;
+    });
+}
+
+void MainWindow::commandPrinterModel() {
+    run([this] {
+        PrinterModelDialog dialog(state_, this);
+        if (runDialog(dialog) != QDialog::Accepted || dialog.chosenModel().empty())
+            return ActionResult::Nothing;
+        const ActionResult r = chooseTargetPrinter(state_, dialog.chosenModel());
+        // Lists, margins and the printer box follow the model: the window is built again.
+        return r == ActionResult::Done ? ActionResult::Rebuild : r;
+    });
+}
+
+void MainWindow::commandProof() {
+    run([this] {
+        QTemporaryDir scratch;
+        const QString png = scratch.filePath(QStringLiteral("proof.png"));
+        const ActionResult r = makeProofPicture(state_, ss(png));
+        if (r != ActionResult::Done) return r;
+        ProofWindow proof(png, this);
+        runDialog(proof);
+        return ActionResult::Nothing;
+    });
 }
 
 void MainWindow::commandExitButton() {

@@ -18,6 +18,9 @@
 
 struct AppState;
 class QAction;
+class QDialog;
+class QUrl;
+struct SpoolerQueue;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -96,6 +99,9 @@ inline constexpr int kIdMenuPatternSetup = 2149;
 inline constexpr int kIdFixedSpacing = 2157;
 // The Cancel button beside the progress bar (no identifier of its own in the command table).
 inline constexpr int kIdCancelButton = 3001;
+// Tools entries of our own: the printer model window and the proof.
+inline constexpr int kIdMenuPrinterModel = 3002;
+inline constexpr int kIdMenuProof = 3003;
 
 // The preview area: draws the page preview of the state at its own size and takes dropped
 // files.
@@ -128,6 +134,13 @@ struct MainWindowHooks {
     // When set, message boxes, questions and file dialogs go here instead of to Qt dialogs
     // (the window still shows status and progress itself).
     UserInterface* dialogs = nullptr;
+    // When set, the small windows (units, language, About, printer model, proof) are handed
+    // here instead of being run modally; the hook answers them (accept or reject).
+    std::function<void(QDialog&)> runDialog;
+    // Opens the help page and links (default: the desktop's browser).
+    std::function<bool(const QUrl&)> openUrl;
+    // The spooler's queues for the About box (default: the CUPS server's).
+    std::function<std::vector<SpoolerQueue>()> spoolerQueues;
 };
 
 class MainWindow : public QMainWindow, public UserInterface, public ProgressSink {
@@ -184,6 +197,14 @@ class MainWindow : public QMainWindow, public UserInterface, public ProgressSink
     void commandHelpFile();
     void commandHelpLink(int n);
     void commandExitButton();
+    void commandUnits();
+    void commandLanguage();
+    void commandAbout();
+    void commandPrinterModel();
+    void commandProof();
+    // Runs a small window modally (or hands it to the test hook); returns its result.
+    int runDialog(QDialog& dialog);
+    bool openUrl(const QUrl& url);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     AppState& state_;

@@ -40,6 +40,12 @@ bool isAlreadyRunning(AppState& state, const std::string& name) {
     return false;
 }
 
+std::string instanceSocketPath(const AppState& state, const std::string& name) {
+    const std::string& folder =
+        state.runtimeFolder.empty() ? state.userFolder : state.runtimeFolder;
+    return folder + name + "-" + std::to_string(::getuid()) + ".socket";
+}
+
 void prepareSettings(AppState& state, bool provisionShapes) {
     // Shape library: reported before the texts are loaded, so without caption.
     switch (provisionShapes ? initialiseShapeLibrary(state) : 0) {

@@ -10,6 +10,11 @@ struct AppState;
 // the process. A lock left behind by a crashed process does not count.
 bool isAlreadyRunning(AppState& state, const std::string& name);
 
+// The local socket on which the running window takes files from a second start: in the same
+// folder as the lock, named with the user id so two users (or a shared runtime folder) never
+// reach each other's window.
+std::string instanceSocketPath(const AppState& state, const std::string& name);
+
 // Start-up steps 3 to 8 (shape library, language, profiles, old bottom margin, handedness).
 // The folders must be resolved and the seam set. The command-line tool, which has no pattern
 // print, leaves the shape library out (provisionShapes false).

@@ -1,54 +1,56 @@
 #!/bin/sh
-# Screenshots of the desktop program under a private X server: the empty window and the window
-# with the sample artwork loaded. Builds the program first when needed.
-# Usage: sh tools/screenshots.sh [BUILD_DIR] [DISPLAY_NUMBER]
-# Writes BUILD_DIR/screenshots/empty.png, sample.png and sample-german.png (the longer German
-# texts show clipped labels first).
+# Pictures of the desktop program's windows under a private X server: the main window empty
+# and with the sample artwork loaded, and each small window (units, language, About, printer
+# model, proof), in English and German.
+# Usage: sh tools/screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
+# Writes OUTPUT_DIR (default BUILD_DIR/screenshots) /main-empty-en.png, main-sample-de.png, ...
+# Builds what it needs first unless SCREENSHOTS_NO_BUILD=1 (the test suite's run).
+# Fails when no X server can be started.
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
-NUM=${2:-99}
-if [ ! -f "$BUILD/build.ninja" ] && [ ! -f "$BUILD/Makefile" ]; then
-  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRINTCONV_BENCH=OFF
+if [ "${SCREENSHOTS_NO_BUILD:-0}" != 1 ]; then
+  if [ ! -f "$BUILD/build.ninja" ] && [ ! -f "$BUILD/Makefile" ]; then
+    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRINTCONV_BENCH=OFF
+  fi
+  cmake --build "$BUILD" -j2 --target make_screenshots printconv_languages
 fi
-cmake --build "$BUILD" -j2 --target printconv printconv_languages
 BUILD=$(cd "$BUILD" && pwd)
-OUT=$BUILD/screenshots
+OUT=${2:-$BUILD/screenshots}
 mkdir -p "$OUT"
+OUT=$(cd "$OUT" && pwd)
 SCRATCH=$(mktemp -d)
 XPID=
 cleanup() {
-  [ -n "$XPID" ] && kill "$XPID" 2>/dev/null && wait "$XPID" 2>/dev/null
+  if [ -n "$XPID" ]; then kill "$XPID" 2>/dev/null || true; wait "$XPID" 2>/dev/null || true; fi
   rm -rf "$SCRATCH"
 }
 trap cleanup EXIT INT TERM
 
-[ -e "/tmp/.X$NUM-lock" ] && { echo "display :$NUM is busy; pass another number" >&2; exit 1; }
-Xvfb ":$NUM" -screen 0 1280x720x24 -nolisten tcp >"$SCRATCH/xvfb.log" 2>&1 &
+command -v Xvfb >/dev/null || { echo "Xvfb is not installed (package xvfb)" >&2; exit 1; }
+# Xvfb picks a free display itself and tells it on the descriptor given.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$SCRATCH/display" >"$SCRATCH/xvfb.log" 2>&1 &
 XPID=$!
 i=0
-until [ -S "/tmp/.X11-unix/X$NUM" ] || [ $i -ge 50 ]; do sleep 0.1; i=$((i + 1)); done
+until [ -s "$SCRATCH/display" ] || [ $i -ge 100 ]; do
+  kill -0 "$XPID" 2>/dev/null || break
+  sleep 0.1
+  i=$((i + 1))
+done
+NUM=$(cat "$SCRATCH/display" 2>/dev/null || true)
+if [ -z "$NUM" ]; then
+  echo "the X server did not start:" >&2
+  cat "$SCRATCH/xvfb.log" >&2
+  exit 1
+fi
 
-# One run of the program with its own settings folder; the picture after it is the window.
-shot() {
-  name=$1
-  shift
-  mkdir -p "$SCRATCH/$name/config/LumivaneB" "$SCRATCH/$name/run"
-  if [ -n "${LANGUAGE_NAME:-}" ]; then
-    printf '[Active]\r\nLanguage=%s\r\n' "$LANGUAGE_NAME" >"$SCRATCH/$name/config/LumivaneB/LumivaneB.ini"
-  fi
-  chmod 700 "$SCRATCH/$name/run"
-  DISPLAY=":$NUM" XDG_CONFIG_HOME="$SCRATCH/$name/config" XDG_RUNTIME_DIR="$SCRATCH/$name/run" \
-    QT_QPA_PLATFORM=xcb "$BUILD/bin/printconv" "$@" >"$SCRATCH/$name.log" 2>&1 &
-  APID=$!
-  sleep 4
-  DISPLAY=":$NUM" import -window root "$OUT/$name.png"
-  kill "$APID" 2>/dev/null || true
-  wait "$APID" 2>/dev/null || true
-  echo "saved $OUT/$name.png"
-}
-
-shot empty
-cp "$BUILD/share/lumivane-basic/sample-artwork.png" "$SCRATCH/sample.png"
-shot sample "$SCRATCH/sample.png"
-LANGUAGE_NAME=German.lan3 shot sample-german "$SCRATCH/sample.png"
+mkdir -p "$SCRATCH/run"
+chmod 700 "$SCRATCH/run"
+DISPLAY=":$NUM" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$SCRATCH/run" \
+  "$BUILD/tools/make_screenshots" "$OUT"
+for lang in en de; do
+  for name in main-empty main-sample units language about printer-model proof; do
+    [ -s "$OUT/$name-$lang.png" ] || { echo "missing $OUT/$name-$lang.png" >&2; exit 1; }
+  done
+done
+echo "pictures in $OUT"

@@ -1,0 +1,38 @@
+#include "app/proof_picture.h"
+
+#include "app/app_state.h"
+#include "app/texts.h"
+#include "app/ui.h"
+#include "job/proof.h"
+
+ActionResult makeProofPicture(AppState& state, const std::string& pngPath) {
+    const std::string caption = text(state, kTextProgramName);
+    if (state.imageLoaded != 1) {
+        showMessage(state, MessageIcon::Information, caption, kProofNeedsPicture);
+        return ActionResult::Nothing;
+    }
+    // Checked before the job is built, so a missing interpreter is told at once.
+    if (findOnPath("gs").empty()) {
+        showMessage(state, MessageIcon::Warning, caption, kProofNeedsGhostscript);
+        return ActionResult::Failed;
+    }
+    // The job is built as for printing and then rendered: both take a while, so the status
+    // line and the progress bar say so; the picture stays loaded afterwards.
+    setStatus(state, kStatusCreatingPrint);
+    setProgress(state, 10);
+    const std::string job = currentJobBytes(state);
+    setProgress(state, 60);
+    std::string error;
+    const bool rendered = !job.empty() && renderProof(job, pngPath, error);
+    setStatus(state, kStatusLoaded);
+    setProgress(state, rendered ? 100 : 0);
+    if (job.empty()) {
+        showMessage(state, MessageIcon::Error, caption, "The print job could not be built.");
+        return ActionResult::Failed;
+    }
+    if (!rendered) {
+        showMessage(state, MessageIcon::Error, caption, "The proof could not be made:\n" + error);
+        return ActionResult::Failed;
+    }
+    return ActionResult::Done;
+}
