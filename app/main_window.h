@@ -20,6 +20,7 @@ struct AppState;
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -128,6 +129,10 @@ struct MainWindowHooks {
     // When set, message boxes, questions and file dialogs go here instead of to Qt dialogs
     // (the window still shows status and progress itself).
     UserInterface* dialogs = nullptr;
+    // When set, the modal dialogs of the commands (colour, custom paper, margins, network
+    // utility) are handed here instead of being run; it returns the dialog's result. Tests
+    // drive the dialog's controls inside.
+    std::function<int(QDialog&)> runDialog;
 };
 
 class MainWindow : public QMainWindow, public UserInterface, public ProgressSink {
@@ -184,6 +189,12 @@ class MainWindow : public QMainWindow, public UserInterface, public ProgressSink
     void commandHelpFile();
     void commandHelpLink(int n);
     void commandExitButton();
+    // Commands that open the page set-up, colour and network dialogs.
+    int runDialog(QDialog& dialog);
+    void commandColourDialog();
+    void commandCustomPaper();
+    void commandPrintMargins();
+    void commandNetworkUtility();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     AppState& state_;
