@@ -6,6 +6,7 @@
 #include "image/paper.h"
 
 #include <QComboBox>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -52,25 +53,38 @@ CustomPaperDialog::CustomPaperDialog(AppState& state, QWidget* parent)
 
     const CustomSizeRanges ranges = customSizeRanges(state, state.unitCode);
     const QString unit = qs(unitSymbol(state));
-    const QString names[6] = {label(state, 149), label(state, 150), QStringLiteral("Top"),
-                              label(state, 144), label(state, 145), QStringLiteral("Bottom")};
     for (int i = 0; i < 6; ++i) {
         fields_[i] = new QLineEdit(this);
         fields_[i]->setObjectName(QStringLiteral("field%1").arg(i));
-        fields_[i]->setMaximumWidth(90);
-        const int row = i + 1 + (i >= 2 ? 1 : 0);
-        grid->addWidget(new QLabel(names[i], this), row, 0);
-        grid->addWidget(fields_[i], row, 1);
-        grid->addWidget(new QLabel(unit, this), row, 2);
+        fields_[i]->setFixedWidth(80);
+    }
+    for (int i = 0; i < 2; ++i) {
+        grid->addWidget(new QLabel(label(state, 149 + i), this), i + 1, 0);
+        grid->addWidget(fields_[i], i + 1, 1);
+        grid->addWidget(new QLabel(unit, this), i + 1, 2);
     }
     widthRange_ = new QLabel(qs(ranges.width), this);
     heightRange_ = new QLabel(qs(ranges.height), this);
     grid->addWidget(widthRange_, 1, 3);
     grid->addWidget(heightRange_, 2, 3);
-    // The margins are optional: empty or 0 keeps the current margins when the size is chosen.
-    auto* marginsHeading = new QLabel(QStringLiteral("Margins (optional)"), this);
-    grid->addWidget(marginsHeading, 3, 0, 1, 4);
     layout->addLayout(grid);
+
+    // The margins (may stay empty: the current margins are kept when the size is chosen), each
+    // field where its margin is around the sheet, so that top and bottom need no words.
+    auto* margins = new QGroupBox(label(state, 137), this);
+    auto* around = new QGridLayout(margins);
+    const int cells[4][2] = {{0, 1}, {1, 0}, {1, 2}, {2, 1}};
+    for (int m = 0; m < 4; ++m) {
+        auto* cell = new QHBoxLayout;
+        cell->addWidget(fields_[2 + m]);
+        cell->addWidget(new QLabel(unit, margins));
+        around->addLayout(cell, cells[m][0], cells[m][1], Qt::AlignCenter);
+    }
+    auto* sheet = new QLabel(margins);
+    sheet->setFrameShape(QFrame::Box);
+    sheet->setMinimumSize(60, 60);
+    around->addWidget(sheet, 1, 1);
+    layout->addWidget(margins);
 
     auto* buttons = new QHBoxLayout;
     save_ = new QPushButton(label(state, 9), this);

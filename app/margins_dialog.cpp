@@ -6,7 +6,9 @@
 #include "image/paper.h"
 
 #include <QDialogButtonBox>
+#include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,25 +37,31 @@ MarginsDialog::MarginsDialog(AppState& state, QWidget* parent) : QDialog(parent)
         margins_[static_cast<std::size_t>(i)] = marginPt(state, kWhich[i]);
 
     auto* layout = new QVBoxLayout(this);
+    // The fields sit where their margins are, around the printable area: no words needed for
+    // top and bottom, which the text table does not have.
     auto* grid = new QGridLayout;
-    const QString names[4] = {QStringLiteral("Top"), label(state, 144), label(state, 145),
-                              QStringLiteral("Bottom")};
     const QString unit = qs(unitSymbol(state));
+    const int cells[4][2] = {{0, 1}, {1, 0}, {1, 2}, {2, 1}};
     for (int i = 0; i < 4; ++i) {
         fields_[i] = new QLineEdit(this);
         fields_[i]->setObjectName(QStringLiteral("margin%1").arg(i));
-        fields_[i]->setMaximumWidth(90);
-        grid->addWidget(new QLabel(names[i], this), i, 0);
-        grid->addWidget(fields_[i], i, 1);
-        grid->addWidget(new QLabel(unit, this), i, 2);
+        fields_[i]->setFixedWidth(70);
+        fields_[i]->setToolTip(marginName(i));
+        auto* cell = new QHBoxLayout;
+        cell->addWidget(fields_[i]);
+        cell->addWidget(new QLabel(unit, this));
+        grid->addLayout(cell, cells[i][0], cells[i][1], Qt::AlignCenter);
         // The value is taken when the user leaves the field or presses Enter.
         connect(fields_[i], &QLineEdit::editingFinished, this, [this, i] { takeField(i); });
     }
-    layout->addLayout(grid);
-
     area_ = new QLabel(this);
     area_->setObjectName(QStringLiteral("area"));
-    layout->addWidget(area_);
+    area_->setFrameShape(QFrame::Box);
+    area_->setAlignment(Qt::AlignCenter);
+    area_->setMinimumSize(170, 110);
+    grid->addWidget(area_, 1, 1);
+    layout->addLayout(grid);
+
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("note"));
     note_->setWordWrap(true);
@@ -140,7 +148,7 @@ void MarginsDialog::showValues(int except) {
 
 void MarginsDialog::showArea() {
     const auto [w, h] = printableAreaFor(state_, margins_);
-    area_->setText(QStringLiteral("%1: %2 x %3 %4")
+    area_->setText(QStringLiteral("%1\n%2 x %3 %4")
                        .arg(label(state_, 138), qs(formatLength(state_, static_cast<float>(w))),
                             qs(formatLength(state_, static_cast<float>(h))),
                             qs(unitSymbol(state_))));

@@ -3,7 +3,8 @@
 # with the sample artwork loaded. Builds the program first when needed.
 # Usage: sh tools/screenshots.sh [BUILD_DIR] [DISPLAY_NUMBER]
 # Writes BUILD_DIR/screenshots/empty.png, sample.png and sample-german.png (the longer German
-# texts show clipped labels first).
+# texts show clipped labels first), and dialog-*.png and german-dialog-*.png: the colour curves
+# editor, custom paper size, print margins and network utility dialogs.
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -11,7 +12,7 @@ NUM=${2:-99}
 if [ ! -f "$BUILD/build.ninja" ] && [ ! -f "$BUILD/Makefile" ]; then
   cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRINTCONV_BENCH=OFF
 fi
-cmake --build "$BUILD" -j2 --target printconv printconv_languages
+cmake --build "$BUILD" -j2 --target printconv printconv_languages dialog_shots
 BUILD=$(cd "$BUILD" && pwd)
 OUT=$BUILD/screenshots
 mkdir -p "$OUT"
@@ -52,3 +53,17 @@ shot empty
 cp "$BUILD/share/lumivane-basic/sample-artwork.png" "$SCRATCH/sample.png"
 shot sample "$SCRATCH/sample.png"
 LANGUAGE_NAME=German.lan3 shot sample-german "$SCRATCH/sample.png"
+
+# The dialogs, each pictured by itself (English, then German).
+dialogs() {
+  name=$1
+  mkdir -p "$SCRATCH/$name/config/LumivaneB" "$SCRATCH/$name/run"
+  if [ -n "${LANGUAGE_NAME:-}" ]; then
+    printf '[Active]\r\nLanguage=%s\r\n' "$LANGUAGE_NAME" >"$SCRATCH/$name/config/LumivaneB/LumivaneB.ini"
+  fi
+  chmod 700 "$SCRATCH/$name/run"
+  DISPLAY=":$NUM" XDG_CONFIG_HOME="$SCRATCH/$name/config" XDG_RUNTIME_DIR="$SCRATCH/$name/run" \
+    QT_QPA_PLATFORM=xcb "$BUILD/tools/dialog_shots" "$OUT" "${2:-}"
+}
+dialogs dialogs-en
+LANGUAGE_NAME=German.lan3 dialogs dialogs-de german-
