@@ -53,6 +53,7 @@ MarginsDialog::MarginsDialog(AppState& state, QWidget* parent) : QDialog(parent)
         grid->addLayout(cell, cells[i][0], cells[i][1], Qt::AlignCenter);
         // The value is taken when the user leaves the field or presses Enter.
         connect(fields_[i], &QLineEdit::editingFinished, this, [this, i] { takeField(i); });
+        connect(fields_[i], &QLineEdit::textEdited, this, [this] { showArea(); });
     }
     area_ = new QLabel(this);
     area_->setObjectName(QStringLiteral("area"));
@@ -147,7 +148,15 @@ void MarginsDialog::showValues(int except) {
 }
 
 void MarginsDialog::showArea() {
-    const auto [w, h] = printableAreaFor(state_, margins_);
+    // A field being typed in counts with what it holds so far when that is a number.
+    std::array<double, 4> margins = margins_;
+    for (std::size_t i = 0; i < 4; ++i) {
+        double typed = 0;
+        if (fields_[i] && fields_[i]->isModified() &&
+            parseTypedLength(state_, fields_[i]->text().toStdString(), typed))
+            margins[i] = typed;
+    }
+    const auto [w, h] = printableAreaFor(state_, margins);
     area_->setText(QStringLiteral("%1\n%2 x %3 %4")
                        .arg(label(state_, 138), qs(formatLength(state_, static_cast<float>(w))),
                             qs(formatLength(state_, static_cast<float>(h))),

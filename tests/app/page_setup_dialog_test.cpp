@@ -242,9 +242,12 @@ void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {
     Fixture f("C301W");
     AppState& s = f.ts.state;
     writeSetting(s, "Active", "Left Margin", "500"); // 5 points: below the minimum 12.84
-    // A picture that fills the paper: the wider margins make it too large.
-    s.placedWidthPt = 560;
-    s.placedHeightPt = 800;
+    // A picture fitted to the page: the wider margins make it too large.
+    f.window->openFile(QString::fromStdString(testsupport::dataFolder() + "sample-artwork.png"));
+    QCOMPARE(s.imageLoaded, 1);
+    QTest::mouseClick(f.control<QPushButton>(kIdFitToPage), Qt::LeftButton);
+    const float fittedWidth = s.placedWidthPt;
+    QVERIFY(fittedWidth > 500);
     f.drive = [&](QDialog& d) {
         auto& dialog = static_cast<MarginsDialog&>(d);
         QCOMPARE(d.windowTitle(), QStringLiteral("Print Margins"));
@@ -257,6 +260,14 @@ void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {
         QCOMPARE(dialog.field(0)->text(), QStringLiteral("4.2"));
         retype(dialog.field(2), QStringLiteral("30"));
         QCOMPARE(dialog.marginsPt()[2], 30 * 72 / 25.4);
+        // The area follows typing before the field is left.
+        dialog.field(1)->setFocus();
+        dialog.field(1)->selectAll();
+        QTest::keyClicks(dialog.field(1), QStringLiteral("20"));
+        QVERIFY(dialog.area()->text().contains(
+            QString::fromStdString(formatLength(s, float(595 - 20 * 72 / 25.4 - 30 * 72 / 25.4)))));
+        QTest::keyClick(dialog.field(1), Qt::Key_Return);
+        retype(dialog.field(1), QStringLiteral("4.53")); // 12.84 points
         QVERIFY(dialog.note()->text().isEmpty());
         QVERIFY(dialog.area()->text().startsWith(QStringLiteral("Printable area\n")));
         QVERIFY(dialog.area()->text().contains(
@@ -275,6 +286,9 @@ void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {
     QCOMPARE(f.margin("Right"), "8504");
     QCOMPARE(f.margin("Bottom"), "1213");
     QVERIFY(std::abs(s.printableWidthPt - (595 - 12.84f - 85.04f)) < 1e-3);
+    QVERIFY(s.placedWidthPt < fittedWidth);
+    QVERIFY(s.placedWidthPt <= s.printableWidthPt + 0.01f);
+    QVERIFY(s.placedHeightPt <= s.printableHeightPt + 0.01f);
 
     // Cancel writes nothing.
     f.drive = [&](QDialog& d) {
