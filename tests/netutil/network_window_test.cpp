@@ -8,11 +8,14 @@
 #include "tests/support/snmp_fixture.h"
 #include "tests/support/test_support.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -64,6 +67,7 @@ class NetworkWindowTest : public QObject {
     void closingOtherwiseWritesNothing();
     void aFailedSharedWriteIsReportedAndStopsTheRest();
     void aPrinterThatStopsAnsweringKeepsTheOtherBoxes();
+    void eachRequestWaitsWithTheWaitCursorOnAPaintedWindow();
 
   private:
     std::unique_ptr<NetworkWindow> open(const std::string& mainQueue);
@@ -203,6 +207,40 @@ void NetworkWindowTest::aPrinterThatStopsAnsweringKeepsTheOtherBoxes() {
     QCOMPARE(w->box(4)->text(), QStringLiteral(" 120"));
     QCOMPARE(w->box(2)->text(), QStringLiteral("AK-2"));
     QCOMPARE(w->box(9)->text(), QStringLiteral("42%"));
+}
+
+namespace {
+
+// Records the cursor shown while the watched box is painted, and what it showed.
+struct PaintRecorder : QObject {
+    std::vector<Qt::CursorShape> cursors;
+    std::vector<QString> texts;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            const QCursor* c = QApplication::overrideCursor();
+            cursors.push_back(c ? c->shape() : Qt::ArrowCursor);
+            texts.push_back(static_cast<QLineEdit*>(watched)->text());
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void NetworkWindowTest::eachRequestWaitsWithTheWaitCursorOnAPaintedWindow() {
+    auto w = open(kNet);
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    PaintRecorder recorder;
+    w->box(4)->installEventFilter(&recorder);
+    QTest::mouseClick(w->detailsButton(), Qt::LeftButton);
+    // The full readout sends more than ten requests; the window is painted before each.
+    QVERIFY2(recorder.cursors.size() >= 10, qPrintable(QString::number(recorder.cursors.size())));
+    for (Qt::CursorShape shape : recorder.cursors)
+        QCOMPARE(shape, Qt::WaitCursor);
+    // The page count appears while later requests (consumables) still wait.
+    QVERIFY(std::find(recorder.texts.begin(), recorder.texts.end(), QStringLiteral(" 120")) !=
+            recorder.texts.end());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 QTEST_MAIN(NetworkWindowTest)
