@@ -33,9 +33,9 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
-#include <QRegularExpression>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
