@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/defaults.h"
+#include "app/numbers.h"
 #include "app/strings.h"
 #include "app/progress.h"
 #include "app/texts.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -69,6 +71,13 @@ void reorient(AppState& state) {
 ActionResult refreshed(AppState& state) {
     refreshPreview(state);
     return ActionResult::Done;
+}
+
+// Text n without its access-key ampersand (dialog captions and field names).
+std::string plainText(const AppState& state, int n) {
+    std::string t = text(state, n);
+    t.erase(std::remove(t.begin(), t.end(), '&'), t.end());
+    return t;
 }
 
 bool listed(const std::vector<std::string>& list, std::string_view item) {
@@ -365,6 +374,28 @@ ActionResult chooseProfile(AppState& state, bool output, const std::string& path
     return ActionResult::Done;
 }
 
+namespace {
+
+// A stored snapshot margin: hundredths of a point as plain decimal text. Anything else, a
+// negative value or one wider than any paper (10000 points) loads the fallback "60".
+std::string snapshotMargin(const std::string& path, const std::string& key) {
+    const std::string v = readProfileString(path, "Active", key, "60");
+    const bool plain = !v.empty() && v.find_first_not_of("0123456789.") == std::string::npos &&
+                       std::count(v.begin(), v.end(), '.') <= 1 && v != ".";
+    if (!plain || settingValue(v) > 1000000.0) return "60";
+    return v;
+}
+
+// A snapshot's colour adjustment: exactly 48 hexadecimal digits, else the fallback "0".
+std::string snapshotProfile(const std::string& path) {
+    const std::string v = readProfileString(path, "KYMC", "Profile", "0");
+    if (v.size() != 48 || v.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return "0";
+    return v;
+}
+
+} // namespace
+
 ActionResult applySnapshot(AppState& state, const std::string& path) {
     std::ifstream probe(path, std::ios::binary);
     if (!probe) {
@@ -387,7 +418,7 @@ ActionResult applySnapshot(AppState& state, const std::string& path) {
     state.tonerOn = byte(readProfileString(path, "Active", "TonerOn", "1"));
     for (const char* which : {"Right", "Left", "Bottom", "Top"}) {
         const std::string key = std::string(which) + " Margin";
-        writeSetting(state, "Active", key, readProfileString(path, "Active", key, "60"));
+        writeSetting(state, "Active", key, snapshotMargin(path, key));
     }
     const std::string paper = readProfileString(path, "Active", "PaperSize", "");
     int w = state.paperWidthPt, h = state.paperHeightPt;
@@ -399,23 +430,192 @@ ActionResult applySnapshot(AppState& state, const std::string& path) {
     // A stored margin below what the printer can print would reach the job: raise it now.
     enforceMargins(state);
     computePrintableArea(state);
-    setColourAdjustFromText(state, readProfileString(path, "KYMC", "Profile", "0"));
+    setColourAdjustFromText(state, snapshotProfile(path));
     rebuildColourCurveTable(state);
     fillTrayList(state);
     return refreshed(state);
 }
 
 ActionResult saveSnapshot(AppState& state, const std::string& path) {
-    std::string content;
-    content += "[Active]\r\n";
+    // Key by key, so that the other keys of a file saved over (white keys) stay.
+    auto put = [&](const char* section, const std::string& key, const std::string& value) {
+        return reportFailedWrite(state, path, writeProfileString(path, section, key, value));
+    };
     for (const char* which : {"Right", "Left", "Bottom", "Top"}) {
         const std::string key = std::string(which) + " Margin";
-        content += key + "=" + readSetting(state, "Active", key) + "\r\n";
+        if (!put("Active", key, readSetting(state, "Active", key))) return ActionResult::Failed;
     }
-    content += "PaperSize=" + state.paperText + "\r\n";
-    content += "[KYMC]\r\nProfile=" + colourAdjustText(state) + "\r\n";
-    const int err = writeWholeFileAtomically(path, content);
-    return reportFailedWrite(state, path, err) ? ActionResult::Done : ActionResult::Failed;
+    if (!put("Active", "PaperSize", state.paperText)) return ActionResult::Failed;
+    if (!put("KYMC", "Profile", colourAdjustText(state))) return ActionResult::Failed;
+    return ActionResult::Done;
+}
+
+namespace {
+
+std::string chooseSnapshotFile(AppState& state, bool save, const std::string& start) {
+    if (!state.ui) return {};
+    std::string path =
+        state.ui->chooseFile(save, plainText(state, save ? 94 : 93), kSnapshotFilter, start);
+    // The default extension, for a seam whose dialog does not add it.
+    if (save && !path.empty() && std::filesystem::path(path).extension().string().empty())
+        path += std::string(".") + kSnapshotExtension;
+    return path;
+}
+
+} // namespace
+
+ActionResult saveSettingsCommand(AppState& state) {
+    const std::string start = readSetting(state, "Directory", "Last Config");
+    const std::string path = chooseSnapshotFile(state, true, start);
+    if (path.empty()) return ActionResult::Cancelled;
+    writeSetting(state, "Directory", "Last Config", path);
+    return saveSnapshot(state, path);
+}
+
+ActionResult loadSettingsCommand(AppState& state) {
+    const std::string u = readSetting(state, "Active", "Unit");
+    state.unitIndex = u == "C" ? 1 : u == "I" ? 2 : 0;
+    std::string start = readSetting(state, "Directory", "Last Config");
+    if (start.empty()) {
+        std::error_code ec;
+        start = std::filesystem::current_path(ec).string();
+    }
+    const std::string path = chooseSnapshotFile(state, false, start);
+    if (path.empty()) return ActionResult::Cancelled;
+    writeSetting(state, "Directory", "Last Config", path);
+    const ActionResult r = applySnapshot(state, path);
+    if (r == ActionResult::Done) showPlacedSize(state);
+    return r;
+}
+
+bool parseTypedLength(const AppState& state, std::string_view typed, double& points) {
+    std::string t(typed);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+        t.pop_back();
+    std::size_t i = t.find_first_not_of(" \t");
+    if (i == std::string::npos) return false;
+    t = t.substr(i);
+    std::replace(t.begin(), t.end(), ',', '.');
+    if (t.find_first_not_of("0123456789.") != std::string::npos ||
+        std::count(t.begin(), t.end(), '.') > 1 || t == ".")
+        return false;
+    points = parseLength(state, t);
+    return std::isfinite(points);
+}
+
+namespace {
+
+// Lower and upper end of a range text such as "(63...215.9)" or "(127..1320.8)".
+std::pair<double, double> rangeEnds(const std::string& range) {
+    const std::size_t dots = range.find("..");
+    const double lo = settingValue(range.substr(1, dots - 1));
+    std::size_t from = dots;
+    while (from < range.size() && range[from] == '.')
+        ++from;
+    return {lo, settingValue(range.substr(from))};
+}
+
+// Whether a typed length lies in a range text of the dialog (compared in the display unit,
+// as the user reads it).
+bool inRange(std::string_view typed, const std::string& range) {
+    const auto [lo, hi] = rangeEnds(range);
+    const double v = leadingNumber(typed, true);
+    return v >= lo - 1e-9 && v <= hi + 1e-9;
+}
+
+} // namespace
+
+ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::string_view width,
+                                 std::string_view height, std::string_view top,
+                                 std::string_view left, std::string_view right,
+                                 std::string_view bottom) {
+    const std::string caption = plainText(state, 147);
+    auto refuse = [&](const std::string& why) {
+        showMessage(state, MessageIcon::Exclamation, caption, why);
+        return ActionResult::Refused;
+    };
+    const CustomSizeRanges ranges = customSizeRanges(state, state.unitCode);
+    const std::string& unit = unitSymbol(state);
+    double w = 0, h = 0;
+    if (!parseTypedLength(state, width, w) || !inRange(width, ranges.width))
+        return refuse(plainText(state, 149) + " must lie in the range " + ranges.width + " " +
+                      unit + ".");
+    if (!parseTypedLength(state, height, h) || !inRange(height, ranges.height))
+        return refuse(plainText(state, 150) + " must lie in the range " + ranges.height + " " +
+                      unit + ".");
+    std::array<double, 4> m{};
+    const std::array<std::string_view, 4> typed = {top, left, right, bottom};
+    for (std::size_t i = 0; i < 4; ++i) {
+        // An empty margin field keeps the current margins when the size is chosen.
+        if (typed[i].find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (!parseTypedLength(state, typed[i], m[i]))
+            return refuse("A margin must be a number of " + unit + ", 0 or more.");
+    }
+    switch (addCustomPaper(state, name, w, h, m[0], m[1], m[2], m[3])) {
+    case CustomPaperError::None:
+        break;
+    case CustomPaperError::BadName:
+        return refuse("The name must not be empty and must not hold \"^\" or a line break.");
+    case CustomPaperError::ReservedName:
+        return refuse("The name \"" + std::string(name) + "\" belongs to a built-in paper size.");
+    case CustomPaperError::BadMargin:
+        return refuse("A margin must be a number of " + unit + ", 0 or more.");
+    case CustomPaperError::WriteFailed:
+        return ActionResult::Failed;
+    default:
+        return refuse("This custom paper size cannot be stored.");
+    }
+    const std::string chosen = state.paperText;
+    buildPaperList(state);
+    if (listed(state.paperList, chosen)) state.paperText = chosen;
+    return ActionResult::Done;
+}
+
+ActionResult deleteCustomPaperSize(AppState& state, std::string_view name) {
+    if (!deleteCustomPaper(state, name)) return ActionResult::Nothing;
+    const std::string chosen = state.paperText;
+    buildPaperList(state);
+    if (listed(state.paperList, chosen)) {
+        state.paperText = chosen;
+        return ActionResult::Done;
+    }
+    // The chosen size is gone: the list's own choice takes its place.
+    selectPaper(state, state.paperText);
+    return refreshed(state);
+}
+
+CheckedMargin checkMargin(const AppState& state, int which, double points) {
+    const MarginMinimum m =
+        marginMinimums(state)[static_cast<std::size_t>(std::clamp(which, 0, 3))];
+    CheckedMargin out{points, false};
+    if (!(points * 100.0 >= m.hundredths)) {
+        out.points = settingValue(m.replacement) / 100.0;
+        out.raised = !(std::fabs(out.points - points) < 1e-9);
+    }
+    return out;
+}
+
+std::array<double, 4> printerMarginsPt(const AppState& state) {
+    std::array<double, 4> out{};
+    const auto minimum = marginMinimums(state);
+    for (std::size_t i = 0; i < 4; ++i)
+        out[i] = settingValue(minimum[i].replacement) / 100.0;
+    return out;
+}
+
+std::pair<double, double> printableAreaFor(const AppState& state, const std::array<double, 4>& m) {
+    return {state.paperWidthPt - m[1] - m[2], state.paperHeightPt - m[0] - m[3]};
+}
+
+ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& marginsPt) {
+    static const char* const kWhich[] = {"Top", "Left", "Right", "Bottom"};
+    for (int i = 0; i < 4; ++i) {
+        const CheckedMargin m = checkMargin(state, i, marginsPt[static_cast<std::size_t>(i)]);
+        if (!writeMargin(state, kWhich[i], m.points * 100.0)) return ActionResult::Failed;
+    }
+    // The printable area and, when the picture no longer fits, its fitting.
+    computePrintableArea(state);
+    return refreshed(state);
 }
 
 ActionResult printImageAction(AppState& state, const std::vector<std::string>& queues,

@@ -9,8 +9,10 @@
 
 #include "app/no_widgets.h"
 
+#include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct AppState;
@@ -130,8 +132,55 @@ ActionResult chooseProfile(AppState& state, bool output, const std::string& path
 // minimum), paper by its first four characters or custom size, printable area and fit,
 // colour adjustment; refresh. Failed when the file cannot be read.
 ActionResult applySnapshot(AppState& state, const std::string& path);
-// Writes a configuration snapshot of the current margins, paper and colour adjustment.
+// Writes a configuration snapshot of the current margins, paper and colour adjustment into
+// path (other keys of an existing file stay).
 ActionResult saveSnapshot(AppState& state, const std::string& path);
+
+// The file dialog filter of configuration snapshots and their default extension.
+inline constexpr const char* kSnapshotFilter = "SCFG Files .scfg (*.scfg)";
+inline constexpr const char* kSnapshotExtension = "scfg";
+// Save Settings: asks for the file (starting at "Last Config"), records it as "Last Config"
+// and saves the snapshot. Cancelled when no file was chosen.
+ActionResult saveSettingsCommand(AppState& state);
+// Load Settings: reads the unit, asks for the file (starting at "Last Config", else the
+// current folder), records it as "Last Config" and applies the snapshot.
+ActionResult loadSettingsCommand(AppState& state);
+
+// --- Page set-up dialogs ---------------------------------------------------------------------
+
+// A typed length of a dialog field in the display unit, in points; false when the text is not
+// a plain number (blanks around it allowed).
+bool parseTypedLength(const AppState& state, std::string_view typed, double& points);
+
+// Custom Paper Size, save: name, width and height and the four margins (top, left, right,
+// bottom) as typed in the display unit. Refused, with a message naming the range or the
+// reason, for a width or height outside the ranges the dialog shows, a bad name or bad
+// margins. A size of the same name is replaced. The paper list is rebuilt and keeps the
+// chosen paper.
+ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::string_view width,
+                                 std::string_view height, std::string_view top,
+                                 std::string_view left, std::string_view right,
+                                 std::string_view bottom);
+// Custom Paper Size, delete: removes the size (later ones renumbered) and rebuilds the paper
+// list; a deleted size that was chosen gives way to "A4".
+ActionResult deleteCustomPaperSize(AppState& state, std::string_view name);
+
+// One margin of the margins dialog after the printer's minimum was applied.
+struct CheckedMargin {
+    double points = 0.0; // the value to use
+    bool raised = false; // the typed value was below the minimum
+};
+// which: 0 top, 1 left, 2 right, 3 bottom; a value below that margin's minimum is raised to it.
+CheckedMargin checkMargin(const AppState& state, int which, double points);
+// The four minimums in points (top, left, right, bottom): "Get Printer Margins".
+std::array<double, 4> printerMarginsPt(const AppState& state);
+// The printable width and height the margins (points; top, left, right, bottom) leave on
+// the current paper.
+std::pair<double, double> printableAreaFor(const AppState& state,
+                                           const std::array<double, 4>& marginsPt);
+// Print Margins, OK: writes the four margins (each raised to its minimum), recomputes the
+// printable area, fits the picture when it no longer fits, refresh.
+ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& marginsPt);
 
 // --- Printing --------------------------------------------------------------------------------
 

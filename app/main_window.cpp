@@ -3,8 +3,11 @@
 #include "app/about.h"
 #include "app/about_dialog.h"
 #include "app/app_state.h"
+#include "app/colour_dialog.h"
+#include "app/custom_paper_dialog.h"
 #include "app/help.h"
 #include "app/language_dialog.h"
+#include "app/margins_dialog.h"
 #include "app/printer_model_dialog.h"
 #include "app/proof_picture.h"
 #include "app/proof_window.h"
@@ -13,6 +16,7 @@
 #include "image/colour.h"
 #include "image/placement.h"
 #include "netutil/discovery.h"
+#include "netutil/network_window.h"
 #include "settings/recent_files.h"
 #include "settings/settings.h"
 
@@ -39,6 +43,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -632,7 +637,7 @@ void MainWindow::buildMenus() {
     menuPrint_ = entry(file, kIdMenuPrint, qs(text(state_, 12)) + QStringLiteral("\tCtrl+P"),
                        [this] { commandPrint(); });
     menuPatternPrint_ = placeholder(file, kIdMenuPatternPrint, 241);
-    placeholder(file, kIdMenuPrintMargins, 137);
+    entry(file, kIdMenuPrintMargins, qs(text(state_, 137)), [this] { commandPrintMargins(); });
     menuBlankPage_ =
         entry(file, kIdMenuBlankPage, qs(text(state_, 174)), [this] { commandBlankPage(); });
     entry(file, kIdMenuExit, qs(text(state_, 13)) + QStringLiteral("\tAlt+F4"), [this] {
@@ -649,14 +654,22 @@ void MainWindow::buildMenus() {
     QMenu* tools = bar->addMenu(qs(text(state_, 14)));
     entry(tools, kIdMenuProfileIn, qs(text(state_, 16)), [this] { commandProfile(false); });
     entry(tools, kIdMenuProfileOut, qs(text(state_, 17)), [this] { commandProfile(true); });
-    placeholder(tools, kIdMenuColourDialog, 18);
-    placeholder(tools, kIdMenuCustomPaper, 147);
+    entry(tools, kIdMenuColourDialog, qs(text(state_, 18)), [this] { commandColourDialog(); });
+    entry(tools, kIdMenuCustomPaper, qs(text(state_, 147)), [this] { commandCustomPaper(); });
     entry(tools, kIdMenuUnits, qs(text(state_, 19)), [this] { commandUnits(); });
     placeholder(tools, kIdMenuPatternSetup, 240);
-    placeholder(tools, kIdMenuSaveSettings, 21);
-    placeholder(tools, kIdMenuLoadSettings, 22);
-    entry(tools, kIdMenuLoadDefaults, qs(text(state_, 23)),
-          [this] { run([this] { return loadDefaultsAction(state_); }); });
+    entry(tools, kIdMenuSaveSettings, qs(text(state_, 21)),
+          [this] { run([this] { return saveSettingsCommand(state_); }); });
+    entry(tools, kIdMenuLoadSettings, qs(text(state_, 22)),
+          [this] { run([this] { return loadSettingsCommand(state_); }); });
+    entry(tools, kIdMenuLoadDefaults, qs(text(state_, 23)), [this] {
+        run([this] {
+            const ActionResult r = loadDefaultsAction(state_);
+            // The reset sliders show 0: a move still waiting for its timer is dropped.
+            sliderTimer_->stop();
+            return r;
+        });
+    });
     tools->addSeparator();
     entry(tools, kIdMenuPrinterModel, QStringLiteral("Printer &Model..."),
           [this] { commandPrinterModel(); });
@@ -664,7 +677,8 @@ void MainWindow::buildMenus() {
 
     QMenu* utility = bar->addMenu(qs(text(state_, 129)));
     entry(utility, kIdMenuLanguage, qs(text(state_, 20)), [this] { commandLanguage(); });
-    placeholder(utility, kIdMenuNetworkUtility, 69);
+    entry(utility, kIdMenuNetworkUtility, qs(text(state_, 69)),
+          [this] { commandNetworkUtility(); });
 
     QMenu* help = bar->addMenu(qs(text(state_, 24)));
     // Our help page exists in every language: without a title of its own the entry says
@@ -891,12 +905,6 @@ bool MainWindow::openUrl(const QUrl& url) {
     return hooks_.openUrl ? hooks_.openUrl(url) : QDesktopServices::openUrl(url);
 }
 
-int MainWindow::runDialog(QDialog& dialog) {
-    if (!hooks_.runDialog) return dialog.exec();
-    hooks_.runDialog(dialog);
-    return dialog.result();
-}
-
 void MainWindow::commandUnits() {
     run([this] {
         UnitDialog dialog(state_, this);
@@ -1089,10 +1097,17 @@ void MainWindow::showProgress(int percent) {
 std::string MainWindow::chooseFile(bool save, const std::string& title, const std::string& filter,
                                    const std::string& initialPath) {
     if (hooks_.dialogs) return hooks_.dialogs->chooseFile(save, title, filter, initialPath);
-    const QString path =
-        save ? QFileDialog::getSaveFileName(this, qs(title), qs(initialPath), qs(filter))
-             : QFileDialog::getOpenFileName(this, qs(title), qs(initialPath), qs(filter));
-    return ss(path);
+    if (save) {
+        // The filter's first pattern gives the default extension ("(*.scfg)" adds ".scfg").
+        QFileDialog dialog(this, qs(title), qs(initialPath), qs(filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("\\(\\*\\.(\\w+)")).match(qs(filter));
+        if (m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return ss(dialog.selectedFiles().front());
+    }
+    return ss(QFileDialog::getOpenFileName(this, qs(title), qs(initialPath), qs(filter)));
 }
 
 void MainWindow::step(int phase, int percent) {
@@ -1106,4 +1121,46 @@ void MainWindow::step(int phase, int percent) {
         lastEventPump_ = now;
         QCoreApplication::processEvents();
     }
+}
+
+// --- The page set-up, colour and network dialogs.
+
+int MainWindow::runDialog(QDialog& dialog) {
+    return hooks_.runDialog ? hooks_.runDialog(dialog) : dialog.exec();
+}
+
+void MainWindow::commandColourDialog() {
+    run([this] {
+        ColourDialog dialog(state_, this);
+        // The preview draws through the tone curves: it follows every move.
+        connect(&dialog, &ColourDialog::curvesChanged, preview_, qOverload<>(&QWidget::update));
+        runDialog(dialog);
+        return ActionResult::Done;
+    });
+}
+
+void MainWindow::commandCustomPaper() {
+    run([this] {
+        CustomPaperDialog dialog(state_, this);
+        // A saved size is in the paper box at once.
+        connect(&dialog, &CustomPaperDialog::papersChanged, this, [this] { showState(); });
+        runDialog(dialog);
+        return ActionResult::Done;
+    });
+}
+
+void MainWindow::commandPrintMargins() {
+    run([this] {
+        MarginsDialog dialog(state_, this);
+        if (runDialog(dialog) != QDialog::Accepted) return ActionResult::Nothing;
+        return applyPrintMargins(state_, dialog.marginsPt());
+    });
+}
+
+void MainWindow::commandNetworkUtility() {
+    run([this] {
+        NetworkWindow window(state_, this);
+        runDialog(window);
+        return ActionResult::Nothing;
+    });
 }

@@ -23,6 +23,7 @@ class QUrl;
 struct SpoolerQueue;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -134,9 +135,10 @@ struct MainWindowHooks {
     // When set, message boxes, questions and file dialogs go here instead of to Qt dialogs
     // (the window still shows status and progress itself).
     UserInterface* dialogs = nullptr;
-    // When set, the small windows (units, language, About, printer model, proof) are handed
-    // here instead of being run modally; the hook answers them (accept or reject).
-    std::function<void(QDialog&)> runDialog;
+    // When set, the modal windows of the commands (units, language, About, printer model,
+    // proof, colour, custom paper, margins, network utility) are handed here instead of being
+    // run; it returns the dialog's result. Tests drive the dialog's controls inside.
+    std::function<int(QDialog&)> runDialog;
     // Opens the help page and links (default: the desktop's browser).
     std::function<bool(const QUrl&)> openUrl;
     // The spooler's queues for the About box (default: the CUPS server's).
@@ -202,7 +204,12 @@ class MainWindow : public QMainWindow, public UserInterface, public ProgressSink
     void commandAbout();
     void commandPrinterModel();
     void commandProof();
-    // Runs a small window modally (or hands it to the test hook); returns its result.
+    // Commands that open the page set-up, colour and network dialogs.
+    void commandColourDialog();
+    void commandCustomPaper();
+    void commandPrintMargins();
+    void commandNetworkUtility();
+    // Runs a modal window (or hands it to the test hook); returns its result.
     int runDialog(QDialog& dialog);
     bool openUrl(const QUrl& url);
     bool eventFilter(QObject* watched, QEvent* event) override;

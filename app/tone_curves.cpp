@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -80,4 +81,48 @@ void rebuildColourCurveTable(AppState& state) {
     for (std::size_t v = 1; v < 256; ++v)
         for (auto& table : tables)
             if (table[v] == 0) table[v] = table[v - 1];
+}
+
+namespace {
+
+std::size_t groupOf(CurveChannel channel) {
+    switch (channel) {
+    case CurveChannel::Magenta:
+        return 1;
+    case CurveChannel::Yellow:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+CurvePosition curvePoint(const AppState& state, CurveChannel channel, int point) {
+    const std::size_t at =
+        groupOf(channel) * 8 + static_cast<std::size_t>(std::clamp(point, 0, 3)) * 2;
+    return {state.colourAdjust[at], state.colourAdjust[at + 1]};
+}
+
+CurvePosition curveValueAtPixel(int px, int py) {
+    return {std::clamp(px - 1, 0, 255), std::clamp(256 - py, 0, 255)};
+}
+
+CurvePosition curvePixelOf(CurvePosition value) {
+    return {value.x + 1, 256 - value.y};
+}
+
+bool moveCurvePoint(AppState& state, CurveChannel channel, int point, int x, int y) {
+    if (point < 0 || point > 2) return false;
+    const auto before = state.colourAdjust;
+    const std::size_t at = groupOf(channel) * 8 + static_cast<std::size_t>(point) * 2;
+    state.colourAdjust[at] = static_cast<std::uint8_t>(std::clamp(x, 0, 255));
+    state.colourAdjust[at + 1] = static_cast<std::uint8_t>(std::clamp(y, 0, 255));
+    if (channel == CurveChannel::All) {
+        for (std::size_t g = 1; g < 3; ++g)
+            std::copy_n(state.colourAdjust.begin(), 8, state.colourAdjust.begin() + g * 8);
+    }
+    if (state.colourAdjust == before) return false;
+    rebuildColourCurveTable(state);
+    return true;
 }

@@ -13,3 +13,25 @@ void setColourAdjustFromText(AppState& state, std::string_view hex);
 std::string colourAdjustText(const AppState& state);
 // Rebuilds toneCurves from colourAdjust.
 void rebuildColourCurveTable(AppState& state);
+
+// The channel choice of the colour dialog.
+enum class CurveChannel { All, Cyan, Magenta, Yellow };
+
+// Control point `point` (0 = P0, 1 = P1, 2 = P2; P3 stays fixed) of the curve a channel
+// choice shows: "All" shows cyan.
+struct CurvePosition {
+    int x = 0;
+    int y = 0;
+};
+CurvePosition curvePoint(const AppState& state, CurveChannel channel, int point);
+
+// The curve value under a pixel of the 258 x 258 drawing: input to the right, output upwards,
+// each clamped to 0..255.
+CurvePosition curveValueAtPixel(int px, int py);
+// The pixel of the drawing that shows a curve value.
+CurvePosition curvePixelOf(CurvePosition value);
+
+// Moves control point `point` (0..2; anything else changes nothing) of the chosen channel to
+// (x, y) clamped to 0..255 and rebuilds the tone curves. "All" moves cyan and then copies
+// the cyan group to magenta and yellow. False when nothing changed.
+bool moveCurvePoint(AppState& state, CurveChannel channel, int point, int x, int y);

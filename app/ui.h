@@ -39,6 +39,9 @@ struct UserInterface {
         (void)save, (void)title, (void)filter, (void)initialPath;
         return {};
     }
+    // Called before the program waits for a device's answer (an SNMP request): a window
+    // shows the wait cursor and repaints here, so that the wait does not leave it blank.
+    virtual void beforeDeviceWait() {}
 };
 
 // A seam that shows nothing and answers Cancel: for start-up before a window exists and for

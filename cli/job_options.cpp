@@ -2,6 +2,7 @@
 
 #include "app/actions.h"
 #include "app/app_state.h"
+#include "app/tone_curves.h"
 #include "printer/media.h"
 #include "settings/settings.h"
 
@@ -81,6 +82,8 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
             ok = opt(o.profileIn);
         else if (a == "--profile-out")
             ok = opt(o.profileOut);
+        else if (a == "--snapshot")
+            ok = opt(o.snapshot);
         else if (a == "--colour-adjust") {
             ok = opt(o.colourAdjust);
             if (ok &&
@@ -173,6 +176,12 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
     }
 
     setUpMainWindow(state);
+    // The snapshot acts on the scratch settings as Load Settings would, before the options
+    // that follow; an explicit colour adjustment still wins over the snapshot's.
+    if (o.snapshot) {
+        if (applySnapshot(state, *o.snapshot) != ActionResult::Done) return false;
+        if (o.colourAdjust) setColourAdjustFromText(state, *o.colourAdjust);
+    }
 
     if (o.media) {
         const int id = findMedium(state, *o.media);

@@ -14,6 +14,7 @@ struct JobOptions {
     std::string queue;  // --queue NAME
     std::optional<std::string> printer, paper, media, tray, copies, xcopies, ycopies;
     std::optional<std::string> width, height, profileIn, profileOut, colourAdjust;
+    std::optional<std::string> snapshot; // --snapshot FILE: a configuration snapshot applied first
     std::optional<float> fixedSpacingMm;
     std::optional<int> brightness, contrast;
     std::optional<bool> rotate, mirror;

@@ -31,12 +31,13 @@ void usage() {
                "       printconv-cli print IMAGE --queue NAME [options]\n"
                "       printconv-cli queues [--printer MODEL] | queues --brand\n"
                "       printconv-cli status ADDRESS [--details]\n"
+               "       printconv-cli snapshot save FILE [--printer MODEL --paper NAME ...]\n"
                "options: --printer MODEL --paper NAME --media TEXT --tray TEXT --copies N\n"
                "         --xcopies N --ycopies N --auto-tile --fit-to-page --fixed-spacing MM\n"
                "         --align centre|top-left|top-centre|top-right --rotate|--no-rotate\n"
                "         --mirror|--no-mirror --flip --brightness N --contrast N --width LENGTH\n"
                "         --height LENGTH --crop --profile-in FILE --profile-out FILE\n"
-               "         --colour-adjust HEX48 --preview-size WxH\n",
+               "         --colour-adjust HEX48 --preview-size WxH --snapshot FILE.scfg\n",
                stderr);
 }
 
@@ -113,7 +114,7 @@ int main(int argc, char** argv) {
         {"texts", cliTexts},     {"layout", cliLayout}, {"separate", cliSeparate},
         {"preview", cliPreview}, {"job", cliJob},       {"blank", cliBlank},
         {"proof", cliProof},     {"print", cliPrint},   {"probe", cliProbe},
-        {"queues", cliQueues},   {"status", cliStatus},
+        {"queues", cliQueues},   {"status", cliStatus}, {"snapshot", cliSnapshot},
     };
     int rc = 2;
     for (const auto& c : commands)

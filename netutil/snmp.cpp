@@ -216,6 +216,7 @@ bool getText(SnmpSession& session, std::string_view oidText, std::string& result
     if (!pdu) return false;
     snmp_add_null_var(pdu, name, ids.size());
     netsnmp_pdu* response = nullptr;
+    if (session.ui) session.ui->beforeDeviceWait();
     // The library frees the request in every case.
     int status = snmp_sess_synch_response(session.handle, pdu, &response);
     bool ok = false;

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Pictures of the desktop program's windows under a private X server: the main window empty
 # and with the sample artwork loaded, and each small window (units, language, About, printer
-# model, proof), in English and German.
+# model, proof) and each dialog of the Tools and Utility menus (colour curves, custom paper
+# size, print margins, network utility), in English and German.
 # Usage: sh tools/screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 # Writes OUTPUT_DIR (default BUILD_DIR/screenshots) /main-empty-en.png, main-sample-de.png, ...
 # Builds what it needs first unless SCREENSHOTS_NO_BUILD=1 (the test suite's run).
@@ -13,7 +14,7 @@ if [ "${SCREENSHOTS_NO_BUILD:-0}" != 1 ]; then
   if [ ! -f "$BUILD/build.ninja" ] && [ ! -f "$BUILD/Makefile" ]; then
     cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRINTCONV_BENCH=OFF
   fi
-  cmake --build "$BUILD" -j2 --target make_screenshots printconv_languages
+  cmake --build "$BUILD" -j2 --target make_screenshots dialog_shots printconv_languages
 fi
 BUILD=$(cd "$BUILD" && pwd)
 OUT=${2:-$BUILD/screenshots}
@@ -48,6 +49,19 @@ mkdir -p "$SCRATCH/run"
 chmod 700 "$SCRATCH/run"
 DISPLAY=":$NUM" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$SCRATCH/run" \
   "$BUILD/tools/make_screenshots" "$OUT"
+# The dialogs, each pictured by itself (English, then German with the "german-" prefix).
+dialogs() {
+  name=$1
+  mkdir -p "$SCRATCH/$name/config/LumivaneB" "$SCRATCH/$name/run"
+  if [ -n "${LANGUAGE_NAME:-}" ]; then
+    printf '[Active]\r\nLanguage=%s\r\n' "$LANGUAGE_NAME" >"$SCRATCH/$name/config/LumivaneB/LumivaneB.ini"
+  fi
+  chmod 700 "$SCRATCH/$name/run"
+  DISPLAY=":$NUM" XDG_CONFIG_HOME="$SCRATCH/$name/config" XDG_RUNTIME_DIR="$SCRATCH/$name/run" \
+    QT_QPA_PLATFORM=xcb "$BUILD/tools/dialog_shots" "$OUT" "${2:-}"
+}
+dialogs dialogs-en
+LANGUAGE_NAME=German.lan3 dialogs dialogs-de german-
 for lang in en de; do
   for name in main-empty main-sample units language about printer-model proof; do
     [ -s "$OUT/$name-$lang.png" ] || { echo "missing $OUT/$name-$lang.png" >&2; exit 1; }

@@ -62,6 +62,7 @@ struct Fixture {
             ++shown;
             dialogClass = QString::fromLatin1(d.metaObject()->className());
             answer(d);
+            return d.result();
         };
         hooks.openUrl = [this](const QUrl& url) {
             opened.push_back(url);
