@@ -4,7 +4,9 @@
 #include "app/texts.h"
 #include "image/colour.h"
 #include "image/placement.h"
+#include "app/pattern_actions.h"
 #include "netutil/discovery.h"
+#include "pattern/pattern_setup_window.h"
 #include "settings/recent_files.h"
 #include "settings/settings.h"
 
@@ -552,12 +554,7 @@ void MainWindow::buildControls() {
         });
     });
     connect(printButton_, &QPushButton::clicked, this, &MainWindow::commandPrint);
-    connect(patternPrint_, &QCheckBox::clicked, this, [this] {
-        run([this] {
-            notAvailable();
-            return ActionResult::Nothing;
-        });
-    });
+    connect(patternPrint_, &QCheckBox::clicked, this, &MainWindow::commandPatternSetup);
     connect(exitButton_, &QPushButton::clicked, this, &MainWindow::commandExitButton);
     connect(rotate_, &QCheckBox::clicked, this,
             [this](bool on) { run([this, on] { return setRotate(state_, on); }); });
@@ -569,13 +566,8 @@ void MainWindow::buildControls() {
             [this] { run([this] { return cropImage(state_); }); });
     connect(guardArea_, &QCheckBox::clicked, this,
             [this](bool on) { run([this, on] { return setGuardArea(state_, on); }); });
-    connect(patternPreview_, &QCheckBox::clicked, this, [this](bool on) {
-        run([this, on] {
-            state_.patternPreviewChecked = on;
-            refreshPreview(state_);
-            return ActionResult::Done;
-        });
-    });
+    connect(patternPreview_, &QCheckBox::clicked, this,
+            [this](bool on) { run([this, on] { return setPatternPreview(state_, on); }); });
     connect(autoTile_, &QCheckBox::clicked, this,
             [this](bool on) { run([this, on] { return setAutoTile(state_, on); }); });
     connect(fitToPage_, &QPushButton::clicked, this,
@@ -622,7 +614,8 @@ void MainWindow::buildMenus() {
     entry(file, kIdMenuOpen, qs(text(state_, 11)), [this] { commandOpenFile(); });
     menuPrint_ = entry(file, kIdMenuPrint, qs(text(state_, 12)) + QStringLiteral("\tCtrl+P"),
                        [this] { commandPrint(); });
-    menuPatternPrint_ = placeholder(file, kIdMenuPatternPrint, 241);
+    menuPatternPrint_ = entry(file, kIdMenuPatternPrint, qs(text(state_, 241)),
+                              [this] { commandPatternSetup(); });
     placeholder(file, kIdMenuPrintMargins, 137);
     menuBlankPage_ =
         entry(file, kIdMenuBlankPage, qs(text(state_, 174)), [this] { commandBlankPage(); });
@@ -643,7 +636,7 @@ void MainWindow::buildMenus() {
     placeholder(tools, kIdMenuColourDialog, 18);
     placeholder(tools, kIdMenuCustomPaper, 147);
     placeholder(tools, kIdMenuUnits, 19);
-    placeholder(tools, kIdMenuPatternSetup, 240);
+    entry(tools, kIdMenuPatternSetup, qs(text(state_, 240)), [this] { commandPatternSetup(); });
     placeholder(tools, kIdMenuSaveSettings, 21);
     placeholder(tools, kIdMenuLoadSettings, 22);
     entry(tools, kIdMenuLoadDefaults, qs(text(state_, 23)),
@@ -839,6 +832,24 @@ void MainWindow::commandPrint() {
         const std::vector<std::string> queues =
             hooks_.listQueues ? hooks_.listQueues(state_) : spoolerQueuesOfTarget(state_);
         return printImageAction(state_, queues, ss(printerBox_->currentText()));
+    });
+}
+
+void MainWindow::commandPatternSetup() {
+    if (busy_) return;
+    PatternSetupWindow setup(state_, this);
+    connect(&setup, &PatternSetupWindow::printRequested, this, [this] {
+        run([this] {
+            const std::vector<std::string> queues =
+                hooks_.listQueues ? hooks_.listQueues(state_) : spoolerQueuesOfTarget(state_);
+            return printPatternAction(state_, queues, ss(printerBox_->currentText()));
+        });
+    });
+    setup.exec();
+    run([this] {
+        updatePatternMask(state_);
+        refreshPreview(state_);
+        return ActionResult::Done;
     });
 }
 

@@ -744,7 +744,7 @@ void MainWindowTest::placeholderCommandsSayNotAvailable() {
     Fixture f;
     f.open();
     const int ids[] = {kIdMenuColourDialog, kIdMenuCustomPaper,    kIdMenuUnits,
-                       kIdMenuPatternSetup, kIdMenuSaveSettings,   kIdMenuLoadSettings,
+                       kIdMenuSaveSettings,   kIdMenuLoadSettings,
                        kIdMenuLanguage,     kIdMenuNetworkUtility, kIdMenuPrintMargins,
                        kIdMenuAbout};
     int expected = 0;
