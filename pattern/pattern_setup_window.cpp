@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPreviewWidth = 240;
@@ -248,11 +250,13 @@ void PatternSetupWindow::drawPreview() {
             std::clamp(kPreviewWidth / (6.0 * (s.sizeX + std::max(0.0, s.gap))), 1.0, 40.0);
         ShapeRecord record;
         const bool library = loadShape(state_, s.shape, record) == ShapeLookup::Found;
-        const std::vector<std::uint8_t> canvas =
-            drawPatternCanvas(nullptr, s, patternCell(s, k, library ? &record : nullptr),
-                              kPreviewWidth, kPreviewHeight);
+        const PatternCell cell = patternCell(s, k, library ? &record : nullptr);
+        // Drawn one step larger than shown, so the cells reach the right and bottom edges.
+        const int w = kPreviewWidth + std::min(kPreviewWidth, static_cast<int>(cell.stepX) + 2);
+        const int h = kPreviewHeight + std::min(kPreviewHeight, static_cast<int>(cell.stepY) + 2);
+        const std::vector<std::uint8_t> canvas = drawPatternCanvas(nullptr, s, cell, w, h);
         for (int y = 0; y < kPreviewHeight && !canvas.empty(); ++y)
-            std::copy_n(canvas.begin() + y * kPreviewWidth, kPreviewWidth, image.scanLine(y));
+            std::copy_n(canvas.begin() + y * w, kPreviewWidth, image.scanLine(y));
     }
     preview_->setPixmap(QPixmap::fromImage(image));
 }

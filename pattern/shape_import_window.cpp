@@ -21,6 +21,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kView = 160;
@@ -74,7 +76,7 @@ ShapeImportWindow::ShapeImportWindow(AppState& state, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     auto* import = new QPushButton(QStringLiteral("File Import"), this);
     import->setObjectName("importButton");
-    auto* saveButton = new QPushButton(qs(text(state, 21)).remove('&'), this);
+    auto* saveButton = new QPushButton(QStringLiteral("Save"), this);
     saveButton->setObjectName("saveButton");
     auto* exit = new QPushButton(qs(text(state, 7)), this);
     exit->setObjectName("exitButton");
@@ -164,10 +166,13 @@ void ShapeImportWindow::drawPreviews() {
         ShapeRecord r = shape_;
         r.spacing0 = shapeSpacingFactor(spacing_[0]);
         r.spacing45 = shapeSpacingFactor(spacing_[1]);
-        const std::vector<std::uint8_t> canvas =
-            drawPatternCanvas(nullptr, s, patternCell(s, 6, &r), kView, kView);
+        const PatternCell cell = patternCell(s, 6, &r);
+        // Drawn one step larger than shown, so the cells reach the right and bottom edges.
+        const int w = kView + std::min(kView, static_cast<int>(cell.stepX) + 2);
+        const int h = kView + std::min(kView, static_cast<int>(cell.stepY) + 2);
+        const std::vector<std::uint8_t> canvas = drawPatternCanvas(nullptr, s, cell, w, h);
         for (int y = 0; y < kView && !canvas.empty(); ++y)
-            std::copy_n(canvas.begin() + y * kView, kView, screen.scanLine(y));
+            std::copy_n(canvas.begin() + y * w, kView, screen.scanLine(y));
     }
     shapeView_->setPixmap(QPixmap::fromImage(alone));
     screenView_->setPixmap(QPixmap::fromImage(screen));

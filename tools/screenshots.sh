@@ -3,7 +3,8 @@
 # with the sample artwork loaded. Builds the program first when needed.
 # Usage: sh tools/screenshots.sh [BUILD_DIR] [DISPLAY_NUMBER]
 # Writes BUILD_DIR/screenshots/empty.png, sample.png and sample-german.png (the longer German
-# texts show clipped labels first).
+# texts show clipped labels first), and pattern-setup.png, shape-import.png and library-edit.png
+# (the pattern windows, each shown on its own).
 set -eu
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
@@ -11,7 +12,7 @@ NUM=${2:-99}
 if [ ! -f "$BUILD/build.ninja" ] && [ ! -f "$BUILD/Makefile" ]; then
   cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRINTCONV_BENCH=OFF
 fi
-cmake --build "$BUILD" -j2 --target printconv printconv_languages
+cmake --build "$BUILD" -j2 --target printconv printconv_languages printconv_shapes pattern_window_shots
 BUILD=$(cd "$BUILD" && pwd)
 OUT=$BUILD/screenshots
 mkdir -p "$OUT"
@@ -39,9 +40,9 @@ shot() {
   fi
   chmod 700 "$SCRATCH/$name/run"
   DISPLAY=":$NUM" XDG_CONFIG_HOME="$SCRATCH/$name/config" XDG_RUNTIME_DIR="$SCRATCH/$name/run" \
-    QT_QPA_PLATFORM=xcb "$BUILD/bin/printconv" "$@" >"$SCRATCH/$name.log" 2>&1 &
+    QT_QPA_PLATFORM=xcb "${PROGRAM:-$BUILD/bin/printconv}" "$@" >"$SCRATCH/$name.log" 2>&1 &
   APID=$!
-  sleep 4
+  sleep "${SHOT_WAIT:-4}"
   DISPLAY=":$NUM" import -window root "$OUT/$name.png"
   kill "$APID" 2>/dev/null || true
   wait "$APID" 2>/dev/null || true
@@ -52,3 +53,8 @@ shot empty
 cp "$BUILD/share/lumivane-basic/sample-artwork.png" "$SCRATCH/sample.png"
 shot sample "$SCRATCH/sample.png"
 LANGUAGE_NAME=German.lan3 shot sample-german "$SCRATCH/sample.png"
+
+PROGRAM=$BUILD/bin/pattern_window_shots SHOT_WAIT=2 shot pattern-setup pattern-setup
+PROGRAM=$BUILD/bin/pattern_window_shots SHOT_WAIT=2 shot shape-import shape-import \
+  "$(pwd)/data/shapes/heart.ai"
+PROGRAM=$BUILD/bin/pattern_window_shots SHOT_WAIT=2 shot library-edit library-edit

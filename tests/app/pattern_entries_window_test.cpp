@@ -113,6 +113,11 @@ void PatternEntriesTest::patternPreviewMakesTheMask() {
     for (auto b : f.ts.state.patternMask)
         removed += b != 0;
     QVERIFY(removed > cells / 10 && removed < cells * 9 / 10);
+    // Turned, the grid changes shape and the mask is made again for it.
+    const int width = f.ts.state.gridWidth;
+    QTest::mouseClick(f.control<QCheckBox>(kIdRotate), Qt::LeftButton);
+    QCOMPARE(f.ts.state.gridHeight, width);
+    QCOMPARE(f.ts.state.patternMask.size(), cells);
     QTest::mouseClick(f.control<QCheckBox>(kIdPatternPreview), Qt::LeftButton);
     QVERIFY(f.ts.state.patternMask.empty());
 }
