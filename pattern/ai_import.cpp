@@ -16,6 +16,7 @@ namespace {
 constexpr std::size_t kMaxFileBytes = 16u << 20;
 constexpr int kFirstPointsPerCurve = 20;
 constexpr int kFewestPointsPerCurve = 5;
+constexpr double kMaxOperand = 1e7;
 
 std::vector<std::string_view> splitLines(std::string_view bytes) {
     std::vector<std::string_view> lines;
@@ -56,7 +57,9 @@ std::vector<std::string_view> fields(std::string_view s) {
 bool number(std::string_view s, double& v) {
     if (!s.empty() && s[0] == '+') s.remove_prefix(1);
     auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v);
+    // Far beyond any page: such a line is not drawing data (and would overflow a float).
+    return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v) &&
+           std::fabs(v) <= kMaxOperand;
 }
 
 // The n numbers before the operator (the last n fields of the operands); false when the line
@@ -197,7 +200,7 @@ bool normalise(std::vector<ShapePolygon>& polygons) {
         for (auto& pt : p.points) {
             pt.y = static_cast<float>(top - pt.y);
             // A drawing far wider than high would not be a usable cell (nor a valid record).
-            fits = fits && std::isfinite(pt.x) && pt.x <= kMaxShapeCoordinate;
+            fits = fits && std::isfinite(pt.x) && std::isfinite(pt.y) && pt.x <= kMaxShapeCoordinate;
         }
     return fits;
 }
