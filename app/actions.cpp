@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/defaults.h"
 #include "app/numbers.h"
+#include "app/pattern_actions.h"
 #include "app/strings.h"
 #include "app/progress.h"
 #include "app/texts.h"
@@ -122,6 +123,11 @@ void setUpMainWindow(AppState& state) {
 }
 
 void refreshPreview(AppState& state) {
+    // A pattern mask made for another grid (a new picture, a turn) is made again for this one.
+    if ((state.patternPrintChecked || state.patternPreviewChecked) &&
+        state.patternMask.size() !=
+            static_cast<std::size_t>(std::max(0, state.gridWidth)) * std::max(0, state.gridHeight))
+        updatePatternMask(state);
     layoutCopies(state);
 }
 

@@ -15,8 +15,10 @@
 #include "app/unit_dialog.h"
 #include "image/colour.h"
 #include "image/placement.h"
+#include "app/pattern_actions.h"
 #include "netutil/discovery.h"
 #include "netutil/network_window.h"
+#include "pattern/pattern_setup_window.h"
 #include "settings/recent_files.h"
 #include "settings/settings.h"
 
@@ -566,12 +568,7 @@ void MainWindow::buildControls() {
         });
     });
     connect(printButton_, &QPushButton::clicked, this, &MainWindow::commandPrint);
-    connect(patternPrint_, &QCheckBox::clicked, this, [this] {
-        run([this] {
-            notAvailable();
-            return ActionResult::Nothing;
-        });
-    });
+    connect(patternPrint_, &QCheckBox::clicked, this, &MainWindow::commandPatternSetup);
     connect(exitButton_, &QPushButton::clicked, this, &MainWindow::commandExitButton);
     connect(rotate_, &QCheckBox::clicked, this,
             [this](bool on) { run([this, on] { return setRotate(state_, on); }); });
@@ -583,13 +580,8 @@ void MainWindow::buildControls() {
             [this] { run([this] { return cropImage(state_); }); });
     connect(guardArea_, &QCheckBox::clicked, this,
             [this](bool on) { run([this, on] { return setGuardArea(state_, on); }); });
-    connect(patternPreview_, &QCheckBox::clicked, this, [this](bool on) {
-        run([this, on] {
-            state_.patternPreviewChecked = on;
-            refreshPreview(state_);
-            return ActionResult::Done;
-        });
-    });
+    connect(patternPreview_, &QCheckBox::clicked, this,
+            [this](bool on) { run([this, on] { return setPatternPreview(state_, on); }); });
     connect(autoTile_, &QCheckBox::clicked, this,
             [this](bool on) { run([this, on] { return setAutoTile(state_, on); }); });
     connect(fitToPage_, &QPushButton::clicked, this,
@@ -620,23 +612,13 @@ void MainWindow::buildMenus() {
         connect(a, &QAction::triggered, this, [command] { command(); });
         return a;
     };
-    auto placeholder = [this](QMenu* menu, int id, int n) {
-        QAction* a = menu->addAction(qs(text(state_, n)));
-        tag(a, id);
-        connect(a, &QAction::triggered, this, [this] {
-            run([this] {
-                notAvailable();
-                return ActionResult::Nothing;
-            });
-        });
-        return a;
-    };
 
     QMenu* file = bar->addMenu(qs(text(state_, 10)));
     entry(file, kIdMenuOpen, qs(text(state_, 11)), [this] { commandOpenFile(); });
     menuPrint_ = entry(file, kIdMenuPrint, qs(text(state_, 12)) + QStringLiteral("\tCtrl+P"),
                        [this] { commandPrint(); });
-    menuPatternPrint_ = placeholder(file, kIdMenuPatternPrint, 241);
+    menuPatternPrint_ = entry(file, kIdMenuPatternPrint, qs(text(state_, 241)),
+                              [this] { commandPatternSetup(); });
     entry(file, kIdMenuPrintMargins, qs(text(state_, 137)), [this] { commandPrintMargins(); });
     menuBlankPage_ =
         entry(file, kIdMenuBlankPage, qs(text(state_, 174)), [this] { commandBlankPage(); });
@@ -657,7 +639,7 @@ void MainWindow::buildMenus() {
     entry(tools, kIdMenuColourDialog, qs(text(state_, 18)), [this] { commandColourDialog(); });
     entry(tools, kIdMenuCustomPaper, qs(text(state_, 147)), [this] { commandCustomPaper(); });
     entry(tools, kIdMenuUnits, qs(text(state_, 19)), [this] { commandUnits(); });
-    placeholder(tools, kIdMenuPatternSetup, 240);
+    entry(tools, kIdMenuPatternSetup, qs(text(state_, 240)), [this] { commandPatternSetup(); });
     entry(tools, kIdMenuSaveSettings, qs(text(state_, 21)),
           [this] { run([this] { return saveSettingsCommand(state_); }); });
     entry(tools, kIdMenuLoadSettings, qs(text(state_, 22)),
@@ -867,6 +849,24 @@ void MainWindow::commandPrint() {
         const std::vector<std::string> queues =
             hooks_.listQueues ? hooks_.listQueues(state_) : spoolerQueuesOfTarget(state_);
         return printImageAction(state_, queues, ss(printerBox_->currentText()));
+    });
+}
+
+void MainWindow::commandPatternSetup() {
+    if (busy_) return;
+    PatternSetupWindow setup(state_, this);
+    connect(&setup, &PatternSetupWindow::printRequested, this, [this] {
+        run([this] {
+            const std::vector<std::string> queues =
+                hooks_.listQueues ? hooks_.listQueues(state_) : spoolerQueuesOfTarget(state_);
+            return printPatternAction(state_, queues, ss(printerBox_->currentText()));
+        });
+    });
+    setup.exec();
+    run([this] {
+        updatePatternMask(state_);
+        refreshPreview(state_);
+        return ActionResult::Done;
     });
 }
 

@@ -193,6 +193,8 @@ class MainWindow : public QMainWindow, public UserInterface, public ProgressSink
     void notAvailable();
     void applySliders();
     void commandOpenFile();
+    // Pattern Print check box, its menu entry and Pattern Print Setup: the setup window.
+    void commandPatternSetup();
     void commandPrint();
     void commandBlankPage();
     void commandProfile(bool output);

@@ -20,6 +20,11 @@ int cliJob(AppState& state, const CliArgs& args);
 int cliBlank(AppState& state, const CliArgs& args);
 int cliPrint(AppState& state, const CliArgs& args);
 int cliProof(AppState& state, const CliArgs& args);
+// mask IMAGE [options] -o FILE: the pattern mask of the picture (W, H little-endian, bytes).
+int cliMask(AppState& state, const CliArgs& args);
+// shapes list | import FILE.ai [--name NAME] [--spacing0 P] [--spacing45 P] [--replace] |
+// remove NAME...: the user's shape library.
+int cliShapes(AppState& state, const CliArgs& args);
 // queues [--printer MODEL] [--brand]: the "Select Printer" entries (selected first, "* ") or
 // the network utility's list ("queue<TAB>column 1<TAB>serial").
 int cliQueues(AppState& state, const CliArgs& args);

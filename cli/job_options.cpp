@@ -133,6 +133,8 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
             o.fitToPage = true;
         else if (a == "--details")
             o.details = true;
+        else if (a.rfind("--pattern", 0) == 0)
+            ok = parsePatternOption(args, i, o);
         else if (!a.empty() && a[0] == '-' && a != "-")
             ok = fail("unknown option " + a);
         else if (wantImage && o.image.empty())
@@ -225,6 +227,7 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
     if (o.xcopies || o.ycopies)
         setCopyCounts(state, o.xcopies ? *o.xcopies : state.xCopiesText,
                       o.ycopies ? *o.ycopies : state.yCopiesText);
+    if (!applyPatternOptions(state, o)) return false;
     refreshPreview(state);
     return true;
 }

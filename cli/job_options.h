@@ -5,8 +5,10 @@
 
 #include "cli/commands.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 
 struct JobOptions {
     std::string image;  // the positional IMAGE argument (empty when the command has none)
@@ -22,11 +24,23 @@ struct JobOptions {
     std::optional<std::pair<int, int>> previewSize;
     bool autoTile = false, fitToPage = false, flip = false, crop = false;
     bool details = false; // --details (status)
+    // Pattern print: --pattern turns it on; the others set the run's pattern settings.
+    bool pattern = false, patternInvert = false;
+    std::optional<std::string> patternShape;
+    std::optional<std::pair<double, double>> patternSize;
+    std::optional<double> patternGap;
+    std::optional<int> patternAngle;
 };
 
 // Parses args; false with a message on stderr for an unknown option or a bad value.
 // wantImage: the first positional argument is the image (required).
 bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& options);
+
+// Parses the --pattern option at args[i] (advancing i over its values); false with a message.
+bool parsePatternOption(const CliArgs& args, std::size_t& i, JobOptions& options);
+// Writes the pattern options into the (scratch) settings and, with --pattern, turns Pattern
+// Print on and makes the mask. False (message shown) for values that make no screen.
+bool applyPatternOptions(AppState& state, const JobOptions& options);
 
 // Switches the state to a scratch copy of its settings file, removed with this object.
 struct ScratchSettings {

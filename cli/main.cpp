@@ -32,12 +32,18 @@ void usage() {
                "       printconv-cli queues [--printer MODEL] | queues --brand\n"
                "       printconv-cli status ADDRESS [--details]\n"
                "       printconv-cli snapshot save FILE [--printer MODEL --paper NAME ...]\n"
+               "       printconv-cli mask IMAGE [options] -o FILE\n"
+               "       printconv-cli shapes list | shapes remove NAME...\n"
+               "       printconv-cli shapes import FILE.ai [--name NAME] [--spacing0 P]\n"
+               "                     [--spacing45 P] [--replace]\n"
                "options: --printer MODEL --paper NAME --media TEXT --tray TEXT --copies N\n"
                "         --xcopies N --ycopies N --auto-tile --fit-to-page --fixed-spacing MM\n"
                "         --align centre|top-left|top-centre|top-right --rotate|--no-rotate\n"
                "         --mirror|--no-mirror --flip --brightness N --contrast N --width LENGTH\n"
                "         --height LENGTH --crop --profile-in FILE --profile-out FILE\n"
-               "         --colour-adjust HEX48 --preview-size WxH --snapshot FILE.scfg\n",
+               "         --colour-adjust HEX48 --preview-size WxH --snapshot FILE.scfg\n"
+               "         --pattern --pattern-shape NAME --pattern-size W H --pattern-gap MM\n"
+               "         --pattern-angle 0|45 --pattern-invert\n",
                stderr);
 }
 
@@ -115,6 +121,7 @@ int main(int argc, char** argv) {
         {"preview", cliPreview}, {"job", cliJob},       {"blank", cliBlank},
         {"proof", cliProof},     {"print", cliPrint},   {"probe", cliProbe},
         {"queues", cliQueues},   {"status", cliStatus}, {"snapshot", cliSnapshot},
+        {"mask", cliMask},       {"shapes", cliShapes},
     };
     int rc = 2;
     for (const auto& c : commands)

@@ -1,9 +1,18 @@
 #include "pattern/shape_library.h"
 
 #include "app/app_state.h"
+#include "app/strings.h"
+#include "app/texts.h"
+#include "app/ui.h"
 #include "settings/settings.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 int initialiseShapeLibrary(AppState& state) {
     if (!readSetting(state, "Active", "Shape Library").empty()) return 0;
@@ -21,4 +30,326 @@ int initialiseShapeLibrary(AppState& state) {
     if (ec) return 2;
     writeSetting(state, "Active", "Shape Library", user);
     return 0;
+}
+
+namespace {
+
+std::int32_t readI32(const unsigned char* p) {
+    const std::uint32_t v =
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    return static_cast<std::int32_t>(v);
+}
+
+float readF32(const unsigned char* p) {
+    const std::uint32_t v = static_cast<std::uint32_t>(readI32(p));
+    float f;
+    std::memcpy(&f, &v, sizeof f);
+    return f;
+}
+
+void putI32(std::string& s, std::size_t at, std::int32_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i)
+        s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+void putF32(std::string& s, std::size_t at, float value) {
+    std::uint32_t v;
+    std::memcpy(&v, &value, sizeof v);
+    putI32(s, at, static_cast<std::int32_t>(v));
+}
+
+bool usableCoordinate(float v) {
+    return std::isfinite(v) && std::fabs(v) <= kMaxShapeCoordinate;
+}
+
+// The whole file; 0 or the errno value of the failure.
+int readAll(const std::string& path, std::string& out) {
+    out.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return err;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return 0;
+}
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    return readAll(path, out) == 0;
+}
+
+std::size_t recordCount(const std::string& bytes) {
+    return bytes.size() / kShapeRecordSize;
+}
+
+const unsigned char* recordAt(const std::string& bytes, std::size_t i) {
+    return reinterpret_cast<const unsigned char*>(bytes.data()) + i * kShapeRecordSize;
+}
+
+// Writes all of bytes at offset; the errno value of a failure, else 0.
+int writeAt(int fd, const std::string& bytes, off_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                   offset + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return EIO;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string shapeRecordName(const unsigned char* record, std::size_t size) {
+    if (record == nullptr || size < 4) return {};
+    const std::size_t n = std::min(kShapeNameSize, size - 4);
+    std::string name(reinterpret_cast<const char*>(record + 4), n);
+    const auto pad = [](char c) { return c == ' ' || c == '\0' || c == '\t'; };
+    while (!name.empty() && pad(name.back()))
+        name.pop_back();
+    std::size_t start = 0;
+    while (start < name.size() && pad(name[start]))
+        ++start;
+    return name.substr(start);
+}
+
+bool decodeShapeRecord(const unsigned char* record, std::size_t size, ShapeRecord& out) {
+    out = ShapeRecord{};
+    if (record == nullptr || size < kShapeRecordSize) return false;
+    const std::int32_t count = readI32(record);
+    if (count < 1 || count > kMaxShapePolygons) return false;
+    out.name = shapeRecordName(record, size);
+    out.spacing45 = readF32(record + 84);
+    out.spacing0 = readF32(record + 88);
+    if (!std::isfinite(out.spacing45) || !std::isfinite(out.spacing0)) return false;
+    out.polygons.resize(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        const unsigned char* block =
+            record + kPolygonsOffset + static_cast<std::size_t>(i) * kPolygonBlockSize;
+        const std::int32_t points = readI32(block);
+        if (points < 0 || points > kMaxShapePoints) return false;
+        ShapePolygon& polygon = out.polygons[static_cast<std::size_t>(i)];
+        polygon.points.resize(static_cast<std::size_t>(points));
+        for (std::int32_t j = 0; j < points; ++j) {
+            const unsigned char* slot = block + 4 + static_cast<std::size_t>(j) * 8;
+            ShapePoint& p = polygon.points[static_cast<std::size_t>(j)];
+            p.x = readF32(slot);
+            p.y = readF32(slot + 4);
+            if (!usableCoordinate(p.x) || !usableCoordinate(p.y)) return false;
+        }
+        polygon.fill = readI32(record + kFillsOffset + static_cast<std::size_t>(i) * 4);
+    }
+    return true;
+}
+
+std::string encodeShapeRecord(const ShapeRecord& shape) {
+    std::string r(kShapeRecordSize, '\0');
+    const std::size_t polygons =
+        std::min(shape.polygons.size(), static_cast<std::size_t>(kMaxShapePolygons));
+    putI32(r, 0, static_cast<std::int32_t>(polygons));
+    std::string name = shape.name.substr(0, kShapeNameSize);
+    name.resize(kShapeNameSize, ' ');
+    r.replace(4, kShapeNameSize, name);
+    putF32(r, 84, shape.spacing45);
+    putF32(r, 88, shape.spacing0);
+    for (std::size_t i = 0; i < polygons; ++i) {
+        const ShapePolygon& polygon = shape.polygons[i];
+        const std::size_t block = kPolygonsOffset + i * kPolygonBlockSize;
+        const std::size_t points =
+            std::min(polygon.points.size(), static_cast<std::size_t>(kMaxShapePoints));
+        putI32(r, block, static_cast<std::int32_t>(points));
+        for (std::size_t j = 0; j < points; ++j) {
+            putF32(r, block + 4 + j * 8, polygon.points[j].x);
+            putF32(r, block + 8 + j * 8, polygon.points[j].y);
+        }
+        putI32(r, kFillsOffset + i * 4, polygon.fill);
+    }
+    return r;
+}
+
+std::string shapeKey(std::string_view name) {
+    std::size_t a = 0, b = name.size();
+    const auto pad = [](char c) { return c == ' ' || c == '\0' || c == '\t'; };
+    while (a < b && pad(name[a]))
+        ++a;
+    while (b > a && pad(name[b - 1]))
+        --b;
+    return lowerAscii(name.substr(a, b - a));
+}
+
+std::string shapeDisplayName(std::string_view name) {
+    std::string s = lowerAscii(name);
+    if (!s.empty() && s[0] >= 'a' && s[0] <= 'z') s[0] = static_cast<char>(s[0] - 'a' + 'A');
+    return s;
+}
+
+std::string shapeStoredName(std::string_view typed) {
+    std::size_t a = 0, b = typed.size();
+    while (a < b && (typed[a] == ' ' || typed[a] == '\t'))
+        ++a;
+    while (b > a && (typed[b - 1] == ' ' || typed[b - 1] == '\t'))
+        --b;
+    std::string s(typed.substr(a, b - a));
+    for (char& c : s)
+        if (c == ' ') c = '_';
+    return s;
+}
+
+std::string shapeLibraryPath(const AppState& state) {
+    return readSetting(state, "Active", "Shape Library");
+}
+
+ShapeLookup loadShape(AppState& state, std::string_view name, ShapeRecord& out) {
+    out = ShapeRecord{};
+    const std::string path = shapeLibraryPath(state);
+    std::string bytes;
+    if (path.empty() || !readWholeFile(path, bytes)) return ShapeLookup::NotFound;
+    const std::string wanted = shapeKey(name);
+    for (std::size_t i = 0; i < recordCount(bytes); ++i) {
+        const unsigned char* r = recordAt(bytes, i);
+        if (shapeKey(shapeRecordName(r, kShapeRecordSize)) != wanted) continue;
+        if (decodeShapeRecord(r, kShapeRecordSize, out)) return ShapeLookup::Found;
+        out = ShapeRecord{};
+        showMessage(state, MessageIcon::Error, "Converter", text(state, 238));
+        return ShapeLookup::Damaged;
+    }
+    return ShapeLookup::NotFound;
+}
+
+std::vector<std::string> listShapeNames(const AppState& state) {
+    std::vector<std::string> names;
+    const std::string path = shapeLibraryPath(state);
+    std::string bytes;
+    if (path.empty() || !readWholeFile(path, bytes)) return names;
+    for (std::size_t i = 0; i < recordCount(bytes); ++i) {
+        const std::string name = shapeRecordName(recordAt(bytes, i), kShapeRecordSize);
+        if (!name.empty()) names.push_back(shapeDisplayName(name));
+    }
+    return names;
+}
+
+ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape) {
+    std::string path = shapeLibraryPath(state);
+    if (path.empty()) {
+        path = state.userFolder + "shape.lib";
+        writeSetting(state, "Active", "Shape Library", path);
+    }
+    const auto failed = [&](int err) {
+        showMessage(state, MessageIcon::Error, "shape converter",
+                    "Error lib is readonly " + std::to_string(err));
+        return ShapeSaveResult::Failed;
+    };
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return failed(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return failed(err);
+    }
+    std::string bytes;
+    if (const int err = readAll(path, bytes); err != 0) {
+        ::close(fd);
+        return failed(err);
+    }
+    const std::string key = shapeKey(shape.name);
+    std::size_t slot = recordCount(bytes);
+    bool replace = false;
+    for (std::size_t i = 0; i < recordCount(bytes); ++i) {
+        if (shapeKey(shapeRecordName(recordAt(bytes, i), kShapeRecordSize)) == key) {
+            slot = i;
+            replace = true;
+            break;
+        }
+    }
+    if (replace &&
+        !(state.ui && state.ui->askOkCancel("Shape Converter", "Matching Name in Library"))) {
+        ::close(fd);
+        return ShapeSaveResult::Declined;
+    }
+    const std::string record = encodeShapeRecord(shape);
+    const off_t at = static_cast<off_t>(slot * kShapeRecordSize);
+    int err = writeAt(fd, record, at);
+    if (err != 0) {
+        // A failed append must not leave a partial record behind; a failed replace may have
+        // touched the old record, which is put back.
+        if (replace)
+            (void)writeAt(
+                fd,
+                std::string(reinterpret_cast<const char*>(recordAt(bytes, slot)), kShapeRecordSize),
+                at);
+        else
+            (void)::ftruncate(fd, st.st_size);
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) return failed(err);
+    return replace ? ShapeSaveResult::Replaced : ShapeSaveResult::Appended;
+}
+
+std::string toggleShapeMark(std::string_view item) {
+    if (isShapeMarked(item)) return std::string(item.substr(3));
+    return "** " + std::string(item);
+}
+
+bool isShapeMarked(std::string_view item) {
+    return item.substr(0, 3) == "** ";
+}
+
+bool keepShapes(AppState& state, const std::vector<std::string>& keepNames) {
+    constexpr std::size_t kEditorLimit = 200;
+    const std::string path = shapeLibraryPath(state);
+    const auto failed = [&](int err) {
+        showMessage(state, MessageIcon::Error, "Converter", "Error " + std::to_string(err));
+        return false;
+    };
+    std::vector<std::string> keys;
+    for (std::size_t i = 0; i < keepNames.size() && i < kEditorLimit; ++i)
+        keys.push_back(shapeKey(keepNames[i]));
+    std::string bytes;
+    if (path.empty()) return failed(ENOENT);
+    if (const int err = readAll(path, bytes); err != 0) return failed(err);
+    std::string kept;
+    std::size_t keptCount = 0;
+    for (std::size_t i = 0; i < recordCount(bytes) && keptCount < kEditorLimit; ++i) {
+        const std::string k = shapeKey(shapeRecordName(recordAt(bytes, i), kShapeRecordSize));
+        if (k.empty()) continue;
+        for (const std::string& want : keys) {
+            if (want == k) {
+                kept.append(bytes, i * kShapeRecordSize, kShapeRecordSize);
+                ++keptCount;
+                break;
+            }
+        }
+    }
+    // The clean-up marker is what an emptied library holds: shorter than one record.
+    if (kept.empty()) kept = "Clean up";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return failed(errno);
+    int err = writeAt(fd, kept, 0);
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) {
+        // Put the old content back so a failed step leaves the library as it was.
+        const int back = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (back >= 0) {
+            (void)writeAt(back, bytes, 0);
+            ::close(back);
+        }
+        return failed(err);
+    }
+    return true;
 }

@@ -2,7 +2,8 @@
 # Pictures of the desktop program's windows under a private X server: the main window empty
 # and with the sample artwork loaded, and each small window (units, language, About, printer
 # model, proof) and each dialog of the Tools and Utility menus (colour curves, custom paper
-# size, print margins, network utility), in English and German.
+# size, print margins, network utility) and the pattern windows (setup, shape import, library
+# edit), in English and German.
 # Usage: sh tools/screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 # Writes OUTPUT_DIR (default BUILD_DIR/screenshots) /main-empty-en.png, main-sample-de.png, ...
 # Builds what it needs first unless SCREENSHOTS_NO_BUILD=1 (the test suite's run).
@@ -14,7 +15,7 @@ if [ "${SCREENSHOTS_NO_BUILD:-0}" != 1 ]; then
   if [ ! -f "$BUILD/build.ninja" ] && [ ! -f "$BUILD/Makefile" ]; then
     cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRINTCONV_BENCH=OFF
   fi
-  cmake --build "$BUILD" -j2 --target make_screenshots dialog_shots printconv_languages
+  cmake --build "$BUILD" -j2 --target make_screenshots dialog_shots pattern_window_shots printconv_languages printconv_shapes
 fi
 BUILD=$(cd "$BUILD" && pwd)
 OUT=${2:-$BUILD/screenshots}
@@ -62,6 +63,26 @@ dialogs() {
 }
 dialogs dialogs-en
 LANGUAGE_NAME=German.lan3 dialogs dialogs-de german-
+# The pattern windows, each shown on its own by a small program that opens just that window.
+pattern_shot() {
+  name=$1
+  shift
+  mkdir -p "$SCRATCH/$name/config" "$SCRATCH/$name/run"
+  chmod 700 "$SCRATCH/$name/run"
+  DISPLAY=":$NUM" XDG_CONFIG_HOME="$SCRATCH/$name/config" XDG_RUNTIME_DIR="$SCRATCH/$name/run" \
+    QT_QPA_PLATFORM=xcb "$BUILD/bin/pattern_window_shots" "$name" "$@" >"$SCRATCH/$name.log" 2>&1 &
+  APID=$!
+  sleep 2
+  DISPLAY=":$NUM" import -window root "$OUT/$name.png"
+  kill "$APID" 2>/dev/null || true
+  wait "$APID" 2>/dev/null || true
+}
+pattern_shot pattern-setup
+pattern_shot shape-import "$(pwd)/data/shapes/heart.ai"
+pattern_shot library-edit
+for name in pattern-setup shape-import library-edit; do
+  [ -s "$OUT/$name.png" ] || { echo "missing $OUT/$name.png" >&2; exit 1; }
+done
 for lang in en de; do
   for name in main-empty main-sample units language about printer-model proof; do
     [ -s "$OUT/$name-$lang.png" ] || { echo "missing $OUT/$name-$lang.png" >&2; exit 1; }

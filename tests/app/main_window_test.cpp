@@ -168,7 +168,6 @@ class MainWindowTest : public QObject {
     void cancelDuringLoadAndOtherCommandsRefused();
     void escapeCancelsLongWork();
     void profileChoiceRebuildsAndReloads();
-    void placeholderCommandsSayNotAvailable();
     void rebuildMakesNewControlsAndReloads();
     void previewPaintsStateBackground();
 };
@@ -738,17 +737,6 @@ void MainWindowTest::profileChoiceRebuildsAndReloads() {
     f.dialogs.nextFile.clear();
     f.action(kIdMenuProfileOut)->trigger();
     QCOMPARE(f.control<QPushButton>(kIdPrintButton), kept);
-}
-
-void MainWindowTest::placeholderCommandsSayNotAvailable() {
-    Fixture f;
-    f.open();
-    const int ids[] = {kIdMenuPatternSetup};
-    int expected = 0;
-    for (int id : ids) {
-        f.action(id)->trigger();
-        QCOMPARE(f.dialogs.messageCount("Not available yet"), ++expected);
-    }
 }
 
 void MainWindowTest::rebuildMakesNewControlsAndReloads() {

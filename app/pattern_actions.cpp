@@ -1,0 +1,42 @@
+#include "app/pattern_actions.h"
+
+#include "app/app_state.h"
+#include "app/progress.h"
+#include "app/texts.h"
+#include "app/ui.h"
+#include "job/job.h"
+#include "pattern/pattern_mask.h"
+#include "printer/spooler.h"
+
+ActionResult updatePatternMask(AppState& state) {
+    state.patternMask.clear();
+    if (!(state.patternPrintChecked || state.patternPreviewChecked) || state.imageLoaded != 1)
+        return ActionResult::Nothing;
+    PatternMask mask = generateImagePatternMask(state);
+    if (mask.width != state.gridWidth || mask.height != state.gridHeight)
+        return ActionResult::Failed;
+    state.patternMask = std::move(mask.bytes);
+    return ActionResult::Done;
+}
+
+ActionResult setPatternPreview(AppState& state, bool on) {
+    state.patternPreviewChecked = on;
+    const ActionResult r = updatePatternMask(state);
+    refreshPreview(state);
+    return r == ActionResult::Failed ? r : ActionResult::Done;
+}
+
+ActionResult printPatternAction(AppState& state, const std::vector<std::string>& queues,
+                                const std::string& queue) {
+    if (queues.empty() || state.imageLoaded != 1) return ActionResult::Nothing;
+    state.patternPrintChecked = true;
+    if (updatePatternMask(state) != ActionResult::Done) return ActionResult::Failed;
+    choosePrinterQueue(state, queue);
+    const std::string documentName = printDocumentName(state);
+    PrintJobParts parts = makePrintJob(state);
+    if (parts.imageData == kErr) {
+        if (progressCancelled(state)) setStatus(state, kStatusCancelled);
+        return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
+    }
+    return spoolJob(state, queue, documentName, parts) ? ActionResult::Done : ActionResult::Failed;
+}

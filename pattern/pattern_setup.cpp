@@ -1,0 +1,104 @@
+#include "pattern/pattern_setup.h"
+
+#include "app/app_state.h"
+#include "app/numbers.h"
+#include "app/strings.h"
+#include "app/texts.h"
+#include "pattern/shape_library.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+constexpr const char* kSection = "RIP Patten Setup";
+
+double unitDivisor(char unit) {
+    return unit == 'C' ? 10.0 : unit == 'I' ? 25.4 : 1.0;
+}
+
+} // namespace
+
+std::string patternLengthText(double millimetres, char unit) {
+    return formatFixed(millimetres / unitDivisor(unit), unit == 'C' || unit == 'I' ? 2 : 1);
+}
+
+double patternLengthFromText(std::string_view text, char unit) {
+    return leadingNumber(text) * unitDivisor(unit);
+}
+
+std::string_view patternLengthCharacters(bool gap) {
+    return gap ? "1234567890.-" : "1234567890.";
+}
+
+bool patternLengthAllowed(std::string_view text, bool gap) {
+    return text.find_first_not_of(patternLengthCharacters(gap)) == std::string_view::npos;
+}
+
+double patternSizeFromSlider(int position) {
+    return 2.0 + position / 12.5;
+}
+
+double patternGapFromSlider(int position) {
+    return 1.0 + position / 25.0;
+}
+
+int patternSizeSliderPosition(double millimetres) {
+    return std::clamp(roundHalfEven((millimetres - 2.0) * 12.5), 0, 100);
+}
+
+int patternGapSliderPosition(double millimetres) {
+    return std::clamp(roundHalfEven((millimetres - 1.0) * 25.0), 0, 100);
+}
+
+std::vector<std::string> patternShapeChoices(const AppState& state) {
+    std::vector<std::string> names = listShapeNames(state);
+    names.push_back("Ellipse");
+    names.push_back("Rectangle");
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+std::string choosePatternShape(AppState& state, const std::vector<std::string>& choices) {
+    const std::string stored = shapeKey(readSetting(state, kSection, "Shape"));
+    for (const std::string& c : choices)
+        if (shapeKey(c) == stored) return c;
+    writeSetting(state, kSection, "Shape", "Ellipse");
+    return "Ellipse";
+}
+
+std::string choosePatternAngle(AppState& state) {
+    const std::string stored = readSetting(state, kSection, "Screen");
+    if (stored == "0" || stored == "45") return stored;
+    writeSetting(state, kSection, "Screen", "45");
+    return "45";
+}
+
+double shapeSpacingFromSlider(int position) {
+    return (position - 50) / 10.0;
+}
+
+int shapeSpacingSliderPosition(double spacing) {
+    return std::clamp(roundHalfEven(spacing * 10.0 + 50.0), 0, 100);
+}
+
+float shapeSpacingFactor(double spacing) {
+    return static_cast<float>(spacing / 10.0);
+}
+
+std::string shapeSpacingText(double spacing, char unit) {
+    return formatFixed(spacing / unitDivisor(unit), 3);
+}
+
+std::string lastImportFolder(const AppState& state) {
+    return readSetting(state, "Pattern", "AIPath");
+}
+
+void rememberImportFolder(AppState& state, const std::string& file) {
+    std::string folder = std::filesystem::path(file).parent_path().string();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    writeSetting(state, "Pattern", "AIPath", folder);
+}

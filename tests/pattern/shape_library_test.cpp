@@ -1,0 +1,218 @@
+#include "pattern/shape_library.h"
+
+#include "app/startup.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+using namespace testsupport;
+
+namespace {
+
+ShapeRecord square(const std::string& name, std::int32_t fill = kShapeBlack) {
+    ShapeRecord r;
+    r.name = name;
+    r.spacing45 = 0.25f;
+    r.spacing0 = -0.5f;
+    r.polygons.push_back({{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, fill});
+    return r;
+}
+
+struct Library {
+    TestState t;
+    std::string path;
+    Library() {
+        path = t.state.userFolder + "shape.lib";
+        writeSetting(t.state, "Active", "Shape Library", path);
+    }
+};
+
+void put32(std::string& s, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+} // namespace
+
+TEST(ShapeRecordFormat, LayoutIsLittleEndianAtTheFixedOffsets) {
+    ShapeRecord r = square("Box");
+    r.polygons.push_back({{{0.5f, 0.25f}}, kShapeWhite});
+    const std::string b = encodeShapeRecord(r);
+    ASSERT_EQ(b.size(), 32252u);
+    std::string expected;
+    le32(expected, 2);
+    EXPECT_EQ(b.substr(0, 4), expected);
+    EXPECT_EQ(b.substr(4, 80), "Box" + std::string(77, ' '));
+    float f;
+    std::memcpy(&f, b.data() + 84, 4);
+    EXPECT_EQ(f, 0.25f);
+    std::memcpy(&f, b.data() + 88, 4);
+    EXPECT_EQ(f, -0.5f);
+    EXPECT_EQ(static_cast<unsigned char>(b[92]), 4u);        // points of polygon 1
+    EXPECT_EQ(static_cast<unsigned char>(b[92 + 1604]), 1u); // points of polygon 2
+    std::memcpy(&f, b.data() + 92 + 1604 + 4 + 4, 4);        // polygon 2, point 1, y
+    EXPECT_EQ(f, 0.25f);
+    EXPECT_EQ(b.substr(32172 + 4, 4), std::string("\xFF\xFF\xFF\0", 4)); // fill of polygon 2
+    EXPECT_EQ(b.substr(32172 + 8), std::string(72, '\0'));
+    ShapeRecord back;
+    ASSERT_TRUE(
+        decodeShapeRecord(reinterpret_cast<const unsigned char*>(b.data()), b.size(), back));
+    EXPECT_EQ(back.name, "Box");
+    ASSERT_EQ(back.polygons.size(), 2u);
+    EXPECT_EQ(back.polygons[0].points.size(), 4u);
+    EXPECT_EQ(back.polygons[1].fill, kShapeWhite);
+    EXPECT_EQ(back.spacing0, -0.5f);
+}
+
+TEST(ShapeRecordFormat, DamagedRecordsAreRefused) {
+    struct Case {
+        const char* what;
+        std::size_t offset;
+        std::uint32_t value;
+    } cases[] = {
+        {"no polygons", 0, 0},
+        {"21 polygons", 0, 21},
+        {"negative polygon count", 0, 0xFFFFFFFFu},
+        {"201 points", 92, 201},
+        {"negative point count", 92, 0x80000000u},
+        {"NaN coordinate", 96, 0x7FC00000u},
+        {"huge coordinate", 96, 0x4E6E6B28u}, // 1e9
+        {"infinite spacing", 84, 0x7F800000u},
+    };
+    const std::string good = encodeShapeRecord(square("Box"));
+    for (const Case& c : cases) {
+        std::string b = good;
+        put32(b, c.offset, c.value);
+        ShapeRecord r;
+        EXPECT_FALSE(
+            decodeShapeRecord(reinterpret_cast<const unsigned char*>(b.data()), b.size(), r))
+            << c.what;
+    }
+    ShapeRecord r;
+    EXPECT_FALSE(decodeShapeRecord(reinterpret_cast<const unsigned char*>(good.data()), 32251, r));
+    EXPECT_TRUE(decodeShapeRecord(reinterpret_cast<const unsigned char*>(good.data()), 32252, r));
+}
+
+TEST(ShapeNames, StoredListedAndCompared) {
+    EXPECT_EQ(shapeStoredName("  big star "), "big_star");
+    EXPECT_EQ(shapeDisplayName("BIG_star"), "Big_star");
+    EXPECT_EQ(shapeKey(std::string("  Paw\0\0", 7)), "paw");
+    EXPECT_EQ(toggleShapeMark("Paw"), "** Paw");
+    EXPECT_EQ(toggleShapeMark("** Paw"), "Paw");
+    EXPECT_TRUE(isShapeMarked("** Paw"));
+    EXPECT_FALSE(isShapeMarked("Paw"));
+}
+
+TEST(ShapeLibrary, SaveAppendsListsAndLoadsByAnyCase) {
+    Library l;
+    ShapeRecord in = square(shapeStoredName("big star"));
+    EXPECT_EQ(saveShape(l.t.state, in), ShapeSaveResult::Appended);
+    EXPECT_EQ(saveShape(l.t.state, square("Moon")), ShapeSaveResult::Appended);
+    EXPECT_EQ(readFile(l.path).size(), 2 * kShapeRecordSize);
+    EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Big_star", "Moon"}));
+    ShapeRecord out;
+    ASSERT_EQ(loadShape(l.t.state, "BIG_STAR", out), ShapeLookup::Found);
+    EXPECT_EQ(out.name, "big_star");
+    EXPECT_EQ(loadShape(l.t.state, "sun", out), ShapeLookup::NotFound);
+    EXPECT_TRUE(l.t.ui.messages().empty());
+}
+
+TEST(ShapeLibrary, SameNameInOtherCaseAsksAndReplacesInPlaceOrKeeps) {
+    for (const bool ok : {true, false}) {
+        Library l;
+        saveShape(l.t.state, square("Moon"));
+        saveShape(l.t.state, square("Paw"));
+        l.t.ui.answerOk = ok;
+        ShapeRecord replacement = square("MOON", kShapeWhite);
+        EXPECT_EQ(saveShape(l.t.state, replacement),
+                  ok ? ShapeSaveResult::Replaced : ShapeSaveResult::Declined);
+        ASSERT_EQ(l.t.ui.calls.size(), 1u);
+        EXPECT_EQ(l.t.ui.calls[0].kind, "question");
+        EXPECT_EQ(l.t.ui.calls[0].caption, "Shape Converter");
+        EXPECT_EQ(l.t.ui.calls[0].text, "Matching Name in Library");
+        EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Moon", "Paw"}));
+        ShapeRecord out;
+        ASSERT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::Found);
+        EXPECT_EQ(out.polygons[0].fill, ok ? kShapeWhite : kShapeBlack);
+    }
+}
+
+TEST(ShapeLibrary, FileErrorsAreReportedWithTheirNumber) {
+    // A folder where the library should be: no user (root included) can write it as a file.
+    Library l;
+    std::filesystem::create_directories(l.path);
+    EXPECT_EQ(saveShape(l.t.state, square("Paw")), ShapeSaveResult::Failed);
+    EXPECT_FALSE(keepShapes(l.t.state, {}));
+    auto m = l.t.ui.messages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0].text, "Error lib is readonly 21");
+    EXPECT_EQ(m[0].caption, "shape converter");
+    EXPECT_EQ(m[1].text, "Error 21");
+    EXPECT_EQ(m[1].caption, "Converter");
+    EXPECT_TRUE(std::filesystem::is_directory(l.path));
+}
+
+TEST(ShapeLibrary, EditorKeepsUnmarkedInFileOrderAndEmptiesToCleanUp) {
+    Library l;
+    for (const char* n : {"Star", "Moon", "Paw"})
+        saveShape(l.t.state, square(n));
+    ASSERT_TRUE(keepShapes(l.t.state, {"paw", "STAR"}));
+    EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Star", "Paw"}));
+    ASSERT_TRUE(keepShapes(l.t.state, {}));
+    EXPECT_EQ(readFile(l.path), "Clean up");
+    EXPECT_TRUE(listShapeNames(l.t.state).empty());
+    ShapeRecord out;
+    EXPECT_EQ(loadShape(l.t.state, "star", out), ShapeLookup::NotFound);
+    // The next save writes over the marker: the file is whole records again.
+    EXPECT_EQ(saveShape(l.t.state, square("Moon")), ShapeSaveResult::Appended);
+    EXPECT_EQ(readFile(l.path).size(), kShapeRecordSize);
+}
+
+TEST(ShapeLibrary, DamagedMatchShowsText238AndTrailingBytesAreIgnored) {
+    Library l;
+    std::string bytes = encodeShapeRecord(square("Moon"));
+    put32(bytes, 0, 99);
+    writeFile(l.path, bytes + "partial");
+    ShapeRecord out;
+    EXPECT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::Damaged);
+    auto m = l.t.ui.messages();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0].text, "Shape file is damaged.\r\nUnable to open");
+    EXPECT_EQ(listShapeNames(l.t.state), std::vector<std::string>{"Moon"});
+}
+
+TEST(ShapeLibrary, MissingFileFindsNothingAndSavingCreatesIt) {
+    Library l;
+    ShapeRecord out;
+    EXPECT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::NotFound);
+    EXPECT_TRUE(listShapeNames(l.t.state).empty());
+    EXPECT_EQ(saveShape(l.t.state, square("Moon")), ShapeSaveResult::Appended);
+    EXPECT_TRUE(fileExists(l.path));
+}
+
+TEST(MasterShapeLibrary, FreshInstallationProvisionsOurTenShapes) {
+    TestState t;
+    prepareSettings(t.state);
+    EXPECT_TRUE(t.ui.messages().empty());
+    EXPECT_EQ(readSetting(t.state, "Active", "Shape Library"), t.state.userFolder + "shape.lib");
+    EXPECT_EQ(listShapeNames(t.state),
+              (std::vector<std::string>{"Star", "Heart", "Hexagon", "Diamond", "Triangle", "Ring",
+                                        "Cross", "Paw", "Leaf", "Wave"}));
+    const std::string bytes = readFile(t.state.userFolder + "shape.lib");
+    ASSERT_EQ(bytes.size(), 10 * kShapeRecordSize);
+    for (std::size_t i = 0; i < 10; ++i) {
+        ShapeRecord r;
+        EXPECT_TRUE(decodeShapeRecord(reinterpret_cast<const unsigned char*>(bytes.data()) +
+                                          i * kShapeRecordSize,
+                                      kShapeRecordSize, r))
+            << i;
+    }
+    ShapeRecord ring;
+    ASSERT_EQ(loadShape(t.state, "ring", ring), ShapeLookup::Found);
+    ASSERT_EQ(ring.polygons.size(), 2u);
+    EXPECT_EQ(ring.polygons[1].fill, kShapeWhite);
+}
