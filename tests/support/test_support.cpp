@@ -6,6 +6,9 @@
 #include "app/texts.h"
 #include "printer/media.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -161,7 +164,6 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
-
 } // namespace testsupport
 
 namespace testsupport {
@@ -187,5 +189,23 @@ void setMedium(AppState& state, std::string_view name) {
         }
     state.mediaId = 0;
     state.mediaText = std::string(name);
+}
+} // namespace testsupport
+
+namespace testsupport {
+void replayCorpus(const std::string& name, int (*harness)(const std::uint8_t*, std::size_t),
+                  std::size_t minFiles) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& e :
+         std::filesystem::directory_iterator(sourceFolder() + "/fuzz/corpus/" + name, ec))
+        if (e.is_regular_file()) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    ASSERT_GE(files.size(), minFiles) << "no corpus for " << name;
+    for (const auto& f : files) {
+        SCOPED_TRACE(f);
+        const std::string bytes = readFile(f);
+        harness(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
 }
 } // namespace testsupport

@@ -85,7 +85,6 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 
-
 } // namespace testsupport
 
 namespace testsupport {
@@ -93,4 +92,11 @@ namespace testsupport {
 // does, filling the media list for the state's printer first. A name the list does not hold
 // leaves no known medium chosen (identity 0) with that text shown.
 void setMedium(AppState& state, std::string_view name);
+} // namespace testsupport
+
+namespace testsupport {
+// Runs harness over every file of fuzz/corpus/NAME in name order (a fuzz harness's own checks
+// trap on a fault); fails when the corpus holds fewer than minFiles files.
+void replayCorpus(const std::string& name, int (*harness)(const std::uint8_t*, std::size_t),
+                  std::size_t minFiles = 1);
 } // namespace testsupport
