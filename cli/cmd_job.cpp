@@ -29,6 +29,7 @@ int cliJob(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     PrintJobParts job = makePrintJob(state);
     if (job.imageData == kErr) return 1;
@@ -48,6 +49,7 @@ int cliBlank(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     std::string bytes = blankPageJobBytes(state);
     if (!o.output.empty()) return writeBytes(o.output, bytes) ? 0 : 1;
@@ -63,6 +65,7 @@ int cliPrint(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     state.printerChoice = o.queue;
     PrintJobParts job = makePrintJob(state);
@@ -78,6 +81,7 @@ int cliProof(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     PrintJobParts job = makePrintJob(state);
     if (job.imageData == kErr) return 1;

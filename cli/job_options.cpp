@@ -12,9 +12,11 @@
 #include "printer/models.h"
 #include "settings/settings.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -154,12 +156,24 @@ ScratchSettings::ScratchSettings(AppState& state) {
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-run-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
-    if (!::mkdtemp(buf.data())) return; // without a scratch folder the real file is used
+    // Without a scratch copy the run's options would land in the stored settings: stop.
+    if (!::mkdtemp(buf.data())) {
+        fail("cannot make a scratch copy of the settings in " +
+             pattern.substr(0, pattern.rfind('/')) + " (" + std::strerror(errno) +
+             "); nothing was changed");
+        return;
+    }
     folder = buf.data();
     std::error_code ec;
     const std::string copy = folder + "/LumivaneB.ini";
-    std::filesystem::copy_file(state.settingsPath, copy, ec);
+    if (!std::filesystem::copy_file(state.settingsPath, copy, ec) &&
+        std::filesystem::exists(state.settingsPath)) {
+        fail("cannot make a scratch copy of the settings in " + folder + " (" + ec.message() +
+             "); nothing was changed");
+        return;
+    }
     state.settingsPath = copy;
+    ok = true;
 }
 
 ScratchSettings::~ScratchSettings() {

@@ -27,13 +27,16 @@ struct JobOptions {
 // wantImage: the first positional argument is the image (required).
 bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& options);
 
-// Switches the state to a scratch copy of its settings file, removed with this object.
+// Switches the state to a scratch copy of its settings file, removed with this object. When
+// the copy cannot be made, ok stays false (message shown) and the state is left as it was:
+// the caller must stop rather than run on the stored settings.
 struct ScratchSettings {
     explicit ScratchSettings(AppState& state);
     ~ScratchSettings();
     ScratchSettings(const ScratchSettings&) = delete;
     ScratchSettings& operator=(const ScratchSettings&) = delete;
     std::string folder;
+    bool ok = false;
 };
 
 // Applies the options that come before loading (printer, paper, media, tray, profiles,

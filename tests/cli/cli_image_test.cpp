@@ -71,6 +71,24 @@ TEST(CliImage, RunsChangeNoStoredSetting) {
     EXPECT_EQ(readFile(t.state.settingsPath), before);
 }
 
+TEST(CliImage, NoScratchCopyMeansNoRun) {
+    TestState t;
+    ASSERT_EQ(cli(t, "texts 0").code, 0);
+    const std::string before = readFile(t.state.settingsPath);
+    writeFile(t.dir.file("plain-file"), "x");
+    for (const std::string& tmp : {t.dir.file("missing"), t.dir.file("plain-file")}) {
+        CliRun r = runCli(t.dir,
+                          "job " + sample() + " --crop --printer C844 --paper A3 --profile-out " +
+                              dataFolder() + "OKC833P2.ICM -o " + t.dir.file("out.prn"),
+                          "TMPDIR=" + tmp);
+        EXPECT_EQ(r.code, 1) << tmp;
+        EXPECT_NE(r.err.find("cannot make a scratch copy of the settings"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(readFile(t.state.settingsPath), before) << tmp;
+        EXPECT_FALSE(fileExists(t.dir.file("out.prn")));
+    }
+}
+
 TEST(CliImage, BadOptionsAndInputs) {
     TestState t;
     EXPECT_EQ(cli(t, "layout").code, 2);
