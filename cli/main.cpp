@@ -48,7 +48,10 @@ int cliSettings(AppState& state, const CliArgs& args) {
         return 0;
     }
     if (args.size() == 4 && args[0] == "set") {
-        if (args[1].empty() || args[2].empty()) return 2;
+        if (const std::string problem = settingNameProblem(args[1], args[2]); !problem.empty()) {
+            std::fprintf(stderr, "printconv-cli: %s\n", problem.c_str());
+            return 2;
+        }
         return writeSetting(state, args[1], args[2], args[3]) ? 0 : 1;
     }
     return 2;

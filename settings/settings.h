@@ -19,8 +19,15 @@ inline constexpr std::size_t kMaxSettingLength = 255;
 std::string readProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view fallback = {});
 
+// Why section and key cannot be stored as names (empty, a control character or line break,
+// "[" at the start, "]" in a section, "=" in a key), or empty when they can.
+std::string settingNameProblem(std::string_view section, std::string_view key);
+
 // Writes key = value into section of the file at path, creating file, section or key as
-// needed. Returns 0 on success, otherwise the errno value of the failure (file untouched).
+// needed. Returns 0 on success, otherwise the errno value of the failure (file untouched):
+// EINVAL for names settingNameProblem refuses, EACCES for a folder or file (or the file a
+// symbolic link leads to) that is not the writer's own. Writes into one folder are serialised
+// with an flock on ".settings.lock" in it; stale temporary files of killed writes are removed.
 int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value);
 

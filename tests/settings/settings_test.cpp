@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <sched.h>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -136,11 +137,11 @@ TEST(WriteProfileFile, ReplacesAtomicallyAndKeepsMode) {
     ::stat(path.c_str(), &after);
     EXPECT_NE(before.st_ino, after.st_ino) << "the file is replaced, not rewritten in place";
     EXPECT_EQ(after.st_mode & 07777, 0640u);
-    // No temporary file is left behind.
-    int files = 0;
+    // No temporary file is left behind; the writers' lock file stays beside the file.
+    std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir.path))
-        (void)e, ++files;
-    EXPECT_EQ(files, 1);
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"s.ini", ".settings.lock"}));
 }
 
 TEST(WriteProfileFile, LinkedFileIsUpdatedThroughTheLink) {
@@ -246,6 +247,138 @@ TEST(FailedWrite, SettingsPathIsADirectory) {
     ASSERT_EQ(t.ui.messages().size(), 1u);
     EXPECT_NE(t.ui.messages()[0].text.find("Error " + std::to_string(EISDIR)), std::string::npos);
     EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
+}
+
+TEST(ConcurrentWrites, NoUpdateIsLost) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    constexpr int kWriters = 4, kKeys = 40;
+    std::vector<pid_t> pids;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            int failures = 0;
+            for (int k = 0; k < kKeys; ++k)
+                failures += writeProfileString(path, "Active",
+                                               "k" + std::to_string(w) + "_" + std::to_string(k),
+                                               std::to_string(k)) != 0;
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+        pids.push_back(pid);
+    }
+    // Reads while the writers run see whole files: the first key never goes missing.
+    for (int i = 0; i < 200; ++i) {
+        if (fileExists(path) && readProfileString(path, "Active", "k0_1", "") == "1") {
+            EXPECT_NE(readProfileString(path, "Active", "k0_0", "gone"), "gone");
+        }
+    }
+    for (const pid_t pid : pids) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int w = 0; w < kWriters; ++w)
+        for (int k = 0; k < kKeys; ++k)
+            EXPECT_EQ(readProfileString(path, "Active",
+                                        "k" + std::to_string(w) + "_" + std::to_string(k)),
+                      std::to_string(k))
+                << w << " " << k;
+}
+
+TEST(StaleTemporaries, LeftoversOfKilledWritesAreRemovedOthersKept) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    writeFile(path, "[A]\nk=1\n");
+    const std::string stale[] = {".settings-a1B2c3", ".settings-XXXXXX"};
+    for (const auto& name : stale)
+        writeFile(dir.file(name), std::string(4096, 'x'));
+    // Not ours: other names, a folder of that name, and a file of another user.
+    const std::string kept[] = {".settings-abc", "settings-a1B2c3", ".settings-a1B2c3.bak",
+                                ".settings-other"};
+    for (const auto& name : kept)
+        writeFile(dir.file(name), "keep");
+    ASSERT_EQ(::mkdir(dir.file(".settings-dir001").c_str(), 0700), 0);
+    writeFile(dir.file(".settings-nobody"), "keep");
+    ASSERT_EQ(::chown(dir.file(".settings-nobody").c_str(), 65534, 65534), 0);
+
+    ASSERT_EQ(writeProfileString(path, "A", "k", "2"), 0);
+    for (const auto& name : stale)
+        EXPECT_FALSE(fileExists(dir.file(name))) << name;
+    for (const auto& name : kept)
+        EXPECT_TRUE(fileExists(dir.file(name))) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file(".settings-dir001")));
+    EXPECT_TRUE(fileExists(dir.file(".settings-nobody")));
+    EXPECT_EQ(readProfileString(path, "A", "k"), "2");
+}
+
+// Links and files that are not the writer's own are never written through or replaced.
+TEST(ForeignFiles, LinksAndFilesOfOthersAreRefused) {
+    TempDir dir;
+    ::chmod(dir.path.c_str(), 0755);
+    const std::string victim = dir.file("victim.ini");
+    writeFile(victim, "[A]\nk=victim\n");
+    ::chmod(victim.c_str(), 0666);
+    const std::string own = dir.file("own");
+    ::mkdir(own.c_str(), 0777);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    int rc = inChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 90;
+        // A link planted beside our settings to another user's (writable) file.
+        if (::symlink(victim.c_str(), (own + "/link.ini").c_str()) != 0) return 91;
+        if (writeProfileString(own + "/link.ini", "A", "k", "x") != EACCES) return 92;
+        // A dangling link is not followed either (it would create a file elsewhere).
+        if (::symlink("/nonexistent-dir/x.ini", (own + "/dangling.ini").c_str()) != 0) return 93;
+        if (writeProfileString(own + "/dangling.ini", "A", "k", "x") != EACCES) return 94;
+        // A link to a file of our own is still followed.
+        if (writeProfileString(own + "/real.ini", "A", "k", "1") != 0) return 95;
+        if (::symlink("real.ini", (own + "/mine.ini").c_str()) != 0) return 96;
+        if (writeProfileString(own + "/mine.ini", "A", "k", "2") != 0) return 97;
+        if (readProfileString(own + "/real.ini", "A", "k") != "2") return 98;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(readFile(victim), "[A]\nk=victim\n");
+    // A file of another user in our own folder (a hard link, say) is not replaced.
+    writeFile(own + "/theirs.ini", "[A]\nk=1\n");
+    ASSERT_EQ(::chown(own.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chown((own + "/theirs.ini").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(writeProfileString(own + "/theirs.ini", "A", "k", "2"), EACCES);
+    EXPECT_EQ(readFile(own + "/theirs.ini"), "[A]\nk=1\n");
+}
+
+TEST(SettingNames, NamesThatWouldMakeLinesAreRefused) {
+    struct Case {
+        std::string section, key;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"Active", "Unit", true},
+        {"Active", "White Mask %", true},
+        {"Active", "Foo\n[INI_INF]\nVersion", false},
+        {"Active", "Foo\rVersion", false},
+        {"Active", std::string("a\0b", 3), false},
+        {"Active", "a=b", false},
+        {"Active", "[INI_INF]", false},
+        {"Act]ive", "k", false},
+        {"[Active", "k", false},
+        {"Active\n", "k", true}, // an edge line break is trimmed like a blank
+        {"Act\nive", "k", false},
+        {"", "k", false},
+        {"Active", " ", false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = dir.file("s.ini");
+        writeFile(path, "[INI_INF]\nVersion=1.0\n[Active]\nUnit=M\n");
+        EXPECT_EQ(settingNameProblem(c.section, c.key).empty(), c.ok) << c.key;
+        const int rc = writeProfileString(path, c.section, c.key, "0.1");
+        EXPECT_EQ(rc == 0, c.ok) << c.key;
+        if (!c.ok) {
+            EXPECT_EQ(rc, EINVAL);
+            EXPECT_EQ(readFile(path), "[INI_INF]\nVersion=1.0\n[Active]\nUnit=M\n");
+        }
+        EXPECT_EQ(readProfileString(path, "INI_INF", "Version"), "1.0");
+    }
 }
 
 TEST(SettingValue, ReadsLeadingNumber) {
