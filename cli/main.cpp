@@ -94,7 +94,10 @@ int main(int argc, char** argv) {
     AppState state;
     state.ui = &ui;
     if (!resolveFolders(state)) {
-        std::fprintf(stderr, "cannot create the settings folder %s\n", state.userFolder.c_str());
+        std::fprintf(stderr,
+                     "cannot use the settings folder \"%s\": it cannot be created, is not yours, "
+                     "or there is no home folder\n",
+                     state.userFolder.c_str());
         return 1;
     }
     loadTargetPrinter(state);

@@ -250,6 +250,7 @@ struct FdCloser {
 // Applies an edit to the file: value empty and remove set deletes the key.
 int editFile(const std::string& givenPath, std::string_view section, std::string_view key,
              std::string_view value, bool remove) {
+    if (givenPath.empty()) return ENOENT;
     std::string path;
     if (const int err = writeTarget(givenPath, path)) return err;
     // The settings folder must be the writer's own: in a folder that others may write, a

@@ -194,16 +194,6 @@ TEST(FailedWrite, ImmutableFile) {
     std::system(("chattr -i '" + t.state.settingsPath + "'").c_str());
 }
 
-// Runs body in a forked child and returns its exit status (the child's failures show as
-// non-zero codes).
-template <typename F> int inChild(F body) {
-    pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
 TEST(FailedWrite, ReadOnlyMount) {
     TempDir dir;
     const std::string mnt = dir.file("mnt");
