@@ -1,5 +1,7 @@
 #include "image/decode.h"
 
+#include "app/files.h"
+
 #include <IL/il.h>
 
 #include <algorithm>
@@ -607,7 +609,7 @@ DecodeOutcome decodeImageFile(const std::string& path, bool flip) {
     const DecodeLimits lim = decodeLimits();
     DecodeOutcome out;
     {
-        Fd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        Fd file(openRegularFile(path));
         if (file.fd < 0) {
             out.status = DecodeStatus::Unreadable;
             return out;

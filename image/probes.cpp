@@ -1,5 +1,7 @@
 #include "image/probes.h"
 
+#include "app/files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -44,7 +46,7 @@ class Bytes {
 // Reads at most limit bytes (0 = all) from the start of the file; empty when unreadable.
 std::string readHead(const std::string& path, std::size_t limit) {
     std::string out;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRegularFile(path);
     if (fd < 0) return out;
     char buf[65536];
     for (;;) {

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "app/app_state.h"
+#include "app/files.h"
 #include "app/strings.h"
 #include "app/texts.h"
 #include "app/tone_curves.h"
@@ -39,15 +40,9 @@ std::string_view trim(std::string_view s) {
 // Reads the whole file; false when it cannot be read as a regular file.
 bool readWholeFile(const std::string& path, std::string& out, int& err) {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRegularFile(path);
     if (fd < 0) {
         err = errno;
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
         return false;
     }
     char buf[65536];

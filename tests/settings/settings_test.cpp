@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "app/texts.h"
+#include "settings/recent_files.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -369,6 +370,40 @@ TEST(SettingNames, NamesThatWouldMakeLinesAreRefused) {
         }
         EXPECT_EQ(readProfileString(path, "INI_INF", "Version"), "1.0");
     }
+}
+
+// A FIFO or device in place of a settings or recent-file record is not read (its open would
+// block); an oversized recent-file record is reported once with its path and ignored.
+TEST(NonRegularRecords, FifoAndDeviceAreNotRead) {
+    TestState t;
+    ASSERT_EQ(::mkfifo(t.state.settingsPath.c_str(), 0600), 0);
+    EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
+    EXPECT_EQ(writeProfileString(t.state.settingsPath, "Active", "Unit", "C"), EINVAL);
+    for (const std::string& record : {std::string("fifo"), std::string("/dev/zero")}) {
+        AppState& s = t.state;
+        s.recentFilesPath = record == "fifo" ? t.dir.file("Lastfile.exini") : record;
+        if (record == "fifo") {
+            ASSERT_EQ(::mkfifo(s.recentFilesPath.c_str(), 0600), 0);
+        }
+        s.recentFiles[1] = "old";
+        readRecentFiles(s);
+        EXPECT_EQ(s.recentFiles[1], "") << record;
+    }
+    EXPECT_TRUE(t.ui.messages().empty());
+}
+
+TEST(RecentFiles, OversizedRecordIsReportedOnceAndIgnored) {
+    TestState t;
+    AppState& s = t.state;
+    writeFile(s.recentFilesPath, "/a.png\r\n/b.png\r\n");
+    readRecentFiles(s);
+    EXPECT_EQ(s.recentFiles[1], "/a.png");
+    EXPECT_EQ(s.recentFiles[2], "/b.png");
+    writeFile(s.recentFilesPath, "/a.png\r\n" + std::string(kMaxRecentFileBytes, 'x'));
+    readRecentFiles(s);
+    EXPECT_EQ(s.recentFiles[1], "");
+    ASSERT_EQ(t.ui.messages().size(), 1u);
+    EXPECT_NE(t.ui.messages()[0].text.find(s.recentFilesPath), std::string::npos);
 }
 
 TEST(SettingValue, ReadsLeadingNumber) {
