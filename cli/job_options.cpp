@@ -1,6 +1,7 @@
 #include "cli/job_options.h"
 
 #include "app/app_state.h"
+#include "app/temp_folders.h"
 #include "app/texts.h"
 #include "app/tone_curves.h"
 #include "app/window_setup.h"
@@ -164,6 +165,7 @@ ScratchSettings::ScratchSettings(AppState& state) {
         return;
     }
     folder = buf.data();
+    registerTemporaryFolder(folder);
     std::error_code ec;
     const std::string copy = folder + "/LumivaneB.ini";
     if (!std::filesystem::copy_file(state.settingsPath, copy, ec) &&
@@ -178,7 +180,9 @@ ScratchSettings::ScratchSettings(AppState& state) {
 
 ScratchSettings::~ScratchSettings() {
     std::error_code ec;
-    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+    if (folder.empty()) return;
+    unregisterTemporaryFolder(folder);
+    std::filesystem::remove_all(folder, ec);
 }
 
 bool openWithOptions(AppState& state, const JobOptions& o) {

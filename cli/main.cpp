@@ -2,6 +2,7 @@
 #include "app/app_state.h"
 #include "app/folders.h"
 #include "app/startup.h"
+#include "app/temp_folders.h"
 #include "app/texts.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
@@ -89,6 +90,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     CliArgs args(argv + 2, argv + argc);
+    // Ctrl-C or SIGTERM must not leave copies of the user's picture or settings behind.
+    removeTemporaryFoldersOnSignals();
 
     CliUserInterface ui;
     AppState state;

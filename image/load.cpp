@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/files.h"
+#include "app/temp_folders.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "image/colour.h"
@@ -44,6 +45,7 @@ class TemporaryCopy {
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-load-XXXXXX";
         if (!mkdtemp(pattern.data())) return;
         folder_ = pattern;
+        registerTemporaryFolder(folder_);
         std::string target = folder_ + "/Vtemp" + extensionOf(source);
         if (copyFile(source, target)) path_ = target;
     }
@@ -55,7 +57,10 @@ class TemporaryCopy {
     const std::string& path() const { return path_; }
     void remove() {
         if (!path_.empty()) ::unlink(path_.c_str());
-        if (!folder_.empty()) ::rmdir(folder_.c_str());
+        if (!folder_.empty()) {
+            unregisterTemporaryFolder(folder_);
+            ::rmdir(folder_.c_str());
+        }
         path_.clear();
         folder_.clear();
     }

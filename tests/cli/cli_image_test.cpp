@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
+#include <filesystem>
+#include <unistd.h>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -86,6 +89,41 @@ TEST(CliImage, NoScratchCopyMeansNoRun) {
             << r.err;
         EXPECT_EQ(readFile(t.state.settingsPath), before) << tmp;
         EXPECT_FALSE(fileExists(t.dir.file("out.prn")));
+    }
+}
+
+// Ctrl-C or SIGTERM in the middle of a run removes the scratch settings and the copy of the
+// picture from the temporary folder.
+TEST(CliImage, StoppedRunLeavesNoTemporaryFolders) {
+    TestState t;
+    const std::string big = t.dir.file("big.png");
+    ASSERT_EQ(
+        std::system(("convert -size 3000x3000 gradient:red-blue " + big + " 2>/dev/null").c_str()), 0);
+    const std::string tmp = t.dir.file("tmp");
+    std::filesystem::create_directories(tmp);
+    for (const int sig : {SIGTERM, SIGINT}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("TMPDIR", tmp.c_str(), 1);
+            const std::string bin = std::string(PRINTCONV_BINARY_DIR) + "/bin/printconv-cli";
+            const std::string out = t.dir.file("out.prn");
+            ::execl(bin.c_str(), bin.c_str(), "job", big.c_str(), "-o", out.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Wait until the picture's copy is being decoded, then stop the run.
+        bool loading = false;
+        for (int i = 0; i < 20000 && !loading; ++i) {
+            for (const auto& e : std::filesystem::directory_iterator(tmp))
+                loading = loading || e.path().filename().string().rfind("printconv-load-", 0) == 0;
+            if (!loading) ::usleep(500);
+        }
+        EXPECT_TRUE(loading);
+        ::kill(pid, sig);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "folders left after signal " << sig;
     }
 }
 

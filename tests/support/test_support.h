@@ -70,6 +70,19 @@ void le32(std::string& s, std::uint32_t v);
 // it to go, then SIGKILL. Returns true when it ended on SIGTERM.
 bool stopProcessGroup(int pid, int tries);
 
+// Sets an environment variable for the life of this object, then restores it.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    std::string name, saved;
+    bool wasSet = false;
+};
+
+// Process ids of the running processes whose command line holds text.
+std::vector<int> processesWithArgument(const std::string& text);
+
 // Runs body in a forked child and returns its exit status (the child's failures show as
 // non-zero codes; a child ended by a signal gives 100).
 template <typename F> int inChild(F body) {
