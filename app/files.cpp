@@ -57,3 +57,25 @@ ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std:
     if (result != ReadResult::Ok) out.clear();
     return result;
 }
+
+int writeWholeFile(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return errno;
+    int err = 0;
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // Some file systems report a full disk only when the data is flushed; devices cannot be.
+    if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0 && regular) ::unlink(path.c_str());
+    return err;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Opens path read-only when it is a regular file. A FIFO, device, socket or folder is refused
 // without blocking (the open does not wait for a FIFO's writer). Returns the descriptor
@@ -18,3 +19,8 @@ enum class ReadResult { Ok, Unreadable, TooLarge };
 
 // Reads the whole regular file at path into out when it holds at most maxBytes.
 ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out);
+
+// Writes bytes to path (created or truncated), checking every write and the close, so a full
+// file system is a failure rather than a short file. Returns 0 or the errno of the failure;
+// a regular file left half-written is removed.
+int writeWholeFile(const std::string& path, std::string_view bytes);

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "netutil/discovery.h"
 #include "netutil/snmp.h"
+#include "printer/cups_connection.h"
 #include "printer/models.h"
 #include "printer/printer_box.h"
 
@@ -67,6 +68,11 @@ int cliQueues(AppState& state, const CliArgs& args) {
         }
     }
     if (bad) return 2;
+    // An empty list must mean "no queues", never "no server".
+    if (std::string reason; !cupsServerAnswers(reason)) {
+        std::fprintf(stderr, "printconv-cli: %s\n", reason.c_str());
+        return 1;
+    }
     if (brand) {
         for (const auto& e : listPrinterQueues(state, QueueListKind::NetworkUtility, nullptr, o))
             std::printf("%s\t%s\t%s\n", printable(e.queueName).c_str(),

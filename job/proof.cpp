@@ -1,6 +1,7 @@
 #include "job/proof.h"
 
 #include "app/temp_folders.h"
+#include "image/placement.h"
 
 #include <QImage>
 
@@ -289,7 +290,7 @@ bool renderProof(const std::string& jobBytes, const std::string& pngPath, std::s
             row[margin * 2 + w + x] = qRgb(white, white, white);
         }
     }
-    if (!canvas.save(QString::fromStdString(pngPath), "PNG")) {
+    if (!savePng(canvas, pngPath)) {
         error = "cannot write " + pngPath;
         return false;
     }

@@ -98,7 +98,8 @@ TEST(CliImage, StoppedRunLeavesNoTemporaryFolders) {
     TestState t;
     const std::string big = t.dir.file("big.png");
     ASSERT_EQ(
-        std::system(("convert -size 3000x3000 gradient:red-blue " + big + " 2>/dev/null").c_str()), 0);
+        std::system(("convert -size 3000x3000 gradient:red-blue " + big + " 2>/dev/null").c_str()),
+        0);
     const std::string tmp = t.dir.file("tmp");
     std::filesystem::create_directories(tmp);
     for (const int sig : {SIGTERM, SIGINT}) {
@@ -169,6 +170,16 @@ TEST(CliImage, SeparateAndJobAgree) {
     const std::string blank = readFile(t.dir.file("blank.prn"));
     ASSERT_GE(blank.size(), 2u);
     EXPECT_EQ(blank.substr(blank.size() - 2), "\x04\x04");
+}
+
+// A picture that cannot be written whole (a full disk, here /dev/full) is a failed run.
+TEST(CliImage, FailedPictureWriteIsAFailure) {
+    TestState t;
+    for (const char* command : {"preview ", "proof "}) {
+        CliRun r = cli(t, command + sample() + " -o /dev/full");
+        EXPECT_EQ(r.code, 1) << command;
+        EXPECT_NE(r.err.find("/dev/full"), std::string::npos) << r.err;
+    }
 }
 
 TEST(CliImage, PreviewAndProofPictures) {

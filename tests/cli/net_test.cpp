@@ -150,6 +150,14 @@ TEST_F(CliNet, StatusOfAMissingPrinterFails) {
     EXPECT_EQ(cli(t, {"status", "??"}).code, 1);
 }
 
+TEST_F(CliNet, QueuesWithoutAServerSayWhy) {
+    TempDir d;
+    CliRun r = runCli(d, "queues", "CUPS_SERVER=" + d.file("no-such-socket"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_NE(r.err.find("cannot be reached"), std::string::npos) << r.err;
+}
+
 TEST_F(CliNet, BadUsage) {
     TestState t;
     EXPECT_EQ(cli(t, {"status"}).code, 2);
