@@ -20,9 +20,9 @@ enum : int { kFree, kWriting, kReady };
 char gPaths[kSlots][kPathBytes];
 std::atomic<int> gState[kSlots];
 
-// Removes the files of a folder and then the folder (our folders hold no sub-folders).
-// getdents64 is a plain system call, so this is safe inside a signal handler.
-void removeFlatFolder(const char* path) {
+// Removes the files of a folder (our folders hold no sub-folders). getdents64 is a plain
+// system call, so this is safe inside a signal handler.
+void removeFilesOf(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (fd >= 0) {
         alignas(8) char buf[4096];
@@ -46,7 +46,14 @@ void removeFlatFolder(const char* path) {
         }
         ::close(fd);
     }
-    ::rmdir(path);
+}
+
+void removeFlatFolder(const char* path) {
+    // Another thread may still be writing a file into the folder: try again a few times.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        removeFilesOf(path);
+        if (::rmdir(path) == 0 || errno != ENOTEMPTY) return;
+    }
 }
 
 void onSignal(int sig) {
