@@ -146,6 +146,55 @@ TEST(CliImage, BadOptionsAndInputs) {
     EXPECT_EQ(cli(t, "layout " + t.dir.file("missing.png")).code, 1);
 }
 
+// Values an option does not take are refused with a message naming the option and what it
+// takes; layouts that would cut or overlap copies, and papers whose margins are negative, are
+// refused rather than printed wrongly.
+TEST(CliImage, OptionValuesOutsideTheirRangeAreRefused) {
+    TestState t;
+    struct Case {
+        const char* args;
+        int code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"--copies -1", 2, "--copies takes a whole number from 1 to 99"},
+        {"--copies 0", 2, "--copies takes a whole number from 1 to 99"},
+        {"--copies NaN", 2, "--copies takes"},
+        {"--copies 0x10", 2, "--copies takes"},
+        {"--copies '1;x'", 2, "--copies takes"},
+        {"--copies 100", 2, "--copies takes"},
+        {"--xcopies 0", 2, "--xcopies takes a whole number from 1 to 10000"},
+        {"--ycopies abc", 2, "--ycopies takes"},
+        {"--fixed-spacing nan", 2, "--fixed-spacing takes millimetres from 0 to 100"},
+        {"--fixed-spacing 1000", 2, "--fixed-spacing takes"},
+        {"--width -5", 2, "--width takes a length above 0 and at most 10000"},
+        {"--width 1e30", 2, "--width takes"},
+        {"--width NaN", 2, "--width takes"},
+        {"--height 0", 2, "--height takes"},
+        {"--printer NOSUCHPRINTER", 2, "--printer takes one of: C711WT"},
+        {"--tray bogus", 1, "--tray takes one of: AUTO"},
+        {"--paper bogus", 1, "the paper \"bogus\" is not offered"},
+        {"--xcopies 50 --ycopies 3", 1, "do not fit the sheet"},
+        {"--xcopies 3 --no-rotate", 1, "do not fit the sheet"},
+        {"--paper Neg", 1, "margins of the paper \"Neg\" are negative"},
+    };
+    ASSERT_EQ(cli(t, "settings set Papers Number 1").code, 0);
+    ASSERT_EQ(cli(t, "settings set Papers Custom1 'Neg^300^400^0^-50^-50^-50^-50'").code, 0);
+    for (const Case& c : cases) {
+        CliRun r = cli(t, "layout " + sample() + " " + c.args);
+        EXPECT_EQ(r.code, c.code) << c.args;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << c.args;
+    }
+    // What they take still works, in every spelling the window accepts.
+    for (const char* ok : {"--copies 99 --xcopies 2 --ycopies 3", "--printer pc300w --copies 1",
+                           "--width 50.5 --height 20", "--fixed-spacing 0 --xcopies 2",
+                           "--tray 'Tray 1'", "--auto-tile --xcopies 50"}) {
+        CliRun r = cli(t, "layout " + sample() + " " + ok);
+        EXPECT_EQ(r.code, 0) << ok << ": " << r.err;
+    }
+}
+
 TEST(CliImage, SeparateAndJobAgree) {
     TestState t;
     CliRun sep = cli(t, "separate " + sample() + " -o " + t.dir.file("sep.bin"));
