@@ -1,21 +1,13 @@
 #include "job/job_text.h"
 
+#include "app/strings.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
 std::string jobLineText(std::string_view text, std::size_t maxBytes) {
-    std::size_t end = std::min(text.size(), maxBytes);
-    // Never split a UTF-8 sequence: step back over continuation bytes to its lead byte.
-    if (end < text.size())
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            --end;
-    std::string out(text.substr(0, end));
-    for (char& c : out) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) c = '?';
-    }
-    return out;
+    return printableText(text, maxBytes);
 }
 
 JobText& JobText::line(std::string_view text) {
