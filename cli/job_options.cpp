@@ -228,7 +228,10 @@ ScratchSettings::ScratchSettings(AppState& state) {
     registerTemporaryFolder(folder);
     std::error_code ec;
     const std::string copy = folder + "/LumivaneB.ini";
-    if (!std::filesystem::copy_file(state.settingsPath, copy, ec) &&
+    // An oversized settings file is not read (the run starts from the defaults), so not copied.
+    const bool oversized =
+        std::filesystem::file_size(state.settingsPath, ec) > kMaxSettingsFileBytes && !ec;
+    if (!oversized && !std::filesystem::copy_file(state.settingsPath, copy, ec) &&
         std::filesystem::exists(state.settingsPath)) {
         fail("cannot make a scratch copy of the settings in " + folder + " (" + ec.message() +
              "); nothing was changed");

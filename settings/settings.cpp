@@ -20,13 +20,13 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <mutex>
+#include <set>
 #include <vector>
 
 namespace {
 
-// Settings files are small; a larger file is damaged, and reading only its first part keeps a
-// read cheap while still finding the keys at its start.
-constexpr std::size_t kMaxFileBytes = 64u << 20;
+constexpr std::size_t kMaxFileBytes = kMaxSettingsFileBytes;
 
 std::string_view trim(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -37,29 +37,20 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Reads the whole file; false when it cannot be read as a regular file.
+// Reads the whole file; false when it cannot be read as a regular file or is larger than
+// the cap (err EFBIG: it is never read, so every read stays cheap, and never rewritten).
 bool readWholeFile(const std::string& path, std::string& out, int& err) {
-    out.clear();
-    int fd = openRegularFile(path);
-    if (fd < 0) {
-        err = errno;
+    switch (readRegularFile(path, kMaxFileBytes, out)) {
+    case ReadResult::Ok:
+        return true;
+    case ReadResult::TooLarge:
+        err = EFBIG;
         return false;
+    case ReadResult::Unreadable:
+        break;
     }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-        if (out.size() >= kMaxFileBytes) break;
-    }
-    ::close(fd);
-    return true;
+    err = errno;
+    return false;
 }
 
 // One line of the file with its terminator kept, so untouched lines are written back as they
@@ -273,8 +264,6 @@ int editFile(const std::string& givenPath, std::string_view section, std::string
         mode = st.st_mode & 07777;
         int err = 0;
         if (!readWholeFile(path, content, err)) return err;
-        if (st.st_size > 0 && static_cast<std::size_t>(st.st_size) > content.size())
-            return EFBIG; // never write back a shortened copy of a huge file
     } else if (errno != ENOENT) {
         return errno;
     } else if (remove) {
@@ -322,8 +311,17 @@ int editFile(const std::string& givenPath, std::string_view section, std::string
     return replaceFile(path, out, mode);
 }
 
+bool firstReportOfOversize(const std::string& path) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard<std::mutex> lock(mutex);
+    return reported.insert(path).second;
+}
+
 bool reportWrite(AppState& state, const std::string& path, int err) {
     if (err == 0) return true;
+    // An oversized file refuses every write: say so once per file, not once per key.
+    if (err == EFBIG && !firstReportOfOversize(path)) return false;
     showMessage(state, MessageIcon::Error, "Lumivane",
                 "Failed to write to:- \r\n" + path + "\r\n" + writeErrorText(err));
     return false;
@@ -390,6 +388,9 @@ std::string writeErrorText(int err) {
         return "Error 5 - Access denied (read only?)";
     case EROFS:
         return "Error 19 - Write protected media";
+    case EFBIG:
+        return "Error 27 - File too large (over " + std::to_string(kMaxSettingsFileBytes >> 20) +
+               " MB)";
     default:
         return "Error " + std::to_string(err);
     }
@@ -519,6 +520,19 @@ void readSettingsRecord(AppState& state) {
 }
 
 void ensureSettings(AppState& state) {
+    struct stat st {};
+    if (::stat(state.settingsPath.c_str(), &st) == 0 &&
+        static_cast<std::uint64_t>(st.st_size) > kMaxSettingsFileBytes) {
+        // Damaged beyond use: reported once, with its path; the program runs on the defaults
+        // and leaves the file as it is (it is never rewritten).
+        showMessage(state, MessageIcon::Error, "Lumivane",
+                    state.settingsPath + "\r\nis larger than " +
+                        std::to_string(kMaxSettingsFileBytes >> 20) +
+                        " MB and was not read; the defaults are used");
+        firstReportOfOversize(state.settingsPath);
+        readSettingsRecord(state);
+        return;
+    }
     if (::access(state.settingsPath.c_str(), F_OK) != 0) {
         createDefaultSettings(state);
         readSettingsRecord(state);

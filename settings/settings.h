@@ -11,6 +11,10 @@
 
 struct AppState;
 
+// Largest settings file read or written; a larger one is damaged: reads give their fallback
+// at once and writes fail with EFBIG (the file is never shortened).
+inline constexpr unsigned long kMaxSettingsFileBytes = 16ul << 20;
+
 // Longest value a read returns, in bytes.
 inline constexpr std::size_t kMaxSettingLength = 255;
 
@@ -71,7 +75,9 @@ void createDefaultSettings(AppState& state);
 void readSettingsRecord(AppState& state);
 
 // Creates the defaults when the file is missing or its version is below 1.0, then reads the
-// settings record. This is the part of the main window's build that needs no window.
+// settings record. A file over kMaxSettingsFileBytes is reported once (with its path) and
+// left alone; the record then holds the defaults. This is the part of the main window's build that
+// needs no window.
 void ensureSettings(AppState& state);
 
 // Writes the four margins of the target model (hundredths of a point): "C650" 1301, 1301,

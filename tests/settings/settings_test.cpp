@@ -392,6 +392,28 @@ TEST(NonRegularRecords, FifoAndDeviceAreNotRead) {
     EXPECT_TRUE(t.ui.messages().empty());
 }
 
+// A settings file past the cap (a damaged one: the program writes small files) is reported
+// once with its path, never read key by key and never rewritten; the program runs on the
+// defaults.
+TEST(OversizedSettings, ReportedOnceReadAsDefaultsLeftAlone) {
+    TestState t;
+    AppState& s = t.state;
+    writeFile(s.settingsPath,
+              "[Active]\nUnit=C\n[X]\njunk=" + std::string(kMaxSettingsFileBytes, 'z'));
+    const auto size = std::filesystem::file_size(s.settingsPath);
+    EXPECT_EQ(readSetting(s, "Active", "Unit", "M"), "M");
+    ensureSettings(s);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(writeSetting(s, "Active", "Unit", "I"));
+    const auto m = t.ui.messages();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_NE(m[0].text.find(s.settingsPath), std::string::npos) << m[0].text;
+    EXPECT_NE(m[0].text.find("is larger than 16 MB"), std::string::npos) << m[0].text;
+    EXPECT_EQ(std::filesystem::file_size(s.settingsPath), size);
+    EXPECT_EQ(s.whiteMaskPercent, 100) << "the record holds the defaults";
+    EXPECT_EQ(writeErrorText(EFBIG), "Error 27 - File too large (over 16 MB)");
+}
+
 TEST(RecentFiles, OversizedRecordIsReportedOnceAndIgnored) {
     TestState t;
     AppState& s = t.state;
