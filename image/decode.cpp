@@ -127,7 +127,17 @@ template <class Src>
 HeaderVerdict inspectPng(const Reader<Src>& r, std::uint64_t size, ImageHeader& h,
                          const DecodeLimits& lim) {
     if (size < 26 || !r.is(12, "IHDR")) return HeaderVerdict::Damaged;
-    return addFrame(h, r.be32(16), r.be32(20), lim);
+    const HeaderVerdict v = addFrame(h, r.be32(16), r.be32(20), lim);
+    if (v != HeaderVerdict::Ok) return v;
+    // Every chunk up to IEND must lie within the file: the decoder would otherwise try to read
+    // (and allocate for) a length such as 2 GB claimed by a tiny file.
+    for (std::uint64_t p = 8;;) {
+        if (p + 12 > size) return HeaderVerdict::Damaged;
+        const std::uint64_t len = r.be32(p);
+        if (len > 0x7FFFFFFFu || p + 12 + len > size) return HeaderVerdict::Damaged;
+        if (r.is(p + 4, "IEND")) return HeaderVerdict::Ok;
+        p += 12 + len;
+    }
 }
 
 template <class Src>
@@ -215,7 +225,8 @@ HeaderVerdict inspectTiff(const Reader<Src>& r, std::uint64_t size, ImageHeader&
     std::set<std::uint64_t> seen;
     while (off != 0) {
         if (off + 2 > size || !seen.insert(off).second) break; // the reader stops here too
-        if (seen.size() > 4096) return HeaderVerdict::TooLarge;
+        // Each page costs the decoder time: a long chain of pages is refused.
+        if (seen.size() > kMaxTiffPages) return HeaderVerdict::TooLarge;
         std::uint32_t count = r.u16(off, big);
         std::uint64_t w = 0, ht = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -605,9 +616,17 @@ HeaderVerdict inspectImageHeader(std::string_view bytes, ImageHeader& header,
     return inspect(MemorySource{bytes}, header, limits);
 }
 
+std::uint32_t childCpuSeconds(std::uint64_t fileBytes, std::uint64_t rgbaBytes,
+                              const DecodeLimits& limits) {
+    // A few seconds for any file, more for the bytes to inflate and the pixels to produce.
+    const std::uint64_t seconds = 5 + fileBytes / (4ull << 20) + rgbaBytes / (32ull << 20);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(seconds, limits.cpuSeconds));
+}
+
 DecodeOutcome decodeImageFile(const std::string& path, bool flip) {
-    const DecodeLimits lim = decodeLimits();
+    DecodeLimits lim = decodeLimits();
     DecodeOutcome out;
+    std::uint64_t fileBytes = 0;
     {
         Fd file(openRegularFile(path));
         if (file.fd < 0) {
@@ -615,12 +634,17 @@ DecodeOutcome decodeImageFile(const std::string& path, bool flip) {
             return out;
         }
         FileSource src(file.fd);
+        fileBytes = src.size();
         out.verdict = inspect(src, out.header, lim);
     }
     if (out.verdict != HeaderVerdict::Ok) {
         out.status = DecodeStatus::Refused;
         return out;
     }
+    // The child's time follows the size of the work, not one minute for every file.
+    lim.cpuSeconds = childCpuSeconds(fileBytes, out.header.rgbaBytes, lim);
+    lim.wallMilliseconds =
+        std::min<std::uint32_t>(lim.wallMilliseconds, (lim.cpuSeconds * 3 + 10) * 1000);
 
     out.status = DecodeStatus::ChildFailed;
     Fd pixels(memfd_create("printconv-pixels", MFD_CLOEXEC));

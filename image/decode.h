@@ -31,6 +31,15 @@ struct DecodeLimits {
     // Test hook run in the child just before DevIL is called (nullptr: none).
     void (*childHook)() = nullptr;
 };
+// Most pages (TIFF directories) a file may chain; a longer chain is refused as too large.
+inline constexpr std::size_t kMaxTiffPages = 100;
+
+// The CPU seconds the decoding child gets for a file: 5, plus 1 per 4 MB of file and 1 per
+// 32 MB of RGBA it decodes to, at most limits.cpuSeconds. Its wall time is 3 x that + 10 s
+// (at most limits.wallMilliseconds).
+std::uint32_t childCpuSeconds(std::uint64_t fileBytes, std::uint64_t rgbaBytes,
+                              const DecodeLimits& limits);
+
 // The process-wide limits used by decodeImageFile.
 DecodeLimits& decodeLimits();
 

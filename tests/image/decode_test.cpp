@@ -263,7 +263,24 @@ std::string pngHeader(std::uint32_t w, std::uint32_t h) {
     be32(s, h);
     s += std::string("\x08\x06\x00\x00\x00", 5);
     be32(s, 0);
-    return s + std::string(64, '\0');
+    // The closing chunk, so that the chunk walk reaches the end inside the file.
+    be32(s, 0);
+    s += "IEND";
+    be32(s, 0);
+    return s + std::string(52, '\0');
+}
+
+// A 1 x 1 PNG header followed by a gAMA chunk that claims `claimed` bytes but holds 4.
+std::string pngClaimingChunk(std::uint32_t claimed) {
+    std::string s = pngHeader(1, 1).substr(0, 33);
+    be32(s, claimed);
+    s += "gAMA";
+    be32(s, 45455);
+    be32(s, 0);
+    be32(s, 0);
+    s += "IEND";
+    be32(s, 0);
+    return s;
 }
 
 std::string bmpHeader(std::int32_t w, std::int32_t h, std::uint32_t bpp = 24) {
@@ -379,6 +396,12 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"png_too_many_bytes", pngHeader(20000, 7000), HeaderVerdict::TooLarge},
         HeaderCase{"png_largest_allowed", pngHeader(16384, 8192), HeaderVerdict::Ok},
         HeaderCase{"png_short", std::string("\x89PNG\r\n\x1a\n\0\0", 10), HeaderVerdict::Damaged},
+        // A chunk may not reach past the end of the file (the decoder would wait on 2 GB).
+        HeaderCase{"png_chunk_claims_2gb", pngClaimingChunk(0x7FFFFFF0u), HeaderVerdict::Damaged},
+        HeaderCase{"png_chunk_length_invalid", pngClaimingChunk(0x80000004u),
+                   HeaderVerdict::Damaged},
+        HeaderCase{"png_chunk_fits", pngClaimingChunk(4), HeaderVerdict::Ok},
+        HeaderCase{"png_no_iend", pngHeader(1, 1).substr(0, 33), HeaderVerdict::Damaged},
         HeaderCase{"bmp_0_wide", bmpHeader(0, 4), HeaderVerdict::Empty},
         HeaderCase{"bmp_huge", bmpHeader(30000, 30000), HeaderVerdict::TooLarge},
         HeaderCase{"bmp_negative_width", bmpHeader(-5, 4), HeaderVerdict::Damaged},
@@ -404,6 +427,11 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"tiff_pages_sum", tiffPages(10000, 10000, 2), HeaderVerdict::TooLarge},
         HeaderCase{"tiff_one_page", tiffPages(10000, 10000, 1), HeaderVerdict::Ok},
         HeaderCase{"tiff_no_size", tiffPages(0, 0, 1), HeaderVerdict::Empty},
+        // Each page costs decoding time: a long chain is refused.
+        HeaderCase{"tiff_long_chain", tiffPages(2, 2, static_cast<int>(kMaxTiffPages) + 1),
+                   HeaderVerdict::TooLarge},
+        HeaderCase{"tiff_most_pages", tiffPages(2, 2, static_cast<int>(kMaxTiffPages)),
+                   HeaderVerdict::Ok},
         HeaderCase{"text", "hello, world\n", HeaderVerdict::NotAnImage},
         HeaderCase{"empty", "", HeaderVerdict::NotAnImage},
         HeaderCase{"ppm", "P6\n3 2\n255\n" + std::string(18, '\x7F'), HeaderVerdict::NotAnImage},
@@ -412,6 +440,27 @@ INSTANTIATE_TEST_SUITE_P(
                        std::string(18, '\x7F'),
                    HeaderVerdict::NotAnImage}),
     [](const ::testing::TestParamInfo<HeaderCase>& i) { return std::string(i.param.name); });
+
+// The child's CPU time follows the work a file can make, so a tiny file cannot keep the
+// decoder busy for the full minute.
+TEST(Headers, ChildCpuTimeScalesWithTheFile) {
+    const DecodeLimits lim;
+    struct Case {
+        std::uint64_t fileBytes, rgbaBytes;
+        std::uint32_t seconds;
+    };
+    const Case cases[] = {
+        {5000, 4, 5},                    // a tiny PNG
+        {520u << 10, 40000, 5},          // the 520 KB TIFF
+        {40ull << 20, 140ull << 20, 19}, // an A4 600 dpi PNG: 5 + 10 + 4
+        {2ull << 30, 512ull << 20, 60},  // capped at the limit
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(childCpuSeconds(c.fileBytes, c.rgbaBytes, lim), c.seconds) << c.fileBytes;
+    DecodeLimits tight;
+    tight.cpuSeconds = 2;
+    EXPECT_EQ(childCpuSeconds(5000, 4, tight), 2u) << "a tighter limit stays";
+}
 
 TEST(Headers, LoopingTiffChainEnds) {
     // An IFD whose next offset points back at itself.
@@ -537,8 +586,13 @@ INSTANTIATE_TEST_SUITE_P(Formats, Damaged,
 
 TEST(Damaged, DevilErrorsCarryTheirCodeAndStage) {
     TempDir dir;
+    // Chunks intact, compressed pixel data garbled: the header walk passes, DevIL fails.
     std::string full = readFile(makeImage(dir, "a.png", ""));
-    writeFile(dir.file("short.png"), full.substr(0, 40));
+    const std::size_t idat = full.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    for (std::size_t i = idat + 4; i < idat + 12 && i < full.size(); ++i)
+        full[i] = '\xFF';
+    writeFile(dir.file("short.png"), full);
     DecodeOutcome o = decodeImageFile(dir.file("short.png"), false);
     ASSERT_EQ(o.status, DecodeStatus::DevilError);
     EXPECT_EQ(o.devilStage, DevilStage::Load);
