@@ -10,11 +10,13 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <new>
 #include <poll.h>
 #include <set>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -386,26 +388,34 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
     auto allow = [&](int nr) {
         if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, nr, 0) != 0) ok = false;
     };
-    for (int nr : {SCMP_SYS(read),          SCMP_SYS(pread64),
-                   SCMP_SYS(readv),         SCMP_SYS(lseek),
-                   SCMP_SYS(close),         SCMP_SYS(fstat),
-                   SCMP_SYS(newfstatat),    SCMP_SYS(stat),
-                   SCMP_SYS(lstat),         SCMP_SYS(statx),
-                   SCMP_SYS(brk),           SCMP_SYS(mmap),
-                   SCMP_SYS(munmap),        SCMP_SYS(mremap),
-                   SCMP_SYS(mprotect),      SCMP_SYS(madvise),
-                   SCMP_SYS(exit),          SCMP_SYS(exit_group),
-                   SCMP_SYS(rt_sigreturn),  SCMP_SYS(rt_sigprocmask),
-                   SCMP_SYS(rt_sigaction),  SCMP_SYS(sigaltstack),
-                   SCMP_SYS(futex),         SCMP_SYS(getpid),
-                   SCMP_SYS(gettid),        SCMP_SYS(tgkill),
-                   SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday),
-                   SCMP_SYS(getrandom),     SCMP_SYS(fcntl),
-                   SCMP_SYS(sched_yield),   SCMP_SYS(getrlimit),
-                   SCMP_SYS(prlimit64),     SCMP_SYS(access),
-                   SCMP_SYS(faccessat),     SCMP_SYS(readlink),
-                   SCMP_SYS(getcwd),        SCMP_SYS(sysinfo)})
+    for (int nr : {SCMP_SYS(read),         SCMP_SYS(pread64),
+                   SCMP_SYS(readv),        SCMP_SYS(lseek),
+                   SCMP_SYS(close),        SCMP_SYS(fstat),
+                   SCMP_SYS(newfstatat),   SCMP_SYS(stat),
+                   SCMP_SYS(lstat),        SCMP_SYS(statx),
+                   SCMP_SYS(brk),          SCMP_SYS(mmap),
+                   SCMP_SYS(munmap),       SCMP_SYS(mremap),
+                   SCMP_SYS(mprotect),     SCMP_SYS(madvise),
+                   SCMP_SYS(exit),         SCMP_SYS(exit_group),
+                   SCMP_SYS(rt_sigreturn), SCMP_SYS(rt_sigprocmask),
+                   SCMP_SYS(rt_sigaction), SCMP_SYS(sigaltstack),
+                   SCMP_SYS(futex),        SCMP_SYS(getpid),
+                   SCMP_SYS(gettid),       SCMP_SYS(clock_gettime),
+                   SCMP_SYS(gettimeofday), SCMP_SYS(getrandom),
+                   SCMP_SYS(fcntl),        SCMP_SYS(sched_yield),
+                   SCMP_SYS(getrlimit),    SCMP_SYS(access),
+                   SCMP_SYS(faccessat),    SCMP_SYS(readlink),
+                   SCMP_SYS(getcwd),       SCMP_SYS(sysinfo)})
         allow(nr);
+    // Signals and limits only for this process itself (abort() signals itself; the C
+    // library reads its own limits): never another process.
+    const auto self = static_cast<scmp_datum_t>(getpid());
+    if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1, SCMP_A0(SCMP_CMP_EQ, self)) !=
+            0 ||
+        seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, self)) !=
+            0 ||
+        seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, 0)) != 0)
+        ok = false;
     // Opening only for reading.
     const scmp_datum_t writeFlags = O_ACCMODE | O_CREAT | O_TRUNC;
     if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1,
@@ -432,6 +442,17 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
 }
 #endif
 
+// Drops every capability (a decoder run by root keeps none): the bounding and ambient sets,
+// then the effective, permitted and inheritable sets. True when none is left.
+bool dropCapabilities() {
+    for (int cap = 0; cap < 64; ++cap)
+        prctl(PR_CAPBSET_DROP, cap, 0, 0, 0); // fails for numbers past the last: ignored
+    prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
 [[noreturn]] void runChild(const std::string& path, unsigned type, bool flip, int reportFd,
                            int pixelFd, const DecodeLimits& lim, const ImageHeader& header) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -456,6 +477,7 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
     (void)currentVirtualBytes;
 #endif
     closeOtherFds(reportFd, pixelFd);
+    if (!dropCapabilities()) _exit(3); // never decode with privileges
 #ifdef PRINTCONV_HAVE_SECCOMP
     if (!installSyscallFilter(reportFd, pixelFd)) _exit(3); // never decode unfenced
 #else

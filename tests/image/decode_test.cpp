@@ -13,7 +13,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -689,6 +691,59 @@ void mayNotStartProcesses() {
 void mayNotAllocateWithoutLimit() {
     void* p = std::malloc(std::size_t{64} << 30);
     if (p) _exit(9);
+}
+
+// A process the child must not reach (the test process itself).
+pid_t gOtherPid = 0;
+void mayNotSignalOthers() {
+    if (syscall(SYS_tgkill, gOtherPid, gOtherPid, 0) == 0) _exit(9);
+}
+void mayNotLimitOthers() {
+    rlimit old{};
+    if (prlimit(gOtherPid, RLIMIT_CORE, nullptr, &old) == 0) _exit(9);
+}
+// What the decoder and its C library still need: signalling and limiting itself.
+void maySignalAndLimitItself() {
+    rlimit old{};
+    if (syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), 0) != 0 ||
+        prlimit(0, RLIMIT_CORE, nullptr, &old) != 0 ||
+        prlimit(getpid(), RLIMIT_CORE, nullptr, &old) != 0)
+        _exit(9);
+}
+// No capability is left, even when the program runs as root.
+void holdsNoCapabilities() {
+    const int fd = open("/proc/self/status", O_RDONLY);
+    char buf[4096] = {};
+    const ssize_t n = fd >= 0 ? read(fd, buf, sizeof buf - 1) : -1;
+    if (n <= 0) _exit(9);
+    const std::string status(buf, static_cast<std::size_t>(n));
+    for (const char* set : {"CapInh:", "CapPrm:", "CapEff:", "CapBnd:", "CapAmb:"}) {
+        const std::size_t at = status.find(set);
+        if (at == std::string::npos) _exit(9);
+        const std::size_t value = status.find_first_not_of(" \t", at + std::strlen(set));
+        if (status.compare(value, 16, "0000000000000000") != 0) _exit(9);
+    }
+}
+
+TEST(Child, ReachesNoOtherProcessAndHoldsNoPrivilege) {
+#ifndef PRINTCONV_HAVE_SECCOMP
+    GTEST_SKIP() << "built without libseccomp";
+#endif
+    LimitsGuard guard;
+    TempDir dir;
+    std::string path = makeImage(dir, "a.png", "");
+    gOtherPid = getpid();
+    struct Hook {
+        const char* name;
+        void (*fn)();
+    };
+    for (const Hook& h :
+         {Hook{"tgkill", mayNotSignalOthers}, Hook{"prlimit64", mayNotLimitOthers},
+          Hook{"self", maySignalAndLimitItself}, Hook{"capabilities", holdsNoCapabilities}}) {
+        decodeLimits().childHook = h.fn;
+        DecodeOutcome o = decodeImageFile(path, false);
+        EXPECT_EQ(o.status, DecodeStatus::Ok) << h.name;
+    }
 }
 
 TEST(Child, IsFenced) {
