@@ -272,6 +272,9 @@ HeaderVerdict inspectBmp(const Reader<Src>& r, std::uint64_t size, ImageHeader& 
     std::uint32_t bpp = dib == 12 ? r.le16(24) : r.le16(28);
     std::uint32_t compression = dib == 12 ? 0 : r.le32(30);
     if (bpp == 0 || bpp > 64) return HeaderVerdict::Damaged;
+    // The decoder reads BMP colours but not BMP transparency: a picture with an alpha mask
+    // would print its transparent parts with white toner, so it is refused.
+    if (dib >= 56 && compression == 3 && r.le32(66) != 0) return HeaderVerdict::BmpAlpha;
     if (compression == 0 || compression == 3) {
         std::uint64_t rowBytes = (w * bpp + 31) / 32 * 4;
         if (size < r.le32(10) + rowBytes * ht) return HeaderVerdict::Damaged;
@@ -442,6 +445,50 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
 }
 #endif
 
+// A BMP with the version 4 or 5 information header (108 or 124 bytes, what most programs
+// write today) rewritten with the version 3 header DevIL reads: the first 40 bytes of the
+// header, the colour masks that BI_BITFIELDS needs after it, then the palette and pixels
+// unchanged. Empty when the file is not such a BMP or uses a compression that version 3
+// does not have (JPEG, PNG inside a BMP).
+std::string bmpAsVersion3(std::string_view file) {
+    MemorySource src{file};
+    Reader<MemorySource> r{src};
+    if (file.size() < 54 || !r.is(0, "BM")) return {};
+    const std::uint32_t dib = r.le32(14);
+    if (dib != 108 && dib != 124) return {};
+    const std::uint32_t compression = r.le32(30);
+    const std::uint64_t pixelsAt = r.le32(10);
+    if (compression > 3 || pixelsAt < 14 + dib || pixelsAt > file.size()) return {};
+    std::string out(file.substr(0, 14 + 40));
+    out[14] = 40, out[15] = out[16] = out[17] = 0;
+    if (compression == 3) out.append(file.substr(54, 12));    // red, green and blue masks
+    out.append(file.substr(14 + dib, pixelsAt - (14 + dib))); // palette, if any
+    const std::uint64_t newPixelsAt = out.size();
+    out.append(file.substr(pixelsAt));
+    for (int i = 0; i < 4; ++i)
+        out[10 + i] = static_cast<char>(newPixelsAt >> (8 * i) & 0xFF);
+    const std::uint64_t total = out.size();
+    for (int i = 0; i < 4; ++i)
+        out[2 + i] = static_cast<char>(total >> (8 * i) & 0xFF);
+    return out;
+}
+
+// The whole file at path (at most maxBytes); empty when it cannot be read.
+std::string readAll(const std::string& path, std::uint64_t maxBytes) {
+    std::string out;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || out.size() + static_cast<std::uint64_t>(n) > maxBytes) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return out;
+}
+
 // Drops every capability (a decoder run by root keeps none): the bounding and ambient sets,
 // then the effective, permitted and inheritable sets. True when none is left.
 bool dropCapabilities() {
@@ -507,7 +554,13 @@ bool dropCapabilities() {
     check(DevilStage::GenImages);
     ilBindImage(name);
     check(DevilStage::BindImage);
-    if (!ilLoad(type, path.c_str())) {
+    // DevIL reads only the version 3 BMP header: newer ones are presented in that form.
+    std::string bmp3;
+    if (type == IL_BMP) bmp3 = bmpAsVersion3(readAll(path, lim.maxRgbaBytes));
+    const bool loaded = bmp3.empty() ? ilLoad(type, path.c_str())
+                                     : ilLoadL(type, bmp3.data(), static_cast<ILuint>(bmp3.size()));
+    std::string().swap(bmp3);
+    if (!loaded) {
         check(DevilStage::Load);
         rep.loadFailed = 1;
         sendReport(reportFd, rep);
@@ -825,6 +878,9 @@ std::string decodeFailureText(const DecodeOutcome& o) {
     case HeaderVerdict::TooLarge:
         return "This picture is too large to load (" + size() +
                ").\r\nPlease reduce the resolution of the image.";
+    case HeaderVerdict::BmpAlpha:
+        return "This BMP picture has transparency, which cannot be read from a BMP "
+               "file.\r\nPlease save it as PNG.";
     case HeaderVerdict::CmykJpeg:
         return "This JPEG picture is stored in CMYK colours, which cannot be loaded "
                "correctly.\r\nPlease save it in RGB colours.";

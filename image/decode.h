@@ -60,9 +60,12 @@ enum class HeaderVerdict {
     Empty,      // a side of 0 pixels
     TooLarge,   // beyond maxSide or maxRgbaBytes
     CmykJpeg,   // a four-component JPEG (DevIL decodes it to wrong colours)
+    BmpAlpha,   // a BMP with an alpha mask (DevIL drops the transparency)
 };
 
-// Sniffs and reads the header in bytes (the whole file or as much as there is).
+// Sniffs and reads the header in bytes. BMP files with the version 4 or 5 header are read
+// (the decoder is given the same pixels under a version 3 header). (the whole file or as much as
+// there is).
 HeaderVerdict inspectImageHeader(std::string_view bytes, ImageHeader& header,
                                  const DecodeLimits& limits);
 

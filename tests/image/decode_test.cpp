@@ -255,6 +255,65 @@ TEST(Decode, OneByNAndNByOne) {
     }
 }
 
+// A version 5 BMP turned into version 4: the header without its last 16 bytes (rendering
+// intent and embedded profile fields), offsets moved accordingly.
+std::string asVersion4(const std::string& v5) {
+    std::string v4 = v5.substr(0, 14 + 108) + v5.substr(14 + 124);
+    v4[14] = 108;
+    auto put = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            v4[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i) & 0xFF);
+    };
+    auto get = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<unsigned char>(v5[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    put(2, static_cast<std::uint32_t>(v4.size()));
+    put(10, get(10) - 16);
+    return v4;
+}
+
+// BMP files with the version 4 and 5 headers, as ImageMagick (and most programs) write them
+// today, decode to the same pixels as the version 3 file.
+TEST(BmpHeaders, Version4And5DecodeLikeVersion3) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        const char* options;
+        std::uint32_t header;
+        bool coarse;
+    };
+    const Case cases[] = {
+        {"BMP:v5.bmp", "", 124, false},
+        {"BMP:v4.bmp", "", 108, false},
+        {"BMP:palette.bmp", "-type palette", 124, false},
+        {"BMP:bitfields.bmp", "-define bmp:subtype=RGB555", 124, true},
+    };
+    for (const Case& c : cases) {
+        const std::string path = makeImage(dir, c.name, c.options);
+        if (c.header == 108) writeFile(path, asVersion4(readFile(path)));
+        const std::string bytes = readFile(path);
+        ASSERT_GE(bytes.size(), 18u);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[14]), c.header) << c.name;
+        DecodeOutcome o = decodeImageFile(path, false);
+        ASSERT_EQ(o.status, DecodeStatus::Ok) << c.name << ": " << decodeFailureText(o);
+        // 5 bits a channel for the bitfields file: equal within the step.
+        const std::vector<std::uint8_t> got = rgbaOf(o);
+        ASSERT_EQ(got.size(), kPixels.size()) << c.name;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(got[i], kPixels[i], c.coarse ? 8 : 0) << c.name << " byte " << i;
+    }
+    // Transparency is what the decoder cannot read from a BMP: refused with a clear reason
+    // rather than printed with white toner under the transparent parts.
+    const std::string alpha =
+        makeImage(dir, "BMP:alpha.bmp", "-alpha set -channel A -evaluate set 50% +channel");
+    DecodeOutcome o = decodeImageFile(alpha, false);
+    EXPECT_EQ(o.verdict, HeaderVerdict::BmpAlpha);
+    EXPECT_NE(decodeFailureText(o).find("transparency"), std::string::npos);
+}
+
 // ---- Hand-made headers.
 
 std::string pngHeader(std::uint32_t w, std::uint32_t h) {
