@@ -33,12 +33,8 @@ void replay(const std::string& name, int (*harness)(const std::uint8_t*, std::si
     }
 }
 
-TEST(FuzzCorpus, Settings) {
-    replay("fuzz_settings", fuzzSettingsOneInput);
-}
+TEST(FuzzCorpus, Settings) { replay("fuzz_settings", fuzzSettingsOneInput); }
 
-TEST(FuzzCorpus, Language) {
-    replay("fuzz_language", fuzzLanguageOneInput);
-}
+TEST(FuzzCorpus, Language) { replay("fuzz_language", fuzzLanguageOneInput); }
 
 } // namespace
