@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -49,10 +51,16 @@ void removeFilesOf(const char* path) {
 }
 
 void removeFlatFolder(const char* path) {
-    // Another thread may still be writing a file into the folder: try again a few times.
+    // Moved aside first: other threads of the process keep running while the handler works,
+    // and a file they create from now on finds no folder instead of refilling this one.
+    char aside[kPathBytes + 8];
+    const std::size_t n = std::strlen(path);
+    std::memcpy(aside, path, n);
+    std::memcpy(aside + n, ".gone", 6);
+    const char* target = ::rename(path, aside) == 0 ? aside : path;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        removeFilesOf(path);
-        if (::rmdir(path) == 0 || errno != ENOTEMPTY) return;
+        removeFilesOf(target);
+        if (::rmdir(target) == 0 || errno != ENOTEMPTY) return;
     }
 }
 
@@ -67,6 +75,22 @@ void onSignal(int sig) {
 }
 
 } // namespace
+
+namespace {
+
+// Holds SIGINT, SIGTERM and SIGHUP back in this thread while it lives.
+struct SignalsHeld {
+    sigset_t old;
+    SignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGHUP);
+        pthread_sigmask(SIG_BLOCK, &set, &old);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &old, nullptr); }
+};
 
 void registerTemporaryFolder(const std::string& path) {
     if (path.empty() || path.size() >= kPathBytes) return;
@@ -87,6 +111,27 @@ void unregisterTemporaryFolder(const std::string& path) {
             gState[i].store(kFree);
             return;
         }
+    }
+}
+
+} // namespace
+
+std::string makeTemporaryFolder(const std::string& prefix) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "XXXXXX";
+    const SignalsHeld held;
+    if (!::mkdtemp(pattern.data())) return {};
+    registerTemporaryFolder(pattern);
+    return pattern;
+}
+
+void removeTemporaryFolder(const std::string& path) {
+    if (path.empty()) return;
+    const SignalsHeld held;
+    unregisterTemporaryFolder(path);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        removeFilesOf(path.c_str());
+        if (::rmdir(path.c_str()) == 0 || errno != ENOTEMPTY) return;
     }
 }
 

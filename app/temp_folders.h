@@ -4,11 +4,13 @@
 
 #include <string>
 
-// Registers path (a folder this process made) for removal on SIGINT, SIGTERM or SIGHUP.
-// Up to a fixed number of folders; more are simply not registered.
-void registerTemporaryFolder(const std::string& path);
-// Removes path from the register (call before the folder is removed the normal way).
-void unregisterTemporaryFolder(const std::string& path);
+// Makes a private folder "$TMPDIR/<prefix>XXXXXX" (TMPDIR defaults to /tmp) and registers it
+// for removal on SIGINT, SIGTERM or SIGHUP; both happen with those signals held back, so a
+// signal never finds the folder made but not registered. Empty (errno set) on failure.
+std::string makeTemporaryFolder(const std::string& prefix);
+// Removes a folder made by makeTemporaryFolder with the files in it (such folders hold no
+// sub-folders) and takes it out of the register, with the signals held back meanwhile.
+void removeTemporaryFolder(const std::string& path);
 
 // Installs the handlers: on SIGINT, SIGTERM or SIGHUP every registered folder and the files
 // in it are removed, then the signal's default action ends the process.

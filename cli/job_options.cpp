@@ -213,19 +213,14 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
 }
 
 ScratchSettings::ScratchSettings(AppState& state) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-run-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
     // Without a scratch copy the run's options would land in the stored settings: stop.
-    if (!::mkdtemp(buf.data())) {
-        fail("cannot make a scratch copy of the settings in " +
-             pattern.substr(0, pattern.rfind('/')) + " (" + std::strerror(errno) +
-             "); nothing was changed");
+    folder = makeTemporaryFolder("printconv-run-");
+    if (folder.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        fail(std::string("cannot make a scratch copy of the settings in ") +
+             (tmp && *tmp ? tmp : "/tmp") + " (" + std::strerror(errno) + "); nothing was changed");
         return;
     }
-    folder = buf.data();
-    registerTemporaryFolder(folder);
     std::error_code ec;
     const std::string copy = folder + "/LumivaneB.ini";
     // An oversized settings file is not read (the run starts from the defaults), so not copied.
@@ -242,10 +237,7 @@ ScratchSettings::ScratchSettings(AppState& state) {
 }
 
 ScratchSettings::~ScratchSettings() {
-    std::error_code ec;
-    if (folder.empty()) return;
-    unregisterTemporaryFolder(folder);
-    std::filesystem::remove_all(folder, ec);
+    removeTemporaryFolder(folder);
 }
 
 bool openWithOptions(AppState& state, const JobOptions& o) {

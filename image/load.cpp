@@ -41,11 +41,8 @@ std::string extensionOf(const std::string& path) {
 class TemporaryCopy {
   public:
     explicit TemporaryCopy(const std::string& source) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-load-XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        folder_ = pattern;
-        registerTemporaryFolder(folder_);
+        folder_ = makeTemporaryFolder("printconv-load-");
+        if (folder_.empty()) return;
         std::string target = folder_ + "/Vtemp" + extensionOf(source);
         if (copyFile(source, target)) path_ = target;
     }
@@ -56,11 +53,7 @@ class TemporaryCopy {
     // The copy's path; empty when no copy could be made.
     const std::string& path() const { return path_; }
     void remove() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-        if (!folder_.empty()) {
-            unregisterTemporaryFolder(folder_);
-            ::rmdir(folder_.c_str());
-        }
+        removeTemporaryFolder(folder_);
         path_.clear();
         folder_.clear();
     }

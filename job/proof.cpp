@@ -56,21 +56,11 @@ bool writeAll(const std::string& path, const std::string& a, const std::string& 
 }
 
 struct TempFolder {
-    std::string path;
-    TempFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-gs-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data())) path = buf.data();
-        registerTemporaryFolder(path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (path.empty()) return;
-        unregisterTemporaryFolder(path);
-        std::filesystem::remove_all(path, ec);
-    }
+    std::string path = makeTemporaryFolder("printconv-gs-");
+    TempFolder() = default;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() { removeTemporaryFolder(path); }
 };
 
 // Next header token of a PNM/PAM file, skipping blanks and comments.

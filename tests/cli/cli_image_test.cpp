@@ -124,7 +124,10 @@ TEST(CliImage, StoppedRunLeavesNoTemporaryFolders) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
-        EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "folders left after signal " << sig;
+        std::string left;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(tmp))
+            left += " " + e.path().string();
+        EXPECT_TRUE(left.empty()) << "left after signal " << sig << ":" << left;
     }
 }
 
