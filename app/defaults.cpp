@@ -31,6 +31,10 @@ void createDefaultSettings(AppState& state) {
 }
 
 void ensureSettings(AppState& state) {
+    if (reportOversizedSettings(state)) {
+        readSettingsRecord(state);
+        return;
+    }
     if (::access(state.settingsPath.c_str(), F_OK) != 0) {
         createDefaultSettings(state);
         readSettingsRecord(state);

@@ -11,7 +11,8 @@ struct AppState;
 void createDefaultSettings(AppState& state);
 
 // Creates the defaults when the file is missing or its version is below 1.0, then reads the
-// settings record.
+// settings record. A file over kMaxSettingsFileBytes is reported once (with its path) and left
+// alone; the record then holds the defaults.
 void ensureSettings(AppState& state);
 
 // Writes the four margins of the target model (printer/models.h, modelMargins).

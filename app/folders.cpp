@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -45,21 +47,47 @@ std::string defaultProgramFolder() {
     return dir + "/../share/lumivane-basic/";
 }
 
-bool resolveFolders(AppState& state) {
+namespace {
+
+// The home folder: $HOME when it is an absolute path, else the password database's entry
+// for the user; empty when there is none. Never a shared folder such as /tmp, where another
+// user could plant the settings folder first.
+std::string homeFolder() {
     const char* home = std::getenv("HOME");
-    std::string config =
-        envOr("XDG_CONFIG_HOME", std::string(home && *home ? home : "/tmp") + "/.config");
+    if (home && *home == '/') return home;
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) == 0 && found &&
+        found->pw_dir && found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
+} // namespace
+
+bool resolveFolders(AppState& state) {
+    const std::string home = homeFolder();
+    std::string config = envOr("XDG_CONFIG_HOME", home.empty() ? std::string() : home + "/.config");
     std::string dirs = envOr("XDG_CONFIG_DIRS", "/etc/xdg");
     std::string firstDir = dirs.substr(0, dirs.find(':'));
     if (firstDir.empty() || firstDir[0] != '/') firstDir = "/etc/xdg";
 
-    state.userFolder = withSlash(config) + "LumivaneB/";
+    state.userFolder = config.empty() ? std::string() : withSlash(config) + "LumivaneB/";
     state.sharedFolder = withSlash(firstDir) + "LumivaneB/";
-    bool ok = makeFolders(state.userFolder.substr(0, state.userFolder.size() - 1));
-    state.runtimeFolder = withSlash(envOr("XDG_RUNTIME_DIR", state.userFolder));
+    // Without a home folder there is no place of the user's own for the settings.
+    bool ok =
+        !config.empty() && makeFolders(state.userFolder.substr(0, state.userFolder.size() - 1));
+    // A settings folder that is not the user's own is refused: its owner could replace files.
+    struct stat st {};
+    if (ok && (::stat(state.userFolder.c_str(), &st) != 0 || st.st_uid != ::geteuid())) ok = false;
+    const std::string runtime = envOr("XDG_RUNTIME_DIR", state.userFolder);
+    state.runtimeFolder = runtime.empty() ? std::string() : withSlash(runtime);
     if (state.programFolder.empty()) state.programFolder = defaultProgramFolder();
-    state.settingsPath = state.userFolder + "LumivaneB.ini";
+    // Without a user folder the paths stay empty, so every write fails instead of landing in
+    // the working folder.
+    state.settingsPath = config.empty() ? std::string() : state.userFolder + "LumivaneB.ini";
     state.sharedSettingsPath = state.sharedFolder + "LumivaneB.ini";
-    state.recentFilesPath = state.userFolder + "Lastfile.exini";
+    state.recentFilesPath = config.empty() ? std::string() : state.userFolder + "Lastfile.exini";
     return ok;
 }

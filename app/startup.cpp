@@ -28,6 +28,7 @@ int gLockFd = -1;
 bool isAlreadyRunning(AppState& state, const std::string& name) {
     if (gLockFd >= 0) return false; // this process holds it already
     std::string folder = state.runtimeFolder.empty() ? state.userFolder : state.runtimeFolder;
+    if (folder.empty()) return false; // no folder of the user's own: no lock can be had
     const std::string path = folder + name + ".lock";
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false; // no lock can be had: do not refuse to start

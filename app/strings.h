@@ -1,5 +1,6 @@
 // Case rules for the program's texts. Names, models and keys are compared in ASCII only, so
-// the result never depends on the locale the program runs in.
+// the result never depends on the locale the program runs in. Also the one rule for showing
+// a text that came from outside (a printer's answer, a file name) on one line.
 #pragma once
 
 #include <string>
@@ -41,4 +42,40 @@ inline bool containsNoCase(std::string_view hay, std::string_view needle) {
 // True when needle occurs in hay (case counts). Model and brand rules test by substring.
 inline bool contains(std::string_view hay, std::string_view needle) {
     return hay.find(needle) != std::string_view::npos;
+}
+
+// text made safe to show on one line of a terminal, a field or a job line: valid UTF-8
+// characters that are not controls are kept; C0 controls, DEL, C1 controls (U+0080..U+009F,
+// and the same as lone bytes such as 0x9B, which terminals act on) and every byte of an
+// invalid sequence become '?'. The result is cut to at most maxBytes on a character boundary.
+inline std::string printableText(std::string_view text, std::size_t maxBytes) {
+    std::string out;
+    out.reserve(text.size() < maxBytes ? text.size() : maxBytes);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::size_t len = 1;
+        bool ok = b >= 0x20 && b < 0x7F;
+        if (b >= 0xC2 && b <= 0xF4) {
+            len = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            ok = i + len <= text.size();
+            unsigned cp = b & (b < 0xE0 ? 0x1F : b < 0xF0 ? 0x0F : 0x07);
+            for (std::size_t k = 1; ok && k < len; ++k) {
+                const auto c = static_cast<unsigned char>(text[i + k]);
+                ok = (c & 0xC0) == 0x80;
+                cp = cp << 6 | (c & 0x3F);
+            }
+            // Overlong forms, surrogates, code points past U+10FFFF and the C1 controls.
+            ok = ok && cp >= 0xA0 && !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF &&
+                 !(len == 3 && cp < 0x800) && !(len == 4 && cp < 0x10000);
+            if (!ok) len = 1;
+        }
+        if (out.size() + (ok ? len : 1) > maxBytes) break;
+        if (ok)
+            out.append(text.substr(i, len));
+        else
+            out.push_back('?');
+        i += len;
+    }
+    return out;
 }

@@ -21,6 +21,7 @@ int cliLayout(AppState& state, const CliArgs& args) {
     JobOptions o;
     if (!parseJobOptions(args, true, o) || !o.output.empty()) return 2;
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     printValue("across", state.across, 0);
     printValue("down", state.down, 0);
@@ -46,6 +47,7 @@ int cliSeparate(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     SeparationData data = separateForPrint(state);
     if (data == kErr) return 1;
@@ -70,6 +72,7 @@ int cliPreview(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     if (!writePagePreviewPng(state, o.output)) {
         std::fprintf(stderr, "printconv-cli: cannot write %s\n", o.output.c_str());

@@ -29,6 +29,7 @@ int cliJob(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     PrintJobParts job = makePrintJob(state);
     if (job.imageData == kErr) return 1;
@@ -48,6 +49,7 @@ int cliBlank(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     if (!o.output.empty()) return writeBytes(o.output, blankPageJobBytes(state)) ? 0 : 1;
     return printBlankPage(state, o.queue) == ActionResult::Done ? 0 : 1;
@@ -61,6 +63,7 @@ int cliPrint(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     return printImageAction(state, {o.queue}, o.queue) == ActionResult::Done ? 0 : 1;
 }
@@ -73,6 +76,7 @@ int cliProof(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     const std::string bytes = currentJobBytes(state);
     if (bytes.empty()) return 1;

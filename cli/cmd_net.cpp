@@ -1,8 +1,10 @@
 // printconv-cli queues and status: queue discovery and the SNMP readout of a printer.
 #include "app/app_state.h"
+#include "app/strings.h"
 #include "cli/commands.h"
 #include "netutil/discovery.h"
 #include "netutil/snmp.h"
+#include "printer/cups_connection.h"
 #include "printer/models.h"
 #include "app/printer_box.h"
 
@@ -11,6 +13,8 @@
 #include <string>
 
 namespace {
+
+constexpr std::size_t kMaxShownBytes = 256;
 
 // Shared options: the ports and the sysfs root exist so the tool can be pointed at private
 // services and fixture trees.
@@ -38,12 +42,10 @@ bool takeCommonOption(const CliArgs& args, std::size_t& i, DiscoveryOptions& o, 
     return true;
 }
 
-// One field a line: control characters would break the line structure.
+// One field a line: control characters would break the line structure or drive the
+// terminal, and a printer may answer with kilobytes.
 std::string printable(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return out;
+    return printableText(s, kMaxShownBytes);
 }
 
 void field(const char* caption, const std::string& value) {
@@ -67,6 +69,11 @@ int cliQueues(AppState& state, const CliArgs& args) {
         }
     }
     if (bad) return 2;
+    // An empty list must mean "no queues", never "no server".
+    if (std::string reason; !cupsServerAnswers(reason)) {
+        std::fprintf(stderr, "printconv-cli: %s\n", reason.c_str());
+        return 1;
+    }
     if (brand) {
         for (const auto& e : listPrinterQueues(state, QueueListKind::NetworkUtility, nullptr, o))
             std::printf("%s\t%s\t%s\n", printable(e.queueName).c_str(),

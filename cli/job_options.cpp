@@ -2,13 +2,19 @@
 
 #include "app/actions.h"
 #include "app/app_state.h"
+#include "app/temp_folders.h"
 #include "app/tone_curves.h"
 #include "printer/media.h"
+#include "printer/models.h"
 #include "settings/settings.h"
 
+#include <cerrno>
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -21,12 +27,51 @@ bool toInt(const std::string& s, int& v) {
 
 bool toFloat(const std::string& s, float& v) {
     auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+    // from_chars reads "nan" and "inf" too: only finite numbers are values of an option.
+    return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v);
 }
 
 bool fail(const std::string& message) {
     std::fprintf(stderr, "printconv-cli: %s\n", message.c_str());
     return false;
+}
+
+// A model the program offers, in any spelling setTargetPrinter accepts.
+bool offeredModel(const std::string& text) {
+    AppState probe;
+    setTargetPrinter(probe, text);
+    const auto& codes = offeredModelCodes();
+    return !text.empty() && std::find(codes.begin(), codes.end(), probe.targetModel) != codes.end();
+}
+
+std::string offeredList() {
+    std::string out;
+    for (const auto& code : offeredModelCodes())
+        out += (out.empty() ? "" : ", ") + code;
+    return out;
+}
+
+// The checks that need the set-up state: the tray must be offered for the printer and medium,
+// the margins may not make the printable area larger than the sheet, and copies asked for
+// across and down must all fit (the layout would otherwise drop some silently).
+bool layoutAsAsked(const AppState& state, const JobOptions& o) {
+    if (state.printableWidthPt > state.paperWidthPt ||
+        state.printableHeightPt > state.paperHeightPt)
+        return fail("the margins of the paper \"" + state.paperText +
+                    "\" are negative: its printable area is larger than the sheet");
+    if (!o.xcopies && !o.ycopies) return true;
+    // Copies that overlap (negative spacing) or reach past the printable area were cut or
+    // pushed off the sheet by the layout.
+    auto fits = [](int n, double size, double spacing, double room) {
+        constexpr double kSlack = 0.01; // points
+        return n <= 1 ? size <= room + kSlack
+                      : spacing >= -kSlack && n * size + (n - 1) * spacing <= room + kSlack;
+    };
+    if (!fits(state.across, state.placedWidthPt, state.copySpacingX, state.printableWidthPt) ||
+        !fits(state.down, state.placedHeightPt, state.copySpacingY, state.printableHeightPt))
+        return fail(std::to_string(state.across) + " x " + std::to_string(state.down) +
+                    " copies of this size do not fit the sheet (--xcopies, --ycopies)");
+    return true;
 }
 
 } // namespace
@@ -55,29 +100,48 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
             out = n;
             return true;
         };
+        // A whole number in lo..hi, kept as the text the window's field would hold.
+        auto countText = [&](std::optional<std::string>& out, int lo, int hi) {
+            std::optional<int> n;
+            if (!number(n, lo, hi)) return false;
+            out = std::to_string(*n);
+            return true;
+        };
+        // A length in the display unit: a plain decimal number above 0, at most 10000.
+        auto length = [&](std::optional<std::string>& out) {
+            std::string v;
+            float f = 0;
+            if (!value(v)) return false;
+            if (!toFloat(v, f) || !(f > 0) || f > 10000)
+                return fail(a + " takes a length above 0 and at most 10000 (in the display unit)");
+            out = v;
+            return true;
+        };
         bool ok = true;
         if (a == "-o")
             ok = value(o.output);
         else if (a == "--queue")
             ok = value(o.queue);
-        else if (a == "--printer")
+        else if (a == "--printer") {
             ok = opt(o.printer);
-        else if (a == "--paper")
+            if (ok && !offeredModel(*o.printer))
+                ok = fail("--printer takes one of: " + offeredList());
+        } else if (a == "--paper")
             ok = opt(o.paper);
         else if (a == "--media")
             ok = opt(o.media);
         else if (a == "--tray")
             ok = opt(o.tray);
         else if (a == "--copies")
-            ok = opt(o.copies);
+            ok = countText(o.copies, 1, 99);
         else if (a == "--xcopies")
-            ok = opt(o.xcopies);
+            ok = countText(o.xcopies, 1, 10000);
         else if (a == "--ycopies")
-            ok = opt(o.ycopies);
+            ok = countText(o.ycopies, 1, 10000);
         else if (a == "--width")
-            ok = opt(o.width);
+            ok = length(o.width);
         else if (a == "--height")
-            ok = opt(o.height);
+            ok = length(o.height);
         else if (a == "--profile-in")
             ok = opt(o.profileIn);
         else if (a == "--profile-out")
@@ -98,8 +162,8 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
             std::string v;
             float mm = 0;
             ok = value(v);
-            if (ok && (!toFloat(v, mm) || mm < 0 || mm > 1000))
-                ok = fail("--fixed-spacing takes millimetres from 0 to 1000");
+            if (ok && (!toFloat(v, mm) || mm < 0 || mm > 100))
+                ok = fail("--fixed-spacing takes millimetres from 0 to 100");
             if (ok) o.fixedSpacingMm = mm;
         } else if (a == "--align") {
             ok = opt(o.align);
@@ -148,21 +212,31 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
 }
 
 ScratchSettings::ScratchSettings(AppState& state) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-run-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (!::mkdtemp(buf.data())) return; // without a scratch folder the real file is used
-    folder = buf.data();
+    // Without a scratch copy the run's options would land in the stored settings: stop.
+    folder = makeTemporaryFolder("printconv-run-");
+    if (folder.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        fail(std::string("cannot make a scratch copy of the settings in ") +
+             (tmp && *tmp ? tmp : "/tmp") + " (" + std::strerror(errno) + "); nothing was changed");
+        return;
+    }
     std::error_code ec;
     const std::string copy = folder + "/LumivaneB.ini";
-    std::filesystem::copy_file(state.settingsPath, copy, ec);
+    // An oversized settings file is not read (the run starts from the defaults), so not copied.
+    const bool oversized =
+        std::filesystem::file_size(state.settingsPath, ec) > kMaxSettingsFileBytes && !ec;
+    if (!oversized && !std::filesystem::copy_file(state.settingsPath, copy, ec) &&
+        std::filesystem::exists(state.settingsPath)) {
+        fail("cannot make a scratch copy of the settings in " + folder + " (" + ec.message() +
+             "); nothing was changed");
+        return;
+    }
     state.settingsPath = copy;
+    ok = true;
 }
 
 ScratchSettings::~ScratchSettings() {
-    std::error_code ec;
-    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+    removeTemporaryFolder(folder);
 }
 
 bool openWithOptions(AppState& state, const JobOptions& o) {
@@ -197,8 +271,16 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
         if (!known) return fail("the paper \"" + *o.paper + "\" is not offered for this printer");
         choosePaper(state, *o.paper);
     }
-    // The tray is taken as typed: the job writer reads the text the box would show.
-    if (o.tray) state.trayText = *o.tray;
+    if (o.tray) {
+        bool known = false;
+        std::string offered;
+        for (const auto& t : state.trayList) {
+            known = known || t == *o.tray;
+            offered += (offered.empty() ? "" : ", ") + t;
+        }
+        if (!known) return fail("--tray takes one of: " + offered);
+        state.trayText = *o.tray;
+    }
     if (o.copies) setCopies(state, *o.copies);
     state.flipChecked = o.flip;
     state.autoTileChecked = o.autoTile;
@@ -214,7 +296,7 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
 
     if (o.image.empty()) {
         refreshPreview(state);
-        return true;
+        return layoutAsAsked(state, o);
     }
 
     if (openImage(state, o.image) != ActionResult::Done) return false;
@@ -229,5 +311,5 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
                       o.ycopies ? *o.ycopies : state.yCopiesText);
     if (!applyPatternOptions(state, o)) return false;
     refreshPreview(state);
-    return true;
+    return layoutAsAsked(state, o);
 }

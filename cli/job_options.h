@@ -42,13 +42,16 @@ bool parsePatternOption(const CliArgs& args, std::size_t& i, JobOptions& options
 // Print on and makes the mask. False (message shown) for values that make no screen.
 bool applyPatternOptions(AppState& state, const JobOptions& options);
 
-// Switches the state to a scratch copy of its settings file, removed with this object.
+// Switches the state to a scratch copy of its settings file, removed with this object. When
+// the copy cannot be made, ok stays false (message shown) and the state is left as it was:
+// the caller must stop rather than run on the stored settings.
 struct ScratchSettings {
     explicit ScratchSettings(AppState& state);
     ~ScratchSettings();
     ScratchSettings(const ScratchSettings&) = delete;
     ScratchSettings& operator=(const ScratchSettings&) = delete;
     std::string folder;
+    bool ok = false;
 };
 
 // Applies the options that come before loading (printer, paper, media, tray, profiles,

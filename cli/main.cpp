@@ -2,6 +2,7 @@
 #include "app/app_state.h"
 #include "app/folders.h"
 #include "app/startup.h"
+#include "app/temp_folders.h"
 #include "app/texts.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
@@ -55,7 +56,10 @@ int cliSettings(AppState& state, const CliArgs& args) {
         return 0;
     }
     if (args.size() == 4 && args[0] == "set") {
-        if (args[1].empty() || args[2].empty()) return 2;
+        if (const std::string problem = settingNameProblem(args[1], args[2]); !problem.empty()) {
+            std::fprintf(stderr, "printconv-cli: %s\n", problem.c_str());
+            return 2;
+        }
         return writeSetting(state, args[1], args[2], args[3]) ? 0 : 1;
     }
     return 2;
@@ -93,12 +97,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     CliArgs args(argv + 2, argv + argc);
+    // Ctrl-C or SIGTERM must not leave copies of the user's picture or settings behind.
+    removeTemporaryFoldersOnSignals();
 
     CliUserInterface ui;
     AppState state;
     state.ui = &ui;
     if (!resolveFolders(state)) {
-        std::fprintf(stderr, "cannot create the settings folder %s\n", state.userFolder.c_str());
+        std::fprintf(stderr,
+                     "cannot use the settings folder \"%s\": it cannot be created, is not yours, "
+                     "or there is no home folder\n",
+                     state.userFolder.c_str());
         return 1;
     }
     loadTargetPrinter(state);

@@ -20,6 +20,7 @@
 #include <new>
 #include <string_view>
 #include <system_error>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -63,12 +64,23 @@ void reportNoMemory(AppState& state) {
     releaseImage(state);
 }
 
+// A profile file; a FIFO or device is not opened (its read would block or never end), a
+// missing file is left to Little CMS, whose error text then reaches the message.
+cmsHPROFILE openProfile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        collectError(nullptr, cmsERROR_FILE, ("File '" + path + "' is not a regular file").c_str());
+        return nullptr;
+    }
+    return cmsOpenProfileFromFile(path.c_str(), "r");
+}
+
 // Opens both profiles (input first, as the settings name them) and makes the transform;
 // the profiles are closed again at once. Null when either profile is missing or unusable.
 cmsHTRANSFORM makeTransform(const std::string& source, cmsUInt32Number sourceFormat,
                             const std::string& target, cmsUInt32Number targetFormat) {
-    cmsHPROFILE in = cmsOpenProfileFromFile(source.c_str(), "r");
-    cmsHPROFILE out = cmsOpenProfileFromFile(target.c_str(), "r");
+    cmsHPROFILE in = openProfile(source);
+    cmsHPROFILE out = openProfile(target);
     cmsHTRANSFORM t = nullptr;
     if (in && out)
         t = cmsCreateTransform(in, sourceFormat, out, targetFormat, INTENT_PERCEPTUAL, 0);

@@ -1,5 +1,7 @@
 #include "image/decode.h"
 
+#include "app/files.h"
+
 #include <IL/il.h>
 
 #include <algorithm>
@@ -8,11 +10,13 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <new>
 #include <poll.h>
 #include <set>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -125,7 +129,17 @@ template <class Src>
 HeaderVerdict inspectPng(const Reader<Src>& r, std::uint64_t size, ImageHeader& h,
                          const DecodeLimits& lim) {
     if (size < 26 || !r.is(12, "IHDR")) return HeaderVerdict::Damaged;
-    return addFrame(h, r.be32(16), r.be32(20), lim);
+    const HeaderVerdict v = addFrame(h, r.be32(16), r.be32(20), lim);
+    if (v != HeaderVerdict::Ok) return v;
+    // Every chunk up to IEND must lie within the file: the decoder would otherwise try to read
+    // (and allocate for) a length such as 2 GB claimed by a tiny file.
+    for (std::uint64_t p = 8;;) {
+        if (p + 12 > size) return HeaderVerdict::Damaged;
+        const std::uint64_t len = r.be32(p);
+        if (len > 0x7FFFFFFFu || p + 12 + len > size) return HeaderVerdict::Damaged;
+        if (r.is(p + 4, "IEND")) return HeaderVerdict::Ok;
+        p += 12 + len;
+    }
 }
 
 template <class Src>
@@ -213,7 +227,8 @@ HeaderVerdict inspectTiff(const Reader<Src>& r, std::uint64_t size, ImageHeader&
     std::set<std::uint64_t> seen;
     while (off != 0) {
         if (off + 2 > size || !seen.insert(off).second) break; // the reader stops here too
-        if (seen.size() > 4096) return HeaderVerdict::TooLarge;
+        // Each page costs the decoder time: a long chain of pages is refused.
+        if (seen.size() > kMaxTiffPages) return HeaderVerdict::TooLarge;
         std::uint32_t count = r.u16(off, big);
         std::uint64_t w = 0, ht = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -257,6 +272,9 @@ HeaderVerdict inspectBmp(const Reader<Src>& r, std::uint64_t size, ImageHeader& 
     std::uint32_t bpp = dib == 12 ? r.le16(24) : r.le16(28);
     std::uint32_t compression = dib == 12 ? 0 : r.le32(30);
     if (bpp == 0 || bpp > 64) return HeaderVerdict::Damaged;
+    // The decoder reads BMP colours but not BMP transparency: a picture with an alpha mask
+    // would print its transparent parts with white toner, so it is refused.
+    if (dib >= 56 && compression == 3 && r.le32(66) != 0) return HeaderVerdict::BmpAlpha;
     if (compression == 0 || compression == 3) {
         std::uint64_t rowBytes = (w * bpp + 31) / 32 * 4;
         if (size < r.le32(10) + rowBytes * ht) return HeaderVerdict::Damaged;
@@ -373,26 +391,34 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
     auto allow = [&](int nr) {
         if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, nr, 0) != 0) ok = false;
     };
-    for (int nr : {SCMP_SYS(read),          SCMP_SYS(pread64),
-                   SCMP_SYS(readv),         SCMP_SYS(lseek),
-                   SCMP_SYS(close),         SCMP_SYS(fstat),
-                   SCMP_SYS(newfstatat),    SCMP_SYS(stat),
-                   SCMP_SYS(lstat),         SCMP_SYS(statx),
-                   SCMP_SYS(brk),           SCMP_SYS(mmap),
-                   SCMP_SYS(munmap),        SCMP_SYS(mremap),
-                   SCMP_SYS(mprotect),      SCMP_SYS(madvise),
-                   SCMP_SYS(exit),          SCMP_SYS(exit_group),
-                   SCMP_SYS(rt_sigreturn),  SCMP_SYS(rt_sigprocmask),
-                   SCMP_SYS(rt_sigaction),  SCMP_SYS(sigaltstack),
-                   SCMP_SYS(futex),         SCMP_SYS(getpid),
-                   SCMP_SYS(gettid),        SCMP_SYS(tgkill),
-                   SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday),
-                   SCMP_SYS(getrandom),     SCMP_SYS(fcntl),
-                   SCMP_SYS(sched_yield),   SCMP_SYS(getrlimit),
-                   SCMP_SYS(prlimit64),     SCMP_SYS(access),
-                   SCMP_SYS(faccessat),     SCMP_SYS(readlink),
-                   SCMP_SYS(getcwd),        SCMP_SYS(sysinfo)})
+    for (int nr : {SCMP_SYS(read),         SCMP_SYS(pread64),
+                   SCMP_SYS(readv),        SCMP_SYS(lseek),
+                   SCMP_SYS(close),        SCMP_SYS(fstat),
+                   SCMP_SYS(newfstatat),   SCMP_SYS(stat),
+                   SCMP_SYS(lstat),        SCMP_SYS(statx),
+                   SCMP_SYS(brk),          SCMP_SYS(mmap),
+                   SCMP_SYS(munmap),       SCMP_SYS(mremap),
+                   SCMP_SYS(mprotect),     SCMP_SYS(madvise),
+                   SCMP_SYS(exit),         SCMP_SYS(exit_group),
+                   SCMP_SYS(rt_sigreturn), SCMP_SYS(rt_sigprocmask),
+                   SCMP_SYS(rt_sigaction), SCMP_SYS(sigaltstack),
+                   SCMP_SYS(futex),        SCMP_SYS(getpid),
+                   SCMP_SYS(gettid),       SCMP_SYS(clock_gettime),
+                   SCMP_SYS(gettimeofday), SCMP_SYS(getrandom),
+                   SCMP_SYS(fcntl),        SCMP_SYS(sched_yield),
+                   SCMP_SYS(getrlimit),    SCMP_SYS(access),
+                   SCMP_SYS(faccessat),    SCMP_SYS(readlink),
+                   SCMP_SYS(getcwd),       SCMP_SYS(sysinfo)})
         allow(nr);
+    // Signals and limits only for this process itself (abort() signals itself; the C
+    // library reads its own limits): never another process.
+    const auto self = static_cast<scmp_datum_t>(getpid());
+    if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1, SCMP_A0(SCMP_CMP_EQ, self)) !=
+            0 ||
+        seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, self)) !=
+            0 ||
+        seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(prlimit64), 1, SCMP_A0(SCMP_CMP_EQ, 0)) != 0)
+        ok = false;
     // Opening only for reading.
     const scmp_datum_t writeFlags = O_ACCMODE | O_CREAT | O_TRUNC;
     if (seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1,
@@ -419,6 +445,61 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
 }
 #endif
 
+// A BMP with the version 4 or 5 information header (108 or 124 bytes, what most programs
+// write today) rewritten with the version 3 header DevIL reads: the first 40 bytes of the
+// header, the colour masks that BI_BITFIELDS needs after it, then the palette and pixels
+// unchanged. Empty when the file is not such a BMP or uses a compression that version 3
+// does not have (JPEG, PNG inside a BMP).
+std::string bmpAsVersion3(std::string_view file) {
+    MemorySource src{file};
+    Reader<MemorySource> r{src};
+    if (file.size() < 54 || !r.is(0, "BM")) return {};
+    const std::uint32_t dib = r.le32(14);
+    if (dib != 108 && dib != 124) return {};
+    const std::uint32_t compression = r.le32(30);
+    const std::uint64_t pixelsAt = r.le32(10);
+    if (compression > 3 || pixelsAt < 14 + dib || pixelsAt > file.size()) return {};
+    std::string out(file.substr(0, 14 + 40));
+    out[14] = 40, out[15] = out[16] = out[17] = 0;
+    if (compression == 3) out.append(file.substr(54, 12));    // red, green and blue masks
+    out.append(file.substr(14 + dib, pixelsAt - (14 + dib))); // palette, if any
+    const std::uint64_t newPixelsAt = out.size();
+    out.append(file.substr(pixelsAt));
+    for (int i = 0; i < 4; ++i)
+        out[10 + i] = static_cast<char>(newPixelsAt >> (8 * i) & 0xFF);
+    const std::uint64_t total = out.size();
+    for (int i = 0; i < 4; ++i)
+        out[2 + i] = static_cast<char>(total >> (8 * i) & 0xFF);
+    return out;
+}
+
+// The whole file at path (at most maxBytes); empty when it cannot be read.
+std::string readAll(const std::string& path, std::uint64_t maxBytes) {
+    std::string out;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || out.size() + static_cast<std::uint64_t>(n) > maxBytes) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return out;
+}
+
+// Drops every capability (a decoder run by root keeps none): the bounding and ambient sets,
+// then the effective, permitted and inheritable sets. True when none is left.
+bool dropCapabilities() {
+    for (int cap = 0; cap < 64; ++cap)
+        prctl(PR_CAPBSET_DROP, cap, 0, 0, 0); // fails for numbers past the last: ignored
+    prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
 [[noreturn]] void runChild(const std::string& path, unsigned type, bool flip, int reportFd,
                            int pixelFd, const DecodeLimits& lim, const ImageHeader& header) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -443,6 +524,7 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
     (void)currentVirtualBytes;
 #endif
     closeOtherFds(reportFd, pixelFd);
+    if (!dropCapabilities()) _exit(3); // never decode with privileges
 #ifdef PRINTCONV_HAVE_SECCOMP
     if (!installSyscallFilter(reportFd, pixelFd)) _exit(3); // never decode unfenced
 #else
@@ -472,7 +554,13 @@ bool installSyscallFilter(int reportFd, int pixelFd) {
     check(DevilStage::GenImages);
     ilBindImage(name);
     check(DevilStage::BindImage);
-    if (!ilLoad(type, path.c_str())) {
+    // DevIL reads only the version 3 BMP header: newer ones are presented in that form.
+    std::string bmp3;
+    if (type == IL_BMP) bmp3 = bmpAsVersion3(readAll(path, lim.maxRgbaBytes));
+    const bool loaded = bmp3.empty() ? ilLoad(type, path.c_str())
+                                     : ilLoadL(type, bmp3.data(), static_cast<ILuint>(bmp3.size()));
+    std::string().swap(bmp3);
+    if (!loaded) {
         check(DevilStage::Load);
         rep.loadFailed = 1;
         sendReport(reportFd, rep);
@@ -525,8 +613,8 @@ struct Fd {
 // Waits for the report until the deadline; kills the child when it is late. True when the
 // child ended by itself with exit code 0.
 bool collectChild(pid_t pid, int readFd, ChildReport& rep, std::size_t& got,
-                  std::chrono::steady_clock::time_point deadline,
-                  const std::function<bool()>& tick, bool& cancelled) {
+                  std::chrono::steady_clock::time_point deadline, const std::function<bool()>& tick,
+                  bool& cancelled) {
     using namespace std::chrono;
     bool late = false;
     char* dst = reinterpret_cast<char*>(&rep);
@@ -608,23 +696,36 @@ HeaderVerdict inspectImageHeader(std::string_view bytes, ImageHeader& header,
     return inspect(MemorySource{bytes}, header, limits);
 }
 
+std::uint32_t childCpuSeconds(std::uint64_t fileBytes, std::uint64_t rgbaBytes,
+                              const DecodeLimits& limits) {
+    // A few seconds for any file, more for the bytes to inflate and the pixels to produce.
+    const std::uint64_t seconds = 5 + fileBytes / (4ull << 20) + rgbaBytes / (32ull << 20);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(seconds, limits.cpuSeconds));
+}
+
 DecodeOutcome decodeImageFile(const std::string& path, bool flip,
                               const std::function<bool()>& tick) {
-    const DecodeLimits lim = decodeLimits();
+    DecodeLimits lim = decodeLimits();
     DecodeOutcome out;
+    std::uint64_t fileBytes = 0;
     {
-        Fd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        Fd file(openRegularFile(path));
         if (file.fd < 0) {
             out.status = DecodeStatus::Unreadable;
             return out;
         }
         FileSource src(file.fd);
+        fileBytes = src.size();
         out.verdict = inspect(src, out.header, lim);
     }
     if (out.verdict != HeaderVerdict::Ok) {
         out.status = DecodeStatus::Refused;
         return out;
     }
+    // The child's time follows the size of the work, not one minute for every file.
+    lim.cpuSeconds = childCpuSeconds(fileBytes, out.header.rgbaBytes, lim);
+    lim.wallMilliseconds =
+        std::min<std::uint32_t>(lim.wallMilliseconds, (lim.cpuSeconds * 3 + 10) * 1000);
 
     out.status = DecodeStatus::ChildFailed;
     Fd pixels(memfd_create("printconv-pixels", MFD_CLOEXEC));
@@ -764,6 +865,7 @@ std::string decodeFailureText(const DecodeOutcome& o) {
     };
     switch (o.status) {
     case DecodeStatus::Ok:
+    case DecodeStatus::Cancelled: // the user asked for it: the caller says "Cancelled"
         return {};
     case DecodeStatus::Unreadable:
         return "Unable to open the image file.";
@@ -788,6 +890,9 @@ std::string decodeFailureText(const DecodeOutcome& o) {
     case HeaderVerdict::TooLarge:
         return "This picture is too large to load (" + size() +
                ").\r\nPlease reduce the resolution of the image.";
+    case HeaderVerdict::BmpAlpha:
+        return "This BMP picture has transparency, which cannot be read from a BMP "
+               "file.\r\nPlease save it as PNG.";
     case HeaderVerdict::CmykJpeg:
         return "This JPEG picture is stored in CMYK colours, which cannot be loaded "
                "correctly.\r\nPlease save it in RGB colours.";

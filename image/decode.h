@@ -32,6 +32,15 @@ struct DecodeLimits {
     // Test hook run in the child just before DevIL is called (nullptr: none).
     void (*childHook)() = nullptr;
 };
+// Most pages (TIFF directories) a file may chain; a longer chain is refused as too large.
+inline constexpr std::size_t kMaxTiffPages = 100;
+
+// The CPU seconds the decoding child gets for a file: 5, plus 1 per 4 MB of file and 1 per
+// 32 MB of RGBA it decodes to, at most limits.cpuSeconds. Its wall time is 3 x that + 10 s
+// (at most limits.wallMilliseconds).
+std::uint32_t childCpuSeconds(std::uint64_t fileBytes, std::uint64_t rgbaBytes,
+                              const DecodeLimits& limits);
+
 // The process-wide limits used by decodeImageFile.
 DecodeLimits& decodeLimits();
 
@@ -52,9 +61,12 @@ enum class HeaderVerdict {
     Empty,      // a side of 0 pixels
     TooLarge,   // beyond maxSide or maxRgbaBytes
     CmykJpeg,   // a four-component JPEG (DevIL decodes it to wrong colours)
+    BmpAlpha,   // a BMP with an alpha mask (DevIL drops the transparency)
 };
 
-// Sniffs and reads the header in bytes (the whole file or as much as there is).
+// Sniffs and reads the header in bytes. BMP files with the version 4 or 5 header are read
+// (the decoder is given the same pixels under a version 3 header). (the whole file or as much as
+// there is).
 HeaderVerdict inspectImageHeader(std::string_view bytes, ImageHeader& header,
                                  const DecodeLimits& limits);
 

@@ -2,6 +2,8 @@
 
 #include "app/app_state.h"
 #include "app/progress.h"
+#include "app/files.h"
+#include "app/temp_folders.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "image/colour.h"
@@ -14,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <new>
 #include <unistd.h>
 #include <utility>
@@ -39,10 +42,8 @@ std::string extensionOf(const std::string& path) {
 class TemporaryCopy {
   public:
     explicit TemporaryCopy(const std::string& source) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-load-XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        folder_ = pattern;
+        folder_ = makeTemporaryFolder("printconv-load-");
+        if (folder_.empty()) return;
         std::string target = folder_ + "/Vtemp" + extensionOf(source);
         if (copyFile(source, target)) path_ = target;
     }
@@ -53,16 +54,18 @@ class TemporaryCopy {
     // The copy's path; empty when no copy could be made.
     const std::string& path() const { return path_; }
     void remove() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-        if (!folder_.empty()) ::rmdir(folder_.c_str());
+        removeTemporaryFolder(folder_);
         path_.clear();
         folder_.clear();
     }
 
   private:
+    // Copies at most the decoder's byte limit: a file that grows past it is not copied.
     static bool copyFile(const std::string& from, const std::string& to) {
-        int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+        int in = openRegularFile(from);
         if (in < 0) return false;
+        const std::uint64_t maxBytes = decodeLimits().maxRgbaBytes;
+        std::uint64_t copied = 0;
         int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (out < 0) {
             ::close(in);
@@ -75,6 +78,11 @@ class TemporaryCopy {
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) ok = false;
             if (n <= 0) break;
+            copied += static_cast<std::uint64_t>(n);
+            if (copied > maxBytes) {
+                ok = false;
+                break;
+            }
             for (ssize_t done = 0; done < n;) {
                 ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
                 if (w < 0 && errno == EINTR) continue;
@@ -120,6 +128,26 @@ void reportDecodeFailure(AppState& state, const DecodeOutcome& d) {
         return;
     }
     showMessage(state, MessageIcon::Error, title, decodeFailureText(d));
+}
+
+// Only a regular file within the decoder's size limit is copied and decoded: a FIFO would
+// block the load, a device such as /dev/zero would fill the temporary folder.
+bool acceptableSource(AppState& state, const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return true; // the decode reports a missing file
+    if (!S_ISREG(st.st_mode)) {
+        showMessage(state, MessageIcon::Error, text(state, 0),
+                    path + "\r\nis not a regular file; only image files can be opened");
+        return false;
+    }
+    const std::uint64_t maxBytes = decodeLimits().maxRgbaBytes;
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        showMessage(state, MessageIcon::Error, text(state, 0),
+                    path + "\r\nis larger than " + std::to_string(maxBytes >> 20) +
+                        " MB, more than an image may have");
+        return false;
+    }
+    return true;
 }
 
 // A load that went wrong after the new picture replaced the old one: nothing of it stays.
@@ -198,6 +226,11 @@ void loadImage(AppState& state, std::string& path) {
     writeSetting(state, "Active", "Crop", "0");
     setProgress(state, 1);
     stripQuotes(path);
+    if (!acceptableSource(state, path)) {
+        setStatus(state, 35);
+        path.clear();
+        return;
+    }
 
     DecodeOutcome d;
     const std::string previousX = state.xCopiesText, previousY = state.yCopiesText;

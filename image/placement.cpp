@@ -1,6 +1,7 @@
 #include "image/placement.h"
 
 #include "app/app_state.h"
+#include "app/files.h"
 #include "app/texts.h"
 #include "app/numbers.h"
 #include "printer/media.h"
@@ -8,6 +9,8 @@
 #include "image/separation.h"
 #include "settings/settings.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -617,7 +620,17 @@ bool savePreviewPng(const std::vector<std::uint8_t>& bgra, int width, int height
         for (int x = 0; x < width; ++x, p += 4)
             line[x] = qRgba(p[2], p[1], p[0], p[3]);
     }
-    return image.save(QString::fromStdString(path), "PNG");
+    return savePng(image, path);
+}
+
+bool savePng(const QImage& image, const std::string& path) {
+    // Encoded in memory, then written with every write checked: QImage::save may report
+    // success for a file the disk had no room for.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return false;
+    return writeWholeFile(
+               path, std::string_view(png.constData(), static_cast<std::size_t>(png.size()))) == 0;
 }
 
 bool writePagePreviewPng(const AppState& state, const std::string& path) {

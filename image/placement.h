@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+class QImage;
+
 struct AppState;
 
 // Scales placedWidthPt/HeightPt (aspect kept) until the picture touches the printable area on
@@ -101,6 +103,10 @@ std::vector<std::uint8_t> renderPagePreview(const AppState& state);
 // Saves width x height BGRA pixels as a PNG file; false when it cannot be written.
 bool savePreviewPng(const std::vector<std::uint8_t>& bgra, int width, int height,
                     const std::string& path);
+
+// Writes image as a PNG file; false when it cannot be encoded or written whole (a full disk
+// is a failure, and no partial file is left).
+bool savePng(const QImage& image, const std::string& path);
 
 // renderPagePreview then savePreviewPng; false when the box is empty or the file failed.
 bool writePagePreviewPng(const AppState& state, const std::string& path);

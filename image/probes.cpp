@@ -1,10 +1,16 @@
 #include "image/probes.h"
 
+#include "app/files.h"
+#include "image/decode.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -44,7 +50,7 @@ class Bytes {
 // Reads at most limit bytes (0 = all) from the start of the file; empty when unreadable.
 std::string readHead(const std::string& path, std::size_t limit) {
     std::string out;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRegularFile(path);
     if (fd < 0) return out;
     char buf[65536];
     for (;;) {
@@ -173,7 +179,46 @@ void probeResolutionPsdBytes(std::string_view bytes, float& xDpi, float& yDpi) {
 }
 
 void probeResolutionPng(const std::string& path, float& xDpi, float& yDpi) {
-    probeResolutionPngBytes(readHead(path, 0), xDpi, yDpi);
+    // The search for "pHYs" goes over the whole file, so it streams it in blocks: a small
+    // picture followed by a huge tail costs one block of memory, and the first match and the
+    // nine bytes after it are what the in-memory search would see.
+    std::string found; // "pHYs" at offset 3 and the bytes after it, for the byte probe
+    const int fd = openRegularFile(path);
+    if (fd >= 0) {
+        constexpr std::size_t kBlock = 1 << 16;
+        std::string window; // file bytes from offset base
+        std::uint64_t base = 0;
+        std::vector<char> buf(kBlock);
+        for (;;) {
+            const ssize_t n = ::read(fd, buf.data(), buf.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            window.append(buf.data(), static_cast<std::size_t>(n));
+            const std::size_t from = base < 3 ? static_cast<std::size_t>(3 - base) : 0;
+            const std::size_t hit =
+                window.size() > from ? window.find("pHYs", from) : std::string::npos;
+            if (hit != std::string::npos) {
+                char after[9] = {};
+                std::size_t got = 0;
+                const auto at = static_cast<off_t>(base + hit + 4);
+                while (got < sizeof after) {
+                    const ssize_t r =
+                        ::pread(fd, after + got, sizeof after - got, at + static_cast<off_t>(got));
+                    if (r < 0 && errno == EINTR) continue;
+                    if (r <= 0) break;
+                    got += static_cast<std::size_t>(r);
+                }
+                found = std::string(3, '\0') + "pHYs" + std::string(after, got);
+                break;
+            }
+            // Keep the last three bytes: a match may straddle two blocks.
+            const std::size_t keep = std::min<std::size_t>(3, window.size());
+            base += window.size() - keep;
+            window.erase(0, window.size() - keep);
+        }
+        ::close(fd);
+    }
+    probeResolutionPngBytes(found, xDpi, yDpi);
 }
 void probeResolutionJpeg(const std::string& path, float& xDpi, float& yDpi) {
     probeResolutionJpegBytes(readHead(path, kJpegProbeBytes), xDpi, yDpi);
@@ -183,7 +228,24 @@ void probeResolutionGif(const std::string& path, float& xDpi, float& yDpi) {
     probeResolutionGifBytes({}, xDpi, yDpi);
 }
 void probeResolutionTiff(const std::string& path, float& xDpi, float& yDpi) {
-    probeResolutionTiffBytes(readHead(path, 0), xDpi, yDpi);
+    // The entries may sit anywhere in the file: it is mapped, not read, so only the pages
+    // the probe looks at are loaded.
+    const int fd = openRegularFile(path);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size <= 0) {
+        if (fd >= 0) ::close(fd);
+        probeResolutionTiffBytes({}, xDpi, yDpi);
+        return;
+    }
+    const auto size = static_cast<std::size_t>(st.st_size);
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (map == MAP_FAILED) {
+        probeResolutionTiffBytes({}, xDpi, yDpi);
+        return;
+    }
+    probeResolutionTiffBytes(std::string_view(static_cast<const char*>(map), size), xDpi, yDpi);
+    ::munmap(map, size);
 }
 void probeResolutionBmp(const std::string& path, float& xDpi, float& yDpi) {
     probeResolutionBmpBytes(readHead(path, kBmpProbeBytes), xDpi, yDpi);
@@ -199,12 +261,23 @@ void probeResolutionForPath(const std::string& path, float& xDpi, float& yDpi) {
     });
     xDpi = yDpi = kDefaultResolution;
     using Probe = void (*)(const std::string&, float&, float&);
-    static const std::pair<std::string_view, Probe> probes[] = {
-        {".png", probeResolutionPng},  {".jpg", probeResolutionJpeg}, {".gif", probeResolutionGif},
-        {".tif", probeResolutionTiff}, {".bmp", probeResolutionBmp},  {".psd", probeResolutionPsd},
+    static const struct {
+        std::string_view ext;
+        ImageFormat format;
+        Probe probe;
+    } probes[] = {
+        {".png", ImageFormat::Png, probeResolutionPng},
+        {".jpg", ImageFormat::Jpeg, probeResolutionJpeg},
+        {".gif", ImageFormat::Gif, probeResolutionGif},
+        {".tif", ImageFormat::Tiff, probeResolutionTiff},
+        {".bmp", ImageFormat::Bmp, probeResolutionBmp},
+        {".psd", ImageFormat::Psd, probeResolutionPsd},
     };
-    for (const auto& [ext, probe] : probes)
-        if (lower.find(ext) != std::string::npos) probe(path, xDpi, yDpi);
+    // A probe reads its own format's fields only: on another format's bytes (a PNG in a
+    // folder named "scans.bmp.d") it would read nonsense, so it leaves the values as they are.
+    const ImageFormat format = sniffImageFormat(readHead(path, 16));
+    for (const auto& p : probes)
+        if (lower.find(p.ext) != std::string::npos && p.format == format) p.probe(path, xDpi, yDpi);
     // A header that claims 0 dots per metre (or a huge number that overflowed) would make
     // the physical size infinite or zero; such an axis takes the default.
     if (!std::isfinite(xDpi) || xDpi <= 0) xDpi = kDefaultResolution;

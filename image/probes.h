@@ -49,7 +49,8 @@ void probeResolutionPsd(const std::string& path, float& xDpi, float& yDpi);
 
 // The resolution loading uses for the file at path: both 300, then every probe whose
 // extension text (".png", ".jpg", ".gif", ".tif", ".bmp", ".psd", in this order) occurs
-// anywhere in the lower-cased path, a later one overwriting an earlier one. An axis that
+// anywhere in the lower-cased path and whose format's signature starts the file, a later one
+// overwriting an earlier one (a probe never reads another format's bytes). An axis that
 // ends up not a positive finite number (a header that says 0 dots per metre) gets 300, so
 // the physical size of the picture is always finite.
 void probeResolutionForPath(const std::string& path, float& xDpi, float& yDpi);

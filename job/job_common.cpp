@@ -131,7 +131,7 @@ std::string titleWithoutProgramName(const AppState& state, std::string_view titl
         pos = hit + name.size();
     }
     out.append(title.substr(pos));
-    return out;
+    return jobLineText(out);
 }
 
 std::string paperKey(std::string_view paperText) {

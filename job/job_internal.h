@@ -30,7 +30,8 @@ std::string textOr(const AppState& state, int n, std::string_view fallback);
 // SOURCE_DATE_EPOCH (UTC) when that is set to a number.
 std::string creationDate(char sep);
 
-// title with every occurrence of the program name text followed by " - " removed.
+// title with every occurrence of the program name text followed by " - " removed, made safe
+// for a job line (jobLineText).
 std::string titleWithoutProgramName(const AppState& state, std::string_view title);
 
 // The paper name trimmed of blanks at both ends and cut to six characters.

@@ -1,7 +1,14 @@
 #include "job/job_text.h"
 
+#include "app/strings.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+
+std::string jobLineText(std::string_view text, std::size_t maxBytes) {
+    return printableText(text, maxBytes);
+}
 
 JobText& JobText::line(std::string_view text) {
     out_.append(text);

@@ -32,6 +32,10 @@ class JobText {
     std::string& out_;
 };
 
+// A user's text (a file name, a title) made safe to sit in one job line (printableText):
+// every control byte becomes '?', so it cannot end the line or start a command of its own,
+// and the text is cut to maxBytes on a UTF-8 character boundary (DSC lines are at most 255).
+std::string jobLineText(std::string_view text, std::size_t maxBytes = 200);
 // Decimal text of a single-precision value as the job lines carry it: a leading blank when
 // not negative, at most seven significant digits, no trailing zeros (" 22", " 420.5", "-3").
 std::string jobNumber(double value);

@@ -30,8 +30,8 @@ int clampCopies(AppState& state) {
 }
 
 std::string printDocumentName(const AppState& state) {
-    return jobparts::titleWithoutProgramName(state, state.windowTitle) + " " + state.xCopiesText +
-           " x" + state.yCopiesText;
+    return jobLineText(jobparts::titleWithoutProgramName(state, state.windowTitle) + " " +
+                       state.xCopiesText + " x" + state.yCopiesText);
 }
 
 PrintJobParts makePrintJob(AppState& state) {

@@ -1,17 +1,23 @@
 #include "job/proof.h"
 
+#include "app/temp_folders.h"
+#include "image/placement.h"
+
 #include <QImage>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,18 +56,11 @@ bool writeAll(const std::string& path, const std::string& a, const std::string& 
 }
 
 struct TempFolder {
-    std::string path;
-    TempFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/printconv-gs-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data())) path = buf.data();
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!path.empty()) std::filesystem::remove_all(path, ec);
-    }
+    std::string path = makeTemporaryFolder("printconv-gs-");
+    TempFolder() = default;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() { removeTemporaryFolder(path); }
 };
 
 // Next header token of a PNM/PAM file, skipping blanks and comments.
@@ -194,20 +193,53 @@ bool renderPage(const std::string& postscript, const RenderOptions& options, Ren
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, gs.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        error = "cannot run " + gs + ": " + std::strerror(rc);
+    // Everything the child needs is made before the fork: after it only async-signal-safe
+    // calls may run (the program may have other threads).
+    const pid_t parent = ::getpid();
+    const rlim_t cpu = static_cast<rlim_t>(std::max(1, options.cpuSeconds));
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        error = std::string("cannot run ") + gs + ": " + std::strerror(errno);
         return false;
     }
+    if (pid == 0) {
+        // Ghostscript ends with us (a job such as "{} loop" would otherwise run on after the
+        // program was stopped) and within a CPU limit of its own.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        const rlimit limit{cpu, cpu + 1};
+        ::setrlimit(RLIMIT_CPU, &limit);
+        const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0)
+            ::_exit(127);
+        ::execve(gs.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    // The wall-time limit: a job that waits or loops without using CPU is stopped too.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(options.wallSeconds);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    bool timedOut = false;
+    for (;;) {
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid || (r < 0 && errno != EINTR)) break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            timedOut = true;
+            break;
+        }
+        ::usleep(2000);
+    }
+    if (timedOut ||
+        (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))) {
+        output = readAll(log);
+        error = "Ghostscript was stopped: the job took longer than its time limit (" +
+                std::to_string(options.wallSeconds) + " s, " + std::to_string(options.cpuSeconds) +
+                " s of CPU)";
+        return false;
     }
     output = readAll(log);
     const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
@@ -248,7 +280,7 @@ bool renderProof(const std::string& jobBytes, const std::string& pngPath, std::s
             row[margin * 2 + w + x] = qRgb(white, white, white);
         }
     }
-    if (!canvas.save(QString::fromStdString(pngPath), "PNG")) {
+    if (!savePng(canvas, pngPath)) {
         error = "cannot write " + pngPath;
         return false;
     }

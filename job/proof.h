@@ -36,11 +36,15 @@ struct RenderOptions {
     int dpi = 100;
     int fixedWidthPt = 0; // when both are above 0: this media size, requests ignored
     int fixedHeightPt = 0;
+    // Limits of the Ghostscript run: wall time and CPU time (a job may loop forever).
+    int wallSeconds = 120;
+    int cpuSeconds = 120;
 };
 
 // Runs Ghostscript on postscript (no PJL framing) and reads back its first page. output
 // receives what the interpreter printed (stdout and stderr). False with error set when
-// Ghostscript is missing, exits with an error, prints a PostScript error report or renders
-// no page.
+// Ghostscript is missing, exits with an error, prints a PostScript error report, renders
+// no page or runs past its time limits (it is then killed). Ghostscript is killed when this
+// process dies, and its temporary folder is removed in every case the process can see.
 bool renderPage(const std::string& postscript, const RenderOptions& options, RenderedPage& page,
                 std::string& output, std::string& error);

@@ -4,6 +4,7 @@
 #include "app/progress.h"
 #include "app/strings.h"
 #include "app/ui.h"
+#include "printer/cups_connection.h"
 #include "printer/models.h"
 
 #include <cups/cups.h>
@@ -61,8 +62,7 @@ std::vector<SpoolerQueue> spoolerQueues() {
     std::vector<SpoolerQueue> out;
     // A connection of our own: the call may run on a worker thread, and a cached default
     // connection could belong to a server that has gone since.
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                5000, nullptr);
+    http_t* http = openCupsConnection();
     if (!http) return out;
     cups_dest_t* dests = nullptr;
     int n = cupsGetDests2(http, &dests);

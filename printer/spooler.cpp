@@ -2,9 +2,12 @@
 
 #include "app/ui.h"
 #include "job/job.h"
+#include "job/job_text.h"
+#include "printer/cups_connection.h"
 
 #include <cups/cups.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -13,11 +16,6 @@ namespace {
 constexpr int kTextCancelled = 33;
 constexpr int kTextPrinting = 40;
 constexpr int kTextSent = 41;
-
-std::string lastCupsError() {
-    const char* s = cupsLastErrorString();
-    return s && *s ? std::string(s) : std::string("unknown error");
-}
 
 // Closes the connection when the call ends, whatever the path.
 struct Connection {
@@ -64,6 +62,53 @@ JobState queryJob(http_t* http, int jobId) {
     return out;
 }
 
+// Create-Job on our connection only: libcups' cupsCreateJob asks the default connection
+// (with its own long timeout) when the request fails, which would undo the bounded wait.
+int createJob(http_t* http, const std::string& queue, const std::string& title) {
+    ipp_t* request = ippNewRequest(IPP_OP_CREATE_JOB);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/printers/%s", queue.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
+    const std::string resource = "/printers/" + queue;
+    ipp_t* response = cupsDoRequest(http, request, resource.c_str());
+    int jobId = 0;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER))
+        jobId = ippGetInteger(a, 0);
+    ippDelete(response);
+    return jobId;
+}
+
+struct QueueState {
+    bool stopped = false;
+    std::string why; // the queue's state message
+};
+
+QueueState queryQueue(http_t* http, const std::string& queue) {
+    QueueState out;
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", queue.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char* const wanted[] = {"printer-state", "printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  wanted);
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    if (!response) return out;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM))
+        out.stopped = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT)) {
+        const char* s = ippGetString(a, 0, nullptr);
+        if (s && *s) out.why = jobLineText(s);
+    }
+    ippDelete(response);
+    return out;
+}
+
 // True when the server knows no printer or class of that name.
 bool queueMissing(http_t* http, const std::string& queue) {
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
@@ -82,8 +127,7 @@ bool queueMissing(http_t* http, const std::string& queue) {
 // Removes a job whose document did not arrive whole, so no half job waits in the queue. The
 // job's own connection may be broken by then: a fresh one is used.
 void cancelJob(const std::string& queue, int jobId) {
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                5000, nullptr);
+    http_t* http = openCupsConnection();
     if (!http) return;
     cupsCancelJob2(http, queue.c_str(), jobId, 0);
     httpClose(http);
@@ -106,26 +150,26 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
     // A connection of our own for this one job: nothing is kept between prints, and a
     // restarted server never meets a stale cached connection.
     Connection c;
-    const char* server = cupsServer();
-    c.http =
-        httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 10000, nullptr);
+    c.http = openCupsConnection();
     if (!c.http) {
-        out.reason = std::string("the print server ") + server +
-                     " cannot be reached (is the CUPS scheduler running?)";
+        out.reason = cupsUnreachableText();
         return out;
     }
 
-    const int jobId = cupsCreateJob(c.http, queue.c_str(), documentName.c_str(), 0, nullptr);
+    // The name is the spooler's job title: no control characters (it is shown in listings).
+    const std::string title = jobLineText(documentName);
+    const int jobId = createJob(c.http, queue, title);
     if (jobId <= 0) {
         // libcups reports a missing queue only as an internal error; ask the server.
-        out.reason = lastCupsError();
-        if (queueMissing(c.http, queue)) out.reason = "the queue does not exist";
+        out.reason = cupsFailureReason(c.http);
+        if (httpError(c.http) != ETIMEDOUT && queueMissing(c.http, queue))
+            out.reason = "the queue does not exist";
         return out;
     }
     out.jobId = jobId;
-    if (cupsStartDocument(c.http, queue.c_str(), jobId, documentName.c_str(), CUPS_FORMAT_RAW, 1) !=
+    if (cupsStartDocument(c.http, queue.c_str(), jobId, title.c_str(), CUPS_FORMAT_RAW, 1) !=
         HTTP_STATUS_CONTINUE) {
-        out.reason = lastCupsError();
+        out.reason = cupsFailureReason(c.http);
         cancelJob(queue, jobId);
         return out;
     }
@@ -133,7 +177,7 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
         // Each piece goes over whole: libcups sends a large buffer straight from our memory.
         if (!pieces[i].empty() && cupsWriteRequestData(c.http, pieces[i].data(),
                                                        pieces[i].size()) != HTTP_STATUS_CONTINUE) {
-            out.reason = "writing the job failed: " + lastCupsError();
+            out.reason = "writing the job failed: " + cupsFailureReason(c.http);
             cupsFinishDocument(c.http, queue.c_str());
             cancelJob(queue, jobId);
             return out;
@@ -141,7 +185,7 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
         if (afterPiece) afterPiece(i);
     }
     if (cupsFinishDocument(c.http, queue.c_str()) != IPP_STATUS_OK) {
-        out.reason = lastCupsError();
+        out.reason = cupsFailureReason(c.http);
         cancelJob(queue, jobId);
         return out;
     }
@@ -161,6 +205,15 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
         if (std::chrono::steady_clock::now() >= deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    // A stopped queue takes the job and keeps it: that is not printing, and the user must know.
+    const QueueState qs = queryQueue(c.http, queue);
+    if (qs.stopped) {
+        out.queuedButStopped = true;
+        out.reason = "queued, but the queue is stopped" +
+                     (qs.why.empty() ? std::string() : " (" + qs.why + ")") +
+                     "; it prints when the queue is started again";
+        return out;
+    }
     out.ok = true;
     return out;
 }
@@ -178,6 +231,13 @@ bool spoolPieces(AppState& state, const std::string& queue, const std::string& d
             if (i < progress.size()) setProgress(state, progress[i]);
         },
         settleMs);
+    if (r.queuedButStopped) {
+        // The job waits in the queue: neither "Sent to Printer" nor "Cancelled" is true.
+        setProgress(state, 0);
+        showMessage(state, MessageIcon::Warning, "Lumivane",
+                    "The job is not printing yet: printer queue \"" + queue + "\" - " + r.reason);
+        return false;
+    }
     if (!r.ok) {
         setProgress(state, 0);
         setStatus(state, kTextCancelled);

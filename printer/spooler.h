@@ -16,15 +16,18 @@ inline constexpr int kJobSettleMs = 1000;
 // Result of handing a document to CUPS.
 struct SpoolOutcome {
     bool ok = false;
-    int jobId = 0;      // CUPS job id once the job exists
-    std::string reason; // why it failed, in words (empty on success)
+    int jobId = 0;                 // CUPS job id once the job exists
+    std::string reason;            // why it failed, in words (empty on success)
+    bool queuedButStopped = false; // the job waits in a stopped queue (ok is false)
 };
 
 // Sends pieces, in order and each whole in one write, as the single RAW document of a new job
 // on queue (the whole name; CUPS compares queue names without regard to case), named
 // documentName. afterPiece(i) runs once piece i has been written. Shows nothing. Fails with a
 // reason when the server cannot be reached, the queue does not exist or refuses jobs, a write
-// fails, or the job is aborted or cancelled within settleMs of being accepted.
+// fails, the job is aborted or cancelled within settleMs of being accepted, the server does
+// not answer within cupsTimeouts(), or the queue is stopped (queuedButStopped: the job stays
+// queued and prints when the queue is started again).
 SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& documentName,
                               const std::vector<std::string_view>& pieces,
                               const std::function<void(std::size_t)>& afterPiece = {},
@@ -32,7 +35,8 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
 
 // Spools a built job: status "Printing", progress 10 / 20 / 90 around the header, image data
 // and trailer writes, 100 and status "Sent to Printer" at the end. On failure a message names
-// the queue and the reason, the status line shows "Cancelled" and the progress bar 0. The
+// the queue and the reason, the status line shows "Cancelled" and the progress bar 0 (for a
+// stopped queue a warning says the job is queued, and the status line is left as it is). The
 // three strings are emptied in every case. True when the job was handed over.
 bool spoolJob(AppState& state, const std::string& queue, const std::string& documentName,
               PrintJobParts& parts, int settleMs = kJobSettleMs);

@@ -1,13 +1,14 @@
 #include "settings/language.h"
 
 #include "app/app_state.h"
+#include "app/files.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "settings/settings.h"
 
 #include <algorithm>
 #include <dirent.h>
-#include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace {
@@ -135,7 +136,9 @@ std::string encodeLanguageLine(int number, const std::string& entry, const std::
 }
 
 bool isCurrentLanguageFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::string content;
+    if (readRegularFile(path, kMaxLanguageFileBytes, content) != ReadResult::Ok) return false;
+    std::istringstream in(content);
     std::string line;
     if (!readLine(in, line)) return false;
     return line.find("V3") != std::string::npos;
@@ -144,13 +147,30 @@ bool isCurrentLanguageFile(const std::string& path) {
 void loadLanguage(AppState& state, const std::string& fileName) {
     const std::string path = state.programFolder + fileName;
     loadBuiltInTexts(state);
+    // The name comes from the settings file: only a file of the program folder is read, never
+    // a path that leads elsewhere ("../../../tmp/x").
+    if (fileName.find('/') != std::string::npos || fileName == "..") {
+        showMessage(state, MessageIcon::Error, "Lumivane",
+                    fileName + " is not a language file of the program folder\r\n"
+                               "Loading defaults - Please set language once open");
+        finishTexts(state);
+        return;
+    }
     if (!fileExists(path)) {
         showMessage(state, MessageIcon::Error, "Lumivane",
                     path + " Missing\r\nLoading defaults - Please set language once open");
         finishTexts(state);
         return;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::string content;
+    if (readRegularFile(path, kMaxLanguageFileBytes, content) == ReadResult::TooLarge) {
+        showMessage(state, MessageIcon::Error, "Lumivane",
+                    path + " is larger than " + std::to_string(kMaxLanguageFileBytes >> 20) +
+                        " MB and was not read\r\nLoading defaults - Please set language once open");
+        finishTexts(state);
+        return;
+    }
+    std::istringstream in(content);
     std::string line1, line2, line;
     readLine(in, line1);
     readLine(in, line2);

@@ -8,9 +8,13 @@ struct AppState;
 
 // Highest entry number a language file may ask for; a larger count marks a damaged file.
 inline constexpr int kMaxLanguageEntry = 9999;
+// Largest language file read; a larger one is reported with its path and the built-in texts
+// are used.
+inline constexpr unsigned long kMaxLanguageFileBytes = 4ul << 20;
 
 // Loads programFolder + fileName into state.texts (over the built-in table). A missing or
-// outdated file is reported and leaves the built-in English texts. Never fails otherwise:
+// outdated file, a name that is a path ("../x", "a/b") and a file larger than
+// kMaxLanguageFileBytes are reported and leave the built-in English texts. Never fails otherwise:
 // undecodable lines give empty or shortened texts, entries outside the table are ignored.
 void loadLanguage(AppState& state, const std::string& fileName);
 

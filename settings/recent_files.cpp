@@ -2,8 +2,10 @@
 
 #include "app/app_state.h"
 #include "settings/settings.h"
+#include "app/files.h"
+#include "app/ui.h"
 
-#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -13,7 +15,17 @@ constexpr std::size_t kMaxEntry = 512;
 void readRecentFiles(AppState& state) {
     for (auto& e : state.recentFiles)
         e.clear();
-    std::ifstream in(state.recentFilesPath, std::ios::binary);
+    // Only a regular file of sane size: a FIFO would block the start, a huge file stall it.
+    std::string content;
+    const ReadResult r = readRegularFile(state.recentFilesPath, kMaxRecentFileBytes, content);
+    if (r == ReadResult::TooLarge) {
+        showMessage(state, MessageIcon::Warning, "Lumivane",
+                    state.recentFilesPath + "\r\nis larger than " +
+                        std::to_string(kMaxRecentFileBytes >> 10) +
+                        " KB and was not read; the recent-file list starts empty");
+        return;
+    }
+    std::istringstream in(content);
     std::string line;
     for (int n = 1; n <= 6 && in && std::getline(in, line); ++n) {
         if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -7,8 +7,11 @@
 struct AppState;
 
 // Reads the six lines of state.recentFilesPath into state.recentFiles[1..6] (each cut to 512
-// bytes); a missing file gives empty entries.
+// bytes); a missing file gives empty entries. A file that is not a regular file is ignored;
+// one larger than kMaxRecentFileBytes is reported (with its path) and ignored.
 void readRecentFiles(AppState& state);
+
+inline constexpr unsigned long kMaxRecentFileBytes = 64ul << 10;
 
 // Moves path to entry 1: nothing changes when entry 1 contains it; an entry 2..5 that
 // contains it moves up to 1; otherwise it becomes entry 1 and the oldest entry drops out.

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/numbers.h"
+#include "app/files.h"
 #include "app/strings.h"
 #include "app/texts.h"
 #include "app/tone_curves.h"
@@ -12,17 +13,19 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <mutex>
+#include <set>
 #include <vector>
 
 namespace {
 
-// Settings files are small; a larger file is damaged, and reading only its first part keeps a
-// read cheap while still finding the keys at its start.
-constexpr std::size_t kMaxFileBytes = 64u << 20;
+constexpr std::size_t kMaxFileBytes = kMaxSettingsFileBytes;
 
 std::string_view trim(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -33,35 +36,20 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Reads the whole file; false when it cannot be read as a regular file.
+// Reads the whole file; false when it cannot be read as a regular file or is larger than
+// the cap (err EFBIG: it is never read, so every read stays cheap, and never rewritten).
 bool readWholeFile(const std::string& path, std::string& out, int& err) {
-    out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        err = errno;
+    switch (readRegularFile(path, kMaxFileBytes, out)) {
+    case ReadResult::Ok:
+        return true;
+    case ReadResult::TooLarge:
+        err = EFBIG;
         return false;
+    case ReadResult::Unreadable:
+        break;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
-        return false;
-    }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-        if (out.size() >= kMaxFileBytes) break;
-    }
-    ::close(fd);
-    return true;
+    err = errno;
+    return false;
 }
 
 // One line of the file with its terminator kept, so untouched lines are written back as they
@@ -178,30 +166,96 @@ int replaceFile(const std::string& path, const std::string& content, mode_t mode
     return err;
 }
 
-// Follows a symbolic link so that a linked settings file is updated, not replaced by a copy.
-std::string writeTarget(const std::string& path) {
-    char resolved[4096];
-    ssize_t n = ::readlink(path.c_str(), resolved, sizeof resolved - 1);
-    if (n <= 0) return path;
-    resolved[n] = '\0';
-    std::string target(resolved);
-    if (!target.empty() && target[0] != '/') {
-        std::size_t slash = path.rfind('/');
-        if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
-    }
-    return target;
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+// Follows a symbolic link so that a linked settings file is updated, not replaced by a copy;
+// only a link to a regular file of the writer's own is followed, so a link planted by someone
+// else cannot make us replace their file. Returns 0 or the errno of the refusal.
+int writeTarget(const std::string& path, std::string& target) {
+    target = path;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
+    char resolved[4096];
+    const ssize_t n = ::readlink(path.c_str(), resolved, sizeof resolved - 1);
+    if (n <= 0) return EINVAL;
+    resolved[n] = '\0';
+    target = resolved;
+    if (target[0] != '/') target = folderOf(path) + "/" + target;
+    struct stat ts {};
+    if (::stat(target.c_str(), &ts) != 0) return errno == ENOENT ? EACCES : errno;
+    if (!S_ISREG(ts.st_mode)) return EINVAL;
+    if (ts.st_uid != ::geteuid()) return EACCES;
+    return 0;
+}
+
+// Temporary files of ours are ".settings-" and six characters; under the folder's lock no
+// write of ours is under way, so any that remain were left by a write that was killed.
+void removeStaleTemporaries(const std::string& folder) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return;
+    const int dfd = ::dirfd(d);
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (name.size() != 16 || name.substr(0, 10) != ".settings-") continue;
+        struct stat st {};
+        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) ::unlinkat(dfd, e->d_name, 0);
+    }
+    ::closedir(d);
+}
+
+// The exclusive lock of a folder's settings writes: every read-modify-write holds it, so two
+// processes never both start from the same old content. Readers take no lock (a write is one
+// rename, so a reader sees the old or the new file whole). Closing the descriptor unlocks.
+int lockFolder(const std::string& folder, int& fd) {
+    const std::string lockPath = folder + "/.settings.lock";
+    fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return errno;
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno == EINTR) continue;
+        const int err = errno;
+        ::close(fd);
+        fd = -1;
+        return err;
+    }
+    return 0;
+}
+
+struct FdCloser {
+    int fd = -1;
+    ~FdCloser() {
+        if (fd >= 0) ::close(fd);
+    }
+};
 
 // Applies an edit to the file: value empty and remove set deletes the key.
 int editFile(const std::string& givenPath, std::string_view section, std::string_view key,
              std::string_view value, bool remove) {
-    const std::string path = writeTarget(givenPath);
+    if (givenPath.empty()) return ENOENT;
+    std::string path;
+    if (const int err = writeTarget(givenPath, path)) return err;
+    // The settings folder must be the writer's own: in a folder that others may write, a
+    // planted file or link could be replaced in the writer's name.
+    struct stat folderSt {};
+    if (::stat(folderOf(givenPath).c_str(), &folderSt) != 0)
+        return errno == ENOENT && remove ? 0 : errno;
+    if (folderSt.st_uid != ::geteuid()) return EACCES;
+    const std::string folder = folderOf(path);
+    FdCloser lock;
+    if (const int err = lockFolder(folder, lock.fd)) return err;
+    removeStaleTemporaries(folder);
+
     std::string content;
     mode_t mode = 0644;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return EISDIR;
         if (!S_ISREG(st.st_mode)) return EINVAL;
+        if (st.st_uid != ::geteuid()) return EACCES;
         // The rename below would replace even a file without write permission; a file that
         // may not be written must stay as it is, also for root.
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
@@ -209,8 +263,6 @@ int editFile(const std::string& givenPath, std::string_view section, std::string
         mode = st.st_mode & 07777;
         int err = 0;
         if (!readWholeFile(path, content, err)) return err;
-        if (st.st_size > 0 && static_cast<std::size_t>(st.st_size) > content.size())
-            return EFBIG; // never write back a shortened copy of a huge file
     } else if (errno != ENOENT) {
         return errno;
     } else if (remove) {
@@ -258,8 +310,17 @@ int editFile(const std::string& givenPath, std::string_view section, std::string
     return replaceFile(path, out, mode);
 }
 
+bool firstReportOfOversize(const std::string& path) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard<std::mutex> lock(mutex);
+    return reported.insert(path).second;
+}
+
 bool reportWrite(AppState& state, const std::string& path, int err) {
     if (err == 0) return true;
+    // An oversized file refuses every write: say so once per file, not once per key.
+    if (err == EFBIG && !firstReportOfOversize(path)) return false;
     showMessage(state, MessageIcon::Error, "Lumivane",
                 "Failed to write to:- \r\n" + path + "\r\n" + writeErrorText(err));
     return false;
@@ -281,8 +342,28 @@ std::string readProfileString(const std::string& path, std::string_view section,
     return std::string(v.substr(0, kMaxSettingLength));
 }
 
+std::string settingNameProblem(std::string_view section, std::string_view key) {
+    auto control = [](std::string_view s) {
+        for (const char c : s)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+        return false;
+    };
+    section = trim(section);
+    key = trim(key);
+    if (section.empty() || key.empty()) return "a section and a key name are needed";
+    if (control(section) || control(key))
+        return "a name may not hold line breaks or control characters";
+    if (section.find(']') != std::string_view::npos || section.front() == '[')
+        return "a section name may not hold \"[\" at its start or \"]\"";
+    if (key.find('=') != std::string_view::npos || key.front() == '[')
+        return "a key name may not hold \"=\" or \"[\" at its start";
+    return {};
+}
+
 int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value) {
+    // A name that could start a line or a section of its own is never written.
+    if (!settingNameProblem(section, key).empty()) return EINVAL;
     // A line break in a value would split it into lines of its own on the next read.
     std::string clean(value);
     for (char& c : clean)
@@ -291,6 +372,7 @@ int writeProfileString(const std::string& path, std::string_view section, std::s
 }
 
 int deleteProfileKey(const std::string& path, std::string_view section, std::string_view key) {
+    if (!settingNameProblem(section, key).empty()) return EINVAL;
     return editFile(path, trim(section), trim(key), {}, true);
 }
 
@@ -305,6 +387,9 @@ std::string writeErrorText(int err) {
         return "Error 5 - Access denied (read only?)";
     case EROFS:
         return "Error 19 - Write protected media";
+    case EFBIG:
+        return "Error 27 - File too large (over " + std::to_string(kMaxSettingsFileBytes >> 20) +
+               " MB)";
     default:
         return "Error " + std::to_string(err);
     }
@@ -375,10 +460,43 @@ void readSettingsRecord(AppState& state) {
     readRecentFiles(state);
 }
 
-int writeWholeFileAtomically(const std::string& path, const std::string& content) {
-    const std::string target = writeTarget(path);
+bool reportOversizedSettings(AppState& state) {
     struct stat st {};
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0600;
+    if (::stat(state.settingsPath.c_str(), &st) != 0 ||
+        static_cast<std::uint64_t>(st.st_size) <= kMaxSettingsFileBytes)
+        return false;
+    // Damaged beyond use: reported once, with its path; the program runs on the defaults and
+    // leaves the file as it is (it is never rewritten).
+    if (firstReportOfOversize(state.settingsPath))
+        showMessage(state, MessageIcon::Error, "Lumivane",
+                    state.settingsPath + "\r\nis larger than " +
+                        std::to_string(kMaxSettingsFileBytes >> 20) +
+                        " MB and was not read; the defaults are used");
+    return true;
+}
+
+int writeWholeFileAtomically(const std::string& path, const std::string& content) {
+    // The same rules as a key's edit: one writer per folder, only the writer's own files and
+    // links, a file without write permission left alone.
+    std::string target;
+    if (const int err = writeTarget(path, target)) return err;
+    struct stat folderSt {};
+    if (::stat(folderOf(path).c_str(), &folderSt) != 0) return errno;
+    if (folderSt.st_uid != ::geteuid()) return EACCES;
+    const std::string folder = folderOf(target);
+    FdCloser lock;
+    if (const int err = lockFolder(folder, lock.fd)) return err;
+    removeStaleTemporaries(folder);
+    mode_t mode = 0600;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        if (st.st_uid != ::geteuid()) return EACCES;
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+        mode = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
     return replaceFile(target, content, mode);
 }
 

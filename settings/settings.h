@@ -11,6 +11,10 @@
 
 struct AppState;
 
+// Largest settings file read or written; a larger one is damaged: reads give their fallback
+// at once and writes fail with EFBIG (the file is never shortened).
+inline constexpr unsigned long kMaxSettingsFileBytes = 16ul << 20;
+
 // Longest value a read returns, in bytes.
 inline constexpr std::size_t kMaxSettingLength = 255;
 
@@ -19,8 +23,15 @@ inline constexpr std::size_t kMaxSettingLength = 255;
 std::string readProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view fallback = {});
 
+// Why section and key cannot be stored as names (empty, a control character or line break,
+// "[" at the start, "]" in a section, "=" in a key), or empty when they can.
+std::string settingNameProblem(std::string_view section, std::string_view key);
+
 // Writes key = value into section of the file at path, creating file, section or key as
-// needed. Returns 0 on success, otherwise the errno value of the failure (file untouched).
+// needed. Returns 0 on success, otherwise the errno value of the failure (file untouched):
+// EINVAL for names settingNameProblem refuses, EACCES for a folder or file (or the file a
+// symbolic link leads to) that is not the writer's own. Writes into one folder are serialised
+// with an flock on ".settings.lock" in it; stale temporary files of killed writes are removed.
 int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
                        std::string_view value);
 
@@ -56,12 +67,12 @@ bool writeSharedSetting(AppState& state, std::string_view section, std::string_v
 // Returns 0 when the text does not start with a number.
 double settingValue(std::string_view text);
 
-
 // Fills the settings record of the state (and the recent-file record) from the file.
 void readSettingsRecord(AppState& state);
 
-
-
+// True when the settings file is larger than kMaxSettingsFileBytes: it is reported once per
+// path (with the path) and never read or rewritten; the caller runs on the defaults.
+bool reportOversizedSettings(AppState& state);
 
 // Replaces the file at path with content atomically (a linked file is updated in place of
 // the link; an existing file keeps its mode, a new one is private). 0 or the errno value.

@@ -2,7 +2,7 @@
 """Fails when a core source includes a header of a higher layer.
 
 Layers, bottom up: the shared types of app/ (state, seam, texts, strings, numbers, progress,
-tone curves, folders), settings/, the printer model and media tables, image/ and pattern/,
+tone curves, folders, files and temporary folders), settings/, the printer model and media tables, image/ and pattern/,
 job/, printer/, netutil/, then the user actions and start-up in app/, then the windows and
 the command-line tool. A file may include its own layer and any layer below it.
 """
@@ -12,7 +12,8 @@ import sys
 
 BASE = {"app_state.h", "ui.h", "ui.cpp", "texts.h", "texts.cpp", "strings.h", "numbers.h",
         "progress.h", "tone_curves.h", "tone_curves.cpp", "folders.h", "folders.cpp",
-        "no_widgets.h", "builtin_texts.inc"}
+        "no_widgets.h", "builtin_texts.inc", "files.h", "files.cpp", "temp_folders.h",
+        "temp_folders.cpp"}
 
 
 def layer(path):

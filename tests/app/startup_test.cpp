@@ -40,6 +40,31 @@ TEST(Folders, FirstConfigDirAndDefaults) {
     EXPECT_EQ(s.userFolder, t.dir.file("home") + "/.config/LumivaneB/");
 }
 
+// Without $HOME the home folder comes from the password database, never /tmp; a settings
+// folder of another user is refused.
+TEST(Folders, NoTmpFallbackAndOnlyOwnFolders) {
+    TestState t;
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
+    const int rc = inChild([] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 90;
+        AppState s;
+        if (resolveFolders(s)) return 91; // nobody's home, /nonexistent, cannot be made
+        if (s.userFolder != "/nonexistent/.config/LumivaneB/") return 92;
+        if (s.settingsPath.rfind("/tmp", 0) == 0) return 93;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+
+    setenv("XDG_CONFIG_HOME", t.dir.file("theirs").c_str(), 1);
+    std::filesystem::create_directories(t.dir.file("theirs/LumivaneB"));
+    ASSERT_EQ(::chown(t.dir.file("theirs/LumivaneB").c_str(), 65534, 65534), 0);
+    AppState s;
+    EXPECT_FALSE(resolveFolders(s));
+    setenv("XDG_CONFIG_HOME", t.dir.file("config").c_str(), 1);
+    EXPECT_TRUE(resolveFolders(s));
+}
+
 TEST(StartUp, FirstRunWritesProfilesThenDefaultsComplete) {
     TestState t;
     t.state.targetModel = "C711WT";

@@ -1,5 +1,6 @@
 #include "app/texts.h"
 
+#include "app/strings.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +71,34 @@ TEST(Pictures, RoundingAndPercent) {
     EXPECT_EQ(formatPicture(123.456, "###.##"), "123.46");
     EXPECT_EQ(formatPicture(99.5, "#%"), "100%");
     EXPECT_EQ(formatPicture(12.34, "#.#%"), "12.3%");
+}
+
+TEST(PrintableText, ControlsAndInvalidBytesBecomeQuestionMarks) {
+    struct Case {
+        std::string in;
+        std::size_t max;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"plain", 100, "plain"},
+        {"a\nb\rc\td\x7F"
+         "e",
+         100, "a?b?c?d?e"},
+        {std::string("x\0y", 3), 100, "x?y"},
+        {"\x9B"
+         "31m",
+         100, "?31m"}, // lone C1 byte
+        {"\xC2\x9B"
+         "31m",
+         100, "??31m"},                                                // C1 control as UTF-8
+        {"caf\xC3\xA9 \xE2\x82\xAC", 100, "caf\xC3\xA9 \xE2\x82\xAC"}, // kept
+        {"\xC0\xAF\xED\xA0\x80", 100, "?????"},                        // overlong, surrogate
+        {"\xF0\x9F\x98", 100, "???"},                                  // cut sequence
+        {"abc\xC3\xA9", 4, "abc"},                                     // never split a character
+        {std::string(300, 'n'), 200, std::string(200, 'n')},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(printableText(c.in, c.max), c.out) << c.in;
 }
 
 } // namespace

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
+#include <filesystem>
+#include <unistd.h>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -71,6 +74,63 @@ TEST(CliImage, RunsChangeNoStoredSetting) {
     EXPECT_EQ(readFile(t.state.settingsPath), before);
 }
 
+TEST(CliImage, NoScratchCopyMeansNoRun) {
+    TestState t;
+    ASSERT_EQ(cli(t, "texts 0").code, 0);
+    const std::string before = readFile(t.state.settingsPath);
+    writeFile(t.dir.file("plain-file"), "x");
+    for (const std::string& tmp : {t.dir.file("missing"), t.dir.file("plain-file")}) {
+        CliRun r = runCli(t.dir,
+                          "job " + sample() + " --crop --printer C844 --paper A3 --profile-out " +
+                              dataFolder() + "OKC833P2.ICM -o " + t.dir.file("out.prn"),
+                          "TMPDIR=" + tmp);
+        EXPECT_EQ(r.code, 1) << tmp;
+        EXPECT_NE(r.err.find("cannot make a scratch copy of the settings"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(readFile(t.state.settingsPath), before) << tmp;
+        EXPECT_FALSE(fileExists(t.dir.file("out.prn")));
+    }
+}
+
+// Ctrl-C or SIGTERM in the middle of a run removes the scratch settings and the copy of the
+// picture from the temporary folder.
+TEST(CliImage, StoppedRunLeavesNoTemporaryFolders) {
+    TestState t;
+    const std::string big = t.dir.file("big.png");
+    ASSERT_EQ(
+        std::system(("convert -size 3000x3000 gradient:red-blue " + big + " 2>/dev/null").c_str()),
+        0);
+    const std::string tmp = t.dir.file("tmp");
+    std::filesystem::create_directories(tmp);
+    for (const int sig : {SIGTERM, SIGINT}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("TMPDIR", tmp.c_str(), 1);
+            const std::string bin = std::string(PRINTCONV_BINARY_DIR) + "/bin/printconv-cli";
+            const std::string out = t.dir.file("out.prn");
+            ::execl(bin.c_str(), bin.c_str(), "job", big.c_str(), "-o", out.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Wait until the picture's copy is being decoded, then stop the run.
+        bool loading = false;
+        for (int i = 0; i < 20000 && !loading; ++i) {
+            for (const auto& e : std::filesystem::directory_iterator(tmp))
+                loading = loading || e.path().filename().string().rfind("printconv-load-", 0) == 0;
+            if (!loading) ::usleep(500);
+        }
+        EXPECT_TRUE(loading);
+        ::kill(pid, sig);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        std::string left;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(tmp))
+            left += " " + e.path().string();
+        EXPECT_TRUE(left.empty()) << "left after signal " << sig << ":" << left;
+    }
+}
+
 TEST(CliImage, BadOptionsAndInputs) {
     TestState t;
     EXPECT_EQ(cli(t, "layout").code, 2);
@@ -87,6 +147,55 @@ TEST(CliImage, BadOptionsAndInputs) {
     EXPECT_EQ(broken.code, 1);
     EXPECT_FALSE(broken.err.empty());
     EXPECT_EQ(cli(t, "layout " + t.dir.file("missing.png")).code, 1);
+}
+
+// Values an option does not take are refused with a message naming the option and what it
+// takes; layouts that would cut or overlap copies, and papers whose margins are negative, are
+// refused rather than printed wrongly.
+TEST(CliImage, OptionValuesOutsideTheirRangeAreRefused) {
+    TestState t;
+    struct Case {
+        const char* args;
+        int code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"--copies -1", 2, "--copies takes a whole number from 1 to 99"},
+        {"--copies 0", 2, "--copies takes a whole number from 1 to 99"},
+        {"--copies NaN", 2, "--copies takes"},
+        {"--copies 0x10", 2, "--copies takes"},
+        {"--copies '1;x'", 2, "--copies takes"},
+        {"--copies 100", 2, "--copies takes"},
+        {"--xcopies 0", 2, "--xcopies takes a whole number from 1 to 10000"},
+        {"--ycopies abc", 2, "--ycopies takes"},
+        {"--fixed-spacing nan", 2, "--fixed-spacing takes millimetres from 0 to 100"},
+        {"--fixed-spacing 1000", 2, "--fixed-spacing takes"},
+        {"--width -5", 2, "--width takes a length above 0 and at most 10000"},
+        {"--width 1e30", 2, "--width takes"},
+        {"--width NaN", 2, "--width takes"},
+        {"--height 0", 2, "--height takes"},
+        {"--printer NOSUCHPRINTER", 2, "--printer takes one of: C711WT"},
+        {"--tray bogus", 1, "--tray takes one of: AUTO"},
+        {"--paper bogus", 1, "the paper \"bogus\" is not offered"},
+        {"--xcopies 50 --ycopies 3", 1, "do not fit the sheet"},
+        {"--xcopies 3 --no-rotate", 1, "do not fit the sheet"},
+        {"--paper Neg", 1, "margins of the paper \"Neg\" are negative"},
+    };
+    ASSERT_EQ(cli(t, "settings set Papers Number 1").code, 0);
+    ASSERT_EQ(cli(t, "settings set Papers Custom1 'Neg^300^400^0^-50^-50^-50^-50'").code, 0);
+    for (const Case& c : cases) {
+        CliRun r = cli(t, "layout " + sample() + " " + c.args);
+        EXPECT_EQ(r.code, c.code) << c.args;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << c.args;
+    }
+    // What they take still works, in every spelling the window accepts.
+    for (const char* ok : {"--copies 99 --xcopies 2 --ycopies 3", "--printer pc300w --copies 1",
+                           "--width 50.5 --height 20", "--fixed-spacing 0 --xcopies 2",
+                           "--tray 'Tray 1'", "--auto-tile --xcopies 50"}) {
+        CliRun r = cli(t, "layout " + sample() + " " + ok);
+        EXPECT_EQ(r.code, 0) << ok << ": " << r.err;
+    }
 }
 
 TEST(CliImage, SeparateAndJobAgree) {
@@ -113,6 +222,16 @@ TEST(CliImage, SeparateAndJobAgree) {
     const std::string blank = readFile(t.dir.file("blank.prn"));
     ASSERT_GE(blank.size(), 2u);
     EXPECT_EQ(blank.substr(blank.size() - 2), "\x04\x04");
+}
+
+// A picture that cannot be written whole (a full disk, here /dev/full) is a failed run.
+TEST(CliImage, FailedPictureWriteIsAFailure) {
+    TestState t;
+    for (const char* command : {"preview ", "proof "}) {
+        CliRun r = cli(t, command + sample() + " -o /dev/full");
+        EXPECT_EQ(r.code, 1) << command;
+        EXPECT_NE(r.err.find("/dev/full"), std::string::npos) << r.err;
+    }
 }
 
 TEST(CliImage, PreviewAndProofPictures) {

@@ -39,6 +39,19 @@ TEST(Cli, SettingsGetSetThroughTheSettingsFile) {
     EXPECT_EQ(cli(t, "settings get Active Missing").out, "\n");
 }
 
+TEST(Cli, SettingNamesThatMakeLinesAreRefused) {
+    TestState t;
+    ASSERT_EQ(cli(t, "settings set Active Unit C").code, 0);
+    const std::string before = readFile(t.state.settingsPath);
+    for (const char* args : {"Active \"$(printf 'Foo\\n[INI_INF]\\nVersion')\" 0.1", "Active a=b 1",
+                             "[INI_INF Version 0.1"}) {
+        CliRun r = cli(t, std::string("settings set ") + args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_NE(r.err.find("may not hold"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(readFile(t.state.settingsPath), before);
+}
+
 TEST(Cli, FailedWriteExitsOneWithTheMessage) {
     TestState t;
     writeSetting(t.state, "Active", "Unit", "C");

@@ -150,6 +150,37 @@ TEST_F(CliNet, StatusOfAMissingPrinterFails) {
     EXPECT_EQ(cli(t, {"status", "??"}).code, 1);
 }
 
+// A printer's answer reaches the terminal as printable text only (a lone 0x9B is a control
+// sequence introducer to many terminals) and cut to a line's worth.
+TEST_F(CliNet, StatusShowsPrintableTextOnly) {
+    std::string hex = "41 9B 32 4A 1B 5D 32 C2 9B 43 C3 A9";
+    for (int i = 0; i < 3000; ++i)
+        hex += " 5A";
+    agent_->setAnswers({
+        ans(snmpoid::kSystemName, "string", "OKI C711WT"),
+        ans(snmpoid::kSerialFirst, "octet", hex),
+    });
+    TestState t;
+    CliOutput r =
+        cli(t, {"status", "127.0.0.1", "--details", "--snmp-port", port_, "--web-port", web_});
+    EXPECT_EQ(r.code, 0);
+    const std::string shown = "A?2J?]2??C\xC3\xA9" + std::string(256 - 12, 'Z');
+    EXPECT_NE(r.out.find("Serial Number: " + shown + "\n"), std::string::npos) << r.out;
+    for (const char c : r.out) {
+        const auto b = static_cast<unsigned char>(c);
+        EXPECT_TRUE(b >= 0x20 || c == '\n') << int(b);
+        EXPECT_NE(b, 0x9B);
+    }
+}
+
+TEST_F(CliNet, QueuesWithoutAServerSayWhy) {
+    TempDir d;
+    CliRun r = runCli(d, "queues", "CUPS_SERVER=" + d.file("no-such-socket"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_NE(r.err.find("cannot be reached"), std::string::npos) << r.err;
+}
+
 TEST_F(CliNet, BadUsage) {
     TestState t;
     EXPECT_EQ(cli(t, {"status"}).code, 2);

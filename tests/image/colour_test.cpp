@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testsupport::dataFolder;
@@ -169,7 +170,11 @@ struct BadProfile {
 TEST_F(ColourTest, UnusableProfilesStopTheLoadAndRestoreDefaults) {
     testsupport::writeFile(ts.dir.file("junk.icm"), std::string(300, 'x'));
     testsupport::writeFile(ts.dir.file("short.icm"), "acsp");
+    ASSERT_EQ(::mkfifo(ts.dir.file("fifo.icm").c_str(), 0600), 0);
     const BadProfile cases[] = {
+        {"FIFO as input profile", ts.dir.file("fifo.icm"), ""},
+        {"device as printer profile", "", "/dev/zero"},
+        {"folder as printer profile", "", ts.dir.path},
         {"missing output file", "", ts.dir.file("nothere/OKC711P2.ICM")},
         {"missing input file", ts.dir.file("none.icm"), ""},
         {"RGB profile as printer profile", "", dataFolder() + "sRGB.ICM"},

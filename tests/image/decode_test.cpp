@@ -13,7 +13,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
@@ -253,6 +255,65 @@ TEST(Decode, OneByNAndNByOne) {
     }
 }
 
+// A version 5 BMP turned into version 4: the header without its last 16 bytes (rendering
+// intent and embedded profile fields), offsets moved accordingly.
+std::string asVersion4(const std::string& v5) {
+    std::string v4 = v5.substr(0, 14 + 108) + v5.substr(14 + 124);
+    v4[14] = 108;
+    auto put = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            v4[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i) & 0xFF);
+    };
+    auto get = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<unsigned char>(v5[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    put(2, static_cast<std::uint32_t>(v4.size()));
+    put(10, get(10) - 16);
+    return v4;
+}
+
+// BMP files with the version 4 and 5 headers, as ImageMagick (and most programs) write them
+// today, decode to the same pixels as the version 3 file.
+TEST(BmpHeaders, Version4And5DecodeLikeVersion3) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        const char* options;
+        std::uint32_t header;
+        bool coarse;
+    };
+    const Case cases[] = {
+        {"BMP:v5.bmp", "", 124, false},
+        {"BMP:v4.bmp", "", 108, false},
+        {"BMP:palette.bmp", "-type palette", 124, false},
+        {"BMP:bitfields.bmp", "-define bmp:subtype=RGB555", 124, true},
+    };
+    for (const Case& c : cases) {
+        const std::string path = makeImage(dir, c.name, c.options);
+        if (c.header == 108) writeFile(path, asVersion4(readFile(path)));
+        const std::string bytes = readFile(path);
+        ASSERT_GE(bytes.size(), 18u);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[14]), c.header) << c.name;
+        DecodeOutcome o = decodeImageFile(path, false);
+        ASSERT_EQ(o.status, DecodeStatus::Ok) << c.name << ": " << decodeFailureText(o);
+        // 5 bits a channel for the bitfields file: equal within the step.
+        const std::vector<std::uint8_t> got = rgbaOf(o);
+        ASSERT_EQ(got.size(), kPixels.size()) << c.name;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(got[i], kPixels[i], c.coarse ? 8 : 0) << c.name << " byte " << i;
+    }
+    // Transparency is what the decoder cannot read from a BMP: refused with a clear reason
+    // rather than printed with white toner under the transparent parts.
+    const std::string alpha =
+        makeImage(dir, "BMP:alpha.bmp", "-alpha set -channel A -evaluate set 50% +channel");
+    DecodeOutcome o = decodeImageFile(alpha, false);
+    EXPECT_EQ(o.verdict, HeaderVerdict::BmpAlpha);
+    EXPECT_NE(decodeFailureText(o).find("transparency"), std::string::npos);
+}
+
 // ---- Hand-made headers.
 
 std::string pngHeader(std::uint32_t w, std::uint32_t h) {
@@ -263,7 +324,24 @@ std::string pngHeader(std::uint32_t w, std::uint32_t h) {
     be32(s, h);
     s += std::string("\x08\x06\x00\x00\x00", 5);
     be32(s, 0);
-    return s + std::string(64, '\0');
+    // The closing chunk, so that the chunk walk reaches the end inside the file.
+    be32(s, 0);
+    s += "IEND";
+    be32(s, 0);
+    return s + std::string(52, '\0');
+}
+
+// A 1 x 1 PNG header followed by a gAMA chunk that claims `claimed` bytes but holds 4.
+std::string pngClaimingChunk(std::uint32_t claimed) {
+    std::string s = pngHeader(1, 1).substr(0, 33);
+    be32(s, claimed);
+    s += "gAMA";
+    be32(s, 45455);
+    be32(s, 0);
+    be32(s, 0);
+    s += "IEND";
+    be32(s, 0);
+    return s;
 }
 
 std::string bmpHeader(std::int32_t w, std::int32_t h, std::uint32_t bpp = 24) {
@@ -379,6 +457,12 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"png_too_many_bytes", pngHeader(20000, 7000), HeaderVerdict::TooLarge},
         HeaderCase{"png_largest_allowed", pngHeader(16384, 8192), HeaderVerdict::Ok},
         HeaderCase{"png_short", std::string("\x89PNG\r\n\x1a\n\0\0", 10), HeaderVerdict::Damaged},
+        // A chunk may not reach past the end of the file (the decoder would wait on 2 GB).
+        HeaderCase{"png_chunk_claims_2gb", pngClaimingChunk(0x7FFFFFF0u), HeaderVerdict::Damaged},
+        HeaderCase{"png_chunk_length_invalid", pngClaimingChunk(0x80000004u),
+                   HeaderVerdict::Damaged},
+        HeaderCase{"png_chunk_fits", pngClaimingChunk(4), HeaderVerdict::Ok},
+        HeaderCase{"png_no_iend", pngHeader(1, 1).substr(0, 33), HeaderVerdict::Damaged},
         HeaderCase{"bmp_0_wide", bmpHeader(0, 4), HeaderVerdict::Empty},
         HeaderCase{"bmp_huge", bmpHeader(30000, 30000), HeaderVerdict::TooLarge},
         HeaderCase{"bmp_negative_width", bmpHeader(-5, 4), HeaderVerdict::Damaged},
@@ -404,6 +488,11 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"tiff_pages_sum", tiffPages(10000, 10000, 2), HeaderVerdict::TooLarge},
         HeaderCase{"tiff_one_page", tiffPages(10000, 10000, 1), HeaderVerdict::Ok},
         HeaderCase{"tiff_no_size", tiffPages(0, 0, 1), HeaderVerdict::Empty},
+        // Each page costs decoding time: a long chain is refused.
+        HeaderCase{"tiff_long_chain", tiffPages(2, 2, static_cast<int>(kMaxTiffPages) + 1),
+                   HeaderVerdict::TooLarge},
+        HeaderCase{"tiff_most_pages", tiffPages(2, 2, static_cast<int>(kMaxTiffPages)),
+                   HeaderVerdict::Ok},
         HeaderCase{"text", "hello, world\n", HeaderVerdict::NotAnImage},
         HeaderCase{"empty", "", HeaderVerdict::NotAnImage},
         HeaderCase{"ppm", "P6\n3 2\n255\n" + std::string(18, '\x7F'), HeaderVerdict::NotAnImage},
@@ -412,6 +501,27 @@ INSTANTIATE_TEST_SUITE_P(
                        std::string(18, '\x7F'),
                    HeaderVerdict::NotAnImage}),
     [](const ::testing::TestParamInfo<HeaderCase>& i) { return std::string(i.param.name); });
+
+// The child's CPU time follows the work a file can make, so a tiny file cannot keep the
+// decoder busy for the full minute.
+TEST(Headers, ChildCpuTimeScalesWithTheFile) {
+    const DecodeLimits lim;
+    struct Case {
+        std::uint64_t fileBytes, rgbaBytes;
+        std::uint32_t seconds;
+    };
+    const Case cases[] = {
+        {5000, 4, 5},                    // a tiny PNG
+        {520u << 10, 40000, 5},          // the 520 KB TIFF
+        {40ull << 20, 140ull << 20, 19}, // an A4 600 dpi PNG: 5 + 10 + 4
+        {2ull << 30, 512ull << 20, 60},  // capped at the limit
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(childCpuSeconds(c.fileBytes, c.rgbaBytes, lim), c.seconds) << c.fileBytes;
+    DecodeLimits tight;
+    tight.cpuSeconds = 2;
+    EXPECT_EQ(childCpuSeconds(5000, 4, tight), 2u) << "a tighter limit stays";
+}
 
 TEST(Headers, LoopingTiffChainEnds) {
     // An IFD whose next offset points back at itself.
@@ -537,8 +647,13 @@ INSTANTIATE_TEST_SUITE_P(Formats, Damaged,
 
 TEST(Damaged, DevilErrorsCarryTheirCodeAndStage) {
     TempDir dir;
+    // Chunks intact, compressed pixel data garbled: the header walk passes, DevIL fails.
     std::string full = readFile(makeImage(dir, "a.png", ""));
-    writeFile(dir.file("short.png"), full.substr(0, 40));
+    const std::size_t idat = full.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    for (std::size_t i = idat + 4; i < idat + 12 && i < full.size(); ++i)
+        full[i] = '\xFF';
+    writeFile(dir.file("short.png"), full);
     DecodeOutcome o = decodeImageFile(dir.file("short.png"), false);
     ASSERT_EQ(o.status, DecodeStatus::DevilError);
     EXPECT_EQ(o.devilStage, DevilStage::Load);
@@ -635,6 +750,59 @@ void mayNotStartProcesses() {
 void mayNotAllocateWithoutLimit() {
     void* p = std::malloc(std::size_t{64} << 30);
     if (p) _exit(9);
+}
+
+// A process the child must not reach (the test process itself).
+pid_t gOtherPid = 0;
+void mayNotSignalOthers() {
+    if (syscall(SYS_tgkill, gOtherPid, gOtherPid, 0) == 0) _exit(9);
+}
+void mayNotLimitOthers() {
+    rlimit old{};
+    if (prlimit(gOtherPid, RLIMIT_CORE, nullptr, &old) == 0) _exit(9);
+}
+// What the decoder and its C library still need: signalling and limiting itself.
+void maySignalAndLimitItself() {
+    rlimit old{};
+    if (syscall(SYS_tgkill, getpid(), syscall(SYS_gettid), 0) != 0 ||
+        prlimit(0, RLIMIT_CORE, nullptr, &old) != 0 ||
+        prlimit(getpid(), RLIMIT_CORE, nullptr, &old) != 0)
+        _exit(9);
+}
+// No capability is left, even when the program runs as root.
+void holdsNoCapabilities() {
+    const int fd = open("/proc/self/status", O_RDONLY);
+    char buf[4096] = {};
+    const ssize_t n = fd >= 0 ? read(fd, buf, sizeof buf - 1) : -1;
+    if (n <= 0) _exit(9);
+    const std::string status(buf, static_cast<std::size_t>(n));
+    for (const char* set : {"CapInh:", "CapPrm:", "CapEff:", "CapBnd:", "CapAmb:"}) {
+        const std::size_t at = status.find(set);
+        if (at == std::string::npos) _exit(9);
+        const std::size_t value = status.find_first_not_of(" \t", at + std::strlen(set));
+        if (status.compare(value, 16, "0000000000000000") != 0) _exit(9);
+    }
+}
+
+TEST(Child, ReachesNoOtherProcessAndHoldsNoPrivilege) {
+#ifndef PRINTCONV_HAVE_SECCOMP
+    GTEST_SKIP() << "built without libseccomp";
+#endif
+    LimitsGuard guard;
+    TempDir dir;
+    std::string path = makeImage(dir, "a.png", "");
+    gOtherPid = getpid();
+    struct Hook {
+        const char* name;
+        void (*fn)();
+    };
+    for (const Hook& h :
+         {Hook{"tgkill", mayNotSignalOthers}, Hook{"prlimit64", mayNotLimitOthers},
+          Hook{"self", maySignalAndLimitItself}, Hook{"capabilities", holdsNoCapabilities}}) {
+        decodeLimits().childHook = h.fn;
+        DecodeOutcome o = decodeImageFile(path, false);
+        EXPECT_EQ(o.status, DecodeStatus::Ok) << h.name;
+    }
 }
 
 TEST(Child, IsFenced) {

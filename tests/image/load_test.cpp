@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using testsupport::readFile;
@@ -229,6 +230,50 @@ TEST_F(LoadTest, TemporaryCopyIsPrivateAndRemoved) {
     else
         unsetenv("TMPDIR");
     EXPECT_TRUE(std::filesystem::is_empty(tmp.path));
+}
+
+// Only regular files are opened: a FIFO would block the load, /dev/zero would be copied until
+// the temporary folder is full. A file past the decoder's byte limit is not copied either.
+TEST_F(LoadTest, NonRegularAndOversizedFilesAreRefusedBeforeCopying) {
+    TempDir tmp;
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", tmp.path.c_str(), 1);
+    ASSERT_EQ(::mkfifo(files.file("pipe.png").c_str(), 0600), 0);
+    std::filesystem::create_directories(files.file("folder.png"));
+    const std::string good = tiffAt("t.tif", 10, 10, 100);
+    std::string path = good;
+    loadImage(s, path);
+    ASSERT_FALSE(path.empty());
+    const int width = s.imagePixelWidth;
+    struct Case {
+        std::string path, says;
+        std::uint64_t limit;
+    };
+    const Case cases[] = {
+        {files.file("pipe.png"), "is not a regular file", 0},
+        {"/dev/zero", "is not a regular file", 0},
+        {files.file("folder.png"), "is not a regular file", 0},
+        {good, "is larger than 0 MB", 100},
+    };
+    for (const Case& c : cases) {
+        ts.ui.clear();
+        const DecodeLimits limits = decodeLimits();
+        if (c.limit) decodeLimits().maxRgbaBytes = c.limit;
+        path = c.path;
+        loadImage(s, path);
+        decodeLimits() = limits;
+        EXPECT_TRUE(path.empty()) << c.path;
+        ASSERT_EQ(messages(), 1) << c.path;
+        EXPECT_NE(ts.ui.messages()[0].text.find(c.says), std::string::npos)
+            << ts.ui.messages()[0].text;
+        EXPECT_EQ(s.imagePixelWidth, width) << "the previous picture stays";
+        EXPECT_TRUE(std::filesystem::is_empty(tmp.path)) << "nothing was copied";
+    }
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 // A failed load tells the user, clears the path and leaves the previous picture as it was.

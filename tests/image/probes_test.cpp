@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <cstdint>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 using testsupport::TempDir;
@@ -230,7 +232,8 @@ INSTANTIATE_TEST_SUITE_P(
                   300, 300},
         ProbeCase{"not_jpeg", ".jpg", std::string(40, 'a'), 300, 300},
         ProbeCase{"gif", ".gif", "GIF89a", 150, 150},
-        ProbeCase{"gif_empty_file", ".gif", "", 150, 150},
+        // No GIF signature, so the GIF probe (which reads nothing) does not run either.
+        ProbeCase{"gif_empty_file", ".gif", "", 300, 300},
         ProbeCase{"tiff_ii", ".tif", tiff(false, {{282, {240, 1}}, {283, {120, 1}}}), 240, 120},
         ProbeCase{"tiff_mm", ".tiff", tiff(true, {{282, {600, 2}}, {283, {600, 1}}}), 300, 600},
         ProbeCase{"tiff_x_only", ".tif", tiff(false, {{282, {600, 1}}}), 600, 300},
@@ -349,8 +352,14 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"jpeg_not_probed", "photo.jpeg", jfif(1, 72, 72), 300, 300},
         // Both the PNG and the JPEG probe run; the later JPEG result stands.
         PathCase{"png_folder_then_jpg", "pics.png/a.jpg", jfif(1, 72, 72), 72, 72},
-        // The PNG probe runs on JPEG bytes: no pHYs, so 300; the GIF probe then gives 150.
-        PathCase{"png_then_gif", "a.png.gif", jfif(1, 72, 72), 150, 150},
+        // JPEG bytes: neither the PNG nor the GIF probe reads another format's bytes.
+        PathCase{"png_then_gif", "a.png.gif", jfif(1, 72, 72), 300, 300},
+        // A 300 dpi PNG in a folder whose name holds ".bmp": the BMP probe does not run on it
+        // (it would read 108702 x 4926745 dpi out of the PNG's header).
+        PathCase{"png_in_bmp_named_folder", "scans.bmp.d/a.png", png(1, 11811, 11811), 299.9994f,
+                 299.9994f},
+        PathCase{"gif_file", "a.gif", std::string("GIF89a\x04\x00\x03\x00", 10), 150, 150},
+        PathCase{"bmp_in_png_named_folder", "x.png/a.bmp", bmp(3780, 3780), 96.012f, 96.012f},
         PathCase{"gif_then_bmp", "a.gif.bmp", bmp(3780, 3780), 96.012f, 96.012f},
         PathCase{"tif_in_folder_name", "x.tif/plain", png(1, 2835, 2835), 300, 300},
         // A zero vertical density cannot give an infinite picture: that axis takes 300.
@@ -362,18 +371,55 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProbeByPath, MissingFilesGiveTheDefaults) {
     TempDir dir;
-    for (const char* name : {"a.png", "a.jpg", "a.tif", "a.psd"}) {
+    // A missing file carries no signature, so no probe runs (not even the GIF probe, which
+    // would otherwise give 150 without reading).
+    for (const char* name : {"a.png", "a.jpg", "a.tif", "a.psd", "a.bmp", "a.gif"}) {
         float x = 0, y = 0;
         probeResolutionForPath(dir.file(name), x, y);
         EXPECT_EQ(x, 300) << name;
         EXPECT_EQ(y, 300) << name;
     }
-    // A missing BMP reads as 0 pixels per metre, a GIF is never read.
-    for (const char* name : {"a.bmp", "a.gif"}) {
-        float x = 0, y = 0;
-        probeResolutionForPath(dir.file(name), x, y);
-        EXPECT_EQ(x, 150) << name;
-        EXPECT_EQ(y, 150) << name;
+}
+
+// The file probes whose fields may sit anywhere (PNG, TIFF) hold a bounded amount of the file
+// in memory, and a match that straddles the reader's blocks is found as in memory.
+TEST(ProbeFiles, HugeTailsCostNoMemoryAndGiveTheSameResult) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string head;
+        float x, y;
+    };
+    std::string straddle = "\x89PNG\r\n\x1a\n" + std::string(65536 - 8 - 2, 'z') + "pHYs";
+    be32(straddle, 11811);
+    be32(straddle, 5906);
+    straddle += '\x01';
+    const Case cases[] = {
+        {"a.png", png(1, 11811, 11811), 299.9994f, 299.9994f},
+        {"b.png", straddle, 299.9994f, 150.0144f},
+        {"a.tif", tiff(true, {{282, {240, 1}}, {283, {120, 1}}}), 240, 120},
+    };
+    for (const Case& c : cases) {
+        const bool isTiff = std::string_view(c.name).substr(2) == "tif";
+        float mx = 0, my = 0;
+        (isTiff ? probeResolutionTiffBytes : probeResolutionPngBytes)(c.head, mx, my);
+        EXPECT_NEAR(mx, c.x, 0.01) << c.name;
+        EXPECT_NEAR(my, c.y, 0.01) << c.name;
+        // 400 MB of tail (a hole in the file: no disk space used).
+        const std::string path = dir.file(c.name);
+        writeFile(path, c.head);
+        ASSERT_EQ(::truncate(path.c_str(), 400ll << 20), 0);
+        const int rc = testsupport::inChild([&] {
+            rusage before{};
+            ::getrusage(RUSAGE_SELF, &before);
+            float x = 0, y = 0;
+            probeResolutionForPath(path, x, y);
+            rusage after{};
+            ::getrusage(RUSAGE_SELF, &after);
+            if (std::fabs(x - c.x) > 0.01 || std::fabs(y - c.y) > 0.01) return 1;
+            return after.ru_maxrss - before.ru_maxrss < 32 * 1024 ? 0 : 2; // kilobytes
+        });
+        EXPECT_EQ(rc, 0) << c.name << (rc == 2 ? ": too much memory" : ": wrong result");
     }
 }
 

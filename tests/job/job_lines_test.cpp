@@ -2,6 +2,7 @@
 // page size, output bin, the line ends around the raster, the trailers' last bytes, the
 // title and the creation date.
 #include "job/job.h"
+#include "job/job_text.h"
 #include "tests/job/job_fixture.h"
 
 #include <gtest/gtest.h>
@@ -607,6 +608,24 @@ TEST(Title, ProgramNameRemovedInBothFamilies) {
         s.windowTitle = "Draxilon Basic - x.png";
         EXPECT_TRUE(hasLine(crlfLines(buildJob(s).header), "%%Title: Draxilon Basic - x.png"));
     }
+}
+
+TEST(Title, ControlBytesBecomeQuestionMarksAndLongNamesAreCut) {
+    struct Case {
+        std::string in, out;
+    };
+    const std::string e = "\xC3\xA9"; // a two-byte character
+    const Case cases[] = {
+        {"a\nb\rc\td\x7F"
+         "e",
+         "a?b?c?d?e"},
+        {std::string("x\0y", 3), "x?y"},
+        {"caf" + e, "caf" + e},
+        {std::string(199, 'n') + e, std::string(199, 'n')},
+        {std::string(300, 'n'), std::string(200, 'n')},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(jobLineText(c.in), c.out) << c.in;
 }
 
 TEST(CreationDate, FollowsSourceDateEpoch) {

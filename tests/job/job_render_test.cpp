@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <string>
@@ -292,5 +293,38 @@ TEST(BlankPageRender, FeedsASheetWithoutToner) {
         expectCleanStacks(output);
         ASSERT_EQ(page.channels, 4);
         EXPECT_EQ(page.pixels.find_first_not_of('\0'), std::string::npos) << paper.name;
+    }
+}
+
+// A file name is the job's title: whatever it holds, the interpreter runs only the job. A
+// line break, CR or NUL in the name must not end the title comment and start a command.
+TEST(TitleRender, HostileFileNameRunsNothing) {
+    const std::string hostile[] = {
+        std::string("inj\n(LVN-INJECTED) = flush\n%.png"),
+        std::string("inj\r(LVN-INJECTED) = flush\r%.png"),
+        std::string("inj\r\n(LVN-INJECTED) = flush\f%.png", 33),
+        std::string("inj\0\n(LVN-INJECTED) = flush\n%.png", 34),
+    };
+    for (bool second : {false, true}) {
+        for (const std::string& name : hostile) {
+            TestState ts;
+            AppState& s = ts.state;
+            const Paper& paper = paperNamed("A4");
+            prepare(s, second, paper);
+            s.windowTitle = "Lumivane Basic - /home/user/" + name;
+            PrintJobParts job;
+            job.imageData = syntheticRaster(s.gridWidth, s.gridHeight);
+            buildPrintJob(s, job);
+            ASSERT_NE(job.imageData, "ERR");
+            std::string output;
+            render(job.header + job.imageData + job.trailer, paper, output);
+            EXPECT_EQ(output.find("LVN-INJECTED"), std::string::npos) << second << output;
+            expectCleanStacks(output);
+            const std::string doc = printDocumentName(s);
+            EXPECT_EQ(std::count_if(doc.begin(), doc.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
+                      0);
+            EXPECT_NE(doc.find("(LVN-INJECTED) = flush"), std::string::npos) << doc;
+        }
     }
 }

@@ -2,6 +2,7 @@
 // white toner view.
 #include "job/proof.h"
 
+#include "app/temp_folders.h"
 #include "job/job.h"
 #include "tests/job/job_fixture.h"
 
@@ -9,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace jobtest;
 using testsupport::TestState;
@@ -117,3 +122,65 @@ TEST(Proof, MissingGhostscriptIsAClearError) {
     EXPECT_NE(error.find("Ghostscript (gs) was not found on PATH"), std::string::npos) << error;
     EXPECT_FALSE(findOnPath("gs").empty());
 }
+
+namespace {
+
+// A job that never ends, as a hostile text could once make one.
+const char kEndless[] = "%!PS\n{} loop\nshowpage\n";
+
+TEST(ProofLimits, EndlessJobIsStoppedByEitherLimit) {
+    TestState ts;
+    const std::string tmp = ts.dir.file("tmp");
+    std::filesystem::create_directories(tmp);
+    testsupport::ScopedEnv env("TMPDIR", tmp);
+    struct Limits {
+        int wall, cpu;
+    };
+    for (const Limits l : {Limits{1, 100}, Limits{100, 1}}) {
+        RenderOptions options;
+        options.wallSeconds = l.wall;
+        options.cpuSeconds = l.cpu;
+        RenderedPage page;
+        std::string output, error;
+        EXPECT_FALSE(renderPage(kEndless, options, page, output, error));
+        EXPECT_NE(error.find("longer than its time limit"), std::string::npos) << error;
+        EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the temporary folder is removed";
+        EXPECT_TRUE(testsupport::processesWithArgument(tmp).empty());
+    }
+}
+
+// Stopping the program (SIGTERM, as the CLI gets it) ends Ghostscript and removes its folder.
+TEST(ProofLimits, GhostscriptEndsWithItsParentAndLeavesNothing) {
+    TestState ts;
+    const std::string tmp = ts.dir.file("tmp");
+    std::filesystem::create_directories(tmp);
+    testsupport::ScopedEnv env("TMPDIR", tmp);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        removeTemporaryFoldersOnSignals();
+        RenderedPage page;
+        std::string output, error;
+        renderPage(kEndless, RenderOptions{}, page, output, error);
+        ::_exit(0);
+    }
+    // Wait for Ghostscript to be at work on the job in the temporary folder.
+    bool running = false;
+    for (int i = 0; i < 5000 && !running; ++i) {
+        running = !testsupport::processesWithArgument(tmp).empty();
+        if (!running) ::usleep(2000);
+    }
+    EXPECT_TRUE(running);
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+        gone = testsupport::processesWithArgument(tmp).empty();
+        if (!gone) ::usleep(10000);
+    }
+    EXPECT_TRUE(gone) << "Ghostscript outlived the program";
+    EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the temporary folder stayed";
+}
+
+} // namespace

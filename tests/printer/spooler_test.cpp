@@ -1,6 +1,7 @@
 // RAW spooling through a private cupsd to a fake socket printer on 127.0.0.1.
 #include "printer/spooler.h"
 
+#include "printer/cups_connection.h"
 #include "app/startup.h"
 #include "app/texts.h"
 #include "app/actions.h"
@@ -22,6 +23,7 @@
 
 #include <memory>
 #include <random>
+#include <unistd.h>
 
 using testsupport::CaptureListener;
 using testsupport::PrivateCupsd;
@@ -247,6 +249,64 @@ TEST_F(Spooler, StoppedServerIsReported) {
     EXPECT_NE(msgs[0].text.find("cannot be reached"), std::string::npos) << msgs[0].text;
     for (const auto& s : statuses(ts.ui))
         EXPECT_NE(s, text(ts.state, 41));
+}
+
+// A server that takes the connection and never answers: the print gives up after the answer
+// timeout and says so.
+TEST_F(Spooler, SilentServerIsATimeout) {
+    int port = 0;
+    const int fd = testsupport::listenOnLoopback(port);
+    ASSERT_GE(fd, 0);
+    const std::string server = "127.0.0.1:" + std::to_string(port);
+    setenv("CUPS_SERVER", server.c_str(), 1);
+    cupsSetServer(server.c_str());
+    const CupsTimeouts saved = cupsTimeouts();
+    cupsTimeouts().answerMilliseconds = 1000;
+    TestState ts;
+    const std::string bytes = "job";
+    const bool ok = spoolRawBytes(ts.state, "OKI_C711WT_SILENT", "doc", bytes);
+    std::string reason;
+    const bool answers = cupsServerAnswers(reason);
+    cupsTimeouts() = saved;
+    ::close(fd);
+    EXPECT_FALSE(ok);
+    const auto msgs = ts.ui.messages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_NE(msgs[0].text.find("did not answer within 1 s"), std::string::npos) << msgs[0].text;
+    EXPECT_NE(ts.state.statusText, text(ts.state, 41));
+    EXPECT_FALSE(answers);
+    EXPECT_NE(reason.find("did not answer"), std::string::npos) << reason;
+}
+
+// A stopped queue takes the job and keeps it: reported as queued, not as printed.
+TEST_F(Spooler, StoppedQueueIsReported) {
+    const std::string queue = "OKI_C711WT_STOPPED";
+    std::string error;
+    ASSERT_TRUE(cupsd_->addQueue(
+        queue, "socket://127.0.0.1:" + std::to_string(capture_->port()) + "/?snmp=false", true,
+        error))
+        << error;
+    std::string out;
+    ASSERT_EQ(testsupport::runProgram({"cupsdisable", "-h", cupsd_->socketPath(), queue}, &out), 0)
+        << out;
+    TestState ts;
+    const std::size_t before = capture_->jobs().size();
+    const std::string bytes = "job";
+    EXPECT_FALSE(spoolRawBytes(ts.state, queue, "doc", bytes));
+    const auto msgs = ts.ui.messages();
+    ASSERT_EQ(msgs.size(), 1u);
+    EXPECT_NE(msgs[0].text.find("queued, but the queue is stopped"), std::string::npos)
+        << msgs[0].text;
+    EXPECT_NE(msgs[0].text.find("\"" + queue + "\""), std::string::npos) << msgs[0].text;
+    for (const auto& s : statuses(ts.ui))
+        EXPECT_NE(s, text(ts.state, 41));
+    cups_job_t* jobs = nullptr;
+    const int waiting =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ACTIVE);
+    cupsFreeJobs(waiting, jobs);
+    EXPECT_EQ(waiting, 1) << "the job stays queued";
+    cupsd_->cancelAll();
+    EXPECT_EQ(capture_->jobs().size(), before);
 }
 
 // A picture loaded as the main window would load it, for a printer of the given model.

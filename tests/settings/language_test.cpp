@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace testsupport;
 
@@ -162,6 +163,37 @@ TEST(LoadLanguage, MissingAndOutdatedFilesFallBackWithMessage) {
                   "The Language file is out of date, please reinstall\r\nLoading Defaults");
         EXPECT_EQ(text(g.t.state, 6), "OK");
     }
+}
+
+// The file named in the settings stays inside the program folder, is a regular file and of a
+// sane size; otherwise the built-in texts are used and the user is told once, with the name.
+TEST(LoadLanguage, PathsOutsideTheProgramFolderFifosAndHugeFilesAreRefused) {
+    LanguageFixture f;
+    const std::string outside = f.t.dir.file("x.lan3");
+    writeFile(outside, std::string(kV3) + "\r\nEvil\r\n" + encodeLanguageLine(6, "Pwned", "1") +
+                           "\r\n>>>\r\n");
+    f.write("Big.lan3", {kV3, "Big", encodeLanguageLine(6, "Big", "1"),
+                         std::string(kMaxLanguageFileBytes, 'x')});
+    ASSERT_EQ(::mkfifo((f.t.state.programFolder + "Pipe.lan3").c_str(), 0600), 0);
+    struct Case {
+        std::string name, says;
+    };
+    const Case cases[] = {
+        {"../x.lan3", "is not a language file of the program folder"},
+        {"../../" + f.t.dir.path.substr(1) + "/x.lan3", "is not a language file"},
+        {"Big.lan3", "is larger than 4 MB"},
+        {"Pipe.lan3", "Pipe.lan3 Missing"}, // not a language file: no wait for a writer
+    };
+    for (const Case& c : cases) {
+        f.t.ui.clear();
+        loadLanguage(f.t.state, c.name);
+        EXPECT_EQ(text(f.t.state, 6), "OK") << c.name;
+        const auto m = f.t.ui.messages();
+        ASSERT_EQ(m.size(), 1u) << c.name;
+        EXPECT_NE(m[0].text.find(c.says), std::string::npos) << m[0].text;
+        EXPECT_NE(m[0].text.find(c.name), std::string::npos) << m[0].text;
+    }
+    EXPECT_FALSE(isCurrentLanguageFile(f.t.state.programFolder + "Pipe.lan3"));
 }
 
 TEST(LanguageList, CurrentFilesCapitalisedAndSelection) {

@@ -3,6 +3,7 @@
 #include "settings/settings.h"
 
 #include "app/texts.h"
+#include "settings/recent_files.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <sched.h>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -138,11 +140,11 @@ TEST(WriteProfileFile, ReplacesAtomicallyAndKeepsMode) {
     ::stat(path.c_str(), &after);
     EXPECT_NE(before.st_ino, after.st_ino) << "the file is replaced, not rewritten in place";
     EXPECT_EQ(after.st_mode & 07777, 0640u);
-    // No temporary file is left behind.
-    int files = 0;
+    // No temporary file is left behind; the writers' lock file stays beside the file.
+    std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir.path))
-        (void)e, ++files;
-    EXPECT_EQ(files, 1);
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"s.ini", ".settings.lock"}));
 }
 
 TEST(WriteProfileFile, LinkedFileIsUpdatedThroughTheLink) {
@@ -195,16 +197,6 @@ TEST(FailedWrite, ImmutableFile) {
     std::system(("chattr -i '" + t.state.settingsPath + "'").c_str());
 }
 
-// Runs body in a forked child and returns its exit status (the child's failures show as
-// non-zero codes).
-template <typename F> int inChild(F body) {
-    pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
 TEST(FailedWrite, ReadOnlyMount) {
     TempDir dir;
     const std::string mnt = dir.file("mnt");
@@ -248,6 +240,194 @@ TEST(FailedWrite, SettingsPathIsADirectory) {
     ASSERT_EQ(t.ui.messages().size(), 1u);
     EXPECT_NE(t.ui.messages()[0].text.find("Error " + std::to_string(EISDIR)), std::string::npos);
     EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
+}
+
+TEST(ConcurrentWrites, NoUpdateIsLost) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    constexpr int kWriters = 4, kKeys = 40;
+    std::vector<pid_t> pids;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            int failures = 0;
+            for (int k = 0; k < kKeys; ++k)
+                failures += writeProfileString(path, "Active",
+                                               "k" + std::to_string(w) + "_" + std::to_string(k),
+                                               std::to_string(k)) != 0;
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+        pids.push_back(pid);
+    }
+    // Reads while the writers run see whole files: the first key never goes missing.
+    for (int i = 0; i < 200; ++i) {
+        if (fileExists(path) && readProfileString(path, "Active", "k0_1", "") == "1") {
+            EXPECT_NE(readProfileString(path, "Active", "k0_0", "gone"), "gone");
+        }
+    }
+    for (const pid_t pid : pids) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int w = 0; w < kWriters; ++w)
+        for (int k = 0; k < kKeys; ++k)
+            EXPECT_EQ(readProfileString(path, "Active",
+                                        "k" + std::to_string(w) + "_" + std::to_string(k)),
+                      std::to_string(k))
+                << w << " " << k;
+}
+
+TEST(StaleTemporaries, LeftoversOfKilledWritesAreRemovedOthersKept) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    writeFile(path, "[A]\nk=1\n");
+    const std::string stale[] = {".settings-a1B2c3", ".settings-XXXXXX"};
+    for (const auto& name : stale)
+        writeFile(dir.file(name), std::string(4096, 'x'));
+    // Not ours: other names, a folder of that name, and a file of another user.
+    const std::string kept[] = {".settings-abc", "settings-a1B2c3", ".settings-a1B2c3.bak",
+                                ".settings-other"};
+    for (const auto& name : kept)
+        writeFile(dir.file(name), "keep");
+    ASSERT_EQ(::mkdir(dir.file(".settings-dir001").c_str(), 0700), 0);
+    writeFile(dir.file(".settings-nobody"), "keep");
+    ASSERT_EQ(::chown(dir.file(".settings-nobody").c_str(), 65534, 65534), 0);
+
+    ASSERT_EQ(writeProfileString(path, "A", "k", "2"), 0);
+    for (const auto& name : stale)
+        EXPECT_FALSE(fileExists(dir.file(name))) << name;
+    for (const auto& name : kept)
+        EXPECT_TRUE(fileExists(dir.file(name))) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file(".settings-dir001")));
+    EXPECT_TRUE(fileExists(dir.file(".settings-nobody")));
+    EXPECT_EQ(readProfileString(path, "A", "k"), "2");
+}
+
+// Links and files that are not the writer's own are never written through or replaced.
+TEST(ForeignFiles, LinksAndFilesOfOthersAreRefused) {
+    TempDir dir;
+    ::chmod(dir.path.c_str(), 0755);
+    const std::string victim = dir.file("victim.ini");
+    writeFile(victim, "[A]\nk=victim\n");
+    ::chmod(victim.c_str(), 0666);
+    const std::string own = dir.file("own");
+    ::mkdir(own.c_str(), 0777);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    int rc = inChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 90;
+        // A link planted beside our settings to another user's (writable) file.
+        if (::symlink(victim.c_str(), (own + "/link.ini").c_str()) != 0) return 91;
+        if (writeProfileString(own + "/link.ini", "A", "k", "x") != EACCES) return 92;
+        // A dangling link is not followed either (it would create a file elsewhere).
+        if (::symlink("/nonexistent-dir/x.ini", (own + "/dangling.ini").c_str()) != 0) return 93;
+        if (writeProfileString(own + "/dangling.ini", "A", "k", "x") != EACCES) return 94;
+        // A link to a file of our own is still followed.
+        if (writeProfileString(own + "/real.ini", "A", "k", "1") != 0) return 95;
+        if (::symlink("real.ini", (own + "/mine.ini").c_str()) != 0) return 96;
+        if (writeProfileString(own + "/mine.ini", "A", "k", "2") != 0) return 97;
+        if (readProfileString(own + "/real.ini", "A", "k") != "2") return 98;
+        return 0;
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(readFile(victim), "[A]\nk=victim\n");
+    // A file of another user in our own folder (a hard link, say) is not replaced.
+    writeFile(own + "/theirs.ini", "[A]\nk=1\n");
+    ASSERT_EQ(::chown(own.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chown((own + "/theirs.ini").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(writeProfileString(own + "/theirs.ini", "A", "k", "2"), EACCES);
+    EXPECT_EQ(readFile(own + "/theirs.ini"), "[A]\nk=1\n");
+}
+
+TEST(SettingNames, NamesThatWouldMakeLinesAreRefused) {
+    struct Case {
+        std::string section, key;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"Active", "Unit", true},
+        {"Active", "White Mask %", true},
+        {"Active", "Foo\n[INI_INF]\nVersion", false},
+        {"Active", "Foo\rVersion", false},
+        {"Active", std::string("a\0b", 3), false},
+        {"Active", "a=b", false},
+        {"Active", "[INI_INF]", false},
+        {"Act]ive", "k", false},
+        {"[Active", "k", false},
+        {"Active\n", "k", true}, // an edge line break is trimmed like a blank
+        {"Act\nive", "k", false},
+        {"", "k", false},
+        {"Active", " ", false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = dir.file("s.ini");
+        writeFile(path, "[INI_INF]\nVersion=1.0\n[Active]\nUnit=M\n");
+        EXPECT_EQ(settingNameProblem(c.section, c.key).empty(), c.ok) << c.key;
+        const int rc = writeProfileString(path, c.section, c.key, "0.1");
+        EXPECT_EQ(rc == 0, c.ok) << c.key;
+        if (!c.ok) {
+            EXPECT_EQ(rc, EINVAL);
+            EXPECT_EQ(readFile(path), "[INI_INF]\nVersion=1.0\n[Active]\nUnit=M\n");
+        }
+        EXPECT_EQ(readProfileString(path, "INI_INF", "Version"), "1.0");
+    }
+}
+
+// A FIFO or device in place of a settings or recent-file record is not read (its open would
+// block); an oversized recent-file record is reported once with its path and ignored.
+TEST(NonRegularRecords, FifoAndDeviceAreNotRead) {
+    TestState t;
+    ASSERT_EQ(::mkfifo(t.state.settingsPath.c_str(), 0600), 0);
+    EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
+    EXPECT_EQ(writeProfileString(t.state.settingsPath, "Active", "Unit", "C"), EINVAL);
+    for (const std::string& record : {std::string("fifo"), std::string("/dev/zero")}) {
+        AppState& s = t.state;
+        s.recentFilesPath = record == "fifo" ? t.dir.file("Lastfile.exini") : record;
+        if (record == "fifo") {
+            ASSERT_EQ(::mkfifo(s.recentFilesPath.c_str(), 0600), 0);
+        }
+        s.recentFiles[1] = "old";
+        readRecentFiles(s);
+        EXPECT_EQ(s.recentFiles[1], "") << record;
+    }
+    EXPECT_TRUE(t.ui.messages().empty());
+}
+
+// A settings file past the cap (a damaged one: the program writes small files) is reported
+// once with its path, never read key by key and never rewritten; the program runs on the
+// defaults.
+TEST(OversizedSettings, ReportedOnceReadAsDefaultsLeftAlone) {
+    TestState t;
+    AppState& s = t.state;
+    writeFile(s.settingsPath,
+              "[Active]\nUnit=C\n[X]\njunk=" + std::string(kMaxSettingsFileBytes, 'z'));
+    const auto size = std::filesystem::file_size(s.settingsPath);
+    EXPECT_EQ(readSetting(s, "Active", "Unit", "M"), "M");
+    ensureSettings(s);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(writeSetting(s, "Active", "Unit", "I"));
+    const auto m = t.ui.messages();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_NE(m[0].text.find(s.settingsPath), std::string::npos) << m[0].text;
+    EXPECT_NE(m[0].text.find("is larger than 16 MB"), std::string::npos) << m[0].text;
+    EXPECT_EQ(std::filesystem::file_size(s.settingsPath), size);
+    EXPECT_EQ(s.whiteMaskPercent, 100) << "the record holds the defaults";
+    EXPECT_EQ(writeErrorText(EFBIG), "Error 27 - File too large (over 16 MB)");
+}
+
+TEST(RecentFiles, OversizedRecordIsReportedOnceAndIgnored) {
+    TestState t;
+    AppState& s = t.state;
+    writeFile(s.recentFilesPath, "/a.png\r\n/b.png\r\n");
+    readRecentFiles(s);
+    EXPECT_EQ(s.recentFiles[1], "/a.png");
+    EXPECT_EQ(s.recentFiles[2], "/b.png");
+    writeFile(s.recentFilesPath, "/a.png\r\n" + std::string(kMaxRecentFileBytes, 'x'));
+    readRecentFiles(s);
+    EXPECT_EQ(s.recentFiles[1], "");
+    ASSERT_EQ(t.ui.messages().size(), 1u);
+    EXPECT_NE(t.ui.messages()[0].text.find(s.recentFilesPath), std::string::npos);
 }
 
 TEST(SettingValue, ReadsLeadingNumber) {

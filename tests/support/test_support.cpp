@@ -150,6 +150,32 @@ CliRun runCli(const TempDir& dir, const std::string& args, const std::string& en
     return r;
 }
 
+ScopedEnv::ScopedEnv(const char* n, const std::string& value) : name(n) {
+    const char* old = std::getenv(n);
+    wasSet = old != nullptr;
+    if (old) saved = old;
+    setenv(n, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (wasSet)
+        setenv(name.c_str(), saved.c_str(), 1);
+    else
+        unsetenv(name.c_str());
+}
+
+std::vector<int> processesWithArgument(const std::string& text) {
+    std::vector<int> pids;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (readFile(e.path().string() + "/cmdline").find(text) != std::string::npos)
+            pids.push_back(std::stoi(name));
+    }
+    return pids;
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;

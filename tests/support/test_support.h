@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,29 @@ void le32(std::string& s, std::uint32_t v);
 // Ends the process group of a service started by a test: SIGTERM, up to tries x 20 ms for
 // it to go, then SIGKILL. Returns true when it ended on SIGTERM.
 bool stopProcessGroup(int pid, int tries);
+
+// Sets an environment variable for the life of this object, then restores it.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    std::string name, saved;
+    bool wasSet = false;
+};
+
+// Process ids of the running processes whose command line holds text.
+std::vector<int> processesWithArgument(const std::string& text);
+
+// Runs body in a forked child and returns its exit status (the child's failures show as
+// non-zero codes; a child ended by a signal gives 100).
+template <typename F> int inChild(F body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
 
 // A listening TCP socket on 127.0.0.1 at a free port (stored in port); -1 on failure.
 int listenOnLoopback(int& port);
