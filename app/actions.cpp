@@ -641,7 +641,8 @@ ActionResult printImageAction(AppState& state, const std::vector<std::string>& q
         setStatus(state, kStatusCancelled);
         return ActionResult::Cancelled;
     }
-    return spoolJob(state, queue, documentName, parts) ? ActionResult::Done : ActionResult::Failed;
+    if (spoolJob(state, queue, documentName, parts)) return ActionResult::Done;
+    return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
 }
 
 ActionResult printBlankPage(AppState& state, const std::string& queue) {
@@ -653,12 +654,5 @@ ActionResult printBlankPage(AppState& state, const std::string& queue) {
 }
 
 std::string currentJobBytes(AppState& state) {
-    PrintJobParts job = makePrintJob(state);
-    if (job.imageData == kErr) return {};
-    std::string bytes;
-    bytes.reserve(job.header.size() + job.imageData.size() + job.trailer.size());
-    bytes += job.header;
-    bytes += job.imageData;
-    bytes += job.trailer;
-    return bytes;
+    return jobBytes(state, makePrintJob(state));
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,20 +54,25 @@ struct ToneCurves {
 // Holds the three bytes "ERR" when the separation failed.
 using SeparationData = std::string;
 
-// A job as three byte strings spooled in this order.
+// A job as three parts spooled in this order: header, image data, trailer.
 struct PrintJobParts {
     std::string header;
+    // The image data when it is held in memory; "ERR" when the job could not be built.
     std::string imageData;
     std::string trailer;
+    // The image data when it is produced while the job is sent (imageData is then empty):
+    // imageBytes bytes in all, handed to sink in order; false as soon as sink returns false.
+    std::function<bool(const std::function<bool(std::string_view)>& sink)> produceImage;
+    std::uint64_t imageBytes = 0;
 };
 
 // Why the last load left no new picture.
 enum class LoadFailure {
     None,
-    Unsuitable, // the file could not be read or decoded (the previous picture stays)
-    Conversion, // the colour conversion failed: defaults are loaded and the window rebuilt
+    Unsuitable,  // the file could not be read or decoded (the previous picture stays)
+    Conversion,  // the colour conversion failed: defaults are loaded and the window rebuilt
     OutOfMemory, // memory ran out: the program closes
-    Cancelled,  // the user cancelled (the previous picture stays)
+    Cancelled,   // the user cancelled (the previous picture stays)
 };
 
 // Alignment of a single copy on the printable area.

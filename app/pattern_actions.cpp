@@ -38,5 +38,6 @@ ActionResult printPatternAction(AppState& state, const std::vector<std::string>&
         if (progressCancelled(state)) setStatus(state, kStatusCancelled);
         return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
     }
-    return spoolJob(state, queue, documentName, parts) ? ActionResult::Done : ActionResult::Failed;
+    if (spoolJob(state, queue, documentName, parts)) return ActionResult::Done;
+    return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
 }

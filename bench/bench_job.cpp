@@ -93,17 +93,18 @@ void runCase(const Case& c) {
     if (fd >= 0) close(fd);
     std::string error;
     const auto t1 = Clock::now();
-    const bool written = writeJobFile(job, path, error);
+    const bool written = writeJobFile(s, job, path, error);
     const double write = std::chrono::duration<double>(Clock::now() - t1).count();
     std::remove(path);
 
-    const std::size_t tiledPixels = job.imageData.size() / 5;
-    std::printf("%-34s %6d x %-6d %8.3f s build %8.3f s write   raster %7.1f MB   header "
-                "%6.1f kB   peak over SeparationData %5.2f bytes/source pixel%s\n",
-                c.name, c.width, c.height, build, write, job.imageData.size() / 1e6,
-                job.header.size() / 1e3, (peak - before) / static_cast<double>(pixels),
-                written ? "" : "  (write failed)");
-    (void)tiledPixels;
+    const double peakWritten = peakBytes();
+    std::printf(
+        "%-34s %6d x %-6d %8.3f s build %8.3f s write (tiling included)   raster "
+        "%7.1f MB   header %6.1f kB   peak over SeparationData: built %5.2f, written "
+        "%5.2f bytes/source pixel%s\n",
+        c.name, c.width, c.height, build, write, static_cast<double>(jobImageBytes(job)) / 1e6,
+        job.header.size() / 1e3, (peak - before) / static_cast<double>(pixels),
+        (peakWritten - before) / static_cast<double>(pixels), written ? "" : "  (write failed)");
 }
 
 } // namespace

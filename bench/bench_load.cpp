@@ -196,7 +196,7 @@ std::string measureWhole(const std::string& file, const std::string& dir) {
     if (job.imageData == kErr) return "fail";
     const auto t3 = Clock::now();
     std::string error;
-    if (!writeJobFile(job, dir + "/bench-job.prn", error)) return "fail";
+    if (!writeJobFile(s, job, dir + "/bench-job.prn", error)) return "fail";
     const double write = secondsSince(t3);
     const double pixels = static_cast<double>(s.imagePixelWidth) * s.imagePixelHeight;
     return joinNumbers(

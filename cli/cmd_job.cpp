@@ -34,7 +34,7 @@ int cliJob(AppState& state, const CliArgs& args) {
     PrintJobParts job = makePrintJob(state);
     if (job.imageData == kErr) return 1;
     std::string error;
-    if (!writeJobFile(job, o.output, error)) {
+    if (!writeJobFile(state, job, o.output, error)) {
         std::fprintf(stderr, "printconv-cli: %s\n", error.c_str());
         return 1;
     }

@@ -1,14 +1,12 @@
 #include "image/separation.h"
 
-#include "app/numbers.h"
-#include "app/strings.h"
-#include "printer/media.h"
-
 #include "app/app_state.h"
-#include "app/strings.h"
+#include "app/numbers.h"
 #include "app/progress.h"
+#include "app/strings.h"
 #include "app/ui.h"
 #include "image/placement.h"
+#include "printer/media.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -263,20 +261,78 @@ bool isFoilMedium(int mediaId) {
     return mediaId == kMediaTransfer16;
 }
 
-SeparationData separateForPrint(AppState& state) {
-    if (!gridsFit(state)) return SeparationData(kErr);
-    const int gw = state.gridWidth;
-    const int gh = state.gridHeight;
-    const std::size_t g = static_cast<std::size_t>(gw);
-    const std::size_t rowBytes = g * 5;
-    const bool foil = isFoilMedium(state.mediaId);
-    const bool rotate = state.rotateChecked;
+struct SeparationRows::Impl {
+    std::uint8_t* printCells;
+    const std::uint8_t* previewCells;
+    std::size_t width;
+    bool foil, rotate;
     // The mask holds one byte a cell in output order; cells it does not reach are kept.
-    const std::vector<std::uint8_t>* mask =
-        state.patternPrintChecked ? &state.patternMask : nullptr;
-    const PrintTables tables(state.toneCurves, state.brightness, state.contrast);
-    const int threshold = inkThresholdForMedia(state, state.mediaId);
-    const int foilLimit = contains(state.windowTitle, ".jpg") ? 25 : 1;
+    const std::vector<std::uint8_t>* mask;
+    PrintTables tables;
+    int threshold, foilLimit;
+
+    explicit Impl(AppState& state)
+        : printCells(state.printGrid.cells.data()), previewCells(state.previewGrid.cells.data()),
+          width(static_cast<std::size_t>(state.gridWidth)), foil(isFoilMedium(state.mediaId)),
+          rotate(state.rotateChecked),
+          mask(state.patternPrintChecked ? &state.patternMask : nullptr),
+          tables(state.toneCurves, state.brightness, state.contrast),
+          threshold(inkThresholdForMedia(state, state.mediaId)),
+          foilLimit(contains(state.windowTitle, ".jpg") ? 25 : 1) {}
+};
+
+SeparationRows::SeparationRows(AppState& state)
+    : impl_(gridsFit(state) ? std::make_unique<Impl>(state) : nullptr) {}
+
+SeparationRows::~SeparationRows() = default;
+
+bool SeparationRows::ok() const {
+    return impl_ != nullptr;
+}
+
+void SeparationRows::row(int y, char* out, std::size_t planeStride) const {
+    const Impl& m = *impl_;
+    const std::size_t g = m.width;
+    const std::size_t rowCell = static_cast<std::size_t>(y) * g;
+    auto* planes = reinterpret_cast<std::uint8_t*>(out);
+    std::uint8_t* c = planes;
+    std::uint8_t* mg = planes + planeStride;
+    std::uint8_t* ye = planes + 2 * planeStride;
+    std::uint8_t* wh = planes + 3 * planeStride;
+    std::memset(planes + 4 * planeStride, 0, g);
+    std::uint8_t* pg = m.printCells + rowCell * 5;
+    const std::uint8_t* vg = m.previewCells + rowCell * 4;
+    // Cells from maskEnd on lie past the mask and are never masked.
+    const std::size_t maskEnd =
+        m.mask ? std::min(g, m.mask->size() > rowCell ? m.mask->size() - rowCell : 0) : 0;
+    const std::uint8_t* maskRow = m.mask && maskEnd > 0 ? m.mask->data() + rowCell : nullptr;
+    for (std::size_t x = 0; x < g; ++x, pg += 5, vg += 4) {
+        std::uint8_t v[4] = {0, 0, 0, 0};
+        if (m.foil) {
+            pg[4] = pg[4] > 0 ? 255 : 0;
+            if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > m.foilLimit) v[0] = v[1] = v[2] = 200;
+        } else {
+            if (!m.rotate) pg[4] = pg[4] > 180 ? 255 : 0;
+            if (pg[4] > 0) {
+                // The ink test reads Y' from the preview grid.
+                const int inkSum = pg[0] + pg[1] + vg[2] + pg[3];
+                if (m.threshold == 0 || inkSum >= m.threshold) m.tables.cell(pg, v);
+            }
+        }
+        // A masked cell prints nothing.
+        if (x < maskEnd && maskRow[x] > 0) v[0] = v[1] = v[2] = v[3] = 0;
+        c[x] = v[0];
+        mg[x] = v[1];
+        ye[x] = v[2];
+        wh[x] = v[3];
+    }
+}
+
+SeparationData separateForPrint(AppState& state) {
+    const SeparationRows rows(state);
+    if (!rows.ok()) return SeparationData(kErr);
+    const int gh = state.gridHeight;
+    const std::size_t rowBytes = static_cast<std::size_t>(state.gridWidth) * 5;
 
     SeparationData out;
     try {
@@ -286,39 +342,12 @@ SeparationData separateForPrint(AppState& state) {
                     "Unable to allocate memory.\r\nPlease Reduce resolution of the image");
         return SeparationData(kErr);
     }
-
-    std::uint8_t* pgCells = state.printGrid.cells.data();
-    const std::uint8_t* vgCells = state.previewGrid.cells.data();
     char* outBytes = out.data();
-    // Each output row: C, M, Y, white and zero plane rows of gridWidth bytes; the buffer
-    // starts zeroed, so only printing cells are written.
     forEachRow(
         state, gh,
         [&](int row) {
-            char* planes[4] = {outBytes + static_cast<std::size_t>(row) * rowBytes, nullptr,
-                               nullptr, nullptr};
-            for (int p = 1; p < 4; ++p)
-                planes[p] = planes[0] + static_cast<std::size_t>(p) * g;
-            const std::size_t rowCell = static_cast<std::size_t>(row) * g;
-            for (std::size_t x = 0; x < g; ++x) {
-                const std::size_t cell = rowCell + x;
-                std::uint8_t* pg = pgCells + cell * 5;
-                std::uint8_t v[4] = {0, 0, 0, 0};
-                if (foil) {
-                    pg[4] = pg[4] > 0 ? 255 : 0;
-                    if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > foilLimit) v[0] = v[1] = v[2] = 200;
-                } else {
-                    if (!rotate) pg[4] = pg[4] > 180 ? 255 : 0;
-                    if (pg[4] > 0) {
-                        // The ink test reads Y' from the preview grid.
-                        const int inkSum = pg[0] + pg[1] + vgCells[cell * 4 + 2] + pg[3];
-                        if (threshold == 0 || inkSum >= threshold) tables.cell(pg, v);
-                    }
-                }
-                if (mask && cell < mask->size() && (*mask)[cell] > 0) continue;
-                for (int p = 0; p < 4; ++p)
-                    planes[p][x] = static_cast<char>(v[p]);
-            }
+            rows.row(row, outBytes + static_cast<std::size_t>(row) * rowBytes,
+                     static_cast<std::size_t>(state.gridWidth));
         },
         true);
     // A cancelled separation is not shown as a failure: the caller reports "Cancelled".

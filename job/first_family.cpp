@@ -187,7 +187,8 @@ void colourFeatures(JobText& w, const AppState& state, bool blankJob) {
              " }{pop pop}ifelse"});
 }
 
-void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob) {
+void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
+                      const SeparatedRows& source) {
     setStatus(state, 39);
     setProgress(state, 0);
     const int copies = clampCopies(state);
@@ -199,11 +200,11 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob) {
         placement.translateLine = "268 393 translate";
         placement.scaleLine = jobNumber(72) + jobNumber(72) + " scale";
     } else {
-        int cols = 0, rows = 0;
-        float sx = 0, sy = 0;
-        if (!tileRaster(state, state.across, state.down, cols, rows, sx, sy, job.imageData)) return;
-        placement.rows = rows;
-        placement.cols = cols;
+        TilePlan plan;
+        if (!attachTiledImage(state, job, source, plan)) return;
+        const float sx = plan.sx, sy = plan.sy;
+        placement.rows = plan.rows;
+        placement.cols = plan.cols;
         placement.translateLine = jobNumber(std::max(0.0f, state.imagePosX - 13)) +
                                   jobNumber(std::max(0.0f, state.imagePosY - 13)) + " translate";
         placement.scaleLine = jobNumber(sx) + jobNumber(sy) + " scale";
@@ -383,9 +384,14 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob) {
 } // namespace
 
 void buildFirstFamilyJob(AppState& state, PrintJobParts& job) {
-    writeFirstFamily(state, job, false);
+    writeFirstFamily(state, job, false, {});
+}
+
+void jobparts::buildFirstFamilyJobFrom(AppState& state, PrintJobParts& job,
+                                       const SeparatedRows& source) {
+    writeFirstFamily(state, job, false, source);
 }
 
 void buildBlankPageJob(AppState& state, PrintJobParts& job) {
-    writeFirstFamily(state, job, true);
+    writeFirstFamily(state, job, true, {});
 }

@@ -12,7 +12,11 @@
 
 #include "app/app_state.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 enum class PrinterFamily { First, Second };
 
@@ -20,7 +24,8 @@ enum class PrinterFamily { First, Second };
 PrinterFamily targetFamily(const AppState& state);
 
 // The dispatcher: builds the job of the target printer's family. On entry job.imageData
-// holds the separated raster; on return it holds the tiled raster, or "ERR" when the tiling
+// holds the separated raster (gridWidth x gridHeight x 5 bytes); on return the job produces
+// the tiled raster from it when sent (produceImage), or imageData is "ERR" when the tiling
 // failed (the user has been told; header and trailer are then left empty).
 void buildPrintJob(AppState& state, PrintJobParts& job);
 
@@ -44,13 +49,39 @@ std::string buildSecondFamilyMediaFeature(const AppState& state);
 int firstFamilyMediaIndex(const AppState& state);
 int secondFamilyMediaIndex(const AppState& state);
 
-// Repeats the separated raster (gridWidth x gridHeight x 5 bytes) nx times across and ny
-// times down with the layout's spacing, narrowing the spacing when the grid is wider or
-// taller than the printable area. Out: cols and rows of the tiled raster (bytes per plane
-// row, rows), its printed size sx, sy in points; raster becomes the tiled raster
-// (rows x cols x 5 bytes, zero where no copy lies). Above 2^30 bytes, or when the raster
-// does not match the grid size, a message is shown, raster becomes "ERR" and false is
-// returned. Moves the progress bar from 0 to 100.
+// Writes separated row y (0 .. gridHeight - 1) as five planes of gridWidth bytes, plane p at
+// out + p * planeStride. Called for rows in order, from one thread at a time.
+using SeparatedRows = std::function<void(int y, char* out, std::size_t planeStride)>;
+// Takes the next bytes of a job; false stops the job.
+using ByteSink = std::function<bool(std::string_view bytes)>;
+
+// The separated raster (width x height cells) repeated nx times across and ny times down:
+// cols bytes per plane row, rows rows, copies gapX and gapY cells apart, printed sx x sy
+// points. The tiled raster is rows x cols x 5 bytes, zero where no copy lies.
+struct TilePlan {
+    int cols = 0, rows = 0;
+    float sx = 0, sy = 0;
+    long long width = 0, height = 0, gapX = 0, gapY = 0;
+    int nx = 1, ny = 1;
+    std::uint64_t bytes() const;
+};
+
+// Plans nx x ny copies of the grid (gridWidth x gridHeight, placed placedWidthPt x
+// placedHeightPt) with the layout's spacing, narrowing the spacing when the copies are wider
+// or taller than the printable area. Above 2^30 bytes, or for an empty grid, a message is
+// shown and false is returned.
+bool planTiles(AppState& state, int nx, int ny, TilePlan& plan);
+
+// Produces the tiled raster of plan in order, in blocks of about a megabyte handed to sink;
+// the rows are separated on a second thread while sink takes the previous block. False as
+// soon as sink returns false.
+bool produceTiles(const TilePlan& plan, const SeparatedRows& source, const ByteSink& sink);
+
+// planTiles and produceTiles for a separated raster held in memory (gridWidth x gridHeight x
+// 5 bytes). Out: cols, rows, sx, sy of the plan; raster becomes the tiled raster. A raster
+// that does not match the grid size, or a plan that fails, shows a message, makes raster
+// "ERR" and returns false; a cancel does the same without a message. Moves the progress bar
+// to 100 as the copy rows are done.
 bool tileRaster(AppState& state, int nx, int ny, int& cols, int& rows, float& sx, float& sy,
                 std::string& raster);
 
@@ -62,16 +93,32 @@ int clampCopies(AppState& state);
 // " - ", a blank, the X copies text, " x" and the Y copies text.
 std::string printDocumentName(const AppState& state);
 
-// The print action up to the spooler: separates the picture for printing and builds the
-// job of the target family. job.imageData is "ERR" when the separation or the tiling
-// failed (the user has been told); nothing else is then built.
+// The print action up to the spooler: the job of the target family, whose image data is
+// separated from the grids and tiled while it is sent (the state must not change until
+// then). job.imageData is "ERR" when the grids do not fit or the tiling failed (the user has
+// been told of the latter); nothing else is then built.
 PrintJobParts makePrintJob(AppState& state);
+
+// Hands the job to sink in spool order: header, image data (produced now when the job
+// streams it), trailer. While the image data goes, the progress bar moves from progressFrom
+// to progressTo (progressFrom < 0: the bar is left alone). False when sink returned false or
+// the user cancelled (nothing is shown).
+bool sendJobBytes(AppState& state, const PrintJobParts& job, const ByteSink& sink, int progressFrom,
+                  int progressTo);
+
+// The bytes of the image data, held or produced.
+std::uint64_t jobImageBytes(const PrintJobParts& job);
+
+// The whole job in memory (for a proof and small jobs); empty when it failed or was
+// cancelled.
+std::string jobBytes(AppState& state, const PrintJobParts& job);
 
 // The bytes the blank page action spools: the blank page job followed by the two bytes
 // 4 and 4 after its trailer.
 std::string blankPageJobBytes(AppState& state);
 
 // Writes header, image data and trailer in spool order into the file at path (replacing
-// it). False with error set when the file cannot be written, or when job.imageData is
-// "ERR".
-bool writeJobFile(const PrintJobParts& job, const std::string& path, std::string& error);
+// it), the progress bar moving from 0 to 100. False with error set when the file cannot be
+// written, when job.imageData is "ERR" or when the user cancelled; no file is left then.
+bool writeJobFile(AppState& state, const PrintJobParts& job, const std::string& path,
+                  std::string& error);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "job/job.h"
 #include "job/job_text.h"
 
 #include <initializer_list>
@@ -76,5 +77,16 @@ void imageSection(JobText& w, ImageDialect dialect, const ImagePlacement& placem
 // resource list (from "Pscript_WinNT_Compat dup /suspend get exec" to "%%+ procset
 // Pscript_WinNT_Compat 5.0 0"); boundingBox, when not empty, follows "%%Trailer".
 void pageAndDocumentTrailer(JobText& w, std::string_view boundingBox);
+
+// Plans the copies of the layout (across x down) and makes the job produce the tiled image
+// data when it is sent: from source, or, when source is empty, from the separated raster
+// held in job.imageData (moved into the job). False, with imageData "ERR", when the raster
+// does not match the grid or the plan fails (the user has been told).
+bool attachTiledImage(AppState& state, PrintJobParts& job, const SeparatedRows& source,
+                      TilePlan& plan);
+
+// The family jobs with their image data taken from source (see attachTiledImage).
+void buildFirstFamilyJobFrom(AppState& state, PrintJobParts& job, const SeparatedRows& source);
+void buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job, const SeparatedRows& source);
 
 } // namespace jobparts

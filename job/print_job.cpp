@@ -1,5 +1,8 @@
 #include "job/job.h"
 
+#include "app/progress.h"
+#include "app/texts.h"
+#include "app/ui.h"
 #include "image/separation.h"
 #include "job/job_internal.h"
 #include "printer/models.h"
@@ -7,18 +10,61 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void buildFrom(AppState& state, PrintJobParts& job, const SeparatedRows& source) {
+    if (targetFamily(state) == PrinterFamily::Second)
+        jobparts::buildSecondFamilyJobFrom(state, job, source);
+    else
+        jobparts::buildFirstFamilyJobFrom(state, job, source);
+}
+
+} // namespace
 
 PrinterFamily targetFamily(const AppState& state) {
     return isSecondFamily(state) ? PrinterFamily::Second : PrinterFamily::First;
 }
 
 void buildPrintJob(AppState& state, PrintJobParts& job) {
-    if (targetFamily(state) == PrinterFamily::Second)
-        buildSecondFamilyJob(state, job);
-    else
-        buildFirstFamilyJob(state, job);
+    buildFrom(state, job, {});
+}
+
+bool jobparts::attachTiledImage(AppState& state, PrintJobParts& job, const SeparatedRows& source,
+                                TilePlan& plan) {
+    SeparatedRows rows = source;
+    if (!rows) {
+        // The separated raster in memory: it must match the grid, or tiling would read past
+        // its end. The job keeps it until the job is gone.
+        const long long w = state.gridWidth, h = state.gridHeight;
+        if (w <= 0 || h <= 0 || job.imageData.size() != static_cast<std::size_t>(w * h * 5)) {
+            showMessage(state, MessageIcon::Error, text(state, 0), text(state, 134));
+            job.imageData.assign(kErr);
+            return false;
+        }
+        auto raster = std::make_shared<const std::string>(std::move(job.imageData));
+        rows = [raster, w](int y, char* out, std::size_t planeStride) {
+            const char* from = raster->data() + static_cast<std::size_t>(y) * w * 5;
+            for (std::size_t p = 0; p < 5; ++p)
+                std::memcpy(out + p * planeStride, from + p * static_cast<std::size_t>(w),
+                            static_cast<std::size_t>(w));
+        };
+    }
+    job.imageData.clear();
+    if (!planTiles(state, state.across, state.down, plan)) {
+        job.imageData.assign(kErr);
+        return false;
+    }
+    job.imageBytes = plan.bytes();
+    job.produceImage = [plan, rows](const ByteSink& sink) {
+        return produceTiles(plan, rows, sink);
+    };
+    return true;
 }
 
 int clampCopies(AppState& state) {
@@ -36,14 +82,69 @@ std::string printDocumentName(const AppState& state) {
 
 PrintJobParts makePrintJob(AppState& state) {
     PrintJobParts job;
-    job.imageData = separateForPrint(state);
-    if (job.imageData == kErr) return job;
-    buildPrintJob(state, job);
+    // The rows are separated from the grids while the job is sent: no separated or tiled
+    // copy of the whole picture is held.
+    auto rows = std::make_shared<const SeparationRows>(state);
+    if (!rows->ok()) {
+        job.imageData.assign(kErr);
+        return job;
+    }
+    buildFrom(state, job, [rows](int y, char* out, std::size_t planeStride) {
+        rows->row(y, out, planeStride);
+    });
     if (job.imageData == kErr) {
         job.header.clear();
         job.trailer.clear();
+        job.produceImage = nullptr;
     }
     return job;
+}
+
+std::uint64_t jobImageBytes(const PrintJobParts& job) {
+    return job.produceImage ? job.imageBytes : job.imageData.size();
+}
+
+bool sendJobBytes(AppState& state, const PrintJobParts& job, const ByteSink& sink, int progressFrom,
+                  int progressTo) {
+    if (job.imageData == kErr) return false;
+    if (!job.header.empty() && !sink(job.header)) return false;
+    const bool bar = progressFrom >= 0;
+    if (bar) setProgress(state, progressFrom);
+    if (job.produceImage) {
+        const double total = static_cast<double>(std::max<std::uint64_t>(job.imageBytes, 1));
+        std::uint64_t sent = 0;
+        int shown = progressFrom;
+        const bool whole = job.produceImage([&](std::string_view block) {
+            if (progressCancelled(state) || !sink(block)) return false;
+            sent += block.size();
+            const int percent =
+                progressFrom +
+                static_cast<int>((progressTo - progressFrom) * (static_cast<double>(sent) / total));
+            if (bar && percent != shown) setProgress(state, percent);
+            shown = percent;
+            return true;
+        });
+        if (!whole || sent != job.imageBytes) return false;
+    } else if (!job.imageData.empty() && !sink(job.imageData)) {
+        return false;
+    }
+    if (bar) setProgress(state, progressTo);
+    return job.trailer.empty() || sink(job.trailer);
+}
+
+std::string jobBytes(AppState& state, const PrintJobParts& job) {
+    std::string bytes;
+    if (job.imageData == kErr) return bytes;
+    bytes.reserve(job.header.size() + jobImageBytes(job) + job.trailer.size());
+    if (!sendJobBytes(
+            state, job,
+            [&](std::string_view b) {
+                bytes.append(b);
+                return true;
+            },
+            -1, -1))
+        bytes.clear();
+    return bytes;
 }
 
 std::string blankPageJobBytes(AppState& state) {
@@ -58,21 +159,40 @@ std::string blankPageJobBytes(AppState& state) {
     return bytes;
 }
 
-bool writeJobFile(const PrintJobParts& job, const std::string& path, std::string& error) {
+bool writeJobFile(AppState& state, const PrintJobParts& job, const std::string& path,
+                  std::string& error) {
     if (job.imageData == kErr) {
         error = "no job was built";
         return false;
     }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = true;
-    for (const std::string* part : {&job.header, &job.imageData, &job.trailer})
-        if (!part->empty() && std::fwrite(part->data(), 1, part->size(), f) != part->size())
-            ok = false;
-    if (std::fclose(f) != 0) ok = false;
-    if (!ok) error = path + ": " + std::strerror(errno);
-    return ok;
+    int writeError = 0;
+    const bool whole = sendJobBytes(
+        state, job,
+        [&](std::string_view bytes) {
+            while (!bytes.empty()) {
+                const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) {
+                    writeError = n < 0 ? errno : ENOSPC;
+                    return false;
+                }
+                bytes.remove_prefix(static_cast<std::size_t>(n));
+            }
+            return true;
+        },
+        0, 100);
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (::close(fd) != 0 && writeError == 0) writeError = errno;
+    if (whole && writeError == 0) return true;
+    // A job file cut short must not be mistaken for a whole one (a device or pipe named as
+    // the output is left alone).
+    if (regular) ::unlink(path.c_str());
+    error = writeError ? path + ": " + std::strerror(writeError) : "cancelled";
+    return false;
 }

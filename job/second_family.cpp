@@ -162,16 +162,21 @@ void deviceFeatures(JobText& w) {
 } // namespace
 
 void buildSecondFamilyJob(AppState& state, PrintJobParts& job) {
+    buildSecondFamilyJobFrom(state, job, {});
+}
+
+void jobparts::buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job,
+                                        const SeparatedRows& source) {
     setStatus(state, 39);
     setProgress(state, 0);
     const int copies = clampCopies(state);
 
-    int cols = 0, rows = 0;
-    float sx = 0, sy = 0;
-    if (!tileRaster(state, state.across, state.down, cols, rows, sx, sy, job.imageData)) return;
+    TilePlan plan;
+    if (!attachTiledImage(state, job, source, plan)) return;
+    const float sx = plan.sx, sy = plan.sy;
     ImagePlacement placement;
-    placement.rows = rows;
-    placement.cols = cols;
+    placement.rows = plan.rows;
+    placement.cols = plan.cols;
     placement.translateLine = plainFloat(std::max(0.0f, state.imagePosX - 12)) + " " +
                               plainFloat(std::max(0.0f, state.imagePosY - 12)) + " translate";
     placement.scaleLine = plainNumber(static_cast<long long>(std::nearbyint(sx))) + " " +

@@ -1,5 +1,6 @@
 #include "printer/spooler.h"
 
+#include "app/progress.h"
 #include "app/ui.h"
 #include "job/job.h"
 #include "job/job_text.h"
@@ -139,9 +140,10 @@ std::string spoolFailureText(const std::string& queue, const std::string& reason
     return "The job was not printed: printer queue \"" + queue + "\" - " + reason;
 }
 
-SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& documentName,
-                              const std::vector<std::string_view>& pieces,
-                              const std::function<void(std::size_t)>& afterPiece, int settleMs) {
+SpoolOutcome spoolProducedDocument(
+    const std::string& queue, const std::string& documentName,
+    const std::function<bool(const std::function<bool(std::string_view)>& sink)>& produce,
+    int settleMs) {
     SpoolOutcome out;
     if (queue.empty()) {
         out.reason = "no printer queue is selected";
@@ -173,16 +175,28 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
         cancelJob(queue, jobId);
         return out;
     }
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
+    bool writeFailed = false;
+    const bool whole = produce([&](std::string_view piece) {
         // Each piece goes over whole: libcups sends a large buffer straight from our memory.
-        if (!pieces[i].empty() && cupsWriteRequestData(c.http, pieces[i].data(),
-                                                       pieces[i].size()) != HTTP_STATUS_CONTINUE) {
-            out.reason = "writing the job failed: " + cupsFailureReason(c.http);
-            cupsFinishDocument(c.http, queue.c_str());
-            cancelJob(queue, jobId);
-            return out;
+        if (!piece.empty() &&
+            cupsWriteRequestData(c.http, piece.data(), piece.size()) != HTTP_STATUS_CONTINUE) {
+            writeFailed = true;
+            return false;
         }
-        if (afterPiece) afterPiece(i);
+        return true;
+    });
+    if (!whole && !writeFailed) {
+        // Cancelled: the job goes before its document is complete, so no part of it can
+        // start printing; the unfinished request ends with the connection.
+        cancelJob(queue, jobId);
+        out.reason = "cancelled";
+        return out;
+    }
+    if (!whole) {
+        out.reason = "writing the job failed: " + cupsFailureReason(c.http);
+        cupsFinishDocument(c.http, queue.c_str());
+        cancelJob(queue, jobId);
+        return out;
     }
     if (cupsFinishDocument(c.http, queue.c_str()) != IPP_STATUS_OK) {
         out.reason = cupsFailureReason(c.http);
@@ -218,19 +232,30 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
     return out;
 }
 
-namespace {
-
-bool spoolPieces(AppState& state, const std::string& queue, const std::string& documentName,
-                 const std::vector<std::string_view>& pieces, const std::vector<int>& progress,
-                 int settleMs) {
-    setStatus(state, kTextPrinting);
-    setProgress(state, 10);
-    SpoolOutcome r = spoolRawDocument(
-        queue, documentName, pieces,
-        [&](std::size_t i) {
-            if (i < progress.size()) setProgress(state, progress[i]);
+SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& documentName,
+                              const std::vector<std::string_view>& pieces,
+                              const std::function<void(std::size_t)>& afterPiece, int settleMs) {
+    return spoolProducedDocument(
+        queue, documentName,
+        [&](const std::function<bool(std::string_view)>& sink) {
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                if (!sink(pieces[i])) return false;
+                if (afterPiece) afterPiece(i);
+            }
+            return true;
         },
         settleMs);
+}
+
+namespace {
+
+using Produce = std::function<bool(const std::function<bool(std::string_view)>& sink)>;
+
+bool spoolWithStatus(AppState& state, const std::string& queue, const std::string& documentName,
+                     const Produce& produce, int settleMs) {
+    setStatus(state, kTextPrinting);
+    setProgress(state, 10);
+    SpoolOutcome r = spoolProducedDocument(queue, documentName, produce, settleMs);
     if (r.queuedButStopped) {
         // The job waits in the queue: neither "Sent to Printer" nor "Cancelled" is true.
         setProgress(state, 0);
@@ -241,7 +266,9 @@ bool spoolPieces(AppState& state, const std::string& queue, const std::string& d
     if (!r.ok) {
         setProgress(state, 0);
         setStatus(state, kTextCancelled);
-        showMessage(state, MessageIcon::Error, "Lumivane", spoolFailureText(queue, r.reason));
+        // The user's own cancel needs no message: the status line says it.
+        if (!progressCancelled(state))
+            showMessage(state, MessageIcon::Error, "Lumivane", spoolFailureText(queue, r.reason));
         return false;
     }
     setProgress(state, 100);
@@ -253,17 +280,28 @@ bool spoolPieces(AppState& state, const std::string& queue, const std::string& d
 
 bool spoolJob(AppState& state, const std::string& queue, const std::string& documentName,
               PrintJobParts& parts, int settleMs) {
-    bool ok = spoolPieces(state, queue, documentName,
-                          {parts.header, parts.imageData, parts.trailer}, {20, 90}, settleMs);
-    // The raster may be a gigabyte: give the memory back now, not at the next print.
+    const bool ok = spoolWithStatus(
+        state, queue, documentName,
+        [&](const std::function<bool(std::string_view)>& sink) {
+            return sendJobBytes(state, parts, sink, 20, 90);
+        },
+        settleMs);
+    // The parts may hold a gigabyte: give the memory back now, not at the next print.
     std::string().swap(parts.header);
     std::string().swap(parts.imageData);
     std::string().swap(parts.trailer);
+    parts.produceImage = nullptr;
     return ok;
 }
 
 bool spoolRawBytes(AppState& state, const std::string& queue, const std::string& documentName,
                    std::string_view bytes, int settleMs) {
-    return spoolPieces(state, queue, documentName, {bytes}, {90}, settleMs);
+    return spoolWithStatus(
+        state, queue, documentName,
+        [&](const std::function<bool(std::string_view)>& sink) {
+            if (!sink(bytes)) return false;
+            setProgress(state, 90);
+            return true;
+        },
+        settleMs);
 }
-

@@ -33,11 +33,22 @@ SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& docum
                               const std::function<void(std::size_t)>& afterPiece = {},
                               int settleMs = kJobSettleMs);
 
-// Spools a built job: status "Printing", progress 10 / 20 / 90 around the header, image data
-// and trailer writes, 100 and status "Sent to Printer" at the end. On failure a message names
-// the queue and the reason, the status line shows "Cancelled" and the progress bar 0 (for a
-// stopped queue a warning says the job is queued, and the status line is left as it is). The
-// three strings are emptied in every case. True when the job was handed over.
+// The same for a document whose bytes are produced while it is sent: produce hands them to
+// its sink in order, each piece written as it comes. When produce returns false without a
+// failed write (the user cancelled), the job is removed and the outcome's reason is
+// "cancelled".
+SpoolOutcome spoolProducedDocument(
+    const std::string& queue, const std::string& documentName,
+    const std::function<bool(const std::function<bool(std::string_view)>& sink)>& produce,
+    int settleMs = kJobSettleMs);
+
+// Spools a built job: status "Printing", progress 10, then 20 to 90 while the image data
+// goes (produced block by block when the job streams it), 100 and status "Sent to Printer"
+// at the end. On failure a message names the queue and the reason, the status line shows
+// "Cancelled" and the progress bar 0 (for a stopped queue a warning says the job is queued,
+// and the status line is left as it is). A cancel by the user removes the job and shows
+// "Cancelled" without a message. The job's parts are emptied in every case. True when the
+// job was handed over.
 bool spoolJob(AppState& state, const std::string& queue, const std::string& documentName,
               PrintJobParts& parts, int settleMs = kJobSettleMs);
 
@@ -45,7 +56,6 @@ bool spoolJob(AppState& state, const std::string& queue, const std::string& docu
 // and failure messages as spoolJob.
 bool spoolRawBytes(AppState& state, const std::string& queue, const std::string& documentName,
                    std::string_view bytes, int settleMs = kJobSettleMs);
-
 
 // The failure message shown for a queue and reason.
 std::string spoolFailureText(const std::string& queue, const std::string& reason);

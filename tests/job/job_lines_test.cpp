@@ -2,11 +2,13 @@
 // page size, output bin, the line ends around the raster, the trailers' last bytes, the
 // title and the creation date.
 #include "job/job.h"
+#include "app/progress.h"
 #include "job/job_text.h"
 #include "tests/job/job_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -412,7 +414,7 @@ TEST(ImageSection, FirstFamilyNumbersCarryALeadingBlank) {
     for (const char* name :
          {"/picstr1", "/picstr2", "/picstr3", "/picstr4", "/picstr5", "/_rowpadstr"})
         EXPECT_TRUE(hasLine(lines, std::string(name) + "  24 string def")) << name;
-    EXPECT_EQ(job.imageData.size(), 24u * 6 * 5);
+    EXPECT_EQ(jobImageBytes(job), 24u * 6 * 5);
 }
 
 TEST(ImageSection, SecondFamilyNumbersWithoutBlank) {
@@ -640,7 +642,7 @@ TEST(CreationDate, FollowsSourceDateEpoch) {
                                                         : "%%CreationDate: 02-02-2021 03:04:05"));
         EXPECT_EQ(a.header, b.header);
         EXPECT_EQ(a.trailer, b.trailer);
-        EXPECT_EQ(a.imageData, b.imageData);
+        EXPECT_EQ(jobBytes(s, a), jobBytes(s, b));
     }
     unsetenv("SOURCE_DATE_EPOCH");
     TestState ts;
@@ -681,7 +683,7 @@ TEST(Failure, TilingOverTheLimitBuildsNothing) {
         EXPECT_EQ(messages[0].text, "The original image is to big\r\nfor the requested "
                                     "copies\r\nPlease reduce the size/resolution");
         std::string error;
-        EXPECT_FALSE(writeJobFile(job, ts.dir.file("job.prn"), error));
+        EXPECT_FALSE(writeJobFile(s, job, ts.dir.file("job.prn"), error));
         EXPECT_FALSE(testsupport::fileExists(ts.dir.file("job.prn")));
     }
 }
@@ -698,18 +700,56 @@ TEST(Progress, StatusAndBar) {
     std::vector<int> bar;
     for (const auto& c : ts.ui.calls)
         if (c.kind == "progress") bar.push_back(c.value);
-    EXPECT_EQ(bar, (std::vector<int>{0, 100, 0, 25, 75, 100}));
+    // The copies are tiled while the job is written, not while it is built.
+    EXPECT_EQ(bar, (std::vector<int>{0, 0, 25, 75, 100}));
 }
 
-TEST(JobFile, SpoolOrder) {
+TEST(JobFile, SpoolOrderWithTheCopiesTiledWhileWritten) {
     TestState ts;
     AppState& s = ts.state;
-    prepare(s, true, kA4);
+    prepare(s, true, kA4, 3, 2);
+    s.across = 3;
+    s.down = 2;
+    // The tiled raster as the in-memory tiling makes it.
+    std::string tiled = syntheticRaster(s.gridWidth, s.gridHeight);
+    int cols = 0, rows = 0;
+    float sx = 0, sy = 0;
+    ASSERT_TRUE(tileRaster(s, 3, 2, cols, rows, sx, sy, tiled));
+    const PrintJobParts job = buildJob(s);
+    EXPECT_EQ(jobImageBytes(job), tiled.size());
+    ts.ui.clear();
+    std::string error;
+    ASSERT_TRUE(writeJobFile(s, job, ts.dir.file("job.prn"), error)) << error;
+    EXPECT_TRUE(testsupport::readFile(ts.dir.file("job.prn")) == job.header + tiled + job.trailer);
+    std::vector<int> bar;
+    for (const auto& c : ts.ui.calls)
+        if (c.kind == "progress") bar.push_back(c.value);
+    ASSERT_FALSE(bar.empty());
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+    EXPECT_EQ(bar.front(), 0);
+    EXPECT_EQ(bar.back(), 100);
+    // The same job may be written again (a second print of the same layout).
+    ASSERT_TRUE(writeJobFile(s, job, ts.dir.file("again.prn"), error)) << error;
+    EXPECT_TRUE(testsupport::readFile(ts.dir.file("again.prn")) ==
+                testsupport::readFile(ts.dir.file("job.prn")));
+}
+
+TEST(JobFile, FailedOrCancelledWriteLeavesNoJob) {
+    TestState ts;
+    AppState& s = ts.state;
+    prepare(s, false, kA4);
     const PrintJobParts job = buildJob(s);
     std::string error;
-    ASSERT_TRUE(writeJobFile(job, ts.dir.file("job.prn"), error)) << error;
-    EXPECT_EQ(testsupport::readFile(ts.dir.file("job.prn")),
-              job.header + job.imageData + job.trailer);
-    EXPECT_FALSE(writeJobFile(job, ts.dir.file("missing/job.prn"), error));
+    EXPECT_FALSE(writeJobFile(s, job, ts.dir.file("missing/job.prn"), error));
     EXPECT_FALSE(error.empty());
+    // A full device: the write fails and says why; the device itself is left alone.
+    EXPECT_FALSE(writeJobFile(s, job, "/dev/full", error));
+    EXPECT_NE(error.find("No space"), std::string::npos) << error;
+    EXPECT_TRUE(testsupport::fileExists("/dev/full"));
+    // A cancel while the image data goes: no half job file stays behind.
+    ProgressSink sink;
+    ProgressScope scope(s, &sink);
+    sink.requestCancel();
+    EXPECT_FALSE(writeJobFile(s, job, ts.dir.file("cancelled.prn"), error));
+    EXPECT_FALSE(testsupport::fileExists(ts.dir.file("cancelled.prn")));
 }

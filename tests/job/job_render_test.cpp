@@ -170,7 +170,8 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
     const Paper& paper = paperNamed(c.paper);
     prepare(s, second, paper);
     s.trayText = c.tray;
-    testsupport::setMedium(s, second && std::string_view(c.media) == "Medium" ? "Plain 2" : c.media);
+    testsupport::setMedium(s,
+                           second && std::string_view(c.media) == "Medium" ? "Plain 2" : c.media);
     s.copiesText = c.copies;
     s.across = c.across;
     s.down = c.down;
@@ -182,7 +183,7 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
     buildPrintJob(s, job);
     ASSERT_NE(job.imageData, "ERR");
     const Geometry g = expectedGeometry(s, second ? 12 : 13);
-    ASSERT_EQ(job.imageData.size(), static_cast<std::size_t>(g.cols) * g.rows * 5);
+    ASSERT_EQ(jobImageBytes(job), static_cast<std::size_t>(g.cols) * g.rows * 5);
 
     // The second family's image is in a CIE-based colour space; the interpreter converts it
     // with its own colour management, so the planes are compared with that space hidden
@@ -192,8 +193,7 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
                  "and { pop pop false } { systemdict /resourcestatus get exec } ifelse } bind put\n"
                : "";
     std::string output;
-    const RenderedPage page =
-        render(job.header + job.imageData + job.trailer, paper, output, hideCie);
+    const RenderedPage page = render(jobBytes(s, job), paper, output, hideCie);
     expectCleanStacks(output);
     ASSERT_EQ(page.channels, 4);
     const Origin o = second ? secondFamilyOrigin(c.paper, paper.heightPt)
@@ -219,8 +219,7 @@ TEST(SecondFamilyRender, CieBasedImageRendersAtTheSamePlace) {
     job.imageData = syntheticRaster(6, 4);
     buildPrintJob(s, job);
     std::string output;
-    const RenderedPage page =
-        render(job.header + job.imageData + job.trailer, paperNamed("A4"), output);
+    const RenderedPage page = render(jobBytes(s, job), paperNamed("A4"), output);
     expectCleanStacks(output);
     const Geometry g = expectedGeometry(s, 12);
     const Origin o = secondFamilyOrigin("A4", 842);
@@ -254,8 +253,7 @@ TEST(GreyDevice, OnlyTheFifthPlanePrints) {
         job.imageData = syntheticRaster(6, 4);
         buildPrintJob(s, job);
         std::string output;
-        const RenderedPage page = render(job.header + job.imageData + job.trailer, paperNamed("A4"),
-                                         output, {}, "pgmraw");
+        const RenderedPage page = render(jobBytes(s, job), paperNamed("A4"), output, {}, "pgmraw");
         expectCleanStacks(output);
         ASSERT_EQ(page.channels, 1);
         const Geometry g = expectedGeometry(s, second ? 12 : 13);
@@ -289,7 +287,7 @@ TEST(BlankPageRender, FeedsASheetWithoutToner) {
         buildBlankPageJob(s, job);
         ASSERT_EQ(job.imageData, std::string(2000, '\0'));
         std::string output;
-        const RenderedPage page = render(job.header + job.imageData + job.trailer, paper, output);
+        const RenderedPage page = render(jobBytes(s, job), paper, output);
         expectCleanStacks(output);
         ASSERT_EQ(page.channels, 4);
         EXPECT_EQ(page.pixels.find_first_not_of('\0'), std::string::npos) << paper.name;
@@ -317,7 +315,7 @@ TEST(TitleRender, HostileFileNameRunsNothing) {
             buildPrintJob(s, job);
             ASSERT_NE(job.imageData, "ERR");
             std::string output;
-            render(job.header + job.imageData + job.trailer, paper, output);
+            render(jobBytes(s, job), paper, output);
             EXPECT_EQ(output.find("LVN-INJECTED"), std::string::npos) << second << output;
             expectCleanStacks(output);
             const std::string doc = printDocumentName(s);

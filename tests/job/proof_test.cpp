@@ -40,7 +40,7 @@ std::string job(AppState& s, bool second, const Paper& paper) {
     PrintJobParts parts;
     parts.imageData = halves(10, 4);
     buildPrintJob(s, parts);
-    return parts.header + parts.imageData + parts.trailer;
+    return jobBytes(s, parts);
 }
 
 } // namespace

@@ -328,9 +328,7 @@ TEST(PatternPrint, GhostscriptShowsNoColourWhereTheMaskKnocksOut) {
         std::string output, error;
         RenderOptions o;
         o.dpi = 36;
-        EXPECT_TRUE(
-            renderPage(stripPjl(job.header + job.imageData + job.trailer), o, page, output, error))
-            << error;
+        EXPECT_TRUE(renderPage(stripPjl(jobBytes(s, job)), o, page, output, error)) << error;
         return page;
     };
     const RenderedPage plain = render(false);

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "app/texts.h"
 #include "app/actions.h"
+#include "app/progress.h"
 #include "printer/media.h"
 #include "image/load.h"
 #include "image/placement.h"
@@ -64,6 +65,15 @@ std::vector<int> progresses(const testsupport::RecordingUserInterface& ui) {
 }
 
 // Jobs of a queue as CUPS reports them: title and document format of the newest.
+// A job whose image data is held in memory.
+PrintJobParts heldJob(std::string header, std::string imageData, std::string trailer) {
+    PrintJobParts parts;
+    parts.header = std::move(header);
+    parts.imageData = std::move(imageData);
+    parts.trailer = std::move(trailer);
+    return parts;
+}
+
 struct JobInfo {
     std::string title, format;
 };
@@ -186,7 +196,7 @@ TEST_F(Spooler, FailuresAreReportedAndNeverSentToPrinter) {
     };
     for (const auto& c : cases) {
         TestState ts;
-        PrintJobParts parts{"header\r\n", std::string(1000, '\x11'), "trailer\r\n"};
+        PrintJobParts parts = heldJob("header\r\n", std::string(1000, '\x11'), "trailer\r\n");
         EXPECT_FALSE(spoolJob(ts.state, c.queue, "doc", parts, 20000)) << c.name;
         const auto msgs = ts.ui.messages();
         ASSERT_EQ(msgs.size(), 1u) << c.name;
@@ -215,7 +225,7 @@ TEST_F(Spooler, FailedWriteIsReported) {
         << error;
     TestState ts;
     const std::size_t before = capture_->jobs().size();
-    PrintJobParts parts{"header\r\n", randomBytes(4 * 1024 * 1024, 3), "trailer\r\n"};
+    PrintJobParts parts = heldJob("header\r\n", randomBytes(4 * 1024 * 1024, 3), "trailer\r\n");
     EXPECT_FALSE(spoolJob(ts.state, "OKI_C711WT_SMALL", "doc", parts));
     const auto msgs = ts.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
@@ -229,6 +239,40 @@ TEST_F(Spooler, FailedWriteIsReported) {
     EXPECT_EQ(active, 0);
     small.stop();
     EXPECT_EQ(capture_->jobs().size(), before);
+}
+
+TEST_F(Spooler, CancelWhileTheImageGoesRemovesTheJob) {
+    // Cancels once the bar passes 30 %, that is while the image data is produced.
+    struct CancelPast30 : ProgressSink {
+        void step(int, int percent) override {
+            if (percent > 30) requestCancel();
+        }
+    } cancelSink;
+    TestState ts;
+    ProgressScope scope(ts.state, &cancelSink);
+    PrintJobParts parts;
+    parts.header = "%!PS\r\n";
+    parts.trailer = "\r\n%%EOF\r\n";
+    parts.imageBytes = 8u << 20;
+    int produced = 0;
+    parts.produceImage = [&](const std::function<bool(std::string_view)>& sink) {
+        const std::string block(1u << 20, '\x22');
+        for (int i = 0; i < 8; ++i, ++produced)
+            if (!sink(block)) return false;
+        return true;
+    };
+    const std::size_t before = capture_->jobs().size();
+    EXPECT_FALSE(spoolJob(ts.state, kQueue, "doc", parts));
+    EXPECT_LT(produced, 8) << "the image data went on after the cancel";
+    EXPECT_TRUE(ts.ui.messages().empty()) << "a cancel by the user is not an error";
+    EXPECT_EQ(ts.state.statusText, text(ts.state, 33));
+    EXPECT_EQ(ts.state.progress, 0);
+    cups_job_t* jobs = nullptr;
+    const int active =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, kQueue.c_str(), 0, CUPS_WHICHJOBS_ACTIVE);
+    cupsFreeJobs(active, jobs);
+    EXPECT_EQ(active, 0);
+    EXPECT_EQ(capture_->jobs().size(), before) << "a part of the cancelled job reached the printer";
 }
 
 TEST_F(Spooler, StoppedServerIsReported) {
@@ -343,7 +387,7 @@ TEST_F(Spooler, PrintImageSendsTheBuiltJobOfEachFamily) {
         twin.ui = &twinUi;
         PrintJobParts expected = makePrintJob(twin);
         ASSERT_NE(expected.imageData, kErr) << model;
-        const std::string bytes = expected.header + expected.imageData + expected.trailer;
+        const std::string bytes = jobBytes(twin, expected);
 
         const std::size_t before = capture_->jobs().size();
         EXPECT_EQ(printImageAction(ts.state, {"OKI_C711WT_LAB"}, "OKI_C711WT_LAB"),
