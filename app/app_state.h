@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct UserInterface;
@@ -19,9 +21,25 @@ class ProgressSink;
 // (the user has already been told).
 inline constexpr std::string_view kErr = "ERR";
 
+// An allocator whose value-initialisation leaves the bytes as they are: picture buffers are
+// written in full before they are read, so clearing them first would only cost time (large
+// ones come as fresh pages, which the system has cleared already).
+template <typename T> struct NoClearAllocator : std::allocator<T> {
+    template <typename U> struct rebind { using other = NoClearAllocator<U>; };
+    NoClearAllocator() = default;
+    template <typename U> NoClearAllocator(const NoClearAllocator<U>&) noexcept {}
+    template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <typename U, typename... A> void construct(U* p, A&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+    }
+};
+
+// Bytes of a picture: resize() does not clear the bytes it adds; assign(n, 0) does.
+using PictureBytes = std::vector<std::uint8_t, NoClearAllocator<std::uint8_t>>;
+
 // The loaded picture: width x height x 5 bytes. Decoding fills the first width x height x 4
 // bytes with R, G, B, A; colour conversion rewrites it in place as C, M, Y, K, A.
-using ImageBuffer = std::vector<std::uint8_t>;
+using ImageBuffer = PictureBytes;
 
 // A pixel grid addressed (x, y) with x = 1..width, y = 1..height; cellBytes bytes a cell,
 // row after row. Index 0 of either direction holds no storage.
@@ -29,7 +47,7 @@ struct PixelGrid {
     int width = 0;
     int height = 0;
     int cellBytes = 0;
-    std::vector<std::uint8_t> cells;
+    PictureBytes cells;
 
     std::uint8_t* at(int x, int y) {
         return cells.data() + (static_cast<std::size_t>(y - 1) * static_cast<std::size_t>(width) +

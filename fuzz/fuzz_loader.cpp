@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     AppState& s = f.state;
     s.flipChecked = size > 1 && (data[1] & 1);
-    const std::vector<std::uint8_t> before = s.imageBuffer;
+    const ImageBuffer before = s.imageBuffer;
     const int loadedBefore = s.imageLoaded;
     std::string path = name[0] == '"' ? "\"" + file + "\"" : file;
     loadImage(s, path);

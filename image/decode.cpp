@@ -782,7 +782,8 @@ DecodeOutcome decodeImageFile(const std::string& path, bool flip,
     void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, pixels.fd, 0);
     if (map == MAP_FAILED) return out;
     try {
-        out.pixels.assign(bytes / 4 * 5, 0);
+        // The decoded bytes fill the first four fifths; the conversion writes all of it.
+        out.pixels.resize(bytes / 4 * 5);
     } catch (const std::bad_alloc&) {
         munmap(map, bytes);
         out.status = DecodeStatus::OutOfMemory;

@@ -9,6 +9,8 @@
 // unsuitable; the program carries on.
 #pragma once
 
+#include "app/app_state.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -102,9 +104,10 @@ struct DecodeOutcome {
     unsigned devilError = 0;
     int width = 0; // decoded size (DevIL's), pixels
     int height = 0;
-    // width x height x 5 zero-filled bytes whose first width x height x 4 hold R, G, B, A,
-    // first row the top of the picture (the bottom when flip).
-    std::vector<std::uint8_t> pixels;
+    // width x height x 5 bytes whose first width x height x 4 hold R, G, B, A, first row the
+    // top of the picture (the bottom when flip); the last fifth is room for the conversion
+    // and is not cleared.
+    ImageBuffer pixels;
 };
 
 // Decodes the file at path. flip selects DevIL's lower-left origin (rows bottom first).

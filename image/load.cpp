@@ -208,11 +208,11 @@ struct PictureBackup {
     }
 };
 
+// The grid's cells are all written by the orientation before anything reads them.
 void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
     grid = {};
-    grid.cells.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
-                          static_cast<std::size_t>(cellBytes),
-                      0);
+    grid.cells.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                      static_cast<std::size_t>(cellBytes));
     grid.width = width;
     grid.height = height;
     grid.cellBytes = cellBytes;

@@ -7,7 +7,6 @@
 
 struct AppState;
 
-
 // The paper list of the main window for the target printer, custom sizes included (those
 // the printer class may use). Stores it in state.paperList and selects "A4" in
 // state.paperText (the first entry when "A4" is missing). Does not change the paper size.
@@ -110,8 +109,8 @@ bool writeMargin(AppState& state, std::string_view which, double hundredths);
 // handling when the placed picture no longer fits.
 void computePrintableArea(AppState& state);
 
-// The paper source list and selection for a medium (its identity, see printer/media.h). changed is false
-// for media that leave the list as it was.
+// The paper source list and selection for a medium (its identity, see printer/media.h). changed is
+// false for media that leave the list as it was.
 struct TrayChoice {
     bool changed = false;
     std::vector<std::string> list;

@@ -59,7 +59,7 @@ std::vector<std::uint8_t> referenceCmyk(const std::string& in, const std::string
 }
 
 // Converted buffer (CMYKA) matches reference CMYK and the source alpha.
-void expectConverted(const std::vector<std::uint8_t>& buf, const std::vector<std::uint8_t>& cmyk,
+void expectConverted(const ImageBuffer& buf, const std::vector<std::uint8_t>& cmyk,
                      const std::vector<std::uint8_t>& rgba) {
     ASSERT_EQ(buf.size(), rgba.size() / 4 * 5);
     std::size_t mismatches = 0;

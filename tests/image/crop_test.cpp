@@ -38,7 +38,7 @@ TEST_F(CropTest, CropsToTheInkPlusBorder) {
         ink(59, y, 3); // black counts as ink
         ink(30, y, 2);
     }
-    const std::vector<std::uint8_t> before = s.imageBuffer;
+    const ImageBuffer before = s.imageBuffer;
     int w = 100, h = 80;
     ASSERT_TRUE(autoCrop(s, 2, w, h));
     EXPECT_EQ(w, 53);

@@ -197,7 +197,7 @@ TEST_F(LoadTest, FlipTurnsTheDecodedRows) {
     std::string path = makePicture(files, "f.png", 4, 6);
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    std::vector<std::uint8_t> upright = s.imageBuffer;
+    ImageBuffer upright = s.imageBuffer;
     s.flipChecked = true;
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
@@ -300,8 +300,8 @@ TEST_P(FailedLoad, KeepsThePreviousImage) {
     std::string path = tiffAt("first.tif", 20, 30, 100);
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    const std::vector<std::uint8_t> buffer = s.imageBuffer;
-    const std::vector<std::uint8_t> grid = s.printGrid.cells;
+    const ImageBuffer buffer = s.imageBuffer;
+    const PictureBytes grid = s.printGrid.cells;
     const float widthPt = s.imageWidthPt, xDpi = s.xDpi;
     ts.ui.clear();
 
