@@ -103,17 +103,18 @@ struct RowProgress {
     }
 };
 
-// The in-place conversion of the buffer. Input pixels are 4 bytes, results 5 bytes, so the
-// results of rows r0..r1 overwrite the input of rows up to 5 * r1 / 4. Bands are handed out
-// from the bottom of the picture; a band is transformed into its own small buffers and
-// written back once every band whose input its result covers has been read.
+// The conversion of RGBA rows (4 bytes a pixel) into C, M, Y, K, A rows (5 bytes). In place
+// (input and output the same buffer) the results of rows r0..r1 overwrite the input of rows
+// up to 5 * r1 / 4: bands are handed out from the bottom of the picture, and a band is
+// transformed into its own small buffers and written back once every band whose input its
+// result covers has been read. From a separate input no band waits for another.
 class BandedConversion {
   public:
-    BandedConversion(std::uint8_t* buffer, int width, int height, int bandRows,
-                     const ProgressSink* sink)
-        : sink_(sink), buf_(buffer), width_(width), height_(height), bandRows_(bandRows),
-          bands_((height + bandRows - 1) / bandRows), read_(static_cast<std::size_t>(bands_)),
-          next_(bands_ - 1) {}
+    BandedConversion(const std::uint8_t* input, std::uint8_t* output, int width, int height,
+                     int bandRows, const ProgressSink* sink)
+        : sink_(sink), in_(input), out_(output), inPlace_(input == output), width_(width),
+          height_(height), bandRows_(bandRows), bands_((height + bandRows - 1) / bandRows),
+          read_(static_cast<std::size_t>(bands_)), next_(bands_ - 1) {}
 
     // Converts bands until none is left. onBand runs after each band this thread finished.
     template <typename OnBand> void work(cmsHTRANSFORM t, OnBand onBand) {
@@ -126,15 +127,17 @@ class BandedConversion {
             const int r0 = b * bandRows_;
             const int r1 = std::min(height_, r0 + bandRows_);
             const std::size_t pixels = w * static_cast<std::size_t>(r1 - r0);
-            const std::uint8_t* in = buf_ + w * static_cast<std::size_t>(r0) * 4;
+            const std::uint8_t* in = in_ + w * static_cast<std::size_t>(r0) * 4;
             cmsDoTransform(t, in, cmyk.data(), static_cast<cmsUInt32Number>(pixels));
             for (std::size_t i = 0; i < pixels; ++i)
                 alpha[i] = in[i * 4 + 3];
-            markRead(b);
-            // Input rows r1 .. ceil(5 * r1 / 4) - 1 lie under this band's results.
-            const long long lastRow = std::min<long long>(height_, (5LL * r1 + 3) / 4) - 1;
-            if (lastRow >= r1) waitRead(b + 1, static_cast<int>(lastRow / bandRows_));
-            std::uint8_t* out = buf_ + w * static_cast<std::size_t>(r0) * 5;
+            if (inPlace_) {
+                markRead(b);
+                // Input rows r1 .. ceil(5 * r1 / 4) - 1 lie under this band's results.
+                const long long lastRow = std::min<long long>(height_, (5LL * r1 + 3) / 4) - 1;
+                if (lastRow >= r1) waitRead(b + 1, static_cast<int>(lastRow / bandRows_));
+            }
+            std::uint8_t* out = out_ + w * static_cast<std::size_t>(r0) * 5;
             for (std::size_t i = 0; i < pixels; ++i) {
                 std::memcpy(out + i * 5, cmyk.data() + i * 4, 4);
                 out[i * 5 + 4] = alpha[i];
@@ -164,7 +167,9 @@ class BandedConversion {
     }
 
     const ProgressSink* sink_;
-    std::uint8_t* buf_;
+    const std::uint8_t* in_;
+    std::uint8_t* out_;
+    bool inPlace_;
     int width_, height_, bandRows_, bands_;
     std::vector<bool> read_;
     std::atomic<int> next_;
@@ -222,6 +227,11 @@ bool convertToCmyk(AppState& state, int width, int height) {
 }
 
 bool convertToCmykBanded(AppState& state, int width, int height, int threads, int bandRows) {
+    return convertToCmykFrom(state, width, height, nullptr, threads, bandRows);
+}
+
+bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_t* rgba,
+                       int threads, int bandRows) {
     installColourErrorHandler();
     if (width <= 0 || height <= 0 ||
         state.imageBuffer.size() / 5 / static_cast<std::size_t>(width) <
@@ -253,7 +263,8 @@ bool convertToCmykBanded(AppState& state, int width, int height, int threads, in
     n = std::clamp(n, 1, std::max(1, bands));
 
     RowProgress progress{state, height};
-    BandedConversion conv(state.imageBuffer.data(), width, height, bandRows, state.progressSink);
+    BandedConversion conv(rgba ? rgba : state.imageBuffer.data(), state.imageBuffer.data(), width,
+                          height, bandRows, state.progressSink);
     std::vector<std::thread> helpers;
     for (int i = 1; i < n; ++i) {
         try {

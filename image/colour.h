@@ -21,6 +21,12 @@ bool convertToCmyk(AppState& state, int width, int height);
 // those of one transform over the whole image.
 bool convertToCmykBanded(AppState& state, int width, int height, int threads, int bandRows);
 
+// The same conversion reading the R, G, B, A pixels from rgba (width x height x 4 bytes, not
+// changed) and writing state.imageBuffer (at least width x height x 5 bytes) in full; rgba
+// null converts state.imageBuffer in place. Failures as convertToCmyk.
+bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_t* rgba,
+                       int threads = 0, int bandRows = 32);
+
 // Converts width x height CMYKA pixels (5 bytes) in data to BGRA (4 bytes, fourth byte 0).
 // False (data unchanged) when the transform cannot be made.
 // The transform is made once per pair of profile files and reused; nothing is shown when it

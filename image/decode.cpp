@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #ifdef PRINTCONV_HAVE_SECCOMP
 #include <seccomp.h>
@@ -703,8 +704,8 @@ std::uint32_t childCpuSeconds(std::uint64_t fileBytes, std::uint64_t rgbaBytes,
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(seconds, limits.cpuSeconds));
 }
 
-DecodeOutcome decodeImageFile(const std::string& path, bool flip,
-                              const std::function<bool()>& tick) {
+DecodeOutcome decodeImageFileShared(const std::string& path, bool flip,
+                                    const std::function<bool()>& tick) {
     DecodeLimits lim = decodeLimits();
     DecodeOutcome out;
     std::uint64_t fileBytes = 0;
@@ -781,18 +782,42 @@ DecodeOutcome decodeImageFile(const std::string& path, bool flip,
         return out;
     void* map = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, pixels.fd, 0);
     if (map == MAP_FAILED) return out;
+    // The mapping keeps the memory alive after the descriptor is closed.
+    out.rgba = DecodedPixels(map, bytes);
+    out.status = DecodeStatus::Ok;
+    return out;
+}
+
+DecodeOutcome decodeImageFile(const std::string& path, bool flip,
+                              const std::function<bool()>& tick) {
+    DecodeOutcome out = decodeImageFileShared(path, flip, tick);
+    if (out.status != DecodeStatus::Ok) return out;
     try {
         // The decoded bytes fill the first four fifths; the conversion writes all of it.
-        out.pixels.resize(bytes / 4 * 5);
+        out.pixels.resize(out.rgba.size() / 4 * 5);
     } catch (const std::bad_alloc&) {
-        munmap(map, bytes);
+        out.rgba.release();
         out.status = DecodeStatus::OutOfMemory;
         return out;
     }
-    std::memcpy(out.pixels.data(), map, bytes);
-    munmap(map, bytes);
-    out.status = DecodeStatus::Ok;
+    std::memcpy(out.pixels.data(), out.rgba.data(), out.rgba.size());
+    out.rgba.release();
     return out;
+}
+
+DecodedPixels& DecodedPixels::operator=(DecodedPixels&& other) noexcept {
+    if (this != &other) {
+        release();
+        map_ = std::exchange(other.map_, nullptr);
+        bytes_ = std::exchange(other.bytes_, 0);
+    }
+    return *this;
+}
+
+void DecodedPixels::release() {
+    if (map_) munmap(const_cast<void*>(map_), bytes_);
+    map_ = nullptr;
+    bytes_ = 0;
 }
 
 std::string devilErrorText(unsigned code) {

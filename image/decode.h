@@ -11,10 +11,12 @@
 
 #include "app/app_state.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 enum class ImageFormat { Unknown, Png, Jpeg, Gif, Tiff, Bmp, Psd };
@@ -96,6 +98,28 @@ enum class DevilStage {
     CopyPixels
 };
 
+// Decoded R, G, B, A bytes left in the shared memory the decoder wrote them to, read-only;
+// unmapped when the object ends. Moves, never copies.
+class DecodedPixels {
+  public:
+    DecodedPixels() = default;
+    DecodedPixels(const void* map, std::size_t bytes) : map_(map), bytes_(bytes) {}
+    DecodedPixels(DecodedPixels&& other) noexcept { *this = std::move(other); }
+    DecodedPixels& operator=(DecodedPixels&& other) noexcept;
+    DecodedPixels(const DecodedPixels&) = delete;
+    DecodedPixels& operator=(const DecodedPixels&) = delete;
+    ~DecodedPixels() { release(); }
+
+    const std::uint8_t* data() const { return static_cast<const std::uint8_t*>(map_); }
+    std::size_t size() const { return bytes_; }
+    bool empty() const { return bytes_ == 0; }
+    void release();
+
+  private:
+    const void* map_ = nullptr;
+    std::size_t bytes_ = 0;
+};
+
 struct DecodeOutcome {
     DecodeStatus status = DecodeStatus::Unreadable;
     HeaderVerdict verdict = HeaderVerdict::Ok;
@@ -108,6 +132,9 @@ struct DecodeOutcome {
     // top of the picture (the bottom when flip); the last fifth is room for the conversion
     // and is not cleared.
     ImageBuffer pixels;
+    // decodeImageFileShared only: the width x height x 4 bytes R, G, B, A where the decoder
+    // left them (pixels stays empty).
+    DecodedPixels rgba;
 };
 
 // Decodes the file at path. flip selects DevIL's lower-left origin (rows bottom first).
@@ -115,6 +142,11 @@ struct DecodeOutcome {
 // the child and gives DecodeStatus::Cancelled.
 DecodeOutcome decodeImageFile(const std::string& path, bool flip,
                               const std::function<bool()>& tick = {});
+
+// decodeImageFile without the copy: the pixels stay in the decoder's shared memory (rgba),
+// where the colour conversion reads them.
+DecodeOutcome decodeImageFileShared(const std::string& path, bool flip,
+                                    const std::function<bool()>& tick = {});
 
 // The text of a DevIL error code: empty for 0, "Error <decimal>" for unknown codes.
 std::string devilErrorText(unsigned code);

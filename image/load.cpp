@@ -245,8 +245,20 @@ void loadImage(AppState& state, std::string& path) {
             if (creep < 20) setProgress(state, ++creep);
             return !progressCancelled(state);
         };
-        d = decodeImageFile(copy.path().empty() ? path : copy.path(), state.flipChecked, tick);
+        d = decodeImageFileShared(copy.path().empty() ? path : copy.path(), state.flipChecked,
+                                  tick);
     } // the copy is gone here, whatever the result
+    // The converted picture's buffer: the conversion reads the decoded pixels where the
+    // decoder left them and writes every byte of it.
+    ImageBuffer converted;
+    if (d.status == DecodeStatus::Ok) {
+        try {
+            converted.resize(d.rgba.size() / 4 * 5);
+        } catch (const std::bad_alloc&) {
+            d.rgba.release();
+            d.status = DecodeStatus::OutOfMemory;
+        }
+    }
     if (d.status == DecodeStatus::Cancelled) {
         state.xCopiesText = previousX;
         state.yCopiesText = previousY;
@@ -274,13 +286,11 @@ void loadImage(AppState& state, std::string& path) {
     // From here the new picture replaces the old one; the old one is kept aside until the
     // conversion is through, so that a cancel brings it back.
     PictureBackup previous(state);
-    state.imageBuffer = std::move(d.pixels);
-    d.pixels = {};
+    state.imageBuffer = std::move(converted);
     state.imageLoaded = 0;
     state.rotateChecked = false;
     setProgress(state, 2);
-    if (static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 !=
-        state.imageBuffer.size() / 5 * 4) {
+    if (static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 != d.rgba.size()) {
         dropImage(state);
         path.clear();
         return;
@@ -340,7 +350,9 @@ void loadImage(AppState& state, std::string& path) {
         path.clear();
         return;
     }
-    if (!convertToCmyk(state, width, height) && state.loadFailure == LoadFailure::Cancelled) {
+    const bool convertedOk = convertToCmykFrom(state, width, height, d.rgba.data());
+    d.rgba.release();
+    if (!convertedOk && state.loadFailure == LoadFailure::Cancelled) {
         previous.restore(state);
         writeSetting(state, "Active", "Crop", previousCrop);
         path.clear();

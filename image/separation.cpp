@@ -100,21 +100,37 @@ struct PrintTables {
             brightness[v] = static_cast<std::uint8_t>(255 - std::clamp(255 - v + b, 0, 255));
             removal[v] = static_cast<std::uint8_t>(roundEven(0.2f * static_cast<float>(v)));
         }
+        chain();
     }
 
     // C', M', Y', K of a printing cell -> C, M, Y, white.
+    // Contrast applies when any toned value is above 0, brightness when any value is above 0
+    // after contrast; both chains are tabulated per channel from the colour value.
+    std::uint8_t tonedContrast[3][256];
+    std::uint8_t tonedContrastBrightness[3][256];
+
+    void chain() {
+        for (int ch = 0; ch < 3; ++ch)
+            for (int v = 0; v < 256; ++v) {
+                tonedContrast[ch][v] = contrast[toned[ch][v]];
+                tonedContrastBrightness[ch][v] = brightness[tonedContrast[ch][v]];
+            }
+    }
+
     void cell(const std::uint8_t* cmyk, std::uint8_t out[4]) const {
-        std::uint8_t v[3] = {toned[0][cmyk[0]], toned[1][cmyk[1]], toned[2][cmyk[2]]};
-        if (v[0] + v[1] + v[2] > 0)
-            for (auto& x : v)
-                x = contrast[x];
-        if (v[0] + v[1] + v[2] > 0)
-            for (auto& x : v)
-                x = brightness[x];
+        out[3] = white[cmyk[3]];
+        if ((toned[0][cmyk[0]] | toned[1][cmyk[1]] | toned[2][cmyk[2]]) == 0 ||
+            (tonedContrast[0][cmyk[0]] | tonedContrast[1][cmyk[1]] | tonedContrast[2][cmyk[2]]) ==
+                0) {
+            out[0] = out[1] = out[2] = 0; // no colour: nothing to adjust or remove
+            return;
+        }
+        const std::uint8_t v[3] = {tonedContrastBrightness[0][cmyk[0]],
+                                   tonedContrastBrightness[1][cmyk[1]],
+                                   tonedContrastBrightness[2][cmyk[2]]};
         const std::uint8_t g = removal[std::min({v[0], v[1], v[2]})];
         for (int i = 0; i < 3; ++i)
             out[i] = static_cast<std::uint8_t>(v[i] - g);
-        out[3] = white[cmyk[3]];
     }
 };
 
@@ -302,29 +318,37 @@ void SeparationRows::row(int y, char* out, std::size_t planeStride) const {
     std::memset(planes + 4 * planeStride, 0, g);
     std::uint8_t* pg = m.printCells + rowCell * 5;
     const std::uint8_t* vg = m.previewCells + rowCell * 4;
-    // Cells from maskEnd on lie past the mask and are never masked.
-    const std::size_t maskEnd =
-        m.mask ? std::min(g, m.mask->size() > rowCell ? m.mask->size() - rowCell : 0) : 0;
-    const std::uint8_t* maskRow = m.mask && maskEnd > 0 ? m.mask->data() + rowCell : nullptr;
-    for (std::size_t x = 0; x < g; ++x, pg += 5, vg += 4) {
-        std::uint8_t v[4] = {0, 0, 0, 0};
-        if (m.foil) {
-            pg[4] = pg[4] > 0 ? 255 : 0;
-            if (pg[4] == 255 && pg[0] + pg[1] + pg[2] > m.foilLimit) v[0] = v[1] = v[2] = 200;
-        } else {
-            if (!m.rotate) pg[4] = pg[4] > 180 ? 255 : 0;
-            if (pg[4] > 0) {
-                // The ink test reads Y' from the preview grid.
-                const int inkSum = pg[0] + pg[1] + vg[2] + pg[3];
-                if (m.threshold == 0 || inkSum >= m.threshold) m.tables.cell(pg, v);
-            }
+    // The limited alpha is stored back only where it changes, so rows of an opaque picture
+    // (and rows taken again) leave the grid's memory untouched.
+    auto store = [](std::uint8_t& a, std::uint8_t v) {
+        if (a != v) a = v;
+    };
+    if (m.foil) {
+        for (std::size_t x = 0; x < g; ++x, pg += 5) {
+            store(pg[4], pg[4] > 0 ? 255 : 0);
+            const std::uint8_t v = pg[4] == 255 && pg[0] + pg[1] + pg[2] > m.foilLimit ? 200 : 0;
+            c[x] = mg[x] = ye[x] = v;
+            wh[x] = 0;
         }
-        // A masked cell prints nothing.
-        if (x < maskEnd && maskRow[x] > 0) v[0] = v[1] = v[2] = v[3] = 0;
-        c[x] = v[0];
-        mg[x] = v[1];
-        ye[x] = v[2];
-        wh[x] = v[3];
+    } else {
+        for (std::size_t x = 0; x < g; ++x, pg += 5, vg += 4) {
+            std::uint8_t v[4] = {0, 0, 0, 0};
+            if (!m.rotate) store(pg[4], pg[4] > 180 ? 255 : 0);
+            // The ink test reads Y' from the preview grid.
+            if (pg[4] > 0 && (m.threshold == 0 || pg[0] + pg[1] + vg[2] + pg[3] >= m.threshold))
+                m.tables.cell(pg, v);
+            c[x] = v[0];
+            mg[x] = v[1];
+            ye[x] = v[2];
+            wh[x] = v[3];
+        }
+    }
+    // A masked cell prints nothing; cells past the end of the mask are not masked.
+    if (m.mask && m.mask->size() > rowCell) {
+        const std::size_t end = std::min(g, m.mask->size() - rowCell);
+        const std::uint8_t* maskRow = m.mask->data() + rowCell;
+        for (std::size_t x = 0; x < end; ++x)
+            if (maskRow[x] > 0) c[x] = mg[x] = ye[x] = wh[x] = 0;
     }
 }
 

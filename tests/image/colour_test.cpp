@@ -133,6 +133,10 @@ TEST_F(ColourTest, BandedConversionEqualsOneTransform) {
         ASSERT_TRUE(convertToCmykBanded(s, w, h, c.threads, c.bandRows));
         SCOPED_TRACE(::testing::Message() << c.threads << " threads, bands of " << c.bandRows);
         expectConverted(s.imageBuffer, ref, rgba);
+        // From the decoder's pixels into a buffer holding stale bytes: every byte is written.
+        s.imageBuffer.assign(rgba.size() / 4 * 5, 0xAB);
+        ASSERT_TRUE(convertToCmykFrom(s, w, h, rgba.data(), c.threads, c.bandRows));
+        expectConverted(s.imageBuffer, ref, rgba);
     }
 }
 
