@@ -585,8 +585,17 @@ bool dropCapabilities() {
     if (ftruncate(pixelFd, static_cast<off_t>(bytes)) != 0) _exit(4);
     void* out = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, pixelFd, 0);
     if (out == MAP_FAILED) _exit(5);
-    ILuint copied = ilCopyPixels(0, 0, 0, static_cast<ILuint>(width), static_cast<ILuint>(height),
-                                 1, IL_RGBA, IL_UNSIGNED_BYTE, out);
+    // In bands: DevIL converts each call's pixels through a buffer of their size, so a band
+    // at a time keeps that buffer small; the bytes are those of one call for the whole picture.
+    constexpr ILuint kBandRows = 256;
+    ILuint copied = 1;
+    for (ILuint y = 0; copied && y < static_cast<ILuint>(height); y += kBandRows) {
+        const ILuint rows = std::min(kBandRows, static_cast<ILuint>(height) - y);
+        copied =
+            ilCopyPixels(0, y, 0, static_cast<ILuint>(width), rows, 1, IL_RGBA, IL_UNSIGNED_BYTE,
+                         static_cast<std::uint8_t*>(out) +
+                             static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4);
+    }
     if (!copied) {
         rep.copyFailed = 1;
         rep.stage = static_cast<std::int32_t>(DevilStage::CopyPixels);

@@ -64,40 +64,54 @@ class TemporaryCopy {
     static bool copyFile(const std::string& from, const std::string& to) {
         int in = openRegularFile(from);
         if (in < 0) return false;
-        const std::uint64_t maxBytes = decodeLimits().maxRgbaBytes;
-        std::uint64_t copied = 0;
         int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (out < 0) {
             ::close(in);
             return false;
         }
-        bool ok = true;
-        char buf[1 << 16];
-        for (;;) {
-            ssize_t n = ::read(in, buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) ok = false;
-            if (n <= 0) break;
-            copied += static_cast<std::uint64_t>(n);
-            if (copied > maxBytes) {
-                ok = false;
-                break;
-            }
-            for (ssize_t done = 0; done < n;) {
-                ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
-                if (w < 0 && errno == EINTR) continue;
-                if (w <= 0) {
-                    ok = false;
-                    break;
-                }
-                done += w;
-            }
-            if (!ok) break;
-        }
+        const std::uint64_t maxBytes = decodeLimits().maxRgbaBytes;
+        std::uint64_t copied = 0;
+        bool ok = kernelCopy(in, out, maxBytes, copied);
+        if (!ok && copied == 0 && errno != EFBIG) ok = readWriteCopy(in, out, maxBytes, copied);
         ::close(in);
         if (::close(out) != 0) ok = false;
         if (!ok) ::unlink(to.c_str());
         return ok;
+    }
+
+    // The kernel copies without passing the bytes through this process. False with errno
+    // EFBIG past maxBytes; false with nothing copied where the kernel cannot copy between
+    // these files, so the caller reads and writes instead.
+    static bool kernelCopy(int in, int out, std::uint64_t maxBytes, std::uint64_t& copied) {
+        for (;;) {
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 24, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) return true;
+            copied += static_cast<std::uint64_t>(n);
+            if (copied > maxBytes) {
+                errno = EFBIG;
+                return false;
+            }
+        }
+    }
+
+    static bool readWriteCopy(int in, int out, std::uint64_t maxBytes, std::uint64_t& copied) {
+        char buf[1 << 16];
+        for (;;) {
+            const ssize_t n = ::read(in, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) return true;
+            copied += static_cast<std::uint64_t>(n);
+            if (copied > maxBytes) return false;
+            for (ssize_t done = 0; done < n;) {
+                const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) return false;
+                done += w;
+            }
+        }
     }
 
     std::string folder_;
