@@ -136,17 +136,19 @@ struct PrintTables {
 
 // Rows handed out in chunks to all cores; progress is reported by the calling thread.
 // With cancellable set, a cancel request stops the hand-out of further chunks.
-template <typename RowFn>
-void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false) {
-    constexpr int kChunk = 16;
+// Rows handed out in chunks of kChunk to all cores (chunkFn(y0, y1) does rows y0 .. y1 - 1);
+// progress is reported by the calling thread, one step a row. With cancellable set, a cancel
+// request stops the hand-out of further chunks.
+constexpr int kChunk = 16;
+template <typename ChunkFn>
+void forEachChunk(AppState& state, int rows, ChunkFn chunkFn, bool cancellable = false) {
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     auto work = [&](auto onChunk) {
         for (int y0;
              !(cancellable && progressCancelled(state)) && (y0 = next.fetch_add(kChunk)) < rows;) {
             const int y1 = std::min(rows, y0 + kChunk);
-            for (int y = y0; y < y1; ++y)
-                rowFn(y);
+            chunkFn(y0, y1);
             done += y1 - y0;
             onChunk();
         }
@@ -170,6 +172,17 @@ void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false
     for (auto& h : helpers)
         h.join();
     report();
+}
+
+template <typename RowFn>
+void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false) {
+    forEachChunk(
+        state, rows,
+        [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y)
+                rowFn(y);
+        },
+        cancellable);
 }
 
 } // namespace
@@ -196,11 +209,11 @@ void orientImage(AppState& state) {
         const FoldTable& fold = foldTable();
         const std::uint8_t* src = state.imageBuffer.data();
         const std::size_t gw = static_cast<std::size_t>(state.gridWidth);
-        // Rows are taken in blocks so that a turned picture is written in short runs instead
-        // of one cell per grid row; progress still follows every source row.
-        constexpr int kBlock = 16;
-        for (int y0 = 1; y0 <= h; y0 += kBlock) {
-            const int y1 = std::min(h, y0 + kBlock - 1);
+        // Source rows are taken in blocks, on all cores, so that a turned picture is written
+        // in short runs instead of one cell per grid row; every cell is written by exactly
+        // one block.
+        forEachChunk(state, h, [&](int b0, int b1) {
+            const int y0 = b0 + 1, y1 = b1;
             for (int sy = y0; sy <= y1 && !rotate; ++sy) {
                 for (int sx = 1; sx <= w; ++sx) {
                     const std::uint8_t* p =
@@ -235,9 +248,7 @@ void orientImage(AppState& state) {
                     }
                 }
             }
-            for (int sy = y0; sy <= y1; ++sy)
-                setProgress(state, percentOf(sy, h));
-        }
+        });
     }
 
     state.placedWidthPt *= state.zoom;
