@@ -415,6 +415,47 @@ long maxRssKb() {
     return u.ru_maxrss;
 }
 
+TEST_F(Spooler, StreamedImageDataGoesOutBlockByBlock) {
+    // A quarter gigabyte of image data produced while it is sent: only a block at a time may
+    // be held, never the whole.
+    constexpr std::size_t kBlock = 1u << 20, kBlocks = 256;
+    CaptureListener big(false);
+    ASSERT_TRUE(big.ok());
+    ASSERT_TRUE(cupsd_->addQueue(
+        "OKI_C711WT_STREAM", "socket://127.0.0.1:" + std::to_string(big.port()) + "/?snmp=false",
+        true, error_))
+        << error_;
+    PrintJobParts parts;
+    parts.header = "%!PS\r\nbeginimage\r\n";
+    parts.trailer = "\r\n%%EOF\r\n";
+    parts.imageBytes = kBlock * kBlocks;
+    auto blockBytes = [](std::size_t i) {
+        std::string b(kBlock, static_cast<char>(i));
+        b[i % kBlock] = '\x7f';
+        return b;
+    };
+    parts.produceImage = [&](const std::function<bool(std::string_view)>& sink) {
+        for (std::size_t i = 0; i < kBlocks; ++i)
+            if (!sink(blockBytes(i))) return false;
+        return true;
+    };
+    std::uint64_t sum = testsupport::fnv1a(parts.header.data(), parts.header.size());
+    for (std::size_t i = 0; i < kBlocks; ++i) {
+        const std::string b = blockBytes(i);
+        sum = testsupport::fnv1a(b.data(), b.size(), sum);
+    }
+    sum = testsupport::fnv1a(parts.trailer.data(), parts.trailer.size(), sum);
+    const std::uint64_t total = parts.header.size() + kBlock * kBlocks + parts.trailer.size();
+
+    TestState ts;
+    const long rssBefore = maxRssKb();
+    ASSERT_TRUE(spoolJob(ts.state, "OKI_C711WT_STREAM", "streamed", parts));
+    EXPECT_LT((maxRssKb() - rssBefore) / 1024, 32) << "the image data was gathered before it went";
+    ASSERT_TRUE(big.waitForJobs(1, 120000)) << cupsd_->errorLog();
+    EXPECT_EQ(big.sizes()[0], total);
+    EXPECT_EQ(big.checksums()[0], sum);
+}
+
 TEST_F(Spooler, LargeRasterIsHandedOverWholeWithoutACopy) {
     // A raster of an eighth of the tiling limit: big enough that a copy would show in the
     // peak memory of the process.
