@@ -802,7 +802,6 @@ DecodeOutcome decodeImageFile(const std::string& path, bool flip,
     DecodeOutcome out = decodeImageFileShared(path, flip, tick);
     if (out.status != DecodeStatus::Ok) return out;
     try {
-        // The decoded bytes fill the first four fifths; the conversion writes all of it.
         out.pixels.resize(out.rgba.size() / 4 * 5);
     } catch (const std::bad_alloc&) {
         out.rgba.release();
@@ -810,6 +809,7 @@ DecodeOutcome decodeImageFile(const std::string& path, bool flip,
         return out;
     }
     std::memcpy(out.pixels.data(), out.rgba.data(), out.rgba.size());
+    std::memset(out.pixels.data() + out.rgba.size(), 0, out.pixels.size() - out.rgba.size());
     out.rgba.release();
     return out;
 }

@@ -129,8 +129,8 @@ struct DecodeOutcome {
     int width = 0; // decoded size (DevIL's), pixels
     int height = 0;
     // width x height x 5 bytes whose first width x height x 4 hold R, G, B, A, first row the
-    // top of the picture (the bottom when flip); the last fifth is room for the conversion
-    // and is not cleared.
+    // top of the picture (the bottom when flip); the last fifth, room for the conversion, is
+    // zero.
     ImageBuffer pixels;
     // decodeImageFileShared only: the width x height x 4 bytes R, G, B, A where the decoder
     // left them (pixels stays empty).
