@@ -37,6 +37,7 @@ tall.png|--xcopies 2 --ycopies 2 --width 80
 tall.png|--printer C301W --xcopies 3 --ycopies 2 --width 50 --fixed-spacing 4
 tall.png|--mirror --flip
 tall.png|--rotate --brightness 40 --contrast -30
+tall.png|--pattern --xcopies 2 --width 80
 wide.jpg|
 wide.jpg|--printer C301W --no-rotate --mirror
 wide.jpg|--media Transfer media 16 --printer C844
