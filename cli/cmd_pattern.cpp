@@ -133,6 +133,7 @@ int cliMask(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     if (!libraryReady(state)) return 1;
     const PatternMask mask = generateImagePatternMask(state);
