@@ -169,6 +169,11 @@ int cliShapes(AppState& state, const CliArgs& args) {
             if ((a == "--name" || a == "--spacing0" || a == "--spacing45") && i + 1 < args.size()) {
                 const std::string& v = args[++i];
                 if (a == "--name") {
+                    if (const std::string problem = shapeNameProblem(v); !problem.empty()) {
+                        fail("--name takes a shape name of 1 to " + std::to_string(kShapeNameSize) +
+                             " characters without control characters (" + problem + ")");
+                        return 2;
+                    }
                     name = v;
                     continue;
                 }
@@ -198,13 +203,16 @@ int cliShapes(AppState& state, const CliArgs& args) {
         ShapeSaveResult saved = ShapeSaveResult::Failed;
         if (c.status > 0) {
             if (!name.empty()) c.shape.name = name;
+            // A name taken from the file's name is held to the same rule as --name.
+            if (const std::string problem = shapeNameProblem(c.shape.name); !problem.empty()) {
+                state.ui = previous;
+                fail("the file's name is no shape name (" + problem + "): give one with --name");
+                return 2;
+            }
             c.shape.name = shapeStoredName(c.shape.name);
             c.shape.spacing0 = static_cast<float>((spacing[0] - 50) / 100.0);
             c.shape.spacing45 = static_cast<float>((spacing[1] - 50) / 100.0);
-            if (c.shape.name.empty())
-                fail("the shape needs a name");
-            else
-                saved = saveShape(state, c.shape);
+            saved = saveShape(state, c.shape);
         }
         state.ui = previous;
         if (saved == ShapeSaveResult::Appended || saved == ShapeSaveResult::Replaced) {

@@ -191,6 +191,17 @@ std::string shapeStoredName(std::string_view typed) {
     return s;
 }
 
+std::string shapeNameProblem(std::string_view typed) {
+    const std::string stored = shapeStoredName(typed);
+    if (stored.empty()) return "a shape needs a name";
+    if (stored.size() > kShapeNameSize)
+        return "a shape name has at most " + std::to_string(kShapeNameSize) + " characters";
+    for (const char c : stored)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return "a shape name may not hold control characters";
+    return {};
+}
+
 std::string shapeLibraryPath(const AppState& state) {
     return readSetting(state, "Active", "Shape Library");
 }

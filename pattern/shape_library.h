@@ -66,6 +66,9 @@ std::string shapeKey(std::string_view name);
 std::string shapeDisplayName(std::string_view name);
 // A name typed by the user made ready to store: trimmed, blanks replaced by "_".
 std::string shapeStoredName(std::string_view typed);
+// Why a typed name cannot be stored as it is (nothing but blanks, longer than a record's
+// kShapeNameSize bytes once stored, or a control character), or empty when it can.
+std::string shapeNameProblem(std::string_view typed);
 
 // The user's library path ("Shape Library" of section "Active").
 std::string shapeLibraryPath(const AppState& state);
