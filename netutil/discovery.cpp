@@ -218,5 +218,12 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
 std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueListKind kind,
                                                 NetworkUtilityView* window,
                                                 const DiscoveryOptions& options) {
-    return listPrinterQueues(state, kind, window, spoolerQueues(), options);
+    const std::vector<SpoolerQueue> queues = spoolerQueues();
+    // The utility window's empty list says why when the print server does not answer, rather
+    // than looking like a system without printers.
+    std::string reason;
+    if (queues.empty() && kind == QueueListKind::NetworkUtility && state.ui &&
+        !cupsServerAnswers(reason))
+        state.ui->showMessage(MessageIcon::Warning, "Lumivane", reason);
+    return listPrinterQueues(state, kind, window, queues, options);
 }
