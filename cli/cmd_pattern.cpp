@@ -1,6 +1,7 @@
 // printconv-cli pattern print: the --pattern options, "mask" and "shapes".
 #include "app/app_state.h"
 #include "app/pattern_actions.h"
+#include "app/strings.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"
@@ -156,8 +157,10 @@ int cliShapes(AppState& state, const CliArgs& args) {
     if (what == "list") {
         if (args.size() != 1) return 2;
         if (!libraryReady(state)) return 1;
+        // Names come from a file (an imported file's name among them): a control character
+        // would drive the terminal.
         for (const std::string& name : listShapeNames(state))
-            std::printf("%s\n", name.c_str());
+            std::printf("%s\n", printableText(name, kShapeNameSize).c_str());
         return 0;
     }
     if (what == "import") {

@@ -87,6 +87,20 @@ TEST(CliPattern, BadPatternValuesAreRefused) {
     EXPECT_NE(overlap.err.find("gap"), std::string::npos) << overlap.err;
 }
 
+// A name in the library (a window import keeps the file's name) is listed as printable
+// text: an escape sequence in it never reaches the terminal.
+TEST(CliPattern, ShapesListShowsPrintableNamesOnly) {
+    TestState t;
+    ASSERT_EQ(cli(t, "shapes list").code, 0);
+    ShapeRecord r;
+    r.name = "Ab\x1b[2J\x9b";
+    r.polygons.push_back({{{0, 0}, {1, 0}, {1, 1}}, kShapeBlack});
+    writeFile(t.state.userFolder + "shape.lib", encodeShapeRecord(r));
+    CliRun list = cli(t, "shapes list");
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, "Ab?[2j?\n");
+}
+
 TEST(CliPattern, ShapesListImportReplaceAndRemove) {
     TestState t;
     CliRun list = cli(t, "shapes list");
