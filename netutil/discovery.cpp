@@ -219,11 +219,11 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
                                                 NetworkUtilityView* window,
                                                 const DiscoveryOptions& options) {
     const std::vector<SpoolerQueue> queues = spoolerQueues();
-    // The utility window's empty list says why when the print server does not answer, rather
-    // than looking like a system without printers.
+    std::vector<PrinterListEntry> entries = listPrinterQueues(state, kind, window, queues, options);
+    // The utility window's Status box says why the list is empty when the print server does
+    // not answer, rather than looking like a system without printers.
     std::string reason;
-    if (queues.empty() && kind == QueueListKind::NetworkUtility && state.ui &&
-        !cupsServerAnswers(reason))
-        state.ui->showMessage(MessageIcon::Warning, "Lumivane", reason);
-    return listPrinterQueues(state, kind, window, queues, options);
+    if (queues.empty() && window && !cupsServerAnswers(reason))
+        window->readout.status = printerText(reason);
+    return entries;
 }
