@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/defaults.h"
+#include "app/files.h"
 #include "app/numbers.h"
 #include "app/pattern_actions.h"
 #include "app/strings.h"
@@ -24,7 +25,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -403,13 +403,22 @@ std::string snapshotProfile(const std::string& path) {
 } // namespace
 
 ActionResult applySnapshot(AppState& state, const std::string& path) {
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) {
+    // Only a regular file of settings size: a FIFO would block the window, and a folder, a
+    // device or an oversized file would load every fallback over the user's margins.
+    std::string content;
+    switch (readRegularFile(path, kMaxSettingsFileBytes, content)) {
+    case ReadResult::Ok:
+        break;
+    case ReadResult::TooLarge:
+        showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
+                    "The settings file " + path + " is larger than " +
+                        std::to_string(kMaxSettingsFileBytes >> 20) + " MB and was not read");
+        return ActionResult::Failed;
+    case ReadResult::Unreadable:
         showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
                     "Cannot read the settings file " + path);
         return ActionResult::Failed;
     }
-    probe.close();
     state.unitIndex = [&] {
         const std::string u = readSetting(state, "Active", "Unit");
         return u == "C" ? 1 : u == "I" ? 2 : 0;

@@ -52,7 +52,6 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -617,8 +616,8 @@ void MainWindow::buildMenus() {
     entry(file, kIdMenuOpen, qs(text(state_, 11)), [this] { commandOpenFile(); });
     menuPrint_ = entry(file, kIdMenuPrint, qs(text(state_, 12)) + QStringLiteral("\tCtrl+P"),
                        [this] { commandPrint(); });
-    menuPatternPrint_ = entry(file, kIdMenuPatternPrint, qs(text(state_, 241)),
-                              [this] { commandPatternSetup(); });
+    menuPatternPrint_ =
+        entry(file, kIdMenuPatternPrint, qs(text(state_, 241)), [this] { commandPatternSetup(); });
     entry(file, kIdMenuPrintMargins, qs(text(state_, 137)), [this] { commandPrintMargins(); });
     menuBlankPage_ =
         entry(file, kIdMenuBlankPage, qs(text(state_, 174)), [this] { commandBlankPage(); });
@@ -945,11 +944,10 @@ void MainWindow::commandPrinterModel() {
 
 void MainWindow::commandProof() {
     run([this] {
-        QTemporaryDir scratch;
-        const QString png = scratch.filePath(QStringLiteral("proof.png"));
-        const ActionResult r = makeProofPicture(state_, ss(png));
+        ProofPicture picture;
+        const ActionResult r = picture.make(state_);
         if (r != ActionResult::Done) return r;
-        ProofWindow proof(png, this);
+        ProofWindow proof(qs(picture.path()), this);
         runDialog(proof);
         return ActionResult::Nothing;
     });

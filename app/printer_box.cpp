@@ -2,11 +2,11 @@
 
 #include "app/app_state.h"
 #include "app/strings.h"
+#include "app/ui.h"
+#include "printer/cups_connection.h"
 #include "settings/settings.h"
 
 #include <cctype>
-
-namespace {} // namespace
 
 int findItemPrefix(const std::vector<std::string>& items, std::string_view prefix) {
     if (prefix.empty()) return -1;
@@ -33,8 +33,10 @@ PrinterBoxContents printerBoxFromEntries(const AppState& state,
 }
 
 PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions& options) {
-    return printerBoxFromEntries(
+    PrinterBoxContents box = printerBoxFromEntries(
         state, listPrinterQueues(state, QueueListKind::PrinterBox, nullptr, options));
+    if (std::string reason; box.items.empty() && !cupsServerAnswers(reason)) box.problem = reason;
+    return box;
 }
 
 void applyPrinterBox(AppState& state, const PrinterBoxContents& box) {
@@ -42,6 +44,9 @@ void applyPrinterBox(AppState& state, const PrinterBoxContents& box) {
     state.printerChoice = box.selected >= 0 && box.selected < static_cast<int>(box.items.size())
                               ? box.items[static_cast<std::size_t>(box.selected)]
                               : std::string();
+    if (box.problem.empty()) return;
+    state.statusText = box.problem;
+    if (state.ui) state.ui->showStatus(box.problem);
 }
 
 PrinterBoxRequest printerBoxRequest(const AppState& state) {

@@ -14,6 +14,8 @@ struct AppState;
 struct PrinterBoxContents {
     std::vector<std::string> items;
     int selected = -1;
+    // Why the box is empty when the print server does not answer; empty otherwise.
+    std::string problem;
 };
 
 // Index of the first item that begins with prefix, compared without regard to case (the list
@@ -27,7 +29,8 @@ PrinterBoxContents printerBoxFromEntries(const AppState& state,
                                          const std::vector<PrinterListEntry>& entries);
 
 // The whole filling: a printer-box discovery pass over the spooler's queues, then
-// printerBoxFromEntries. Shows nothing.
+// printerBoxFromEntries; an empty box whose print server does not answer carries the reason.
+// Shows nothing.
 PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions& options = {});
 
 // What the printer box's worker needs, copied from the state on the window's thread: the
@@ -44,5 +47,6 @@ PrinterBoxRequest printerBoxRequest(const AppState& state);
 PrinterBoxContents listPrinterBox(const PrinterBoxRequest& request,
                                   const DiscoveryOptions& options = {});
 
-// Puts the contents into the state's printer box fields (printerList, printerChoice).
+// Puts the contents into the state's printer box fields (printerList, printerChoice); a
+// problem goes to the status line, so an empty box never looks like a system without queues.
 void applyPrinterBox(AppState& state, const PrinterBoxContents& box);

@@ -1,9 +1,13 @@
 #include "app/proof_picture.h"
 
 #include "app/app_state.h"
+#include "app/temp_folders.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "job/proof.h"
+
+#include <cerrno>
+#include <cstring>
 
 ActionResult makeProofPicture(AppState& state, const std::string& pngPath) {
     const std::string caption = text(state, kTextProgramName);
@@ -35,4 +39,22 @@ ActionResult makeProofPicture(AppState& state, const std::string& pngPath) {
         return ActionResult::Failed;
     }
     return ActionResult::Done;
+}
+
+ProofPicture::~ProofPicture() {
+    if (!folder_.empty()) removeTemporaryFolder(folder_);
+}
+
+ActionResult ProofPicture::make(AppState& state) {
+    if (folder_.empty()) folder_ = makeTemporaryFolder("printconv-proof-");
+    if (folder_.empty()) {
+        showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
+                    std::string("The proof could not be made:\nno temporary folder (") +
+                        std::strerror(errno) + ")");
+        return ActionResult::Failed;
+    }
+    const std::string png = folder_ + "/proof.png";
+    const ActionResult r = makeProofPicture(state, png);
+    path_ = r == ActionResult::Done ? png : std::string();
+    return r;
 }

@@ -1,6 +1,7 @@
 // printconv-cli pattern print: the --pattern options, "mask" and "shapes".
 #include "app/app_state.h"
 #include "app/pattern_actions.h"
+#include "app/strings.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"
@@ -133,6 +134,7 @@ int cliMask(AppState& state, const CliArgs& args) {
         return 2;
     }
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     if (!libraryReady(state)) return 1;
     const PatternMask mask = generateImagePatternMask(state);
@@ -155,8 +157,10 @@ int cliShapes(AppState& state, const CliArgs& args) {
     if (what == "list") {
         if (args.size() != 1) return 2;
         if (!libraryReady(state)) return 1;
+        // Names come from a file (an imported file's name among them): a control character
+        // would drive the terminal.
         for (const std::string& name : listShapeNames(state))
-            std::printf("%s\n", name.c_str());
+            std::printf("%s\n", printableText(name, kShapeNameSize).c_str());
         return 0;
     }
     if (what == "import") {
@@ -168,6 +172,11 @@ int cliShapes(AppState& state, const CliArgs& args) {
             if ((a == "--name" || a == "--spacing0" || a == "--spacing45") && i + 1 < args.size()) {
                 const std::string& v = args[++i];
                 if (a == "--name") {
+                    if (const std::string problem = shapeNameProblem(v); !problem.empty()) {
+                        fail("--name takes a shape name of 1 to " + std::to_string(kShapeNameSize) +
+                             " characters without control characters (" + problem + ")");
+                        return 2;
+                    }
                     name = v;
                     continue;
                 }
@@ -197,13 +206,16 @@ int cliShapes(AppState& state, const CliArgs& args) {
         ShapeSaveResult saved = ShapeSaveResult::Failed;
         if (c.status > 0) {
             if (!name.empty()) c.shape.name = name;
+            // A name taken from the file's name is held to the same rule as --name.
+            if (const std::string problem = shapeNameProblem(c.shape.name); !problem.empty()) {
+                state.ui = previous;
+                fail("the file's name is no shape name (" + problem + "): give one with --name");
+                return 2;
+            }
             c.shape.name = shapeStoredName(c.shape.name);
             c.shape.spacing0 = static_cast<float>((spacing[0] - 50) / 100.0);
             c.shape.spacing45 = static_cast<float>((spacing[1] - 50) / 100.0);
-            if (c.shape.name.empty())
-                fail("the shape needs a name");
-            else
-                saved = saveShape(state, c.shape);
+            saved = saveShape(state, c.shape);
         }
         state.ui = previous;
         if (saved == ShapeSaveResult::Appended || saved == ShapeSaveResult::Replaced) {

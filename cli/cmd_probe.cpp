@@ -1,20 +1,24 @@
 // printconv-cli probe: the resolution loading would take from a file.
 #include "app/app_state.h"
+#include "app/files.h"
 #include "app/texts.h"
 #include "cli/commands.h"
 #include "image/probes.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
+#include <cstring>
 #include <unistd.h>
 
 int cliProbe(AppState& state, const CliArgs& args) {
     (void)state;
     if (args.size() != 1 || args[0].empty()) return 2;
     std::string path = args[0];
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file: a FIFO would block the open, a device give a made-up answer.
+    const int fd = openRegularFile(path);
     if (fd < 0) {
-        std::fprintf(stderr, "cannot open %s\n", path.c_str());
+        std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(),
+                     errno == EINVAL ? "not a regular file" : std::strerror(errno));
         return 1;
     }
     ::close(fd);

@@ -13,6 +13,7 @@ int cliSnapshot(AppState& state, const CliArgs& args) {
     if (!parseJobOptions(CliArgs(args.begin() + 2, args.end()), false, options)) return 2;
     // The snapshot reads the margins from the settings file: the options change a scratch copy.
     ScratchSettings scratch(state);
+    if (!scratch.ok) return 1;
     if (!openWithOptions(state, options)) return 1;
     if (saveSnapshot(state, args[1]) != ActionResult::Done) return 1;
     std::printf("%s\n", args[1].c_str());

@@ -135,7 +135,7 @@ void showUsbPrinterStatus(const AppState& state, PrinterReadout& readout,
     if (isSecondFamily(state))
         readout.serialNumber = state.targetModel;
     else
-        readout.serialNumber = usb.serial;
+        readout.serialNumber = printerText(usb.serial);
     readout.status = usb.found == "1" ? "OnLine" : "OffLine";
     const std::string dashes = "----";
     readout.pageCount = readout.tray1 = readout.mpTray = readout.addressMethod = dashes;
@@ -175,7 +175,7 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
 
         if (pk == PortKind::Usb) {
             const UsbPrinter usb = findUsbPrinter(state.targetModel, options.sysfsRoot);
-            entries.push_back({name, port, address, usb.serial});
+            entries.push_back({name, port, address, printerText(usb.serial)});
             continue;
         }
         if (!passesAddressTest(address)) continue;
@@ -186,7 +186,7 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
         snmpGetText(session, snmpoid::kSerialFirst, serial);
         snmpGetText(session, snmpoid::kSerialSecond, serial);
         closeSnmpSession(session);
-        entries.push_back({name, address, address, serial});
+        entries.push_back({name, address, address, printerText(serial)});
     }
 
     if (box) {
@@ -218,5 +218,12 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
 std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueListKind kind,
                                                 NetworkUtilityView* window,
                                                 const DiscoveryOptions& options) {
-    return listPrinterQueues(state, kind, window, spoolerQueues(), options);
+    const std::vector<SpoolerQueue> queues = spoolerQueues();
+    std::vector<PrinterListEntry> entries = listPrinterQueues(state, kind, window, queues, options);
+    // The utility window's Status box says why the list is empty when the print server does
+    // not answer, rather than looking like a system without printers.
+    std::string reason;
+    if (queues.empty() && window && !cupsServerAnswers(reason))
+        window->readout.status = printerText(reason);
+    return entries;
 }

@@ -1,5 +1,6 @@
 #include "netutil/snmp.h"
 
+#include "app/strings.h"
 #include "app/ui.h"
 #include "settings/settings.h"
 
@@ -231,6 +232,10 @@ bool getText(SnmpSession& session, std::string_view oidText, std::string& result
 
 } // namespace
 
+std::string printerText(std::string_view text) {
+    return printableText(text, kMaxPrinterTextBytes);
+}
+
 void snmpGetText(SnmpSession& session, std::string_view oidText, std::string& result) {
     getText(session, oidText, result);
 }
@@ -286,7 +291,7 @@ int probePrinter(PrinterReadout* window, const std::string& address, int mode,
 
     // The panel status replaces the working text only when the printer has that OID.
     snmpGetText(session, snmpoid::kPanelStatus, text);
-    if (window) window->status = trimBlanks(text);
+    if (window) window->status = printerText(trimBlanks(text));
 
     snmpGetText(session, snmpoid::kAddressMethod, text);
     if (window) {
@@ -340,7 +345,7 @@ int readPrinterDetails(PrinterReadout& window, const std::string& address, bool 
     std::string serial;
     snmpGetText(session, snmpoid::kSerialFirst, serial);
     snmpGetText(session, snmpoid::kSerialSecond, serial);
-    window.serialNumber = serial;
+    window.serialNumber = printerText(serial);
     if (brief) {
         closeSnmpSession(session);
         return state;
@@ -357,7 +362,7 @@ int readPrinterDetails(PrinterReadout& window, const std::string& address, bool 
         std::string level;
         // Unanswered or empty: the box keeps what it showed rather than a bare "%".
         if (getText(session, std::string(snmpoid::kTonerPrefix) + n, level) && !level.empty())
-            window.toner[static_cast<std::size_t>(c)] = level + "%";
+            window.toner[static_cast<std::size_t>(c)] = printerText(level) + "%";
     }
     for (int c = 0; c < 4; ++c) {
         const std::string n = decimal(kColumnSupplyIndex[static_cast<std::size_t>(c)]);

@@ -57,6 +57,12 @@ struct SnmpValue {
 // "Unknown Type(n)" for any other type. Never fails.
 std::string formatSnmpValue(const SnmpValue& value);
 
+// Longest text from a printer that is kept for showing: a line's worth.
+inline constexpr std::size_t kMaxPrinterTextBytes = 256;
+// A text a printer sent (its status, serial number, a level) as it may be shown in a field or
+// on a terminal: printable characters only, cut to kMaxPrinterTextBytes.
+std::string printerText(std::string_view text);
+
 // Parses a numeric OID text (".1.3.6.1..." or "1.3.6..."); false for anything else, for a
 // sub-identifier above 4294967295 and for fewer than 2 or more than 128 sub-identifiers.
 bool parseOid(std::string_view text, std::vector<std::uint32_t>& out);

@@ -1,14 +1,13 @@
 #include "pattern/ai_import.h"
 
 #include "app/app_state.h"
+#include "app/files.h"
 #include "app/strings.h"
 #include "app/ui.h"
 
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -200,7 +199,8 @@ bool normalise(std::vector<ShapePolygon>& polygons) {
         for (auto& pt : p.points) {
             pt.y = static_cast<float>(top - pt.y);
             // A drawing far wider than high would not be a usable cell (nor a valid record).
-            fits = fits && std::isfinite(pt.x) && std::isfinite(pt.y) && pt.x <= kMaxShapeCoordinate;
+            fits =
+                fits && std::isfinite(pt.x) && std::isfinite(pt.y) && pt.x <= kMaxShapeCoordinate;
         }
     return fits;
 }
@@ -275,16 +275,8 @@ AiConversion importIllustratorFile(AppState& state, const std::string& path) {
     const std::filesystem::path p(path);
     std::string bytes;
     bool readable = lowerAscii(p.extension().string()) == ".ai";
-    if (readable) {
-        std::ifstream in(path, std::ios::binary);
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(p, ec);
-        readable = in && !ec && size <= kMaxFileBytes;
-        if (readable) {
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            readable = !in.bad();
-        }
-    }
+    // Only a regular file within the cap: a FIFO would block the open, a device never end.
+    if (readable) readable = readRegularFile(path, kMaxFileBytes, bytes) == ReadResult::Ok;
     if (readable)
         result = convertIllustrator(bytes, p.stem().string());
     else

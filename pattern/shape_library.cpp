@@ -1,6 +1,7 @@
 #include "pattern/shape_library.h"
 
 #include "app/app_state.h"
+#include "app/files.h"
 #include "app/strings.h"
 #include "app/texts.h"
 #include "app/ui.h"
@@ -9,10 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 int initialiseShapeLibrary(AppState& state) {
     if (!readSetting(state, "Active", "Shape Library").empty()) return 0;
@@ -26,8 +24,11 @@ int initialiseShapeLibrary(AppState& state) {
     }
     if (state.userFolder.empty()) return 2;
     const std::string user = state.userFolder + "shape.lib";
-    std::filesystem::copy_file(master, user, std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec) return 2;
+    // Through the settings writer: a link or file planted in the user's folder is not
+    // written through, and a half-made copy never replaces a library.
+    std::string bytes;
+    if (readRegularFile(master, kMaxShapeLibraryBytes, bytes) != ReadResult::Ok) return 3;
+    if (writeWholeFileAtomically(user, bytes) != 0) return 2;
     writeSetting(state, "Active", "Shape Library", user);
     return 0;
 }
@@ -64,25 +65,21 @@ bool usableCoordinate(float v) {
     return std::isfinite(v) && std::fabs(v) <= kMaxShapeCoordinate;
 }
 
-// The whole file; 0 or the errno value of the failure.
+// The whole library; 0 or the errno value of the failure. Only a regular file within the
+// cap is read: a FIFO would block, a device or a damaged giant fill the memory.
 int readAll(const std::string& path, std::string& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(fd);
-            return err;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
+    switch (readRegularFile(path, kMaxShapeLibraryBytes, out)) {
+    case ReadResult::Ok:
+        return 0;
+    case ReadResult::TooLarge:
+        out.clear();
+        return EFBIG;
+    case ReadResult::Unreadable:
+        break;
     }
-    ::close(fd);
-    return 0;
+    out.clear();
+    return errno != 0 ? errno : EIO;
 }
 
 bool readWholeFile(const std::string& path, std::string& out) {
@@ -95,22 +92,6 @@ std::size_t recordCount(const std::string& bytes) {
 
 const unsigned char* recordAt(const std::string& bytes, std::size_t i) {
     return reinterpret_cast<const unsigned char*>(bytes.data()) + i * kShapeRecordSize;
-}
-
-// Writes all of bytes at offset; the errno value of a failure, else 0.
-int writeAt(int fd, const std::string& bytes, off_t offset) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                   offset + static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) return EIO;
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
 }
 
 } // namespace
@@ -210,6 +191,17 @@ std::string shapeStoredName(std::string_view typed) {
     return s;
 }
 
+std::string shapeNameProblem(std::string_view typed) {
+    const std::string stored = shapeStoredName(typed);
+    if (stored.empty()) return "a shape needs a name";
+    if (stored.size() > kShapeNameSize)
+        return "a shape name has at most " + std::to_string(kShapeNameSize) + " characters";
+    for (const char c : stored)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return "a shape name may not hold control characters";
+    return {};
+}
+
 std::string shapeLibraryPath(const AppState& state) {
     return readSetting(state, "Active", "Shape Library");
 }
@@ -254,51 +246,33 @@ ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape) {
                     "Error lib is readonly " + std::to_string(err));
         return ShapeSaveResult::Failed;
     };
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return failed(errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return failed(err);
-    }
-    std::string bytes;
-    if (const int err = readAll(path, bytes); err != 0) {
-        ::close(fd);
-        return failed(err);
-    }
     const std::string key = shapeKey(shape.name);
-    std::size_t slot = recordCount(bytes);
-    bool replace = false;
-    for (std::size_t i = 0; i < recordCount(bytes); ++i) {
-        if (shapeKey(shapeRecordName(recordAt(bytes, i), kShapeRecordSize)) == key) {
-            slot = i;
-            replace = true;
-            break;
-        }
-    }
-    if (replace &&
-        !(state.ui && state.ui->askOkCancel("Shape Converter", "Matching Name in Library"))) {
-        ::close(fd);
+    const auto slotOf = [&](const std::string& bytes) {
+        for (std::size_t i = 0; i < recordCount(bytes); ++i)
+            if (shapeKey(shapeRecordName(recordAt(bytes, i), kShapeRecordSize)) == key) return i;
+        return recordCount(bytes);
+    };
+    // The question is asked before the library is locked, so another program's write never
+    // waits for an answer; the write itself looks for the name again in what it reads then.
+    std::string bytes;
+    if (const int err = readAll(path, bytes); err != 0 && err != ENOENT) return failed(err);
+    if (slotOf(bytes) < recordCount(bytes) &&
+        !(state.ui && state.ui->askOkCancel("Shape Converter", "Matching Name in Library")))
         return ShapeSaveResult::Declined;
-    }
     const std::string record = encodeShapeRecord(shape);
-    const off_t at = static_cast<off_t>(slot * kShapeRecordSize);
-    int err = writeAt(fd, record, at);
-    if (err != 0) {
-        // A failed append must not leave a partial record behind; a failed replace may have
-        // touched the old record, which is put back.
-        if (replace)
-            (void)writeAt(
-                fd,
-                std::string(reinterpret_cast<const char*>(recordAt(bytes, slot)), kShapeRecordSize),
-                at);
-        else
-            (void)::ftruncate(fd, st.st_size);
-    }
-    if (::close(fd) != 0 && err == 0) err = errno;
+    bool replaced = false;
+    const int err = updateWholeFileAtomically(path, [&](std::string& content) {
+        std::string now;
+        if (const int e = readAll(path, now); e != 0 && e != ENOENT) return e;
+        const std::size_t slot = slotOf(now);
+        replaced = slot < recordCount(now);
+        // Bytes past the last whole record (an emptied library's marker) are written over.
+        content = now.substr(0, slot * kShapeRecordSize) + record;
+        if (replaced) content += now.substr((slot + 1) * kShapeRecordSize);
+        return 0;
+    });
     if (err != 0) return failed(err);
-    return replace ? ShapeSaveResult::Replaced : ShapeSaveResult::Appended;
+    return replaced ? ShapeSaveResult::Replaced : ShapeSaveResult::Appended;
 }
 
 std::string toggleShapeMark(std::string_view item) {
@@ -320,36 +294,26 @@ bool keepShapes(AppState& state, const std::vector<std::string>& keepNames) {
     std::vector<std::string> keys;
     for (std::size_t i = 0; i < keepNames.size() && i < kEditorLimit; ++i)
         keys.push_back(shapeKey(keepNames[i]));
-    std::string bytes;
     if (path.empty()) return failed(ENOENT);
-    if (const int err = readAll(path, bytes); err != 0) return failed(err);
-    std::string kept;
-    std::size_t keptCount = 0;
-    for (std::size_t i = 0; i < recordCount(bytes) && keptCount < kEditorLimit; ++i) {
-        const std::string k = shapeKey(shapeRecordName(recordAt(bytes, i), kShapeRecordSize));
-        if (k.empty()) continue;
-        for (const std::string& want : keys) {
-            if (want == k) {
-                kept.append(bytes, i * kShapeRecordSize, kShapeRecordSize);
-                ++keptCount;
-                break;
+    const int err = updateWholeFileAtomically(path, [&](std::string& kept) {
+        std::string bytes;
+        if (const int e = readAll(path, bytes)) return e;
+        std::size_t keptCount = 0;
+        for (std::size_t i = 0; i < recordCount(bytes) && keptCount < kEditorLimit; ++i) {
+            const std::string k = shapeKey(shapeRecordName(recordAt(bytes, i), kShapeRecordSize));
+            if (k.empty()) continue;
+            for (const std::string& want : keys) {
+                if (want == k) {
+                    kept.append(bytes, i * kShapeRecordSize, kShapeRecordSize);
+                    ++keptCount;
+                    break;
+                }
             }
         }
-    }
-    // The clean-up marker is what an emptied library holds: shorter than one record.
-    if (kept.empty()) kept = "Clean up";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) return failed(errno);
-    int err = writeAt(fd, kept, 0);
-    if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        // Put the old content back so a failed step leaves the library as it was.
-        const int back = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (back >= 0) {
-            (void)writeAt(back, bytes, 0);
-            ::close(back);
-        }
-        return failed(err);
-    }
+        // The clean-up marker is what an emptied library holds: shorter than one record.
+        if (kept.empty()) kept = "Clean up";
+        return 0;
+    });
+    if (err != 0) return failed(err);
     return true;
 }

@@ -23,6 +23,9 @@ inline constexpr int kMaxShapePoints = 200;
 inline constexpr std::size_t kPolygonBlockSize = 4 + kMaxShapePoints * 8;
 inline constexpr std::size_t kPolygonsOffset = 92;
 inline constexpr std::size_t kFillsOffset = kPolygonsOffset + kMaxShapePolygons * kPolygonBlockSize;
+// Largest library read or written: far more shapes than the editor lists; a larger file is
+// damaged and is neither read nor rewritten (error EFBIG).
+inline constexpr std::size_t kMaxShapeLibraryBytes = 1024 * kShapeRecordSize;
 // Coordinates of a shape are fractions of its height; anything far outside is damage, and
 // keeping it out keeps the generator's pixel arithmetic inside the int range.
 inline constexpr float kMaxShapeCoordinate = 1000.0f;
@@ -63,6 +66,9 @@ std::string shapeKey(std::string_view name);
 std::string shapeDisplayName(std::string_view name);
 // A name typed by the user made ready to store: trimmed, blanks replaced by "_".
 std::string shapeStoredName(std::string_view typed);
+// Why a typed name cannot be stored as it is (nothing but blanks, longer than a record's
+// kShapeNameSize bytes once stored, or a control character), or empty when it can.
+std::string shapeNameProblem(std::string_view typed);
 
 // The user's library path ("Shape Library" of section "Active").
 std::string shapeLibraryPath(const AppState& state);
@@ -79,6 +85,8 @@ enum class ShapeSaveResult { Appended, Replaced, Declined, Failed };
 // (caption "Shape Converter") is answered OK. A file error shows "Error lib is readonly " and
 // the error number (caption "shape converter") and leaves the file as it was. A missing file
 // is created; with no library path set, the user folder's "shape.lib" is used and stored.
+// The library is read, changed and replaced as one step under the settings folder lock, with
+// the settings writer's rules (only the user's own files and links are written).
 ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape);
 
 // The editor's item text: toggles the "** " mark.

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/files.h"
+#include "app/strings.h"
 #include "app/texts.h"
 #include "app/ui.h"
 #include "settings/settings.h"
@@ -251,6 +252,13 @@ bool chooseLanguage(AppState& state, const std::string& name) {
                     "Language file missing\r\nLoading defaults - Please set language again");
         loadBuiltInTexts(state);
         return true;
+    }
+    // A name that leads out of the program folder is neither loaded nor stored, so the next
+    // start does not meet it again.
+    if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos) {
+        showMessage(state, MessageIcon::Error, "Lumivane",
+                    printableText(name, 255) + " is not a language file of the program folder");
+        return false;
     }
     loadLanguage(state, name + ".lan3");
     writeSetting(state, "Active", "Language", name + ".lan3");

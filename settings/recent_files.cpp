@@ -38,7 +38,8 @@ void readRecentFiles(AppState& state) {
 
 namespace {
 
-bool writeRecentFiles(AppState& state) {
+// The six lines of state.recentFiles[1..5] as stored; entry 6 becomes a copy of entry 1.
+std::string recordText(AppState& state) {
     std::string content;
     for (int n = 1; n <= 5; ++n) {
         const std::string& e = state.recentFiles[static_cast<std::size_t>(n)];
@@ -51,44 +52,56 @@ bool writeRecentFiles(AppState& state) {
         first.pop_back();
     state.recentFiles[6] = first;
     content += first + "\r\n";
-    return reportFailedWrite(state, state.recentFilesPath,
-                             writeWholeFileAtomically(state.recentFilesPath, content));
+    return content;
+}
+
+// Reads the record, applies edit to the entries and writes them back as one step under the
+// folder's write lock, so a second program remembering a file at the same time is not undone.
+template <typename Edit> bool updateRecentFiles(AppState& state, Edit edit) {
+    const int err = updateWholeFileAtomically(state.recentFilesPath, [&](std::string& content) {
+        readRecentFiles(state);
+        edit(state.recentFiles);
+        content = recordText(state);
+        return 0;
+    });
+    return reportFailedWrite(state, state.recentFilesPath, err);
 }
 
 } // namespace
 
 bool rememberFile(AppState& state, const std::string& path) {
-    readRecentFiles(state);
-    auto& e = state.recentFiles;
+    // A line break in a name would split the record into lines of its own and shift or plant
+    // entries; such a file is opened but not remembered.
+    if (path.find_first_of("\r\n") != std::string::npos) return false;
     const std::string entry = path.substr(0, kMaxEntry);
-    if (!entry.empty() && e[1].find(entry) != std::string::npos) return writeRecentFiles(state);
-    int k = 0;
-    for (int n = 2; n <= 5 && !entry.empty(); ++n)
-        if (e[static_cast<std::size_t>(n)].find(entry) != std::string::npos) {
-            k = n;
-            break;
+    return updateRecentFiles(state, [&](auto& e) {
+        if (!entry.empty() && e[1].find(entry) != std::string::npos) return;
+        int k = 0;
+        for (int n = 2; n <= 5 && !entry.empty(); ++n)
+            if (e[static_cast<std::size_t>(n)].find(entry) != std::string::npos) {
+                k = n;
+                break;
+            }
+        if (k != 0) {
+            std::string moved = e[static_cast<std::size_t>(k)];
+            for (int n = k; n > 1; --n)
+                e[static_cast<std::size_t>(n)] = e[static_cast<std::size_t>(n - 1)];
+            e[1] = moved;
+        } else {
+            for (int n = 5; n > 1; --n)
+                e[static_cast<std::size_t>(n)] = e[static_cast<std::size_t>(n - 1)];
+            e[1] = entry;
         }
-    if (k != 0) {
-        std::string moved = e[static_cast<std::size_t>(k)];
-        for (int n = k; n > 1; --n)
-            e[static_cast<std::size_t>(n)] = e[static_cast<std::size_t>(n - 1)];
-        e[1] = moved;
-    } else {
-        for (int n = 5; n > 1; --n)
-            e[static_cast<std::size_t>(n)] = e[static_cast<std::size_t>(n - 1)];
-        e[1] = entry;
-    }
-    return writeRecentFiles(state);
+    });
 }
 
 bool forgetRecentFile(AppState& state, int n) {
     if (n < 1 || n > 5) return false;
-    readRecentFiles(state);
-    auto& e = state.recentFiles;
-    for (int i = n; i < 5; ++i)
-        e[static_cast<std::size_t>(i)] = e[static_cast<std::size_t>(i + 1)];
-    e[5].clear();
-    return writeRecentFiles(state);
+    return updateRecentFiles(state, [&](auto& e) {
+        for (int i = n; i < 5; ++i)
+            e[static_cast<std::size_t>(i)] = e[static_cast<std::size_t>(i + 1)];
+        e[5].clear();
+    });
 }
 
 std::string recentMenuText(const std::string& path) {

@@ -15,7 +15,9 @@ inline constexpr unsigned long kMaxRecentFileBytes = 64ul << 10;
 
 // Moves path to entry 1: nothing changes when entry 1 contains it; an entry 2..5 that
 // contains it moves up to 1; otherwise it becomes entry 1 and the oldest entry drops out.
-// Writes all six lines (a failure is shown like a failed settings write). True when written.
+// Read, change and write of all six lines are one step under the folder's write lock (a
+// failure is shown like a failed settings write). A name with a line break is not
+// remembered. True when written.
 bool rememberFile(AppState& state, const std::string& path);
 
 // Removes entry n (1..5) after it failed to load: later entries move up, entry 5 empties.

@@ -476,6 +476,14 @@ bool reportOversizedSettings(AppState& state) {
 }
 
 int writeWholeFileAtomically(const std::string& path, const std::string& content) {
+    return updateWholeFileAtomically(path, [&](std::string& out) {
+        out = content;
+        return 0;
+    });
+}
+
+int updateWholeFileAtomically(const std::string& path,
+                              const std::function<int(std::string& content)>& make) {
     // The same rules as a key's edit: one writer per folder, only the writer's own files and
     // links, a file without write permission left alone.
     std::string target;
@@ -497,6 +505,8 @@ int writeWholeFileAtomically(const std::string& path, const std::string& content
     } else if (errno != ENOENT) {
         return errno;
     }
+    std::string content;
+    if (const int err = make(content)) return err;
     return replaceFile(target, content, mode);
 }
 

@@ -6,6 +6,7 @@
 // failed write never loses the old file.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -77,6 +78,13 @@ bool reportOversizedSettings(AppState& state);
 // Replaces the file at path with content atomically (a linked file is updated in place of
 // the link; an existing file keeps its mode, a new one is private). 0 or the errno value.
 int writeWholeFileAtomically(const std::string& path, const std::string& content);
+
+// Replaces the file at path with what make gives, as one step under the folder's write lock
+// (the rules of writeWholeFileAtomically): make runs with the lock held and reads the old
+// content itself, so two programs editing the same file never lose each other's change. make
+// returns 0 with the new content in its argument, or an errno value to leave the file as it is.
+int updateWholeFileAtomically(const std::string& path,
+                              const std::function<int(std::string& content)>& make);
 
 // Shows the failed-write message for path and err (nothing for 0); true when err is 0.
 bool reportFailedWrite(AppState& state, const std::string& path, int err);

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <iterator>
 #include <string>
 
@@ -280,6 +281,25 @@ TEST(Snapshot, PaperByItsFirstCharactersAndMarginsRaisedToTheMinimum) {
     EXPECT_EQ(readProfileString(saved, "Active", "PaperSize"), "A5 SEF");
     EXPECT_EQ(readProfileString(saved, "KYMC", "Profile"), colourAdjustText(s));
     EXPECT_EQ(applySnapshot(s, ts.dir.file("missing.scfg")), ActionResult::Failed);
+}
+
+// A snapshot is read only from a regular file: a FIFO would block, and a folder or a device
+// would load every fallback over the margins the user has.
+TEST(Snapshot, OnlyARegularFileIsApplied) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    ASSERT_TRUE(writeSetting(s, "Active", "Top Margin", "5000"));
+    const std::string fifo = ts.dir.file("pipe.scfg"), folder = ts.dir.file("folder.scfg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    for (const std::string& path : {fifo, folder, std::string("/dev/zero")}) {
+        ts.ui.clear();
+        EXPECT_EQ(applySnapshot(s, path), ActionResult::Failed) << path;
+        ASSERT_EQ(ts.ui.messages().size(), 1u) << path;
+        EXPECT_NE(ts.ui.messages()[0].text.find(path), std::string::npos);
+        EXPECT_EQ(readSetting(s, "Active", "Top Margin"), "5000") << path;
+    }
 }
 
 TEST(OpenImage, AConversionFailureLoadsTheDefaultsAndAsksForARebuild) {

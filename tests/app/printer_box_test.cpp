@@ -4,6 +4,7 @@
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 using testsupport::TestState;
@@ -40,6 +41,23 @@ TEST(PrinterBox, OffersAnsweringQueuesOfTheModel) {
     EXPECT_EQ(box.selected, 0);
 }
 
+// A print server that does not answer is said on the status line: the empty box would
+// otherwise look like a system without printers.
+TEST(PrinterBox, UnreachableServerIsSaidOnTheStatusLine) {
+    TestState ts;
+    ts.state.targetModel = "C711WT";
+    cupsSetServer(ts.dir.file("no-such-cupsd.sock").c_str());
+    const PrinterBoxContents box = listPrinterBox(ts.state);
+    cupsSetServer(nullptr);
+    EXPECT_TRUE(box.items.empty());
+    EXPECT_NE(box.problem.find("cannot be reached"), std::string::npos) << box.problem;
+    applyPrinterBox(ts.state, box);
+    EXPECT_EQ(ts.state.statusText, box.problem);
+    ASSERT_FALSE(ts.ui.calls.empty());
+    EXPECT_EQ(ts.ui.calls.back().kind, "status");
+    EXPECT_EQ(ts.ui.calls.back().text, box.problem);
+}
+
 TEST(PrinterBox, SavedPrinterDecidesTheSelection) {
     TestState ts;
     ts.state.targetModel = "C844";
@@ -70,7 +88,7 @@ TEST(PrinterBox, AtMostTenEntriesAreLookedAt) {
 
 TEST(PrinterBox, ApplyCopiesItemsAndChoice) {
     TestState ts;
-    PrinterBoxContents box{{"A", "B"}, 1};
+    PrinterBoxContents box{{"A", "B"}, 1, {}};
     applyPrinterBox(ts.state, box);
     EXPECT_EQ(ts.state.printerList, box.items);
     EXPECT_EQ(ts.state.printerChoice, "B");

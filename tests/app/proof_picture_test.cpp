@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -76,4 +77,29 @@ TEST(ProofPicture, RendersTheLoadedPictureToAPng) {
     EXPECT_EQ(ts.state.statusText, text(ts.state, kStatusLoaded));
     EXPECT_EQ(ts.state.imageLoaded, 1);
     EXPECT_EQ(testsupport::readFile(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+// The window's proof lives in a private temporary folder of the program's own (removed on
+// Ctrl-C or SIGTERM as well), which goes with the picture; no folder means no proof.
+TEST(ProofPicture, WindowPictureInAFolderOfItsOwn) {
+    TestState ts;
+    loadSample(ts);
+    const std::string tmp = ts.dir.file("tmp");
+    std::filesystem::create_directory(tmp);
+    {
+        testsupport::ScopedEnv scope("TMPDIR", tmp);
+        ProofPicture picture;
+        ASSERT_EQ(picture.make(ts.state), ActionResult::Done);
+        const std::filesystem::path png(picture.path());
+        EXPECT_EQ(png.parent_path().parent_path(), std::filesystem::path(tmp));
+        EXPECT_EQ(png.parent_path().filename().string().rfind("printconv-proof-", 0), 0u);
+        EXPECT_EQ(testsupport::readFile(picture.path()).substr(0, 4), "\x89PNG");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+    testsupport::ScopedEnv missing("TMPDIR", ts.dir.file("missing"));
+    ProofPicture none;
+    ts.ui.clear();
+    EXPECT_EQ(none.make(ts.state), ActionResult::Failed);
+    EXPECT_EQ(ts.ui.messages().size(), 1u);
+    EXPECT_TRUE(none.path().empty());
 }

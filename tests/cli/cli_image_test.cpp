@@ -79,17 +79,23 @@ TEST(CliImage, NoScratchCopyMeansNoRun) {
     ASSERT_EQ(cli(t, "texts 0").code, 0);
     const std::string before = readFile(t.state.settingsPath);
     writeFile(t.dir.file("plain-file"), "x");
-    for (const std::string& tmp : {t.dir.file("missing"), t.dir.file("plain-file")}) {
-        CliRun r = runCli(t.dir,
-                          "job " + sample() + " --crop --printer C844 --paper A3 --profile-out " +
-                              dataFolder() + "OKC833P2.ICM -o " + t.dir.file("out.prn"),
-                          "TMPDIR=" + tmp);
-        EXPECT_EQ(r.code, 1) << tmp;
-        EXPECT_NE(r.err.find("cannot make a scratch copy of the settings"), std::string::npos)
-            << r.err;
-        EXPECT_EQ(readFile(t.state.settingsPath), before) << tmp;
-        EXPECT_FALSE(fileExists(t.dir.file("out.prn")));
-    }
+    // Every command that runs on a scratch copy: its options would otherwise be stored.
+    const std::string out = t.dir.file("out.prn");
+    const std::string commands[] = {
+        "job " + sample() + " --crop --printer C844 --paper A3 --profile-out " + dataFolder() +
+            "OKC833P2.ICM -o " + out,
+        "mask " + sample() + " --printer C844 --pattern-size 3 3 -o " + out,
+        "snapshot save " + out + " --printer C844 --paper A3",
+    };
+    for (const std::string& command : commands)
+        for (const std::string& tmp : {t.dir.file("missing"), t.dir.file("plain-file")}) {
+            CliRun r = runCli(t.dir, command, "TMPDIR=" + tmp);
+            EXPECT_EQ(r.code, 1) << command << " " << tmp;
+            EXPECT_NE(r.err.find("cannot make a scratch copy of the settings"), std::string::npos)
+                << r.err;
+            EXPECT_EQ(readFile(t.state.settingsPath), before) << command << " " << tmp;
+            EXPECT_FALSE(fileExists(out)) << command;
+        }
 }
 
 // Ctrl-C or SIGTERM in the middle of a run removes the scratch settings and the copy of the

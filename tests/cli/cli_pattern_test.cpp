@@ -87,6 +87,20 @@ TEST(CliPattern, BadPatternValuesAreRefused) {
     EXPECT_NE(overlap.err.find("gap"), std::string::npos) << overlap.err;
 }
 
+// A name in the library (a window import keeps the file's name) is listed as printable
+// text: an escape sequence in it never reaches the terminal.
+TEST(CliPattern, ShapesListShowsPrintableNamesOnly) {
+    TestState t;
+    ASSERT_EQ(cli(t, "shapes list").code, 0);
+    ShapeRecord r;
+    r.name = "Ab\x1b[2J\x9b";
+    r.polygons.push_back({{{0, 0}, {1, 0}, {1, 1}}, kShapeBlack});
+    writeFile(t.state.userFolder + "shape.lib", encodeShapeRecord(r));
+    CliRun list = cli(t, "shapes list");
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, "Ab?[2j?\n");
+}
+
 TEST(CliPattern, ShapesListImportReplaceAndRemove) {
     TestState t;
     CliRun list = cli(t, "shapes list");
@@ -113,5 +127,15 @@ TEST(CliPattern, ShapesListImportReplaceAndRemove) {
     EXPECT_EQ(tooNew.code, 1);
     EXPECT_NE(tooNew.err.find("AI file greater than Ver 8"), std::string::npos);
     EXPECT_EQ(cli(t, "shapes import " + t.dir.file("tile.ai") + " --spacing45 101").code, 2);
+    // A name the record cannot hold as typed is refused, naming the option and its range.
+    const std::string library = readFile(t.state.userFolder + "shape.lib");
+    for (const std::string& name :
+         {std::string(81, 'n'), std::string("\"$(printf 'a\\033b')\""), std::string("\"  \"")}) {
+        CliRun r = cli(t, "shapes import " + t.dir.file("tile.ai") + " --name " + name);
+        EXPECT_EQ(r.code, 2) << name;
+        EXPECT_NE(r.err.find("--name takes a shape name of 1 to 80 characters"), std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(readFile(t.state.userFolder + "shape.lib"), library);
     EXPECT_EQ(cli(t, "shapes").code, 2);
 }

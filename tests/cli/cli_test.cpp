@@ -29,6 +29,20 @@ TEST(Cli, VersionAndUsage) {
     EXPECT_EQ(cli(t, "texts abc").code, 2);
 }
 
+// probe reads only regular files: a FIFO would block it, a device give a made-up answer.
+TEST(Cli, ProbeRefusesWhatIsNoRegularFile) {
+    TestState t;
+    ASSERT_EQ(::mkfifo(t.dir.file("pipe.png").c_str(), 0600), 0);
+    std::filesystem::create_directory(t.dir.file("folder.png"));
+    for (const std::string& path :
+         {t.dir.file("pipe.png"), std::string("/dev/zero"), t.dir.file("folder.png")}) {
+        CliRun r = cli(t, "probe " + path);
+        EXPECT_EQ(r.code, 1) << path;
+        EXPECT_NE(r.err.find("cannot open " + path), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << path;
+    }
+}
+
 TEST(Cli, SettingsGetSetThroughTheSettingsFile) {
     TestState t;
     EXPECT_EQ(cli(t, "settings set Active Unit C").code, 0);

@@ -9,9 +9,11 @@
 #include "tests/support/snmp_fixture.h"
 #include "tests/support/test_support.h"
 
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -332,6 +334,21 @@ TEST_F(Discovery, NothingFoundLeavesEmptyListsAndNotFound) {
     EXPECT_EQ(view.selected, -1);
     EXPECT_EQ(view.readout.ipAddress, "");
     EXPECT_EQ(view.readout.status, "Printer not found");
+}
+
+// A print server that does not answer is reported in the Status box, not shown as an empty
+// list of printers.
+TEST_F(Discovery, UnreachableServerIsReportedToTheUtilityWindow) {
+    const std::string server = std::getenv("CUPS_SERVER");
+    cupsSetServer(dir_->file("no-such-cupsd.sock").c_str());
+    NetworkUtilityView view;
+    const auto entries =
+        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, &view, options_);
+    cupsSetServer(server.c_str());
+    EXPECT_TRUE(entries.empty());
+    EXPECT_TRUE(view.printerList.empty());
+    EXPECT_NE(view.readout.status.find("cannot be reached"), std::string::npos)
+        << view.readout.status;
 }
 
 TEST_F(Discovery, EntryLimitsOfBothCallers) {

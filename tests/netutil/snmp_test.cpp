@@ -427,6 +427,23 @@ TEST_F(SnmpAgent, WrongTypesAndEmptyAnswersGiveClearTexts) {
     EXPECT_EQ(d.fuser, "--");
 }
 
+// What a printer sends is shown as printable text only (an escape sequence or a line break
+// would drive a terminal or break a field) and cut to a line's worth.
+TEST_F(SnmpAgent, PrinterTextsArePrintableAndCut) {
+    agent().setAnswers({
+        ans(kSysName, "string", "OKI"),
+        ans(kSerial1, "string", "AK1"),
+        ans(kSerial2, "octet", "1b 5b 32 4a 41 0d 42 9b"),
+        ans(std::string(snmpoid::kPanelStatus), "string", std::string(400, 'x')),
+        ans(oidN(snmpoid::kTonerPrefix, 2), "octet", "35 30 07"),
+    });
+    PrinterReadout r;
+    EXPECT_EQ(readPrinterDetails(r, "127.0.0.1", false, ports_, &ui_), 0);
+    EXPECT_EQ(r.serialNumber, "?[2JA?B?");
+    EXPECT_EQ(r.status, std::string(kMaxPrinterTextBytes, 'x'));
+    EXPECT_EQ(r.toner[0], "50?%");
+}
+
 TEST_F(SnmpAgent, PrinterThatDoesNotAnswerIsNotFound) {
     // 127.0.0.2: nothing listens there, so every attempt runs into the timeout.
     PrinterReadout r;

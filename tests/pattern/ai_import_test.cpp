@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -222,8 +224,15 @@ TEST(IllustratorImport, FileImportChecksTheExtensionAndReportsFailures) {
     EXPECT_EQ(importIllustratorFile(t.state, t.dir.file("drop.eps")).status, kAiUnexpectedFile);
     EXPECT_EQ(importIllustratorFile(t.state, t.dir.file("new.ai")).status, kAiVersionTooNew);
     EXPECT_EQ(importIllustratorFile(t.state, t.dir.file("missing.ai")).status, kAiUnexpectedFile);
+    // Only regular files are read: a FIFO would block the import, a device never end.
+    ASSERT_EQ(::mkfifo(t.dir.file("pipe.ai").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", t.dir.file("zero.ai").c_str()), 0);
+    std::filesystem::create_directory(t.dir.file("folder.ai"));
+    for (const char* name : {"pipe.ai", "zero.ai", "folder.ai"})
+        EXPECT_EQ(importIllustratorFile(t.state, t.dir.file(name)).status, kAiUnexpectedFile)
+            << name;
     const auto m = t.ui.messages();
-    ASSERT_EQ(m.size(), 3u);
+    ASSERT_EQ(m.size(), 6u);
     EXPECT_EQ(m[0].text, "Conversion failed\nUnexpected file");
     EXPECT_EQ(m[1].text, "Conversion failed\nAI file greater than Ver 8");
     EXPECT_EQ(m[1].caption, "Converter");

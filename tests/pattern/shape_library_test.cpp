@@ -8,6 +8,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace testsupport;
 
@@ -192,6 +196,73 @@ TEST(ShapeLibrary, MissingFileFindsNothingAndSavingCreatesIt) {
     EXPECT_TRUE(listShapeNames(l.t.state).empty());
     EXPECT_EQ(saveShape(l.t.state, square("Moon")), ShapeSaveResult::Appended);
     EXPECT_TRUE(fileExists(l.path));
+}
+
+// Only a regular library within the cap is read: a FIFO would block the window, a damaged
+// giant fill the memory; neither is written.
+TEST(ShapeLibrary, OnlyARegularLibraryOfSaneSizeIsReadOrWritten) {
+    Library l;
+    const std::string fifo = l.t.dir.file("pipe.lib"), big = l.t.dir.file("big.lib");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    writeFile(big, encodeShapeRecord(square("Moon")));
+    std::filesystem::resize_file(big, kMaxShapeLibraryBytes + 1);
+    for (const std::string& path : {fifo, big}) {
+        ASSERT_TRUE(writeSetting(l.t.state, "Active", "Shape Library", path));
+        l.t.ui.clear();
+        ShapeRecord out;
+        EXPECT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::NotFound) << path;
+        EXPECT_TRUE(listShapeNames(l.t.state).empty()) << path;
+        EXPECT_EQ(saveShape(l.t.state, square("Paw")), ShapeSaveResult::Failed) << path;
+        EXPECT_FALSE(keepShapes(l.t.state, {"moon"})) << path;
+        EXPECT_EQ(l.t.ui.messages().size(), 2u) << path;
+    }
+    EXPECT_EQ(std::filesystem::file_size(big), kMaxShapeLibraryBytes + 1);
+}
+
+// The library is written with the settings writer's rules: a link planted in its place to
+// another user's file is not written through, by the first copy, a save or the editor.
+TEST(ShapeLibrary, APlantedLinkIsNotWrittenThrough) {
+    Library l;
+    const std::string victim = l.t.dir.file("theirs/victim.lib");
+    std::filesystem::create_directories(l.t.dir.file("theirs"));
+    writeFile(victim, "their bytes");
+    ASSERT_EQ(::chown(victim.c_str(), 65534, 65534), 0);
+    ::chmod(victim.c_str(), 0666);
+    ASSERT_EQ(::symlink(victim.c_str(), l.path.c_str()), 0);
+    EXPECT_EQ(saveShape(l.t.state, square("Paw")), ShapeSaveResult::Failed);
+    EXPECT_FALSE(keepShapes(l.t.state, {}));
+    ASSERT_TRUE(deleteProfileKey(l.t.state.settingsPath, "Active", "Shape Library") == 0);
+    l.t.state.sharedFolder = l.t.dir.file("shared/");
+    EXPECT_EQ(initialiseShapeLibrary(l.t.state), 2);
+    EXPECT_EQ(readFile(victim), "their bytes");
+    EXPECT_TRUE(std::filesystem::is_symlink(l.path));
+}
+
+// Saves of several programs at once are each read, changed and written under the lock: no
+// shape is lost.
+TEST(ShapeLibrary, ConcurrentSavesLoseNoShape) {
+    Library l;
+    constexpr int kWriters = 4, kShapes = 6;
+    std::vector<pid_t> pids;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            int failures = 0;
+            for (int k = 0; k < kShapes; ++k)
+                failures += saveShape(l.t.state,
+                                      square("s" + std::to_string(w) + "_" + std::to_string(k))) !=
+                            ShapeSaveResult::Appended;
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+        pids.push_back(pid);
+    }
+    for (const pid_t pid : pids) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(listShapeNames(l.t.state).size(), static_cast<std::size_t>(kWriters * kShapes));
+    EXPECT_EQ(readFile(l.path).size(), kWriters * kShapes * kShapeRecordSize);
 }
 
 TEST(MasterShapeLibrary, FreshInstallationProvisionsOurTenShapes) {

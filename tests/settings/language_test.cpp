@@ -233,6 +233,14 @@ TEST(ChooseLanguage, StoresNameAndReloads) {
     EXPECT_TRUE(chooseLanguage(t.state, "German"));
     EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
     EXPECT_FALSE(chooseLanguage(t.state, "German")) << "same language: nothing to do";
+    // Names that lead out of the program folder are refused with a message and not stored.
+    for (const std::string& name :
+         {std::string("../../tmp/Evil"), std::string("/tmp/Evil"), std::string("Ger\0/x", 7)}) {
+        t.ui.clear();
+        EXPECT_FALSE(chooseLanguage(t.state, name));
+        EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+        EXPECT_EQ(t.ui.messages().size(), 1u);
+    }
 }
 
 } // namespace

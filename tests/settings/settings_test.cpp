@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <set>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -428,6 +429,71 @@ TEST(RecentFiles, OversizedRecordIsReportedOnceAndIgnored) {
     EXPECT_EQ(s.recentFiles[1], "");
     ASSERT_EQ(t.ui.messages().size(), 1u);
     EXPECT_NE(t.ui.messages()[0].text.find(s.recentFilesPath), std::string::npos);
+}
+
+// True once a process waits for the flock on the file with this inode (/proc/locks lists a
+// waiter with "->").
+bool someoneWaitsForLock(ino_t inode) {
+    const std::string content = readFile("/proc/locks");
+    std::size_t at = 0;
+    const std::string tail = ":" + std::to_string(inode) + " ";
+    while ((at = content.find("->", at)) != std::string::npos) {
+        const std::size_t end = content.find('\n', at);
+        if (content.substr(at, end - at).find(tail) != std::string::npos) return true;
+        at = end;
+    }
+    return false;
+}
+
+// Remembering a file reads, changes and writes the record under the folder's write lock: a
+// second program that writes the record while it waits is not undone.
+TEST(RecentFiles, RememberingWaitsForAnotherWriterAndKeepsItsEntry) {
+    TestState t;
+    AppState& s = t.state;
+    ASSERT_TRUE(rememberFile(s, "/pictures/a.png"));
+    const std::string lockPath =
+        std::filesystem::path(s.recentFilesPath).parent_path().string() + "/.settings.lock";
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    struct stat st {};
+    ASSERT_EQ(::fstat(lock, &st), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(lock); // the inherited descriptor would hold the lock for the child
+        ::_exit(rememberFile(s, "/pictures/c.png") ? 0 : 1);
+    }
+    bool waiting = false;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        waiting = someoneWaitsForLock(st.st_ino);
+        if (waiting) break;
+        ::usleep(1000);
+    }
+    ASSERT_TRUE(waiting) << "the remembering process did not wait for the lock";
+    // The other program's write, made while it holds the lock.
+    writeFile(s.recentFilesPath, "/pictures/b.png\r\n/pictures/a.png\r\n \r\n \r\n \r\n"
+                                 "/pictures/b.png\r\n");
+    ::close(lock);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    readRecentFiles(s);
+    EXPECT_EQ(s.recentFiles[1], "/pictures/c.png");
+    EXPECT_EQ(s.recentFiles[2], "/pictures/b.png");
+    EXPECT_EQ(s.recentFiles[3], "/pictures/a.png");
+}
+
+// A name with a line break would make lines of its own in the record (and plant an entry);
+// it is not remembered and the list stays as it was.
+TEST(RecentFiles, NameWithALineBreakIsNotRemembered) {
+    TestState t;
+    AppState& s = t.state;
+    ASSERT_TRUE(rememberFile(s, "/pictures/a.png"));
+    const std::string before = readFile(s.recentFilesPath);
+    for (const char* name : {"/x.png\n/etc/passwd", "/x.png\r/y.png", "/x\r\n.png"}) {
+        EXPECT_FALSE(rememberFile(s, name));
+        EXPECT_EQ(readFile(s.recentFilesPath), before) << name;
+    }
 }
 
 TEST(SettingValue, ReadsLeadingNumber) {
