@@ -236,6 +236,14 @@ std::vector<std::string> listShapeNames(const AppState& state) {
 }
 
 ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape) {
+    // A control character in a name (one taken from a file name, say) would reach every list
+    // and terminal that shows the library; the name must be typed again.
+    for (const char c : shape.name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            showMessage(state, MessageIcon::Exclamation, "Shape Converter",
+                        "a shape name may not hold control characters");
+            return ShapeSaveResult::Failed;
+        }
     std::string path = shapeLibraryPath(state);
     if (path.empty()) {
         path = state.userFolder + "shape.lib";

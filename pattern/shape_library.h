@@ -86,7 +86,8 @@ enum class ShapeSaveResult { Appended, Replaced, Declined, Failed };
 // the error number (caption "shape converter") and leaves the file as it was. A missing file
 // is created; with no library path set, the user folder's "shape.lib" is used and stored.
 // The library is read, changed and replaced as one step under the settings folder lock, with
-// the settings writer's rules (only the user's own files and links are written).
+// the settings writer's rules (only the user's own files and links are written). A name with
+// a control character is refused with a message and nothing is written.
 ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape);
 
 // The editor's item text: toggles the "** " mark.

@@ -145,6 +145,23 @@ TEST(ShapeLibrary, SameNameInOtherCaseAsksAndReplacesInPlaceOrKeeps) {
     }
 }
 
+TEST(ShapeLibrary, NameWithAControlCharacterIsNotStored) {
+    // Such a name comes from a file name in the import window; the library keeps none.
+    Library l;
+    saveShape(l.t.state, square("Moon"));
+    const std::string before = readFile(l.path);
+    for (const std::string& name :
+         {std::string("evil\x1b[2J"), std::string("two\nlines"), std::string("del\x7f")}) {
+        l.t.ui.clear();
+        EXPECT_EQ(saveShape(l.t.state, square(name)), ShapeSaveResult::Failed) << name;
+        const auto m = l.t.ui.messages();
+        ASSERT_EQ(m.size(), 1u) << name;
+        EXPECT_NE(m[0].text.find("control characters"), std::string::npos) << m[0].text;
+        EXPECT_TRUE(readFile(l.path) == before) << name;
+    }
+    EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Moon"}));
+}
+
 TEST(ShapeLibrary, FileErrorsAreReportedWithTheirNumber) {
     // A folder where the library should be: no user (root included) can write it as a file.
     Library l;
