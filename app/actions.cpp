@@ -633,11 +633,7 @@ ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& mar
     return refreshed(state);
 }
 
-ActionResult printImageAction(AppState& state, const std::vector<std::string>& queues,
-                              const std::string& queue) {
-    if (queues.empty()) return ActionResult::Nothing;
-    state.patternPrintChecked = false;
-    if (state.imageLoaded != 1) return ActionResult::Nothing;
+ActionResult printToQueue(AppState& state, const std::string& queue) {
     choosePrinterQueue(state, queue);
     const std::string documentName = printDocumentName(state);
     PrintJobParts parts = makePrintJob(state);
@@ -652,6 +648,14 @@ ActionResult printImageAction(AppState& state, const std::vector<std::string>& q
     }
     if (spoolJob(state, queue, documentName, parts)) return ActionResult::Done;
     return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
+}
+
+ActionResult printImageAction(AppState& state, const std::vector<std::string>& queues,
+                              const std::string& queue) {
+    if (queues.empty()) return ActionResult::Nothing;
+    state.patternPrintChecked = false;
+    if (state.imageLoaded != 1) return ActionResult::Nothing;
+    return printToQueue(state, queue);
 }
 
 ActionResult printBlankPage(AppState& state, const std::string& queue) {

@@ -184,6 +184,11 @@ ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& mar
 
 // --- Printing --------------------------------------------------------------------------------
 
+// Stores queue as "Printer", builds the job of the current picture and spools it to queue;
+// Cancelled (status "Cancelled") when the user stopped it, Failed when the job could not be
+// built or the spooler refused it.
+ActionResult printToQueue(AppState& state, const std::string& queue);
+
 // The print action: stops when the target printer has no queue (queues empty) or no picture
 // is loaded; otherwise clears "Pattern Print", stores the queue as "Printer", builds the job
 // and spools it to queue. Failed (status "Cancelled") when the spooler refused it.

@@ -4,9 +4,7 @@
 #include "app/progress.h"
 #include "app/texts.h"
 #include "app/ui.h"
-#include "job/job.h"
 #include "pattern/pattern_mask.h"
-#include "printer/spooler.h"
 
 ActionResult updatePatternMask(AppState& state) {
     state.patternMask.clear();
@@ -31,13 +29,5 @@ ActionResult printPatternAction(AppState& state, const std::vector<std::string>&
     if (queues.empty() || state.imageLoaded != 1) return ActionResult::Nothing;
     state.patternPrintChecked = true;
     if (updatePatternMask(state) != ActionResult::Done) return ActionResult::Failed;
-    choosePrinterQueue(state, queue);
-    const std::string documentName = printDocumentName(state);
-    PrintJobParts parts = makePrintJob(state);
-    if (parts.imageData == kErr) {
-        if (progressCancelled(state)) setStatus(state, kStatusCancelled);
-        return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
-    }
-    if (spoolJob(state, queue, documentName, parts)) return ActionResult::Done;
-    return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
+    return printToQueue(state, queue);
 }
