@@ -222,7 +222,7 @@ void PatternSetupWindow::sliderMoved(QSlider* slider, QLineEdit* box, bool gap) 
     drawPreview();
 }
 
-void PatternSetupWindow::saveSettings() {
+PatternSettings PatternSetupWindow::fieldSettings() const {
     PatternSettings s;
     s.shape = shape_->currentText().toStdString();
     s.sizeY = patternLengthFromText(height_->text().toStdString(), unit());
@@ -230,18 +230,16 @@ void PatternSetupWindow::saveSettings() {
     s.gap = patternLengthFromText(gap_->text().toStdString(), unit());
     s.screen = angle_->currentText() == "0" ? 0 : 45;
     s.invert = invert_->isChecked();
-    writePatternSettings(state_, s);
+    return s;
+}
+
+void PatternSetupWindow::saveSettings() {
+    writePatternSettings(state_, fieldSettings());
 }
 
 void PatternSetupWindow::drawPreview() {
     if (!preview_ || !height_ || !width_ || !gap_) return;
-    PatternSettings s;
-    s.shape = shape_->currentText().toStdString();
-    s.sizeY = patternLengthFromText(height_->text().toStdString(), unit());
-    s.sizeX = patternLengthFromText(width_->text().toStdString(), unit());
-    s.gap = patternLengthFromText(gap_->text().toStdString(), unit());
-    s.screen = angle_->currentText() == "0" ? 0 : 45;
-    s.invert = invert_->isChecked();
+    const PatternSettings s = fieldSettings();
     QImage image(kPreviewWidth, kPreviewHeight, QImage::Format_Grayscale8);
     image.fill(Qt::lightGray);
     if (patternSettingsProblem(s).empty()) {

@@ -1,6 +1,8 @@
 // The "Pattern Print Setup" window: the pattern settings with a live preview of the cells.
 #pragma once
 
+#include "pattern/pattern_mask.h"
+
 #include <QDialog>
 
 struct AppState;
@@ -17,6 +19,8 @@ class PatternSetupWindow : public QDialog {
     explicit PatternSetupWindow(AppState& state, QWidget* parent = nullptr);
     // Writes the window's values into the settings (lengths back in millimetres).
     void saveSettings();
+    // The pattern settings as the fields show them.
+    PatternSettings fieldSettings() const;
     // Fills the shape list again from the library, keeping the stored choice.
     void reloadShapes();
 
