@@ -10,8 +10,8 @@
 // /proc (VmHWM of printconv-cli and of its decoding child, each on its own) and from wait4
 // (the larger of the two, exact).
 
-#include "app/folders.h"
-#include "app/texts.h"
+#include "core/folders.h"
+#include "core/texts.h"
 #include "bench/bench_support.h"
 
 #include <algorithm>

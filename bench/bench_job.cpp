@@ -7,12 +7,12 @@
 // The separated raster is made up (a deterministic pattern); loading and separation are
 // measured by bench_load.
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "bench/bench_support.h"
-#include "printer/media.h"
+#include "model/media.h"
 #include "tests/support/test_support.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "job/job.h"
 
 #include <chrono>

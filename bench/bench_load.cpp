@@ -7,13 +7,13 @@
 // $TMPDIR/printconv-bench) and reused. Every measurement runs in a child process of its own so
 // that its peak memory (VmHWM) is its own.
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "bench/bench_support.h"
-#include "printer/media.h"
+#include "model/media.h"
 #include "tests/support/test_support.h"
-#include "app/folders.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/folders.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "image/colour.h"
 #include "image/decode.h"
 #include "image/load.h"

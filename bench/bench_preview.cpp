@@ -4,14 +4,14 @@
 //
 //   bench_preview [--workdir DIR] [--runs N]
 
-#include "app/actions.h"
-#include "app/app_state.h"
+#include "actions/actions.h"
+#include "core/app_state.h"
 #include "bench/bench_support.h"
-#include "app/folders.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/folders.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "image/placement.h"
-#include "printer/media.h"
+#include "model/media.h"
 #include "settings/settings.h"
 
 #include <QImage>

@@ -2,7 +2,7 @@
 // measured a failure) and asks nothing, and the photo-like test picture.
 #pragma once
 
-#include "app/ui.h"
+#include "core/ui.h"
 
 #include <QImage>
 

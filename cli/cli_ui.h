@@ -1,7 +1,7 @@
 // The command-line tool's side of the user-interface seam.
 #pragma once
 
-#include "app/ui.h"
+#include "core/ui.h"
 
 // Messages go to stderr; progress is drawn on stderr when it is a terminal.
 struct CliUserInterface : UserInterface {

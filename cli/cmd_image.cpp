@@ -1,6 +1,6 @@
 // printconv-cli layout, separate and preview.
-#include "app/app_state.h"
-#include "app/texts.h"
+#include "core/app_state.h"
+#include "core/texts.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"
 #include "image/placement.h"

@@ -1,12 +1,12 @@
 // printconv-cli queues and status: queue discovery and the SNMP readout of a printer.
-#include "app/app_state.h"
-#include "app/strings.h"
+#include "core/app_state.h"
+#include "core/strings.h"
 #include "cli/commands.h"
 #include "netutil/discovery.h"
 #include "netutil/snmp.h"
 #include "printer/cups_connection.h"
-#include "printer/models.h"
-#include "app/printer_box.h"
+#include "model/models.h"
+#include "actions/printer_box.h"
 
 #include <charconv>
 #include <cstdio>

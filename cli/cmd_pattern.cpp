@@ -1,7 +1,7 @@
 // printconv-cli pattern print: the --pattern options, "mask" and "shapes".
-#include "app/app_state.h"
-#include "app/pattern_actions.h"
-#include "app/strings.h"
+#include "core/app_state.h"
+#include "actions/pattern_actions.h"
+#include "core/strings.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"

@@ -1,7 +1,7 @@
 // printconv-cli probe: the resolution loading would take from a file.
-#include "app/app_state.h"
-#include "app/files.h"
-#include "app/texts.h"
+#include "core/app_state.h"
+#include "core/files.h"
+#include "core/texts.h"
 #include "cli/commands.h"
 #include "image/probes.h"
 

@@ -1,8 +1,8 @@
 // printconv-cli snapshot save.
 #include "cli/commands.h"
 
-#include "app/actions.h"
-#include "app/app_state.h"
+#include "actions/actions.h"
+#include "core/app_state.h"
 #include "cli/job_options.h"
 
 #include <cstdio>

@@ -1,11 +1,11 @@
 #include "cli/job_options.h"
 
-#include "app/actions.h"
-#include "app/app_state.h"
-#include "app/temp_folders.h"
-#include "app/tone_curves.h"
-#include "printer/media.h"
-#include "printer/models.h"
+#include "actions/actions.h"
+#include "core/app_state.h"
+#include "core/temp_folders.h"
+#include "core/tone_curves.h"
+#include "model/media.h"
+#include "model/models.h"
 #include "settings/settings.h"
 
 #include <cerrno>

@@ -1,14 +1,14 @@
 // printconv-cli: the command-line companion of Lumivane Basic.
-#include "app/app_state.h"
-#include "app/folders.h"
-#include "app/startup.h"
-#include "app/temp_folders.h"
-#include "app/texts.h"
+#include "core/app_state.h"
+#include "core/folders.h"
+#include "actions/startup.h"
+#include "core/temp_folders.h"
+#include "core/texts.h"
 #include "cli/cli_ui.h"
 #include "cli/commands.h"
-#include "printer/models.h"
+#include "model/models.h"
 #include "settings/language.h"
-#include "app/defaults.h"
+#include "actions/defaults.h"
 #include "settings/settings.h"
 
 #include <cstdio>

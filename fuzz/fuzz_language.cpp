@@ -1,8 +1,8 @@
 // Fuzzes the language file loader: any file must load without a crash, keep the table within
 // its bounds and leave entry 0 as the program's name.
-#include "app/app_state.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "settings/language.h"
 
 #include <cstdint>

@@ -2,10 +2,10 @@
 // loaded as the Open File command would. A crash inside the decoding child is contained and
 // is no finding; a crash, hang or leak here is. After every load the state must be whole:
 // either a complete new picture or the previous one, and no temporary file left behind.
-#include "app/app_state.h"
-#include "app/folders.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/folders.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "image/decode.h"
 #include "image/load.h"
 #include "image/probes.h"

@@ -1,7 +1,7 @@
 #include "image/crop.h"
 
-#include "app/app_state.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/ui.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "image/decode.h"
 
-#include "app/files.h"
+#include "core/files.h"
 
 #include <IL/il.h>
 

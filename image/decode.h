@@ -9,7 +9,7 @@
 // unsuitable; the program carries on.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 #include <cstddef>
 #include <cstdint>

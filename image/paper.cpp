@@ -1,12 +1,12 @@
 #include "image/paper.h"
 
-#include "app/app_state.h"
-#include "app/texts.h"
+#include "core/app_state.h"
+#include "core/texts.h"
 #include "image/placement.h"
-#include "app/numbers.h"
-#include "app/strings.h"
-#include "printer/media.h"
-#include "printer/models.h"
+#include "core/numbers.h"
+#include "core/strings.h"
+#include "model/media.h"
+#include "model/models.h"
 #include "settings/settings.h"
 
 #include <array>

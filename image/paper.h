@@ -109,7 +109,7 @@ bool writeMargin(AppState& state, std::string_view which, double hundredths);
 // handling when the placed picture no longer fits.
 void computePrintableArea(AppState& state);
 
-// The paper source list and selection for a medium (its identity, see printer/media.h). changed is
+// The paper source list and selection for a medium (its identity, see model/media.h). changed is
 // false for media that leave the list as it was.
 struct TrayChoice {
     bool changed = false;

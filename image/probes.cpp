@@ -1,6 +1,6 @@
 #include "image/probes.h"
 
-#include "app/files.h"
+#include "core/files.h"
 #include "image/decode.h"
 
 #include <algorithm>

@@ -1,12 +1,12 @@
 #include "image/separation.h"
 
-#include "app/app_state.h"
-#include "app/numbers.h"
-#include "app/progress.h"
-#include "app/strings.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/numbers.h"
+#include "core/progress.h"
+#include "core/strings.h"
+#include "core/ui.h"
 #include "image/placement.h"
-#include "printer/media.h"
+#include "model/media.h"
 #include "settings/settings.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Orientation of the converted picture and its separation into the printed planes.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 #include <cstddef>
 #include <memory>

@@ -10,7 +10,7 @@
 // (seconds since 1970, written in UTC) when it is set, else the local time.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 #include <cstddef>
 #include <cstdint>

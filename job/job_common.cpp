@@ -1,6 +1,6 @@
 #include "job/job_internal.h"
 
-#include "app/texts.h"
+#include "core/texts.h"
 
 #include <charconv>
 #include <cstdlib>

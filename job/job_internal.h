@@ -1,7 +1,7 @@
 // Pieces shared by the job writers of both families and the blank page job.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "job/job.h"
 #include "job/job_text.h"
 

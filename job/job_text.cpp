@@ -1,6 +1,6 @@
 #include "job/job_text.h"
 
-#include "app/strings.h"
+#include "core/strings.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,10 +1,10 @@
 #include "job/job.h"
 
-#include "app/app_state.h"
-#include "app/texts.h"
+#include "core/app_state.h"
+#include "core/texts.h"
 #include "job/job_text.h"
-#include "app/strings.h"
-#include "printer/media.h"
+#include "core/strings.h"
+#include "model/media.h"
 
 #include <algorithm>
 #include <array>

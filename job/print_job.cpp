@@ -1,11 +1,11 @@
 #include "job/job.h"
 
-#include "app/progress.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/progress.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "image/separation.h"
 #include "job/job_internal.h"
-#include "printer/models.h"
+#include "model/models.h"
 #include "settings/settings.h"
 
 #include <cerrno>

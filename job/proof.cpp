@@ -1,6 +1,6 @@
 #include "job/proof.h"
 
-#include "app/temp_folders.h"
+#include "core/temp_folders.h"
 #include "image/placement.h"
 
 #include <QImage>

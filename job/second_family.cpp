@@ -1,10 +1,10 @@
 #include "job/job.h"
 
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "job/job_internal.h"
-#include "app/strings.h"
-#include "printer/media.h"
+#include "core/strings.h"
+#include "model/media.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "job/job.h"
 
-#include "app/numbers.h"
-#include "app/progress.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/numbers.h"
+#include "core/progress.h"
+#include "core/texts.h"
+#include "core/ui.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
 #include "netutil/discovery.h"
 
-#include "app/app_state.h"
-#include "app/progress.h"
-#include "app/strings.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/progress.h"
+#include "core/strings.h"
+#include "core/ui.h"
 #include "printer/cups_connection.h"
-#include "printer/models.h"
+#include "model/models.h"
 
 #include <cups/cups.h>
 

@@ -1,6 +1,6 @@
 #include "netutil/network_utility.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "settings/settings.h"
 
 void selectUtilityEntry(const AppState& state, NetworkUtilityView& view, int index,

@@ -1,7 +1,7 @@
 #include "netutil/snmp.h"
 
-#include "app/strings.h"
-#include "app/ui.h"
+#include "core/strings.h"
+#include "core/ui.h"
 #include "settings/settings.h"
 
 #include <net-snmp/net-snmp-config.h>

@@ -1,9 +1,9 @@
 #include "pattern/ai_import.h"
 
-#include "app/app_state.h"
-#include "app/files.h"
-#include "app/strings.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/files.h"
+#include "core/strings.h"
+#include "core/ui.h"
 
 #include <charconv>
 #include <cmath>

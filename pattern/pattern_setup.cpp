@@ -1,9 +1,9 @@
 #include "pattern/pattern_setup.h"
 
-#include "app/app_state.h"
-#include "app/numbers.h"
-#include "app/strings.h"
-#include "app/texts.h"
+#include "core/app_state.h"
+#include "core/numbers.h"
+#include "core/strings.h"
+#include "core/texts.h"
 #include "pattern/shape_library.h"
 #include "settings/settings.h"
 

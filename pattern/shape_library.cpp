@@ -1,10 +1,10 @@
 #include "pattern/shape_library.h"
 
-#include "app/app_state.h"
-#include "app/files.h"
-#include "app/strings.h"
-#include "app/texts.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/files.h"
+#include "core/strings.h"
+#include "core/texts.h"
+#include "core/ui.h"
 #include "settings/settings.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "printer/spooler.h"
 
-#include "app/progress.h"
-#include "app/ui.h"
+#include "core/progress.h"
+#include "core/ui.h"
 #include "job/job.h"
 #include "job/job_text.h"
 #include "printer/cups_connection.h"

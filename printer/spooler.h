@@ -2,7 +2,7 @@
 // reach the printer exactly as built and no driver or filter touches them.
 #pragma once
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 #include <functional>
 #include <string>

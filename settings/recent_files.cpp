@@ -1,9 +1,9 @@
 #include "settings/recent_files.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "settings/settings.h"
-#include "app/files.h"
-#include "app/ui.h"
+#include "core/files.h"
+#include "core/ui.h"
 
 #include <sstream>
 #include <string>

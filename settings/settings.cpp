@@ -1,12 +1,12 @@
 #include "settings/settings.h"
 
-#include "app/app_state.h"
-#include "app/numbers.h"
-#include "app/files.h"
-#include "app/strings.h"
-#include "app/texts.h"
-#include "app/tone_curves.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/numbers.h"
+#include "core/files.h"
+#include "core/strings.h"
+#include "core/texts.h"
+#include "core/tone_curves.h"
+#include "core/ui.h"
 #include "settings/recent_files.h"
 
 #include <cerrno>

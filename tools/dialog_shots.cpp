@@ -1,13 +1,13 @@
 // Pictures of the program's dialogs for review: each dialog is built over the program's own
 // start-up state (settings and language from the user's folders), shown and saved as a PNG.
 // Usage: dialog_shots OUT_DIR [NAME_PREFIX]
-#include "app/app_state.h"
-#include "app/colour_dialog.h"
-#include "app/custom_paper_dialog.h"
-#include "app/main_window.h"
-#include "app/margins_dialog.h"
-#include "app/startup.h"
-#include "netutil/network_window.h"
+#include "core/app_state.h"
+#include "gui/colour_dialog.h"
+#include "gui/custom_paper_dialog.h"
+#include "gui/main_window.h"
+#include "gui/margins_dialog.h"
+#include "actions/startup.h"
+#include "gui/network_window.h"
 
 #include <QApplication>
 #include <QComboBox>

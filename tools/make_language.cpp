@@ -2,7 +2,7 @@
 // built-in English table; otherwise from a UTF-8 source of lines "NUMBER<TAB>TEXT".
 //   make_language --built-in OUT LABEL
 //   make_language SOURCE OUT LABEL
-#include "app/texts.h"
+#include "core/texts.h"
 #include "settings/language.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "image/colour.h"
-#include "app/defaults.h"
+#include "actions/defaults.h"
 
-#include "app/texts.h"
+#include "core/texts.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

@@ -1,8 +1,8 @@
 // Loading a picture: the fit at load, the fields it sets, and failures that keep the old image.
 #include "image/load.h"
 
-#include "app/app_state.h"
-#include "app/texts.h"
+#include "core/app_state.h"
+#include "core/texts.h"
 #include "image/decode.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"

@@ -1,7 +1,7 @@
 #include "image/paper.h"
-#include "printer/models.h"
+#include "model/models.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

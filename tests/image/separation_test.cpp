@@ -1,5 +1,5 @@
 #include "image/separation.h"
-#include "printer/media.h"
+#include "model/media.h"
 
 #include "settings/settings.h"
 #include "tests/support/test_support.h"

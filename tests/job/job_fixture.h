@@ -2,9 +2,9 @@
 // geometry of its placement, and helpers to read jobs back line by line.
 #pragma once
 
-#include "app/app_state.h"
-#include "app/actions.h"
-#include "printer/media.h"
+#include "core/app_state.h"
+#include "actions/actions.h"
+#include "model/media.h"
 #include "job/job.h"
 #include "tests/support/test_support.h"
 

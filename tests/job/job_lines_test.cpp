@@ -2,7 +2,7 @@
 // page size, output bin, the line ends around the raster, the trailers' last bytes, the
 // title and the creation date.
 #include "job/job.h"
-#include "app/progress.h"
+#include "core/progress.h"
 #include "job/job_text.h"
 #include "tests/job/job_fixture.h"
 

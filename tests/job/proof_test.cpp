@@ -2,7 +2,7 @@
 // white toner view.
 #include "job/proof.h"
 
-#include "app/temp_folders.h"
+#include "core/temp_folders.h"
 #include "job/job.h"
 #include "tests/job/job_fixture.h"
 

@@ -2,8 +2,8 @@
 // printers on 127.0.0.1 and a sysfs fixture tree for the USB printer.
 #include "netutil/discovery.h"
 
-#include "printer/models.h"
-#include "app/printer_box.h"
+#include "model/models.h"
+#include "actions/printer_box.h"
 #include "settings/settings.h"
 #include "tests/support/cups_fixture.h"
 #include "tests/support/snmp_fixture.h"

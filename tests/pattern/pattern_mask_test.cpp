@@ -1,6 +1,6 @@
 #include "pattern/pattern_mask.h"
 
-#include "app/pattern_actions.h"
+#include "actions/pattern_actions.h"
 #include "job/job.h"
 #include "job/proof.h"
 #include "settings/settings.h"

@@ -1,6 +1,6 @@
 #include "pattern/shape_library.h"
 
-#include "app/startup.h"
+#include "actions/startup.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

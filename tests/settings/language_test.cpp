@@ -1,6 +1,6 @@
 #include "settings/language.h"
 
-#include "app/texts.h"
+#include "core/texts.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

@@ -1,8 +1,8 @@
-#include "app/defaults.h"
-#include "printer/models.h"
+#include "actions/defaults.h"
+#include "model/models.h"
 #include "settings/settings.h"
 
-#include "app/texts.h"
+#include "core/texts.h"
 #include "settings/recent_files.h"
 #include "tests/support/test_support.h"
 

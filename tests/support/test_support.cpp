@@ -1,10 +1,10 @@
 #include "tests/support/test_support.h"
 
-#include "printer/media.h"
+#include "model/media.h"
 
-#include "app/folders.h"
-#include "app/texts.h"
-#include "printer/media.h"
+#include "core/folders.h"
+#include "core/texts.h"
+#include "model/media.h"
 
 #include <gtest/gtest.h>
 

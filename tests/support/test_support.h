@@ -1,8 +1,8 @@
 // Shared fixtures of the test programs.
 #pragma once
 
-#include "app/app_state.h"
-#include "app/ui.h"
+#include "core/app_state.h"
+#include "core/ui.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,0 +1,671 @@
+#include "actions/actions.h"
+
+#include "core/app_state.h"
+#include "actions/defaults.h"
+#include "core/files.h"
+#include "core/numbers.h"
+#include "actions/pattern_actions.h"
+#include "core/strings.h"
+#include "core/progress.h"
+#include "core/texts.h"
+#include "core/tone_curves.h"
+#include "core/ui.h"
+#include "image/crop.h"
+#include "image/load.h"
+#include "image/paper.h"
+#include "image/placement.h"
+#include "image/separation.h"
+#include "job/job.h"
+#include "model/media.h"
+#include "model/models.h"
+#include "printer/spooler.h"
+#include "settings/recent_files.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+void writeWhenMissing(AppState& state, const char* section, const char* key, const char* value) {
+    if (readSetting(state, section, key).empty()) writeSetting(state, section, key, value);
+}
+
+void setTitle(AppState& state, const std::string& path) {
+    state.windowTitle = text(state, kTextProgramName);
+    if (!path.empty()) state.windowTitle += " - " + path;
+}
+
+// What a load that left no new picture means for the command.
+ActionResult loadFailureResult(AppState& state) {
+    switch (state.loadFailure) {
+    case LoadFailure::Cancelled:
+        setProgress(state, 0);
+        setStatus(state, kStatusCancelled);
+        return ActionResult::Cancelled;
+    case LoadFailure::Conversion:
+        loadDefaults(state);
+        return ActionResult::Rebuild;
+    case LoadFailure::OutOfMemory:
+        return ActionResult::Close;
+    default:
+        return ActionResult::Failed;
+    }
+}
+
+// Loads path as the working picture; true when a picture is loaded afterwards.
+bool loadPicture(AppState& state, std::string& path) {
+    loadImage(state, path);
+    if (path.empty() || state.imageBuffer.empty()) return false;
+    state.imageLoaded = 1;
+    return true;
+}
+
+// The picture's orientation again after a change of Rotate, Mirror or the crop.
+void reorient(AppState& state) {
+    if (state.imageLoaded != 1) return;
+    orientImage(state);
+    showPlacedSize(state);
+}
+
+ActionResult refreshed(AppState& state) {
+    refreshPreview(state);
+    return ActionResult::Done;
+}
+
+// Text n without its access-key ampersand (dialog captions and field names).
+std::string plainText(const AppState& state, int n) {
+    std::string t = text(state, n);
+    t.erase(std::remove(t.begin(), t.end(), '&'), t.end());
+    return t;
+}
+
+bool listed(const std::vector<std::string>& list, std::string_view item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+} // namespace
+
+void setUpMainWindow(AppState& state) {
+    ensureSettings(state);
+    writeWhenMissing(state, "RIP Patten Setup", "SizeX", "2");
+    writeWhenMissing(state, "RIP Patten Setup", "SizeY", "2");
+    writeWhenMissing(state, "RIP Patten Setup", "Gap", "1");
+    writeWhenMissing(state, "RIP Patten Setup", "Screen", "45");
+    writeWhenMissing(state, "RIP Patten Setup", "Shape", "Ellipse");
+
+    setTitle(state, {});
+    fillMediaList(state);
+    if (!state.mediaIds.empty()) selectMedium(state, state.mediaIds.front());
+    fillTrayList(state);
+    if (state.trayList.empty()) {
+        state.trayList = {text(state, kTextTrayAuto), text(state, kTextTrayMultiPurpose),
+                          text(state, kTextTray1)};
+        state.trayText = state.trayList.front();
+    }
+
+    // The paper starts as A4 whatever the list holds.
+    state.paperWidthPt = 595;
+    state.paperHeightPt = 842;
+    buildPaperList(state);
+    enforceMargins(state);
+    if (!state.paperText.empty()) selectPaper(state, state.paperText);
+
+    chooseInkThresholds(state);
+    rebuildColourCurveTable(state);
+    state.mirrorChecked = settingValue(readSetting(state, "Active", "Mirror", "1")) != 0.0;
+    state.copiesText = "1";
+    state.xCopiesText = state.yCopiesText = state.totalCopiesText = "1";
+    state.brightness = state.contrast = 0;
+    state.imageLoaded = 0;
+    setStatus(state, kStatusNoFile);
+}
+
+void refreshPreview(AppState& state) {
+    // A pattern mask made for another grid (a new picture, a turn) is made again for this one.
+    if ((state.patternPrintChecked || state.patternPreviewChecked) &&
+        state.patternMask.size() !=
+            static_cast<std::size_t>(std::max(0, state.gridWidth)) * std::max(0, state.gridHeight))
+        updatePatternMask(state);
+    layoutCopies(state);
+}
+
+ActionResult openImage(AppState& state, const std::string& path) {
+    std::string p = path;
+    if (!loadPicture(state, p)) {
+        ActionResult r = loadFailureResult(state);
+        refreshPreview(state);
+        return r;
+    }
+    rememberFile(state, p);
+    setTitle(state, p);
+    setProgress(state, 0);
+    setStatus(state, kStatusLoaded);
+    return refreshed(state);
+}
+
+ActionResult openDroppedFile(AppState& state, const std::string& path) {
+    static constexpr std::string_view kDroppable[] = {".TIF", ".PSD", ".PNG",
+                                                      ".GIF", ".JPG", ".BMP"};
+    const std::string upper = upperAscii(path);
+    const bool accepted =
+        std::any_of(std::begin(kDroppable), std::end(kDroppable),
+                    [&](std::string_view ext) { return std::string_view(upper).ends_with(ext); });
+    if (!accepted) return ActionResult::Nothing;
+    return openImage(state, path);
+}
+
+ActionResult reloadImage(AppState& state) {
+    return openRecentFile(state, 1);
+}
+
+ActionResult openRecentFile(AppState& state, int n) {
+    if (n < 1 || n > 5) return ActionResult::Refused;
+    readRecentFiles(state);
+    std::string p = state.recentFiles[static_cast<std::size_t>(n)];
+    if (p.empty()) return ActionResult::Nothing;
+    if (!loadPicture(state, p)) {
+        const bool cancelled = state.loadFailure == LoadFailure::Cancelled;
+        ActionResult r = loadFailureResult(state);
+        if (cancelled) return r;
+        // The entry no longer loads: it leaves the list.
+        forgetRecentFile(state, n);
+        setStatus(state, kStatusNoFile);
+        refreshPreview(state);
+        return r;
+    }
+    rememberFile(state, p);
+    setTitle(state, p);
+    setProgress(state, 0);
+    setStatus(state, kStatusLoaded);
+    return refreshed(state);
+}
+
+ActionResult setRotate(AppState& state, bool on) {
+    if (state.rotateChecked == on) return ActionResult::Nothing;
+    state.rotateChecked = on;
+    reorient(state);
+    return refreshed(state);
+}
+
+ActionResult setMirror(AppState& state, bool on) {
+    if (state.mirrorChecked == on) return ActionResult::Nothing;
+    state.mirrorChecked = on;
+    reorient(state);
+    return refreshed(state);
+}
+
+ActionResult setFlip(AppState& state, bool on) {
+    state.flipChecked = on;
+    if (state.imageLoaded != 1) return refreshed(state);
+    const bool cropped = readSetting(state, "Active", "Crop") == "1";
+    // Flip changes the decoder's row order, so the file is read again.
+    ActionResult r = reloadImage(state);
+    if (r != ActionResult::Done) return r;
+    if (cropped) {
+        int w = state.imagePixelWidth, h = state.imagePixelHeight;
+        autoCrop(state, 2, w, h);
+        writeSetting(state, "Active", "Crop", "1");
+        reorient(state);
+    }
+    return refreshed(state);
+}
+
+ActionResult cropImage(AppState& state) {
+    if (state.imageLoaded != 1) return ActionResult::Nothing;
+    int w = state.imagePixelWidth, h = state.imagePixelHeight;
+    autoCrop(state, 2, w, h);
+    reorient(state);
+    writeSetting(state, "Active", "Crop", "1");
+    return refreshed(state);
+}
+
+ActionResult setTypedWidth(AppState& state, std::string_view typed) {
+    if (state.imageLoaded != 1 || !(state.placedWidthPt > 0.0f)) return ActionResult::Nothing;
+    applyTypedWidth(state, typed);
+    return refreshed(state);
+}
+
+ActionResult setTypedHeight(AppState& state, std::string_view typed) {
+    if (state.imageLoaded != 1 || !(state.placedHeightPt > 0.0f)) return ActionResult::Nothing;
+    applyTypedHeight(state, typed);
+    return refreshed(state);
+}
+
+ActionResult fitImageToPage(AppState& state) {
+    fitToPage(state);
+    return refreshed(state);
+}
+
+void setCopies(AppState& state, std::string_view copies) {
+    state.copiesText = std::string(copies);
+}
+
+ActionResult setCopyCounts(AppState& state, std::string_view across, std::string_view down) {
+    state.xCopiesText = std::string(across);
+    state.yCopiesText = std::string(down);
+    return refreshed(state);
+}
+
+ActionResult setAutoTile(AppState& state, bool on) {
+    state.autoTileChecked = on;
+    return refreshed(state);
+}
+
+ActionResult setAlignment(AppState& state, int alignment) {
+    static constexpr CopyAlignment kAlignments[] = {CopyAlignment::Centre, CopyAlignment::TopLeft,
+                                                    CopyAlignment::TopCentre,
+                                                    CopyAlignment::TopRight};
+    if (alignment < 0 || alignment > 3) return ActionResult::Refused;
+    state.alignment = kAlignments[alignment];
+    return refreshed(state);
+}
+
+ActionResult setFixedSpacing(AppState& state, bool on, float millimetres) {
+    if (!(millimetres >= 0.0f && millimetres <= 1000.0f)) return ActionResult::Refused;
+    state.fixedSpacingChecked = on;
+    state.fixedSpacingMm = millimetres;
+    return refreshed(state);
+}
+
+ActionResult setBrightness(AppState& state, int value) {
+    state.brightness = std::clamp(value, -100, 100);
+    return refreshed(state);
+}
+
+ActionResult setContrast(AppState& state, int value) {
+    state.contrast = std::clamp(value, -100, 100);
+    return refreshed(state);
+}
+
+ActionResult setGuardArea(AppState& state, bool on) {
+    state.guardAreaChecked = on;
+    return refreshed(state);
+}
+
+ActionResult setPreviewBackground(AppState& state, int n) {
+    if (n < 1 || n > 16) return ActionResult::Refused;
+    if (state.previewBackground == n) return ActionResult::Nothing;
+    state.previewBackground = n;
+    return refreshed(state);
+}
+
+ActionResult setHandedness(AppState& state, bool leftHand) {
+    writeSetting(state, "Others", "LeftHand", leftHand ? "1" : "0");
+    writeSetting(state, "Others", "RightHand", leftHand ? "0" : "1");
+    state.leftHand = leftHand ? 1 : 0;
+    state.rightHand = leftHand ? 0 : 1;
+    return refreshed(state);
+}
+
+ActionResult choosePaper(AppState& state, std::string_view name) {
+    if (!listed(state.paperList, name)) {
+        showMessage(state, MessageIcon::Exclamation, text(state, kTextProgramName),
+                    "The paper \"" + std::string(name) + "\" is not offered for this printer.");
+        return ActionResult::Refused;
+    }
+    selectPaper(state, name);
+    // A paper of another size may bring or take "Tray 2".
+    fillTrayList(state);
+    return refreshed(state);
+}
+
+ActionResult chooseMedium(AppState& state, int mediaId) {
+    if (!selectMedium(state, mediaId)) return ActionResult::Refused;
+    restoreMargins(state);
+    fillTrayList(state);
+    return refreshed(state);
+}
+
+ActionResult chooseTray(AppState& state, std::string_view tray) {
+    if (!listed(state.trayList, tray)) return ActionResult::Refused;
+    state.trayText = std::string(tray);
+    writeSetting(state, "Active", "Tray", tray);
+    return ActionResult::Done;
+}
+
+ActionResult choosePrinterQueue(AppState& state, std::string_view queue) {
+    state.printerChoice = std::string(queue);
+    writeSetting(state, "Active", "Printer", queue);
+    return ActionResult::Done;
+}
+
+ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
+    std::string code = upperAscii(model);
+    const auto& offered = offeredModelCodes();
+    const bool known = std::find(offered.begin(), offered.end(), code) != offered.end() ||
+                       findPrinterModel(code) != nullptr || isSecondFamilyModel(code);
+    if (code.empty() || !known) {
+        showMessage(state, MessageIcon::Exclamation, text(state, kTextProgramName),
+                    "Unknown printer model \"" + std::string(model) + "\".");
+        return ActionResult::Refused;
+    }
+    setTargetPrinter(state, code);
+    if (!writeSetting(state, "Active", "Target Model", state.targetModel))
+        return ActionResult::Failed;
+    // The model's own defaults, as a first start derives them.
+    writeSetting(state, "Active", "ICM Profile Out",
+                 state.programFolder + defaultOutputProfile(state.targetModel, true));
+    writeModelMargins(state);
+    writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(state));
+    setColourAdjustFromText(state, defaultColourAdjustText(state));
+    rebuildColourCurveTable(state);
+    const std::string paper = state.paperText;
+    setUpMainWindow(state);
+    // Keep the chosen paper when the new model offers it.
+    if (listed(state.paperList, paper)) selectPaper(state, paper);
+    return ActionResult::Done;
+}
+
+ActionResult chooseUnit(AppState& state, std::string_view unit) {
+    const std::string code = unit == "C" || unit == "I" ? std::string(unit) : std::string("M");
+    if (!writeSetting(state, "Active", "Unit", code)) return ActionResult::Failed;
+    setUnit(state, code);
+    showPlacedSize(state);
+    return refreshed(state);
+}
+
+ActionResult loadDefaultsAction(AppState& state) {
+    loadDefaults(state);
+    if (state.imageLoaded == 1) return reloadImage(state);
+    return refreshed(state);
+}
+
+ActionResult chooseProfile(AppState& state, bool output, const std::string& path) {
+    if (path.empty()) return ActionResult::Nothing;
+    if (!writeSetting(state, "Active", output ? "ICM Profile Out" : "ICM Profile In", path))
+        return ActionResult::Failed;
+    if (output) chooseInkThresholds(state);
+    return ActionResult::Done;
+}
+
+namespace {
+
+// A stored snapshot margin: hundredths of a point as plain decimal text. Anything else, a
+// negative value or one wider than any paper (10000 points) loads the fallback "60".
+std::string snapshotMargin(const std::string& path, const std::string& key) {
+    const std::string v = readProfileString(path, "Active", key, "60");
+    const bool plain = !v.empty() && v.find_first_not_of("0123456789.") == std::string::npos &&
+                       std::count(v.begin(), v.end(), '.') <= 1 && v != ".";
+    if (!plain || settingValue(v) > 1000000.0) return "60";
+    return v;
+}
+
+// A snapshot's colour adjustment: exactly 48 hexadecimal digits, else the fallback "0".
+std::string snapshotProfile(const std::string& path) {
+    const std::string v = readProfileString(path, "KYMC", "Profile", "0");
+    if (v.size() != 48 || v.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return "0";
+    return v;
+}
+
+} // namespace
+
+ActionResult applySnapshot(AppState& state, const std::string& path) {
+    // Only a regular file of settings size: a FIFO would block the window, and a folder, a
+    // device or an oversized file would load every fallback over the user's margins.
+    std::string content;
+    switch (readRegularFile(path, kMaxSettingsFileBytes, content)) {
+    case ReadResult::Ok:
+        break;
+    case ReadResult::TooLarge:
+        showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
+                    "The settings file " + path + " is larger than " +
+                        std::to_string(kMaxSettingsFileBytes >> 20) + " MB and was not read");
+        return ActionResult::Failed;
+    case ReadResult::Unreadable:
+        showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
+                    "Cannot read the settings file " + path);
+        return ActionResult::Failed;
+    }
+    state.unitIndex = [&] {
+        const std::string u = readSetting(state, "Active", "Unit");
+        return u == "C" ? 1 : u == "I" ? 2 : 0;
+    }();
+    auto byte = [](const std::string& v) {
+        const double d = settingValue(v);
+        return static_cast<std::uint8_t>(std::clamp(d, 0.0, 255.0));
+    };
+    state.whiteMaskPercent = byte(readProfileString(path, "Active", "White Mask %", "40"));
+    state.whiteOverlayPercent = byte(readProfileString(path, "Active", "White Overlay %", "2"));
+    state.displayWhite = byte(readProfileString(path, "Active", "Display", "1"));
+    state.tonerOn = byte(readProfileString(path, "Active", "TonerOn", "1"));
+    for (const char* which : {"Right", "Left", "Bottom", "Top"}) {
+        const std::string key = std::string(which) + " Margin";
+        writeSetting(state, "Active", key, snapshotMargin(path, key));
+    }
+    const std::string paper = readProfileString(path, "Active", "PaperSize", "");
+    int w = state.paperWidthPt, h = state.paperHeightPt;
+    if (snapshotPaperSize(state, paper, w, h)) {
+        state.paperWidthPt = w;
+        state.paperHeightPt = h;
+        if (listed(state.paperList, paper)) state.paperText = paper;
+    }
+    // A stored margin below what the printer can print would reach the job: raise it now.
+    enforceMargins(state);
+    computePrintableArea(state);
+    setColourAdjustFromText(state, snapshotProfile(path));
+    rebuildColourCurveTable(state);
+    fillTrayList(state);
+    return refreshed(state);
+}
+
+ActionResult saveSnapshot(AppState& state, const std::string& path) {
+    // Key by key, so that the other keys of a file saved over (white keys) stay.
+    auto put = [&](const char* section, const std::string& key, const std::string& value) {
+        return reportFailedWrite(state, path, writeProfileString(path, section, key, value));
+    };
+    for (const char* which : {"Right", "Left", "Bottom", "Top"}) {
+        const std::string key = std::string(which) + " Margin";
+        if (!put("Active", key, readSetting(state, "Active", key))) return ActionResult::Failed;
+    }
+    if (!put("Active", "PaperSize", state.paperText)) return ActionResult::Failed;
+    if (!put("KYMC", "Profile", colourAdjustText(state))) return ActionResult::Failed;
+    return ActionResult::Done;
+}
+
+namespace {
+
+std::string chooseSnapshotFile(AppState& state, bool save, const std::string& start) {
+    if (!state.ui) return {};
+    std::string path =
+        state.ui->chooseFile(save, plainText(state, save ? 94 : 93), kSnapshotFilter, start);
+    // The default extension, for a seam whose dialog does not add it.
+    if (save && !path.empty() && std::filesystem::path(path).extension().string().empty())
+        path += std::string(".") + kSnapshotExtension;
+    return path;
+}
+
+} // namespace
+
+ActionResult saveSettingsCommand(AppState& state) {
+    const std::string start = readSetting(state, "Directory", "Last Config");
+    const std::string path = chooseSnapshotFile(state, true, start);
+    if (path.empty()) return ActionResult::Cancelled;
+    writeSetting(state, "Directory", "Last Config", path);
+    return saveSnapshot(state, path);
+}
+
+ActionResult loadSettingsCommand(AppState& state) {
+    const std::string u = readSetting(state, "Active", "Unit");
+    state.unitIndex = u == "C" ? 1 : u == "I" ? 2 : 0;
+    std::string start = readSetting(state, "Directory", "Last Config");
+    if (start.empty()) {
+        std::error_code ec;
+        start = std::filesystem::current_path(ec).string();
+    }
+    const std::string path = chooseSnapshotFile(state, false, start);
+    if (path.empty()) return ActionResult::Cancelled;
+    writeSetting(state, "Directory", "Last Config", path);
+    const ActionResult r = applySnapshot(state, path);
+    if (r == ActionResult::Done) showPlacedSize(state);
+    return r;
+}
+
+bool parseTypedLength(const AppState& state, std::string_view typed, double& points) {
+    std::string t(typed);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+        t.pop_back();
+    std::size_t i = t.find_first_not_of(" \t");
+    if (i == std::string::npos) return false;
+    t = t.substr(i);
+    std::replace(t.begin(), t.end(), ',', '.');
+    if (t.find_first_not_of("0123456789.") != std::string::npos ||
+        std::count(t.begin(), t.end(), '.') > 1 || t == ".")
+        return false;
+    points = parseLength(state, t);
+    return std::isfinite(points);
+}
+
+namespace {
+
+// Lower and upper end of a range text such as "(63...215.9)" or "(127..1320.8)".
+std::pair<double, double> rangeEnds(const std::string& range) {
+    const std::size_t dots = range.find("..");
+    const double lo = settingValue(range.substr(1, dots - 1));
+    std::size_t from = dots;
+    while (from < range.size() && range[from] == '.')
+        ++from;
+    return {lo, settingValue(range.substr(from))};
+}
+
+// Whether a typed length lies in a range text of the dialog (compared in the display unit,
+// as the user reads it).
+bool inRange(std::string_view typed, const std::string& range) {
+    const auto [lo, hi] = rangeEnds(range);
+    const double v = leadingNumber(typed, true);
+    return v >= lo - 1e-9 && v <= hi + 1e-9;
+}
+
+} // namespace
+
+ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::string_view width,
+                                 std::string_view height, std::string_view top,
+                                 std::string_view left, std::string_view right,
+                                 std::string_view bottom) {
+    const std::string caption = plainText(state, 147);
+    auto refuse = [&](const std::string& why) {
+        showMessage(state, MessageIcon::Exclamation, caption, why);
+        return ActionResult::Refused;
+    };
+    const CustomSizeRanges ranges = customSizeRanges(state, state.unitCode);
+    const std::string& unit = unitSymbol(state);
+    double w = 0, h = 0;
+    if (!parseTypedLength(state, width, w) || !inRange(width, ranges.width))
+        return refuse(plainText(state, 149) + " must lie in the range " + ranges.width + " " +
+                      unit + ".");
+    if (!parseTypedLength(state, height, h) || !inRange(height, ranges.height))
+        return refuse(plainText(state, 150) + " must lie in the range " + ranges.height + " " +
+                      unit + ".");
+    std::array<double, 4> m{};
+    const std::array<std::string_view, 4> typed = {top, left, right, bottom};
+    for (std::size_t i = 0; i < 4; ++i) {
+        // An empty margin field keeps the current margins when the size is chosen.
+        if (typed[i].find_first_not_of(" \t") == std::string_view::npos) continue;
+        if (!parseTypedLength(state, typed[i], m[i]))
+            return refuse("A margin must be a number of " + unit + ", 0 or more.");
+    }
+    switch (addCustomPaper(state, name, w, h, m[0], m[1], m[2], m[3])) {
+    case CustomPaperError::None:
+        break;
+    case CustomPaperError::BadName:
+        return refuse("The name must not be empty and must not hold \"^\" or a line break.");
+    case CustomPaperError::ReservedName:
+        return refuse("The name \"" + std::string(name) + "\" belongs to a built-in paper size.");
+    case CustomPaperError::BadMargin:
+        return refuse("A margin must be a number of " + unit + ", 0 or more.");
+    case CustomPaperError::WriteFailed:
+        return ActionResult::Failed;
+    default:
+        return refuse("This custom paper size cannot be stored.");
+    }
+    const std::string chosen = state.paperText;
+    buildPaperList(state);
+    if (listed(state.paperList, chosen)) state.paperText = chosen;
+    return ActionResult::Done;
+}
+
+ActionResult deleteCustomPaperSize(AppState& state, std::string_view name) {
+    if (!deleteCustomPaper(state, name)) return ActionResult::Nothing;
+    const std::string chosen = state.paperText;
+    buildPaperList(state);
+    if (listed(state.paperList, chosen)) {
+        state.paperText = chosen;
+        return ActionResult::Done;
+    }
+    // The chosen size is gone: the list's own choice takes its place.
+    selectPaper(state, state.paperText);
+    return refreshed(state);
+}
+
+CheckedMargin checkMargin(const AppState& state, int which, double points) {
+    const MarginMinimum m =
+        marginMinimums(state)[static_cast<std::size_t>(std::clamp(which, 0, 3))];
+    CheckedMargin out{points, false};
+    if (!(points * 100.0 >= m.hundredths)) {
+        out.points = settingValue(m.replacement) / 100.0;
+        out.raised = !(std::fabs(out.points - points) < 1e-9);
+    }
+    return out;
+}
+
+std::array<double, 4> printerMarginsPt(const AppState& state) {
+    std::array<double, 4> out{};
+    const auto minimum = marginMinimums(state);
+    for (std::size_t i = 0; i < 4; ++i)
+        out[i] = settingValue(minimum[i].replacement) / 100.0;
+    return out;
+}
+
+std::pair<double, double> printableAreaFor(const AppState& state, const std::array<double, 4>& m) {
+    return {state.paperWidthPt - m[1] - m[2], state.paperHeightPt - m[0] - m[3]};
+}
+
+ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& marginsPt) {
+    static const char* const kWhich[] = {"Top", "Left", "Right", "Bottom"};
+    for (int i = 0; i < 4; ++i) {
+        const CheckedMargin m = checkMargin(state, i, marginsPt[static_cast<std::size_t>(i)]);
+        if (!writeMargin(state, kWhich[i], m.points * 100.0)) return ActionResult::Failed;
+    }
+    // The printable area and, when the picture no longer fits, its fitting.
+    computePrintableArea(state);
+    return refreshed(state);
+}
+
+ActionResult printToQueue(AppState& state, const std::string& queue) {
+    choosePrinterQueue(state, queue);
+    const std::string documentName = printDocumentName(state);
+    PrintJobParts parts = makePrintJob(state);
+    if (parts.imageData == kErr) {
+        if (progressCancelled(state)) setStatus(state, kStatusCancelled);
+        return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
+    }
+    if (progressCancelled(state)) {
+        setProgress(state, 0);
+        setStatus(state, kStatusCancelled);
+        return ActionResult::Cancelled;
+    }
+    if (spoolJob(state, queue, documentName, parts)) return ActionResult::Done;
+    return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
+}
+
+ActionResult printImageAction(AppState& state, const std::vector<std::string>& queues,
+                              const std::string& queue) {
+    if (queues.empty()) return ActionResult::Nothing;
+    state.patternPrintChecked = false;
+    if (state.imageLoaded != 1) return ActionResult::Nothing;
+    return printToQueue(state, queue);
+}
+
+ActionResult printBlankPage(AppState& state, const std::string& queue) {
+    if (queue.empty()) return ActionResult::Nothing;
+    const std::string bytes = blankPageJobBytes(state);
+    // The blank page has its own document name in the spooler.
+    return spoolRawBytes(state, queue, "DX-Blank", bytes) ? ActionResult::Done
+                                                          : ActionResult::Failed;
+}
+
+std::string currentJobBytes(AppState& state) {
+    return jobBytes(state, makePrintJob(state));
+}

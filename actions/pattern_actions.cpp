@@ -1,0 +1,33 @@
+#include "actions/pattern_actions.h"
+
+#include "core/app_state.h"
+#include "core/progress.h"
+#include "core/texts.h"
+#include "core/ui.h"
+#include "pattern/pattern_mask.h"
+
+ActionResult updatePatternMask(AppState& state) {
+    state.patternMask.clear();
+    if (!(state.patternPrintChecked || state.patternPreviewChecked) || state.imageLoaded != 1)
+        return ActionResult::Nothing;
+    PatternMask mask = generateImagePatternMask(state);
+    if (mask.width != state.gridWidth || mask.height != state.gridHeight)
+        return ActionResult::Failed;
+    state.patternMask = std::move(mask.bytes);
+    return ActionResult::Done;
+}
+
+ActionResult setPatternPreview(AppState& state, bool on) {
+    state.patternPreviewChecked = on;
+    const ActionResult r = updatePatternMask(state);
+    refreshPreview(state);
+    return r == ActionResult::Failed ? r : ActionResult::Done;
+}
+
+ActionResult printPatternAction(AppState& state, const std::vector<std::string>& queues,
+                                const std::string& queue) {
+    if (queues.empty() || state.imageLoaded != 1) return ActionResult::Nothing;
+    state.patternPrintChecked = true;
+    if (updatePatternMask(state) != ActionResult::Done) return ActionResult::Failed;
+    return printToQueue(state, queue);
+}

@@ -1,0 +1,51 @@
+// Progress of long operations (load, conversion, separation, job build, spooling, discovery)
+// and the user's wish to cancel them.
+//
+// Threading contract: an operation reports steps on the thread that runs it (the window's
+// thread for everything that touches AppState); helper threads inside an operation only read
+// the cancel flag, which is safe from any thread. The window may run its event loop inside
+// step(), so a step must not start other work on the same state.
+#pragma once
+
+#include "core/no_widgets.h"
+
+#include <atomic>
+
+struct AppState;
+
+class ProgressSink {
+  public:
+    virtual ~ProgressSink() = default;
+    // The running operation reached percent (0..100) of the phase shown by status text
+    // number phase (0 when no phase text was set). Called often (per row): keep it cheap.
+    virtual void step(int phase, int percent) {
+        (void)phase;
+        (void)percent;
+    }
+    // Asks the running operation to stop at its next check; safe from any thread.
+    void requestCancel() { cancel_.store(true, std::memory_order_relaxed); }
+    bool cancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
+    // Clears a cancel request before the next operation starts.
+    void clearCancel() { cancel_.store(false, std::memory_order_relaxed); }
+
+  private:
+    std::atomic<bool> cancel_{false};
+};
+
+// Installs sink as the state's progress sink for the life of this object (the previous one
+// comes back afterwards) and clears its cancel flag.
+class ProgressScope {
+  public:
+    ProgressScope(AppState& state, ProgressSink* sink);
+    ~ProgressScope();
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+  private:
+    AppState& state_;
+    ProgressSink* previous_;
+};
+
+// True when the running operation was asked to stop. Long operations check it per row or per
+// request and then return their failure, leaving what they replace as it was.
+bool progressCancelled(const AppState& state);

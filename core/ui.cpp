@@ -1,0 +1,39 @@
+#include "core/ui.h"
+
+#include "core/app_state.h"
+#include "core/progress.h"
+#include "core/texts.h"
+
+#include <algorithm>
+
+void setStatus(AppState& state, int n) {
+    state.statusText = text(state, n);
+    state.statusNumber = n;
+    if (state.ui) state.ui->showStatus(state.statusText);
+    if (state.progressSink) state.progressSink->step(n, state.progress);
+}
+
+void setProgress(AppState& state, int p) {
+    state.progress = std::clamp(p, 0, 100);
+    if (state.ui) state.ui->showProgress(state.progress);
+    if (state.progressSink) state.progressSink->step(state.statusNumber, state.progress);
+}
+
+void showMessage(AppState& state, MessageIcon icon, const std::string& caption,
+                 const std::string& text) {
+    if (state.ui) state.ui->showMessage(icon, caption, text);
+}
+
+ProgressScope::ProgressScope(AppState& state, ProgressSink* sink)
+    : state_(state), previous_(state.progressSink) {
+    if (sink) sink->clearCancel();
+    state.progressSink = sink;
+}
+
+ProgressScope::~ProgressScope() {
+    state_.progressSink = previous_;
+}
+
+bool progressCancelled(const AppState& state) {
+    return state.progressSink && state.progressSink->cancelRequested();
+}

@@ -1,0 +1,62 @@
+// The user-interface seam: everything a core procedure shows or asks goes through here.
+// The GUI implements it with Qt, the command-line tool prints to the terminal, tests record.
+//
+// Threading contract:
+// - AppState and this seam belong to the window's thread. Every user action (actions/actions.h),
+//   every load, conversion, separation, job build and spooling call runs there and reports
+//   through the seam and the state's progress sink (core/progress.h) as it goes.
+// - Inside an operation, helper threads (colour bands, separation rows, preview bands) touch
+//   only the buffers handed to them and may read the cancel flag; they never call the seam.
+// - Queue discovery for the printer box runs on a worker with a PrinterBoxRequest (the target
+//   printer and the settings file, never the picture; actions/printer_box.h). It shows nothing and
+//   returns its list, which the window applies on its own thread.
+// - Drawing the preview (renderPagePreview) only reads the state; it may run while no action
+//   runs, on the window's thread.
+#pragma once
+
+#include "core/no_widgets.h"
+
+#include <string>
+
+struct AppState;
+
+enum class MessageIcon { None, Error, Warning, Exclamation, Information, Question };
+
+struct UserInterface {
+    virtual ~UserInterface() = default;
+    // A message box with an OK button.
+    virtual void showMessage(MessageIcon icon, const std::string& caption,
+                             const std::string& text) = 0;
+    // An OK/Cancel question; true for OK.
+    virtual bool askOkCancel(const std::string& caption, const std::string& text) = 0;
+    // The status line shows text.
+    virtual void showStatus(const std::string& text) = 0;
+    // The progress bar shows percent (0..100).
+    virtual void showProgress(int percent) = 0;
+    // Asks for a file to open or save; empty when cancelled or when no one can be asked.
+    virtual std::string chooseFile(bool save, const std::string& title, const std::string& filter,
+                                   const std::string& initialPath) {
+        (void)save, (void)title, (void)filter, (void)initialPath;
+        return {};
+    }
+    // Called before the program waits for a device's answer (an SNMP request): a window
+    // shows the wait cursor and repaints here, so that the wait does not leave it blank.
+    virtual void beforeDeviceWait() {}
+};
+
+// A seam that shows nothing and answers Cancel: for start-up before a window exists and for
+// code that must stay quiet.
+struct SilentUserInterface : UserInterface {
+    void showMessage(MessageIcon, const std::string&, const std::string&) override {}
+    bool askOkCancel(const std::string&, const std::string&) override { return false; }
+    void showStatus(const std::string&) override {}
+    void showProgress(int) override {}
+};
+
+// Sets the status line to interface text number n and remembers it in the state.
+void setStatus(AppState& state, int n);
+// Sets the progress bar to p (clamped to 0..100) and remembers it in the state.
+void setProgress(AppState& state, int p);
+// Shows a message box through the state's seam.
+void showMessage(AppState& state, MessageIcon icon, const std::string& caption,
+                 const std::string& text);

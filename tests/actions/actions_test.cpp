@@ -1,0 +1,317 @@
+// The user actions that the window and the command-line tool share.
+#include "actions/actions.h"
+
+#include "core/app_state.h"
+#include "core/progress.h"
+#include "core/texts.h"
+#include "core/tone_curves.h"
+#include "image/placement.h"
+#include "model/media.h"
+#include "model/models.h"
+#include "settings/language.h"
+#include "settings/recent_files.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+#include <iterator>
+#include <string>
+
+namespace {
+
+using testsupport::TestState;
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A small picture with colour, dark areas (white layer) and transparency.
+std::string writePicture(TestState& ts, const std::string& name, int w = 24, int h = 16) {
+    QImage img(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgba(x * 10, y * 15, (x + y) * 5, x == 0 ? 0 : 255));
+    const std::string path = ts.dir.file(name);
+    EXPECT_TRUE(img.save(QString::fromStdString(path), "PNG"));
+    return path;
+}
+
+void startWindow(TestState& ts, const std::string& model) {
+    ASSERT_EQ(chooseTargetPrinter(ts.state, model), ActionResult::Done);
+}
+
+TEST(TargetPrinter, ChoosingAModelDerivesItsDefaults) {
+    struct Case {
+        const char* model;
+        bool second;
+        const char* profile;
+        const char* top;
+    } cases[] = {
+        {"C711WT", false, "OKC711P2.ICM", "1296"},
+        {"C301W", true, "RCSPC11E1C.icm", "1200"},
+        {"C360", true, "RCSPC11E1C.icm", "1200"},
+        {"C650", false, "OKC650P2.ICM", "1301"},
+    };
+    for (const Case& c : cases) {
+        TestState ts; // a fresh settings folder
+        startWindow(ts, c.model);
+        AppState& s = ts.state;
+        EXPECT_EQ(isSecondFamily(s), c.second) << c.model;
+        EXPECT_EQ(readSetting(s, "Active", "Target Model"), c.model);
+        EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"), s.programFolder + c.profile);
+        EXPECT_EQ(readSetting(s, "KYMC", "Profile"), defaultColourAdjustText(c.second)) << c.model;
+        EXPECT_EQ(colourAdjustText(s), defaultColourAdjustText(c.second)) << c.model;
+        EXPECT_EQ(readSetting(s, "Active", "Top Margin"), c.top) << c.model;
+        // Second-family media list: eleven printer settings, no "Films".
+        EXPECT_EQ(s.mediaList.front(), c.second ? "Auto (Plain&Recycled)" : "Printer Setting");
+    }
+    TestState ts;
+    EXPECT_EQ(chooseTargetPrinter(ts.state, "NOSUCH"), ActionResult::Refused);
+    EXPECT_EQ(readSetting(ts.state, "Active", "Target Model"), "");
+}
+
+TEST(TargetPrinter, HandSetValuesThatAreNotModelDefaultsStay) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    writeSetting(ts.state, "Active", "Unit", "I");
+    writeSetting(ts.state, "Others", "LeftHand", "1");
+    startWindow(ts, "C301W");
+    EXPECT_EQ(readSetting(ts.state, "Active", "Unit"), "I");
+    EXPECT_EQ(readSetting(ts.state, "Others", "LeftHand"), "1");
+}
+
+// For every medium of both families the job is the same whichever language is in force.
+TEST(Medium, JobBytesDoNotDependOnTheLanguage) {
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    for (const char* model : {"C711WT", "C301W"}) {
+        TestState ts;
+        startWindow(ts, model);
+        const std::string picture = writePicture(ts, "art.png");
+        const std::vector<int> ids = ts.state.mediaIds;
+        ASSERT_GT(ids.size(), 20u);
+        for (int id : ids) {
+            std::string bytes[2];
+            for (int german = 0; german < 2; ++german) {
+                AppState& s = ts.state;
+                if (german)
+                    loadLanguage(s, "German.lan3");
+                else
+                    loadBuiltInTexts(s);
+                setUpMainWindow(s);
+                ASSERT_EQ(chooseMedium(s, id), ActionResult::Done) << model << ' ' << id;
+                ASSERT_EQ(openImage(s, picture), ActionResult::Done);
+                // The window title holds the path, not a translated text, in both runs.
+                bytes[german] = currentJobBytes(s);
+                ASSERT_FALSE(bytes[german].empty());
+            }
+            EXPECT_TRUE(bytes[0] == bytes[1]) << model << " medium " << id;
+        }
+        // The foil medium is separated as foil in German too.
+        loadLanguage(ts.state, "German.lan3");
+        setUpMainWindow(ts.state);
+        ASSERT_EQ(chooseMedium(ts.state, kMediaTransfer16), ActionResult::Done);
+        EXPECT_NE(ts.state.mediaText, "Transfer media 16");
+    }
+    unsetenv("SOURCE_DATE_EPOCH");
+}
+
+TEST(Preview, DrawingChangesNothing) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    ASSERT_EQ(openImage(s, writePicture(ts, "art.png", 60, 40)), ActionResult::Done);
+    testsupport::setMedium(s, "Transfer media 13"); // the medium with an ink threshold
+    setCopyCounts(s, "2", "3");
+    const std::string settingsBefore = fileBytes(s.settingsPath);
+    const auto gridBefore = s.previewGrid.cells;
+    const auto printBefore = s.printGrid.cells;
+    const AppState copy = s;
+    ts.ui.clear();
+    const auto first = renderPagePreview(s, 1000, 700);
+    const auto second = renderPagePreview(s, 1000, 700);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(s.previewGrid.cells, gridBefore);
+    EXPECT_EQ(s.printGrid.cells, printBefore);
+    EXPECT_EQ(fileBytes(s.settingsPath), settingsBefore);
+    EXPECT_TRUE(ts.ui.messages().empty());
+    EXPECT_EQ(s.xCopiesText, copy.xCopiesText);
+    EXPECT_EQ(s.imagePosX, copy.imagePosX);
+    EXPECT_EQ(s.statusText, copy.statusText);
+}
+
+TEST(Preview, PrintedPlacementDoesNotFollowTheWindowSize) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    ASSERT_EQ(openImage(s, writePicture(ts, "art.png", 60, 40)), ActionResult::Done);
+    setCopyCounts(s, "2", "2");
+    const float x = s.imagePosX, y = s.imagePosY, gx = s.copySpacingX;
+    for (auto [w, h] : {std::pair{1200, 1697}, std::pair{400, 300}, std::pair{298, 421}}) {
+        s.previewBoxWidth = w;
+        s.previewBoxHeight = h;
+        refreshPreview(s);
+        EXPECT_EQ(s.imagePosX, x) << w;
+        EXPECT_EQ(s.imagePosY, y) << w;
+        EXPECT_EQ(s.copySpacingX, gx) << w;
+        EXPECT_FALSE(renderPagePreview(s).empty());
+    }
+}
+
+// Cancels the running operation at its first progress step after `after` steps.
+struct CancellingSink : ProgressSink {
+    int after = 0;
+    int steps = 0;
+    void step(int, int) override {
+        if (++steps > after) requestCancel();
+    }
+};
+
+TEST(Cancel, ALoadCancelledKeepsThePreviousPicture) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    const std::string first = writePicture(ts, "first.png", 30, 20);
+    ASSERT_EQ(openImage(s, first), ActionResult::Done);
+    const auto buffer = s.imageBuffer;
+    const std::string title = s.windowTitle;
+    const std::string second = writePicture(ts, "second.png", 50, 70);
+    for (int after : {0, 5, 25}) {
+        CancellingSink sink;
+        sink.after = after;
+        ProgressScope scope(s, &sink);
+        EXPECT_EQ(openImage(s, second), ActionResult::Cancelled) << after;
+        EXPECT_EQ(s.imageBuffer, buffer) << after;
+        EXPECT_EQ(s.imagePixelWidth, 30);
+        EXPECT_EQ(s.imageLoaded, 1);
+        EXPECT_EQ(s.windowTitle, title);
+        EXPECT_EQ(s.statusText, text(s, kStatusCancelled));
+        readRecentFiles(s);
+        EXPECT_EQ(s.recentFiles[1], first) << "a cancelled file is not recorded";
+    }
+    // Without a cancel the same file loads.
+    EXPECT_EQ(openImage(s, second), ActionResult::Done);
+    EXPECT_EQ(s.imagePixelWidth, 50);
+}
+
+TEST(Cancel, PrintCancelledDuringTheJobSendsNothing) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    ASSERT_EQ(openImage(s, writePicture(ts, "art.png")), ActionResult::Done);
+    CancellingSink sink;
+    ProgressScope scope(s, &sink);
+    // No spooler is reached: the queue name does not exist, yet no failure is reported.
+    ts.ui.clear();
+    EXPECT_EQ(printImageAction(s, {"nosuchqueue"}, "nosuchqueue"), ActionResult::Cancelled);
+    EXPECT_EQ(s.statusText, text(s, kStatusCancelled));
+    EXPECT_TRUE(ts.ui.messages().empty());
+}
+
+TEST(Print, NothingWithoutQueuesOrPicture) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    const std::string status = s.statusText;
+    EXPECT_EQ(printImageAction(s, {"q"}, "q"), ActionResult::Nothing);
+    EXPECT_EQ(s.statusText, status);
+    ASSERT_EQ(openImage(s, writePicture(ts, "art.png")), ActionResult::Done);
+    s.patternPrintChecked = true;
+    EXPECT_EQ(printImageAction(s, {}, "q"), ActionResult::Nothing);
+    EXPECT_TRUE(s.patternPrintChecked) << "no queue: stops before anything else";
+}
+
+TEST(RecentFiles, RememberMovesAndForgets) {
+    TestState ts;
+    AppState& s = ts.state;
+    for (const char* p : {"/a5", "/a4", "/a3", "/a2", "/a1"})
+        rememberFile(s, p);
+    auto entries = [&] {
+        readRecentFiles(s);
+        return std::vector<std::string>(s.recentFiles.begin() + 1, s.recentFiles.end());
+    };
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/a1", "/a2", "/a3", "/a4", "/a5", "/a1"}));
+    rememberFile(s, "/a3"); // entry 3 moves to 1, 1 and 2 move down, 4 and 5 stay
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/a3", "/a1", "/a2", "/a4", "/a5", "/a3"}));
+    rememberFile(s, "/new"); // a sixth file drops the oldest
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/new", "/a3", "/a1", "/a2", "/a4", "/new"}));
+    forgetRecentFile(s, 2); // entry 2 failed to load
+    EXPECT_EQ(entries(), (std::vector<std::string>{"/new", "/a1", "/a2", "/a4", "", "/new"}));
+
+    EXPECT_EQ(recentMenuText(std::string(35, 'x')), std::string(35, 'x'));
+    const std::string p36 = "/" + std::string(35, 'y');
+    EXPECT_EQ(recentMenuText(p36), "..." + p36.substr(4));
+}
+
+TEST(RecentFiles, AFileThatNoLongerLoadsLeavesTheList) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    const std::string good = writePicture(ts, "good.png");
+    rememberFile(s, ts.dir.file("gone.png"));
+    rememberFile(s, good);
+    EXPECT_EQ(openRecentFile(s, 2), ActionResult::Failed);
+    readRecentFiles(s);
+    EXPECT_EQ(s.recentFiles[1], good);
+    EXPECT_EQ(s.recentFiles[2], "");
+    EXPECT_EQ(s.statusText, text(s, kStatusNoFile));
+}
+
+TEST(Snapshot, PaperByItsFirstCharactersAndMarginsRaisedToTheMinimum) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    const std::string snap = ts.dir.file("a5.scfg");
+    std::ofstream(snap) << "[Active]\r\nPaperSize=A5 SEF\r\n";
+    ASSERT_EQ(applySnapshot(s, snap), ActionResult::Done);
+    EXPECT_EQ(s.paperWidthPt, 420);
+    EXPECT_EQ(s.paperHeightPt, 595);
+    EXPECT_EQ(s.whiteMaskPercent, 40);
+    // The fallback margins of 0.6 points lie where the printer cannot print.
+    EXPECT_EQ(readSetting(s, "Active", "Top Margin"), "1296");
+    EXPECT_EQ(readSetting(s, "Active", "Bottom Margin"), "1307");
+    EXPECT_NEAR(s.printableWidthPt, 420 - 25.92f, 1e-3);
+
+    const std::string saved = ts.dir.file("saved.scfg");
+    ASSERT_EQ(saveSnapshot(s, saved), ActionResult::Done);
+    EXPECT_EQ(readProfileString(saved, "Active", "PaperSize"), "A5 SEF");
+    EXPECT_EQ(readProfileString(saved, "KYMC", "Profile"), colourAdjustText(s));
+    EXPECT_EQ(applySnapshot(s, ts.dir.file("missing.scfg")), ActionResult::Failed);
+}
+
+// A snapshot is read only from a regular file: a FIFO would block, and a folder or a device
+// would load every fallback over the margins the user has.
+TEST(Snapshot, OnlyARegularFileIsApplied) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    ASSERT_TRUE(writeSetting(s, "Active", "Top Margin", "5000"));
+    const std::string fifo = ts.dir.file("pipe.scfg"), folder = ts.dir.file("folder.scfg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    for (const std::string& path : {fifo, folder, std::string("/dev/zero")}) {
+        ts.ui.clear();
+        EXPECT_EQ(applySnapshot(s, path), ActionResult::Failed) << path;
+        ASSERT_EQ(ts.ui.messages().size(), 1u) << path;
+        EXPECT_NE(ts.ui.messages()[0].text.find(path), std::string::npos);
+        EXPECT_EQ(readSetting(s, "Active", "Top Margin"), "5000") << path;
+    }
+}
+
+TEST(OpenImage, AConversionFailureLoadsTheDefaultsAndAsksForARebuild) {
+    TestState ts;
+    startWindow(ts, "C711WT");
+    AppState& s = ts.state;
+    const std::string junk = ts.dir.file("junk.icm");
+    std::ofstream(junk) << "not a profile";
+    writeSetting(s, "Active", "ICM Profile Out", junk);
+    EXPECT_EQ(openImage(s, writePicture(ts, "art.png")), ActionResult::Rebuild);
+    EXPECT_EQ(s.imageLoaded, 0);
+    EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"), s.programFolder + "OKC332P2.ICM");
+}
+
+} // namespace
