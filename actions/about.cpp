@@ -30,11 +30,11 @@ std::string aboutText(const AppState& state, const std::vector<SpoolerQueue>& qu
     // The program folder is found beside the executable ("bin/../share/..."): shown without
     // the detour.
     const std::string path =
-        std::filesystem::path(state.programFolder + language).lexically_normal().string();
+        std::filesystem::path(state.locations.programFolder + language).lexically_normal().string();
     std::string out = path + "\r\n" + (language.empty() ? std::string() : localDateTime(path));
     out += "\r\n>>>>> Release " + std::string(kReleaseName) + " <<<<<<";
     out += "\r\nProgram Version " + std::string(kProgramVersion);
-    const std::string model = upperAscii(state.targetModel);
+    const std::string model = upperAscii(state.target.targetModel);
     int shown = 0;
     for (const SpoolerQueue& q : queues) {
         if (shown >= kMaxPrinterEntries) break;

@@ -33,13 +33,13 @@ void writeWhenMissing(AppState& state, const char* section, const char* key, con
 }
 
 void setTitle(AppState& state, const std::string& path) {
-    state.windowTitle = text(state, kTextProgramName);
-    if (!path.empty()) state.windowTitle += " - " + path;
+    state.window.windowTitle = text(state.language, kTextProgramName);
+    if (!path.empty()) state.window.windowTitle += " - " + path;
 }
 
 // What a load that left no new picture means for the command.
 ActionResult loadFailureResult(AppState& state) {
-    switch (state.loadFailure) {
+    switch (state.picture.loadFailure) {
     case LoadFailure::Cancelled:
         setProgress(state, 0);
         setStatus(state, kStatusCancelled);
@@ -57,14 +57,14 @@ ActionResult loadFailureResult(AppState& state) {
 // Loads path as the working picture; true when a picture is loaded afterwards.
 bool loadPicture(AppState& state, std::string& path) {
     loadImage(state, path);
-    if (path.empty() || state.imageBuffer.empty()) return false;
-    state.imageLoaded = 1;
+    if (path.empty() || state.picture.imageBuffer.empty()) return false;
+    state.picture.imageLoaded = 1;
     return true;
 }
 
 // The picture's orientation again after a change of Rotate, Mirror or the crop.
 void reorient(AppState& state) {
-    if (state.imageLoaded != 1) return;
+    if (state.picture.imageLoaded != 1) return;
     orientImage(state);
     showPlacedSize(state);
 }
@@ -76,7 +76,7 @@ ActionResult refreshed(AppState& state) {
 
 // Text n without its access-key ampersand (dialog captions and field names).
 std::string plainText(const AppState& state, int n) {
-    std::string t = text(state, n);
+    std::string t = text(state.language, n);
     t.erase(std::remove(t.begin(), t.end(), '&'), t.end());
     return t;
 }
@@ -97,36 +97,38 @@ void setUpMainWindow(AppState& state) {
 
     setTitle(state, {});
     fillMediaList(state);
-    if (!state.mediaIds.empty()) selectMedium(state, state.mediaIds.front());
+    if (!state.page.mediaIds.empty()) selectMedium(state, state.page.mediaIds.front());
     fillTrayList(state);
-    if (state.trayList.empty()) {
-        state.trayList = {text(state, kTextTrayAuto), text(state, kTextTrayMultiPurpose),
-                          text(state, kTextTray1)};
-        state.trayText = state.trayList.front();
+    if (state.page.trayList.empty()) {
+        state.page.trayList = {text(state.language, kTextTrayAuto),
+                               text(state.language, kTextTrayMultiPurpose),
+                               text(state.language, kTextTray1)};
+        state.page.trayText = state.page.trayList.front();
     }
 
     // The paper starts as A4 whatever the list holds.
-    state.paperWidthPt = 595;
-    state.paperHeightPt = 842;
+    state.page.paperWidthPt = 595;
+    state.page.paperHeightPt = 842;
     buildPaperList(state);
     enforceMargins(state);
-    if (!state.paperText.empty()) selectPaper(state, state.paperText);
+    if (!state.page.paperText.empty()) selectPaper(state, state.page.paperText);
 
     chooseInkThresholds(state);
     rebuildColourCurveTable(state);
-    state.mirrorChecked = settingValue(readSetting(state, "Active", "Mirror", "1")) != 0.0;
-    state.copiesText = "1";
-    state.xCopiesText = state.yCopiesText = state.totalCopiesText = "1";
-    state.brightness = state.contrast = 0;
-    state.imageLoaded = 0;
+    state.layout.mirrorChecked = settingValue(readSetting(state, "Active", "Mirror", "1")) != 0.0;
+    state.window.copiesText = "1";
+    state.window.xCopiesText = state.window.yCopiesText = state.window.totalCopiesText = "1";
+    state.layout.brightness = state.layout.contrast = 0;
+    state.picture.imageLoaded = 0;
     setStatus(state, kStatusNoFile);
 }
 
 void refreshPreview(AppState& state) {
     // A pattern mask made for another grid (a new picture, a turn) is made again for this one.
-    if ((state.patternPrintChecked || state.patternPreviewChecked) &&
-        state.patternMask.size() !=
-            static_cast<std::size_t>(std::max(0, state.gridWidth)) * std::max(0, state.gridHeight))
+    if ((state.layout.patternPrintChecked || state.layout.patternPreviewChecked) &&
+        state.picture.patternMask.size() !=
+            static_cast<std::size_t>(std::max(0, state.picture.gridWidth)) *
+                std::max(0, state.picture.gridHeight))
         updatePatternMask(state);
     layoutCopies(state);
 }
@@ -163,10 +165,10 @@ ActionResult reloadImage(AppState& state) {
 ActionResult openRecentFile(AppState& state, int n) {
     if (n < 1 || n > 5) return ActionResult::Refused;
     readRecentFiles(state);
-    std::string p = state.recentFiles[static_cast<std::size_t>(n)];
+    std::string p = state.recent.recentFiles[static_cast<std::size_t>(n)];
     if (p.empty()) return ActionResult::Nothing;
     if (!loadPicture(state, p)) {
-        const bool cancelled = state.loadFailure == LoadFailure::Cancelled;
+        const bool cancelled = state.picture.loadFailure == LoadFailure::Cancelled;
         ActionResult r = loadFailureResult(state);
         if (cancelled) return r;
         // The entry no longer loads: it leaves the list.
@@ -183,28 +185,28 @@ ActionResult openRecentFile(AppState& state, int n) {
 }
 
 ActionResult setRotate(AppState& state, bool on) {
-    if (state.rotateChecked == on) return ActionResult::Nothing;
-    state.rotateChecked = on;
+    if (state.layout.rotateChecked == on) return ActionResult::Nothing;
+    state.layout.rotateChecked = on;
     reorient(state);
     return refreshed(state);
 }
 
 ActionResult setMirror(AppState& state, bool on) {
-    if (state.mirrorChecked == on) return ActionResult::Nothing;
-    state.mirrorChecked = on;
+    if (state.layout.mirrorChecked == on) return ActionResult::Nothing;
+    state.layout.mirrorChecked = on;
     reorient(state);
     return refreshed(state);
 }
 
 ActionResult setFlip(AppState& state, bool on) {
-    state.flipChecked = on;
-    if (state.imageLoaded != 1) return refreshed(state);
+    state.layout.flipChecked = on;
+    if (state.picture.imageLoaded != 1) return refreshed(state);
     const bool cropped = readSetting(state, "Active", "Crop") == "1";
     // Flip changes the decoder's row order, so the file is read again.
     ActionResult r = reloadImage(state);
     if (r != ActionResult::Done) return r;
     if (cropped) {
-        int w = state.imagePixelWidth, h = state.imagePixelHeight;
+        int w = state.picture.imagePixelWidth, h = state.picture.imagePixelHeight;
         autoCrop(state, 2, w, h);
         writeSetting(state, "Active", "Crop", "1");
         reorient(state);
@@ -213,8 +215,8 @@ ActionResult setFlip(AppState& state, bool on) {
 }
 
 ActionResult cropImage(AppState& state) {
-    if (state.imageLoaded != 1) return ActionResult::Nothing;
-    int w = state.imagePixelWidth, h = state.imagePixelHeight;
+    if (state.picture.imageLoaded != 1) return ActionResult::Nothing;
+    int w = state.picture.imagePixelWidth, h = state.picture.imagePixelHeight;
     autoCrop(state, 2, w, h);
     reorient(state);
     writeSetting(state, "Active", "Crop", "1");
@@ -222,13 +224,15 @@ ActionResult cropImage(AppState& state) {
 }
 
 ActionResult setTypedWidth(AppState& state, std::string_view typed) {
-    if (state.imageLoaded != 1 || !(state.placedWidthPt > 0.0f)) return ActionResult::Nothing;
+    if (state.picture.imageLoaded != 1 || !(state.layout.placedWidthPt > 0.0f))
+        return ActionResult::Nothing;
     applyTypedWidth(state, typed);
     return refreshed(state);
 }
 
 ActionResult setTypedHeight(AppState& state, std::string_view typed) {
-    if (state.imageLoaded != 1 || !(state.placedHeightPt > 0.0f)) return ActionResult::Nothing;
+    if (state.picture.imageLoaded != 1 || !(state.layout.placedHeightPt > 0.0f))
+        return ActionResult::Nothing;
     applyTypedHeight(state, typed);
     return refreshed(state);
 }
@@ -239,17 +243,17 @@ ActionResult fitImageToPage(AppState& state) {
 }
 
 void setCopies(AppState& state, std::string_view copies) {
-    state.copiesText = std::string(copies);
+    state.window.copiesText = std::string(copies);
 }
 
 ActionResult setCopyCounts(AppState& state, std::string_view across, std::string_view down) {
-    state.xCopiesText = std::string(across);
-    state.yCopiesText = std::string(down);
+    state.window.xCopiesText = std::string(across);
+    state.window.yCopiesText = std::string(down);
     return refreshed(state);
 }
 
 ActionResult setAutoTile(AppState& state, bool on) {
-    state.autoTileChecked = on;
+    state.layout.autoTileChecked = on;
     return refreshed(state);
 }
 
@@ -258,50 +262,50 @@ ActionResult setAlignment(AppState& state, int alignment) {
                                                     CopyAlignment::TopCentre,
                                                     CopyAlignment::TopRight};
     if (alignment < 0 || alignment > 3) return ActionResult::Refused;
-    state.alignment = kAlignments[alignment];
+    state.layout.alignment = kAlignments[alignment];
     return refreshed(state);
 }
 
 ActionResult setFixedSpacing(AppState& state, bool on, float millimetres) {
     if (!(millimetres >= 0.0f && millimetres <= 1000.0f)) return ActionResult::Refused;
-    state.fixedSpacingChecked = on;
-    state.fixedSpacingMm = millimetres;
+    state.layout.fixedSpacingChecked = on;
+    state.layout.fixedSpacingMm = millimetres;
     return refreshed(state);
 }
 
 ActionResult setBrightness(AppState& state, int value) {
-    state.brightness = std::clamp(value, -100, 100);
+    state.layout.brightness = std::clamp(value, -100, 100);
     return refreshed(state);
 }
 
 ActionResult setContrast(AppState& state, int value) {
-    state.contrast = std::clamp(value, -100, 100);
+    state.layout.contrast = std::clamp(value, -100, 100);
     return refreshed(state);
 }
 
 ActionResult setGuardArea(AppState& state, bool on) {
-    state.guardAreaChecked = on;
+    state.layout.guardAreaChecked = on;
     return refreshed(state);
 }
 
 ActionResult setPreviewBackground(AppState& state, int n) {
     if (n < 1 || n > 16) return ActionResult::Refused;
-    if (state.previewBackground == n) return ActionResult::Nothing;
-    state.previewBackground = n;
+    if (state.layout.previewBackground == n) return ActionResult::Nothing;
+    state.layout.previewBackground = n;
     return refreshed(state);
 }
 
 ActionResult setHandedness(AppState& state, bool leftHand) {
     writeSetting(state, "Others", "LeftHand", leftHand ? "1" : "0");
     writeSetting(state, "Others", "RightHand", leftHand ? "0" : "1");
-    state.leftHand = leftHand ? 1 : 0;
-    state.rightHand = leftHand ? 0 : 1;
+    state.record.leftHand = leftHand ? 1 : 0;
+    state.record.rightHand = leftHand ? 0 : 1;
     return refreshed(state);
 }
 
 ActionResult choosePaper(AppState& state, std::string_view name) {
-    if (!listed(state.paperList, name)) {
-        showMessage(state, MessageIcon::Exclamation, text(state, kTextProgramName),
+    if (!listed(state.page.paperList, name)) {
+        showMessage(state, MessageIcon::Exclamation, text(state.language, kTextProgramName),
                     "The paper \"" + std::string(name) + "\" is not offered for this printer.");
         return ActionResult::Refused;
     }
@@ -319,14 +323,14 @@ ActionResult chooseMedium(AppState& state, int mediaId) {
 }
 
 ActionResult chooseTray(AppState& state, std::string_view tray) {
-    if (!listed(state.trayList, tray)) return ActionResult::Refused;
-    state.trayText = std::string(tray);
+    if (!listed(state.page.trayList, tray)) return ActionResult::Refused;
+    state.page.trayText = std::string(tray);
     writeSetting(state, "Active", "Tray", tray);
     return ActionResult::Done;
 }
 
 ActionResult choosePrinterQueue(AppState& state, std::string_view queue) {
-    state.printerChoice = std::string(queue);
+    state.window.printerChoice = std::string(queue);
     writeSetting(state, "Active", "Printer", queue);
     return ActionResult::Done;
 }
@@ -337,38 +341,39 @@ ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
     const bool known = std::find(offered.begin(), offered.end(), code) != offered.end() ||
                        findPrinterModel(code) != nullptr || isSecondFamilyModel(code);
     if (code.empty() || !known) {
-        showMessage(state, MessageIcon::Exclamation, text(state, kTextProgramName),
+        showMessage(state, MessageIcon::Exclamation, text(state.language, kTextProgramName),
                     "Unknown printer model \"" + std::string(model) + "\".");
         return ActionResult::Refused;
     }
     setTargetPrinter(state, code);
-    if (!writeSetting(state, "Active", "Target Model", state.targetModel))
+    if (!writeSetting(state, "Active", "Target Model", state.target.targetModel))
         return ActionResult::Failed;
     // The model's own defaults, as a first start derives them.
     writeSetting(state, "Active", "ICM Profile Out",
-                 state.programFolder + defaultOutputProfile(state.targetModel, true));
+                 state.locations.programFolder +
+                     defaultOutputProfile(state.target.targetModel, true));
     writeModelMargins(state);
     writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(state));
     setColourAdjustFromText(state, defaultColourAdjustText(state));
     rebuildColourCurveTable(state);
-    const std::string paper = state.paperText;
+    const std::string paper = state.page.paperText;
     setUpMainWindow(state);
     // Keep the chosen paper when the new model offers it.
-    if (listed(state.paperList, paper)) selectPaper(state, paper);
+    if (listed(state.page.paperList, paper)) selectPaper(state, paper);
     return ActionResult::Done;
 }
 
 ActionResult chooseUnit(AppState& state, std::string_view unit) {
     const std::string code = unit == "C" || unit == "I" ? std::string(unit) : std::string("M");
     if (!writeSetting(state, "Active", "Unit", code)) return ActionResult::Failed;
-    setUnit(state, code);
+    state.record.unit = unitFromSetting(code);
     showPlacedSize(state);
     return refreshed(state);
 }
 
 ActionResult loadDefaultsAction(AppState& state) {
     loadDefaults(state);
-    if (state.imageLoaded == 1) return reloadImage(state);
+    if (state.picture.imageLoaded == 1) return reloadImage(state);
     return refreshed(state);
 }
 
@@ -410,37 +415,35 @@ ActionResult applySnapshot(AppState& state, const std::string& path) {
     case ReadResult::Ok:
         break;
     case ReadResult::TooLarge:
-        showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
+        showMessage(state, MessageIcon::Error, text(state.language, kTextProgramName),
                     "The settings file " + path + " is larger than " +
                         std::to_string(kMaxSettingsFileBytes >> 20) + " MB and was not read");
         return ActionResult::Failed;
     case ReadResult::Unreadable:
-        showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
+        showMessage(state, MessageIcon::Error, text(state.language, kTextProgramName),
                     "Cannot read the settings file " + path);
         return ActionResult::Failed;
     }
-    state.unitIndex = [&] {
-        const std::string u = readSetting(state, "Active", "Unit");
-        return u == "C" ? 1 : u == "I" ? 2 : 0;
-    }();
+    state.record.unit = unitFromSetting(readSetting(state, "Active", "Unit"));
     auto byte = [](const std::string& v) {
         const double d = settingValue(v);
         return static_cast<std::uint8_t>(std::clamp(d, 0.0, 255.0));
     };
-    state.whiteMaskPercent = byte(readProfileString(path, "Active", "White Mask %", "40"));
-    state.whiteOverlayPercent = byte(readProfileString(path, "Active", "White Overlay %", "2"));
-    state.displayWhite = byte(readProfileString(path, "Active", "Display", "1"));
-    state.tonerOn = byte(readProfileString(path, "Active", "TonerOn", "1"));
+    state.record.whiteMaskPercent = byte(readProfileString(path, "Active", "White Mask %", "40"));
+    state.record.whiteOverlayPercent =
+        byte(readProfileString(path, "Active", "White Overlay %", "2"));
+    state.record.displayWhite = byte(readProfileString(path, "Active", "Display", "1"));
+    state.record.tonerOn = byte(readProfileString(path, "Active", "TonerOn", "1"));
     for (const char* which : {"Right", "Left", "Bottom", "Top"}) {
         const std::string key = std::string(which) + " Margin";
         writeSetting(state, "Active", key, snapshotMargin(path, key));
     }
     const std::string paper = readProfileString(path, "Active", "PaperSize", "");
-    int w = state.paperWidthPt, h = state.paperHeightPt;
+    int w = state.page.paperWidthPt, h = state.page.paperHeightPt;
     if (snapshotPaperSize(state, paper, w, h)) {
-        state.paperWidthPt = w;
-        state.paperHeightPt = h;
-        if (listed(state.paperList, paper)) state.paperText = paper;
+        state.page.paperWidthPt = w;
+        state.page.paperHeightPt = h;
+        if (listed(state.page.paperList, paper)) state.page.paperText = paper;
     }
     // A stored margin below what the printer can print would reach the job: raise it now.
     enforceMargins(state);
@@ -460,7 +463,7 @@ ActionResult saveSnapshot(AppState& state, const std::string& path) {
         const std::string key = std::string(which) + " Margin";
         if (!put("Active", key, readSetting(state, "Active", key))) return ActionResult::Failed;
     }
-    if (!put("Active", "PaperSize", state.paperText)) return ActionResult::Failed;
+    if (!put("Active", "PaperSize", state.page.paperText)) return ActionResult::Failed;
     if (!put("KYMC", "Profile", colourAdjustText(state))) return ActionResult::Failed;
     return ActionResult::Done;
 }
@@ -488,8 +491,7 @@ ActionResult saveSettingsCommand(AppState& state) {
 }
 
 ActionResult loadSettingsCommand(AppState& state) {
-    const std::string u = readSetting(state, "Active", "Unit");
-    state.unitIndex = u == "C" ? 1 : u == "I" ? 2 : 0;
+    state.record.unit = unitFromSetting(readSetting(state, "Active", "Unit"));
     std::string start = readSetting(state, "Directory", "Last Config");
     if (start.empty()) {
         std::error_code ec;
@@ -514,7 +516,7 @@ bool parseTypedLength(const AppState& state, std::string_view typed, double& poi
     if (t.find_first_not_of("0123456789.") != std::string::npos ||
         std::count(t.begin(), t.end(), '.') > 1 || t == ".")
         return false;
-    points = parseLength(state, t);
+    points = parseLength(state.record.unit, t);
     return std::isfinite(points);
 }
 
@@ -549,8 +551,8 @@ ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::st
         showMessage(state, MessageIcon::Exclamation, caption, why);
         return ActionResult::Refused;
     };
-    const CustomSizeRanges ranges = customSizeRanges(state, state.unitCode);
-    const std::string& unit = unitSymbol(state);
+    const CustomSizeRanges ranges = customSizeRanges(state, state.record.unit);
+    const std::string& unit = unitSymbol(state.record.unit, state.language);
     double w = 0, h = 0;
     if (!parseTypedLength(state, width, w) || !inRange(width, ranges.width))
         return refuse(plainText(state, 149) + " must lie in the range " + ranges.width + " " +
@@ -580,22 +582,22 @@ ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::st
     default:
         return refuse("This custom paper size cannot be stored.");
     }
-    const std::string chosen = state.paperText;
+    const std::string chosen = state.page.paperText;
     buildPaperList(state);
-    if (listed(state.paperList, chosen)) state.paperText = chosen;
+    if (listed(state.page.paperList, chosen)) state.page.paperText = chosen;
     return ActionResult::Done;
 }
 
 ActionResult deleteCustomPaperSize(AppState& state, std::string_view name) {
     if (!deleteCustomPaper(state, name)) return ActionResult::Nothing;
-    const std::string chosen = state.paperText;
+    const std::string chosen = state.page.paperText;
     buildPaperList(state);
-    if (listed(state.paperList, chosen)) {
-        state.paperText = chosen;
+    if (listed(state.page.paperList, chosen)) {
+        state.page.paperText = chosen;
         return ActionResult::Done;
     }
     // The chosen size is gone: the list's own choice takes its place.
-    selectPaper(state, state.paperText);
+    selectPaper(state, state.page.paperText);
     return refreshed(state);
 }
 
@@ -619,7 +621,7 @@ std::array<double, 4> printerMarginsPt(const AppState& state) {
 }
 
 std::pair<double, double> printableAreaFor(const AppState& state, const std::array<double, 4>& m) {
-    return {state.paperWidthPt - m[1] - m[2], state.paperHeightPt - m[0] - m[3]};
+    return {state.page.paperWidthPt - m[1] - m[2], state.page.paperHeightPt - m[0] - m[3]};
 }
 
 ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& marginsPt) {
@@ -653,8 +655,8 @@ ActionResult printToQueue(AppState& state, const std::string& queue) {
 ActionResult printImageAction(AppState& state, const std::vector<std::string>& queues,
                               const std::string& queue) {
     if (queues.empty()) return ActionResult::Nothing;
-    state.patternPrintChecked = false;
-    if (state.imageLoaded != 1) return ActionResult::Nothing;
+    state.layout.patternPrintChecked = false;
+    if (state.picture.imageLoaded != 1) return ActionResult::Nothing;
     return printToQueue(state, queue);
 }
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 void createDefaultSettings(AppState& state) {
-    if (!state.userFolder.empty()) ::mkdir(state.userFolder.c_str(), 0700);
+    if (!state.locations.userFolder.empty()) ::mkdir(state.locations.userFolder.c_str(), 0700);
     writeSetting(state, "INI_INF", "Version", "1.0");
     writeSetting(state, "Active", "Tray", "AUTO");
     writeSetting(state, "Active", "PaperSize", "A4");
@@ -22,7 +22,8 @@ void createDefaultSettings(AppState& state) {
     writeSettingNumber(state, "Active", "Display", 1);
     writeSettingNumber(state, "Active", "TonerOn", 1);
     writeSetting(state, "Active", "ICM Profile Out",
-                 state.programFolder + defaultOutputProfile(state.targetModel, true));
+                 state.locations.programFolder +
+                     defaultOutputProfile(state.target.targetModel, true));
     writeSetting(state, "Active", "ICM Profile In", "sRGB.icm");
     writeSetting(state, "Active", "Unit", "M");
     writeSetting(state, "Active", "MPT Offset", "0");
@@ -35,13 +36,13 @@ void ensureSettings(AppState& state) {
         readSettingsRecord(state);
         return;
     }
-    if (::access(state.settingsPath.c_str(), F_OK) != 0) {
+    if (::access(state.locations.settingsPath.c_str(), F_OK) != 0) {
         createDefaultSettings(state);
         readSettingsRecord(state);
         return;
     }
     readSettingsRecord(state);
-    if (1.0f > state.settingsVersion) {
+    if (1.0f > state.record.settingsVersion) {
         createDefaultSettings(state);
         readSettingsRecord(state);
     }
@@ -58,26 +59,27 @@ void writeModelMargins(AppState& state) {
 void loadDefaults(AppState& state) {
     setColourAdjustFromText(state, defaultColourAdjustText(state));
     rebuildColourCurveTable(state);
-    state.brightness = 0;
-    state.contrast = 0;
-    state.copiesText = "1";
+    state.layout.brightness = 0;
+    state.layout.contrast = 0;
+    state.window.copiesText = "1";
     writeModelMargins(state);
     writeSetting(state, "Others", "RightHand", "1");
     writeSetting(state, "Others", "LeftHand", "0");
-    state.rightHand = 1;
-    state.leftHand = 0;
+    state.record.rightHand = 1;
+    state.record.leftHand = 0;
     // The tray box selects "MultiPurpose Tray", or its first entry when that is missing.
-    const std::string& mpt = text(state, kTextTrayMultiPurpose);
+    const std::string& mpt = text(state.language, kTextTrayMultiPurpose);
     bool found = false;
-    for (const auto& t : state.trayList)
+    for (const auto& t : state.page.trayList)
         if (t == mpt) found = true;
-    if (found || state.trayList.empty())
-        state.trayText = mpt;
+    if (found || state.page.trayList.empty())
+        state.page.trayText = mpt;
     else
-        state.trayText = state.trayList.front();
+        state.page.trayText = state.page.trayList.front();
     restoreMargins(state);
     createDefaultSettings(state);
-    writeSetting(state, "Active", "ICM Profile In", state.programFolder + "sRGB.ICM");
+    writeSetting(state, "Active", "ICM Profile In", state.locations.programFolder + "sRGB.ICM");
     writeSetting(state, "Active", "ICM Profile Out",
-                 state.programFolder + loadDefaultsOutputProfile(state.targetModel));
+                 state.locations.programFolder +
+                     loadDefaultsOutputProfile(state.target.targetModel));
 }

@@ -7,9 +7,9 @@
 
 std::string helpFilePath(const AppState& state) {
     // The language setting holds the file name ("German.lan3"); older settings the bare name.
-    if (lowerAscii(state.languageFile).rfind("german", 0) == 0) {
-        std::string german = state.programFolder + kHelpPageGerman;
+    if (lowerAscii(state.language.languageFile).rfind("german", 0) == 0) {
+        std::string german = state.locations.programFolder + kHelpPageGerman;
         if (::access(german.c_str(), R_OK) == 0) return german;
     }
-    return state.programFolder + kHelpPageEnglish;
+    return state.locations.programFolder + kHelpPageEnglish;
 }

@@ -7,18 +7,19 @@
 #include "pattern/pattern_mask.h"
 
 ActionResult updatePatternMask(AppState& state) {
-    state.patternMask.clear();
-    if (!(state.patternPrintChecked || state.patternPreviewChecked) || state.imageLoaded != 1)
+    state.picture.patternMask.clear();
+    if (!(state.layout.patternPrintChecked || state.layout.patternPreviewChecked) ||
+        state.picture.imageLoaded != 1)
         return ActionResult::Nothing;
     PatternMask mask = generateImagePatternMask(state);
-    if (mask.width != state.gridWidth || mask.height != state.gridHeight)
+    if (mask.width != state.picture.gridWidth || mask.height != state.picture.gridHeight)
         return ActionResult::Failed;
-    state.patternMask = std::move(mask.bytes);
+    state.picture.patternMask = std::move(mask.bytes);
     return ActionResult::Done;
 }
 
 ActionResult setPatternPreview(AppState& state, bool on) {
-    state.patternPreviewChecked = on;
+    state.layout.patternPreviewChecked = on;
     const ActionResult r = updatePatternMask(state);
     refreshPreview(state);
     return r == ActionResult::Failed ? r : ActionResult::Done;
@@ -26,8 +27,8 @@ ActionResult setPatternPreview(AppState& state, bool on) {
 
 ActionResult printPatternAction(AppState& state, const std::vector<std::string>& queues,
                                 const std::string& queue) {
-    if (queues.empty() || state.imageLoaded != 1) return ActionResult::Nothing;
-    state.patternPrintChecked = true;
+    if (queues.empty() || state.picture.imageLoaded != 1) return ActionResult::Nothing;
+    state.layout.patternPrintChecked = true;
     if (updatePatternMask(state) != ActionResult::Done) return ActionResult::Failed;
     return printToQueue(state, queue);
 }

@@ -19,7 +19,7 @@ int findItemPrefix(const std::vector<std::string>& items, std::string_view prefi
 PrinterBoxContents printerBoxFromEntries(const AppState& state,
                                          const std::vector<PrinterListEntry>& entries) {
     PrinterBoxContents box;
-    const std::string filter = upperAscii(state.targetModel);
+    const std::string filter = upperAscii(state.target.targetModel);
     for (std::size_t i = 0; i < entries.size() && i < kMaxPrinterBoxEntries; ++i) {
         const auto& e = entries[i];
         if (!e.serial.empty() && upperAscii(e.queueName).find(filter) != std::string::npos)
@@ -40,24 +40,25 @@ PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions&
 }
 
 void applyPrinterBox(AppState& state, const PrinterBoxContents& box) {
-    state.printerList = box.items;
-    state.printerChoice = box.selected >= 0 && box.selected < static_cast<int>(box.items.size())
-                              ? box.items[static_cast<std::size_t>(box.selected)]
-                              : std::string();
+    state.window.printerList = box.items;
+    state.window.printerChoice =
+        box.selected >= 0 && box.selected < static_cast<int>(box.items.size())
+            ? box.items[static_cast<std::size_t>(box.selected)]
+            : std::string();
     if (box.problem.empty()) return;
-    state.statusText = box.problem;
+    state.window.statusText = box.problem;
     if (state.ui) state.ui->showStatus(box.problem);
 }
 
 PrinterBoxRequest printerBoxRequest(const AppState& state) {
-    return {state.targetBrand, state.targetModel, state.settingsPath};
+    return {state.target.targetBrand, state.target.targetModel, state.locations.settingsPath};
 }
 
 PrinterBoxContents listPrinterBox(const PrinterBoxRequest& request,
                                   const DiscoveryOptions& options) {
     AppState own; // no seam: discovery on a worker says nothing
-    own.targetBrand = request.targetBrand;
-    own.targetModel = request.targetModel;
-    own.settingsPath = request.settingsPath;
+    own.target.targetBrand = request.targetBrand;
+    own.target.targetModel = request.targetModel;
+    own.locations.settingsPath = request.settingsPath;
     return listPrinterBox(own, options);
 }

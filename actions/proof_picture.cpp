@@ -10,8 +10,8 @@
 #include <cstring>
 
 ActionResult makeProofPicture(AppState& state, const std::string& pngPath) {
-    const std::string caption = text(state, kTextProgramName);
-    if (state.imageLoaded != 1) {
+    const std::string caption = text(state.language, kTextProgramName);
+    if (state.picture.imageLoaded != 1) {
         showMessage(state, MessageIcon::Information, caption, kProofNeedsPicture);
         return ActionResult::Nothing;
     }
@@ -48,7 +48,7 @@ ProofPicture::~ProofPicture() {
 ActionResult ProofPicture::make(AppState& state) {
     if (folder_.empty()) folder_ = makeTemporaryFolder("printconv-proof-");
     if (folder_.empty()) {
-        showMessage(state, MessageIcon::Error, text(state, kTextProgramName),
+        showMessage(state, MessageIcon::Error, text(state.language, kTextProgramName),
                     std::string("The proof could not be made:\nno temporary folder (") +
                         std::strerror(errno) + ")");
         return ActionResult::Failed;

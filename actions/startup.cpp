@@ -27,7 +27,8 @@ int gLockFd = -1;
 
 bool isAlreadyRunning(AppState& state, const std::string& name) {
     if (gLockFd >= 0) return false; // this process holds it already
-    std::string folder = state.runtimeFolder.empty() ? state.userFolder : state.runtimeFolder;
+    std::string folder = state.locations.runtimeFolder.empty() ? state.locations.userFolder
+                                                               : state.locations.runtimeFolder;
     if (folder.empty()) return false; // no folder of the user's own: no lock can be had
     const std::string path = folder + name + ".lock";
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -42,8 +43,9 @@ bool isAlreadyRunning(AppState& state, const std::string& name) {
 }
 
 std::string instanceSocketPath(const AppState& state, const std::string& name) {
-    const std::string& folder =
-        state.runtimeFolder.empty() ? state.userFolder : state.runtimeFolder;
+    const std::string& folder = state.locations.runtimeFolder.empty()
+                                    ? state.locations.userFolder
+                                    : state.locations.runtimeFolder;
     return folder + name + "-" + std::to_string(::getuid()) + ".socket";
 }
 
@@ -72,17 +74,18 @@ void prepareSettings(AppState& state, bool provisionShapes) {
             language = shared;
         }
     }
-    state.languageFile = language;
+    state.language.languageFile = language;
     if (language.empty())
-        loadBuiltInTexts(state);
+        loadBuiltInTexts(state.language);
     else
         loadLanguage(state, language);
 
     if (readSetting(state, "Active", "ICM Profile in").empty())
-        writeSetting(state, "Active", "ICM Profile In", state.programFolder + "sRGB.ICM");
+        writeSetting(state, "Active", "ICM Profile In", state.locations.programFolder + "sRGB.ICM");
     if (readSetting(state, "Active", "ICM Profile Out").empty())
         writeSetting(state, "Active", "ICM Profile Out",
-                     state.programFolder + defaultOutputProfile(state.targetModel, false));
+                     state.locations.programFolder +
+                         defaultOutputProfile(state.target.targetModel, false));
 
     // Old installations stored a bottom margin just above 4 points.
     double bottom = settingValue(readSetting(state, "Active", "Bottom Margin"));

@@ -118,15 +118,15 @@ void prepareState(AppState& s, QuietUi& ui, const std::string& dir) {
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     s.ui = &ui;
     resolveFolders(s);
-    s.programFolder = defaultProgramFolder();
-    loadBuiltInTexts(s);
-    writeSetting(s, "Active", "ICM Profile In", s.programFolder + "sRGB.ICM");
-    writeSetting(s, "Active", "ICM Profile Out", s.programFolder + "OKC711P2.ICM");
+    s.locations.programFolder = defaultProgramFolder();
+    loadBuiltInTexts(s.language);
+    writeSetting(s, "Active", "ICM Profile In", s.locations.programFolder + "sRGB.ICM");
+    writeSetting(s, "Active", "ICM Profile Out", s.locations.programFolder + "OKC711P2.ICM");
     // A4 less the usual margins of 12.96 / 13.08 points.
-    s.paperWidthPt = 595;
-    s.paperHeightPt = 842;
-    s.printableWidthPt = 595 - 25.92f;
-    s.printableHeightPt = 842 - 26.04f;
+    s.page.paperWidthPt = 595;
+    s.page.paperHeightPt = 842;
+    s.page.printableWidthPt = 595 - 25.92f;
+    s.page.printableHeightPt = 842 - 26.04f;
     fillMediaList(s);
     selectMedium(s, findMedium(s, "Transfer media 13"));
     chooseInkThresholds(s);
@@ -157,7 +157,8 @@ std::string measureWhole(const std::string& file, const std::string& dir) {
     if (!writeJobFile(s, job, dir + "/bench-job.prn", error)) return "fail";
     const double write = secondsSince(t3);
     const double peakJob = peakBytes();
-    const double pixels = static_cast<double>(s.imagePixelWidth) * s.imagePixelHeight;
+    const double pixels =
+        static_cast<double>(s.picture.imagePixelWidth) * s.picture.imagePixelHeight;
     return joinNumbers({load, peakLoad, peakJob, base, childrenPeakBytes(), pixels, build, write});
 }
 
@@ -171,13 +172,13 @@ std::string measureStages(const std::string& file, const std::string& dir) {
     const double decode = secondsSince(t);
     if (d.status != DecodeStatus::Ok) return "fail";
     const int w = d.width, h = d.height;
-    s.imageBuffer = std::move(d.pixels);
-    s.imagePixelWidth = s.gridWidth = w;
-    s.imagePixelHeight = s.gridHeight = h;
-    s.imageWidthPt = 72.0f * w / 300.0f;
-    s.imageHeightPt = 72.0f * h / 300.0f;
-    s.printGrid.cells.assign(static_cast<std::size_t>(w) * h * 5, 0);
-    s.previewGrid.cells.assign(static_cast<std::size_t>(w) * h * 4, 0);
+    s.picture.imageBuffer = std::move(d.pixels);
+    s.picture.imagePixelWidth = s.picture.gridWidth = w;
+    s.picture.imagePixelHeight = s.picture.gridHeight = h;
+    s.picture.imageWidthPt = 72.0f * w / 300.0f;
+    s.picture.imageHeightPt = 72.0f * h / 300.0f;
+    s.picture.printGrid.cells.assign(static_cast<std::size_t>(w) * h * 5, 0);
+    s.picture.previewGrid.cells.assign(static_cast<std::size_t>(w) * h * 4, 0);
     t = Clock::now();
     if (!convertToCmyk(s, w, h)) return "fail";
     const double transform = secondsSince(t);

@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
         AppState s;
         s.ui = &ui;
         resolveFolders(s);
-        s.programFolder = defaultProgramFolder();
-        loadBuiltInTexts(s);
+        s.locations.programFolder = defaultProgramFolder();
+        loadBuiltInTexts(s.language);
         chooseTargetPrinter(s, "C711WT");
         if (openImage(s, file) != ActionResult::Done) {
             std::fprintf(stderr, "cannot load %s\n", file.c_str());
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         selectMedium(s, findMedium(s, "Transfer media 13")); // the ink test runs too
         std::vector<double> ms;
         for (int i = 0; i < runs; ++i) {
-            s.brightness = i % 2 ? 10 : -10; // a slider move between refreshes
+            s.layout.brightness = i % 2 ? 10 : -10; // a slider move between refreshes
             const auto t0 = Clock::now();
             refreshPreview(s);
             const std::vector<std::uint8_t> px = renderPagePreview(s, 1000, 700);

@@ -23,19 +23,19 @@ int cliLayout(AppState& state, const CliArgs& args) {
     ScratchSettings scratch(state);
     if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
-    printValue("across", state.across, 0);
-    printValue("down", state.down, 0);
-    printValue("copySpacingX", state.copySpacingX, 4);
-    printValue("copySpacingY", state.copySpacingY, 4);
-    printValue("imagePosX", state.imagePosX, 4);
-    printValue("imagePosY", state.imagePosY, 4);
-    printValue("placedWidthPt", state.placedWidthPt, 4);
-    printValue("placedHeightPt", state.placedHeightPt, 4);
-    printValue("zoom", state.zoom, 4);
-    printValue("printableWidthPt", state.printableWidthPt, 4);
-    printValue("printableHeightPt", state.printableHeightPt, 4);
-    printValue("paperWidthPt", state.paperWidthPt, 0);
-    printValue("paperHeightPt", state.paperHeightPt, 0);
+    printValue("across", state.layout.across, 0);
+    printValue("down", state.layout.down, 0);
+    printValue("copySpacingX", state.layout.copySpacingX, 4);
+    printValue("copySpacingY", state.layout.copySpacingY, 4);
+    printValue("imagePosX", state.layout.imagePosX, 4);
+    printValue("imagePosY", state.layout.imagePosY, 4);
+    printValue("placedWidthPt", state.layout.placedWidthPt, 4);
+    printValue("placedHeightPt", state.layout.placedHeightPt, 4);
+    printValue("zoom", state.layout.zoom, 4);
+    printValue("printableWidthPt", state.page.printableWidthPt, 4);
+    printValue("printableHeightPt", state.page.printableHeightPt, 4);
+    printValue("paperWidthPt", state.page.paperWidthPt, 0);
+    printValue("paperHeightPt", state.page.paperHeightPt, 0);
     return 0;
 }
 
@@ -58,9 +58,9 @@ int cliSeparate(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: cannot write %s\n", o.output.c_str());
         return 1;
     }
-    std::printf("%d %d %s %s\n", state.gridWidth, state.gridHeight,
-                formatFixed(state.placedWidthPt, 4).c_str(),
-                formatFixed(state.placedHeightPt, 4).c_str());
+    std::printf("%d %d %s %s\n", state.picture.gridWidth, state.picture.gridHeight,
+                formatFixed(state.layout.placedWidthPt, 4).c_str(),
+                formatFixed(state.layout.placedHeightPt, 4).c_str());
     return 0;
 }
 

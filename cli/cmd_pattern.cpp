@@ -122,7 +122,7 @@ bool applyPatternOptions(AppState& state, const JobOptions& o) {
         return fail(problem);
     writePatternSettings(state, s);
     if (!o.pattern) return true;
-    state.patternPrintChecked = true;
+    state.layout.patternPrintChecked = true;
     return updatePatternMask(state) != ActionResult::Failed;
 }
 

@@ -41,7 +41,8 @@ bool offeredModel(const std::string& text) {
     AppState probe;
     setTargetPrinter(probe, text);
     const auto& codes = offeredModelCodes();
-    return !text.empty() && std::find(codes.begin(), codes.end(), probe.targetModel) != codes.end();
+    return !text.empty() &&
+           std::find(codes.begin(), codes.end(), probe.target.targetModel) != codes.end();
 }
 
 std::string offeredList() {
@@ -55,9 +56,9 @@ std::string offeredList() {
 // the margins may not make the printable area larger than the sheet, and copies asked for
 // across and down must all fit (the layout would otherwise drop some silently).
 bool layoutAsAsked(const AppState& state, const JobOptions& o) {
-    if (state.printableWidthPt > state.paperWidthPt ||
-        state.printableHeightPt > state.paperHeightPt)
-        return fail("the margins of the paper \"" + state.paperText +
+    if (state.page.printableWidthPt > state.page.paperWidthPt ||
+        state.page.printableHeightPt > state.page.paperHeightPt)
+        return fail("the margins of the paper \"" + state.page.paperText +
                     "\" are negative: its printable area is larger than the sheet");
     if (!o.xcopies && !o.ycopies) return true;
     // Copies that overlap (negative spacing) or reach past the printable area were cut or
@@ -67,9 +68,12 @@ bool layoutAsAsked(const AppState& state, const JobOptions& o) {
         return n <= 1 ? size <= room + kSlack
                       : spacing >= -kSlack && n * size + (n - 1) * spacing <= room + kSlack;
     };
-    if (!fits(state.across, state.placedWidthPt, state.copySpacingX, state.printableWidthPt) ||
-        !fits(state.down, state.placedHeightPt, state.copySpacingY, state.printableHeightPt))
-        return fail(std::to_string(state.across) + " x " + std::to_string(state.down) +
+    if (!fits(state.layout.across, state.layout.placedWidthPt, state.layout.copySpacingX,
+              state.page.printableWidthPt) ||
+        !fits(state.layout.down, state.layout.placedHeightPt, state.layout.copySpacingY,
+              state.page.printableHeightPt))
+        return fail(std::to_string(state.layout.across) + " x " +
+                    std::to_string(state.layout.down) +
                     " copies of this size do not fit the sheet (--xcopies, --ycopies)");
     return true;
 }
@@ -224,14 +228,14 @@ ScratchSettings::ScratchSettings(AppState& state) {
     const std::string copy = folder + "/LumivaneB.ini";
     // An oversized settings file is not read (the run starts from the defaults), so not copied.
     const bool oversized =
-        std::filesystem::file_size(state.settingsPath, ec) > kMaxSettingsFileBytes && !ec;
-    if (!oversized && !std::filesystem::copy_file(state.settingsPath, copy, ec) &&
-        std::filesystem::exists(state.settingsPath)) {
+        std::filesystem::file_size(state.locations.settingsPath, ec) > kMaxSettingsFileBytes && !ec;
+    if (!oversized && !std::filesystem::copy_file(state.locations.settingsPath, copy, ec) &&
+        std::filesystem::exists(state.locations.settingsPath)) {
         fail("cannot make a scratch copy of the settings in " + folder + " (" + ec.message() +
              "); nothing was changed");
         return;
     }
-    state.settingsPath = copy;
+    state.locations.settingsPath = copy;
     ok = true;
 }
 
@@ -247,8 +251,8 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
     if (o.profileOut) chooseProfile(state, true, *o.profileOut);
     if (o.colourAdjust) writeSetting(state, "KYMC", "Profile", *o.colourAdjust);
     if (o.previewSize) {
-        state.previewBoxWidth = o.previewSize->first;
-        state.previewBoxHeight = o.previewSize->second;
+        state.window.previewBoxWidth = o.previewSize->first;
+        state.window.previewBoxHeight = o.previewSize->second;
     }
 
     setUpMainWindow(state);
@@ -266,7 +270,7 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
     }
     if (o.paper) {
         bool known = false;
-        for (const auto& p : state.paperList)
+        for (const auto& p : state.page.paperList)
             known = known || p == *o.paper;
         if (!known) return fail("the paper \"" + *o.paper + "\" is not offered for this printer");
         choosePaper(state, *o.paper);
@@ -274,16 +278,16 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
     if (o.tray) {
         bool known = false;
         std::string offered;
-        for (const auto& t : state.trayList) {
+        for (const auto& t : state.page.trayList) {
             known = known || t == *o.tray;
             offered += (offered.empty() ? "" : ", ") + t;
         }
         if (!known) return fail("--tray takes one of: " + offered);
-        state.trayText = *o.tray;
+        state.page.trayText = *o.tray;
     }
     if (o.copies) setCopies(state, *o.copies);
-    state.flipChecked = o.flip;
-    state.autoTileChecked = o.autoTile;
+    state.layout.flipChecked = o.flip;
+    state.layout.autoTileChecked = o.autoTile;
     if (o.fixedSpacingMm) setFixedSpacing(state, true, *o.fixedSpacingMm);
     if (o.align) {
         setAlignment(state, *o.align == "top-left"     ? 1
@@ -307,8 +311,8 @@ bool openWithOptions(AppState& state, const JobOptions& o) {
     if (o.height) setTypedHeight(state, *o.height);
     if (o.fitToPage) fitImageToPage(state);
     if (o.xcopies || o.ycopies)
-        setCopyCounts(state, o.xcopies ? *o.xcopies : state.xCopiesText,
-                      o.ycopies ? *o.ycopies : state.yCopiesText);
+        setCopyCounts(state, o.xcopies ? *o.xcopies : state.window.xCopiesText,
+                      o.ycopies ? *o.ycopies : state.window.yCopiesText);
     if (!applyPatternOptions(state, o)) return false;
     refreshPreview(state);
     return layoutAsAsked(state, o);

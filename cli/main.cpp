@@ -70,11 +70,12 @@ int cliTexts(AppState& state, const CliArgs& args) {
         args[0].find_first_not_of("0123456789") != std::string::npos || args[0].size() > 6)
         return 2;
     int n = std::stoi(args[0]);
-    if (static_cast<std::size_t>(n) >= state.texts.size()) {
-        std::fprintf(stderr, "text %d is not in the table (0..%zu)\n", n, state.texts.size() - 1);
+    if (static_cast<std::size_t>(n) >= state.language.texts.size()) {
+        std::fprintf(stderr, "text %d is not in the table (0..%zu)\n", n,
+                     state.language.texts.size() - 1);
         return 1;
     }
-    std::string t = text(state, n);
+    std::string t = text(state.language, n);
     std::string out;
     for (std::size_t i = 0; i < t.size(); ++i)
         if (!(t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n')) out += t[i];
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "cannot use the settings folder \"%s\": it cannot be created, is not yours, "
                      "or there is no home folder\n",
-                     state.userFolder.c_str());
+                     state.locations.userFolder.c_str());
         return 1;
     }
     loadTargetPrinter(state);

@@ -73,21 +73,26 @@ bool resolveFolders(AppState& state) {
     std::string firstDir = dirs.substr(0, dirs.find(':'));
     if (firstDir.empty() || firstDir[0] != '/') firstDir = "/etc/xdg";
 
-    state.userFolder = config.empty() ? std::string() : withSlash(config) + "LumivaneB/";
-    state.sharedFolder = withSlash(firstDir) + "LumivaneB/";
+    state.locations.userFolder = config.empty() ? std::string() : withSlash(config) + "LumivaneB/";
+    state.locations.sharedFolder = withSlash(firstDir) + "LumivaneB/";
     // Without a home folder there is no place of the user's own for the settings.
     bool ok =
-        !config.empty() && makeFolders(state.userFolder.substr(0, state.userFolder.size() - 1));
+        !config.empty() &&
+        makeFolders(state.locations.userFolder.substr(0, state.locations.userFolder.size() - 1));
     // A settings folder that is not the user's own is refused: its owner could replace files.
     struct stat st {};
-    if (ok && (::stat(state.userFolder.c_str(), &st) != 0 || st.st_uid != ::geteuid())) ok = false;
-    const std::string runtime = envOr("XDG_RUNTIME_DIR", state.userFolder);
-    state.runtimeFolder = runtime.empty() ? std::string() : withSlash(runtime);
-    if (state.programFolder.empty()) state.programFolder = defaultProgramFolder();
+    if (ok && (::stat(state.locations.userFolder.c_str(), &st) != 0 || st.st_uid != ::geteuid()))
+        ok = false;
+    const std::string runtime = envOr("XDG_RUNTIME_DIR", state.locations.userFolder);
+    state.locations.runtimeFolder = runtime.empty() ? std::string() : withSlash(runtime);
+    if (state.locations.programFolder.empty())
+        state.locations.programFolder = defaultProgramFolder();
     // Without a user folder the paths stay empty, so every write fails instead of landing in
     // the working folder.
-    state.settingsPath = config.empty() ? std::string() : state.userFolder + "LumivaneB.ini";
-    state.sharedSettingsPath = state.sharedFolder + "LumivaneB.ini";
-    state.recentFilesPath = config.empty() ? std::string() : state.userFolder + "Lastfile.exini";
+    state.locations.settingsPath =
+        config.empty() ? std::string() : state.locations.userFolder + "LumivaneB.ini";
+    state.locations.sharedSettingsPath = state.locations.sharedFolder + "LumivaneB.ini";
+    state.locations.recentFilesPath =
+        config.empty() ? std::string() : state.locations.userFolder + "Lastfile.exini";
     return ok;
 }

@@ -2,8 +2,6 @@
 
 #include "core/numbers.h"
 
-#include "core/app_state.h"
-
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -23,9 +21,9 @@ const std::string kEmpty;
 
 } // namespace
 
-const std::string& text(const AppState& state, int n) {
-    if (n < 0 || static_cast<std::size_t>(n) >= state.texts.size()) return kEmpty;
-    return state.texts[static_cast<std::size_t>(n)];
+const std::string& text(const TextTable& table, int n) {
+    if (n < 0 || static_cast<std::size_t>(n) >= table.texts.size()) return kEmpty;
+    return table.texts[static_cast<std::size_t>(n)];
 }
 
 std::string_view builtInText(int n) {
@@ -53,13 +51,13 @@ std::string applyTextEscapes(std::string_view s) {
     return out;
 }
 
-void loadBuiltInTexts(AppState& state) {
-    state.texts.assign(kBuiltInTextCount, std::string());
+void loadBuiltInTexts(TextTable& table) {
+    table.texts.assign(kBuiltInTextCount, std::string());
     for (const auto& e : kBuiltIn)
-        state.texts[static_cast<std::size_t>(e.number)] = e.text;
-    for (auto& t : state.texts)
+        table.texts[static_cast<std::size_t>(e.number)] = e.text;
+    for (auto& t : table.texts)
         t = applyTextEscapes(t);
-    state.texts[0] = "Lumivane Basic";
+    table.texts[0] = "Lumivane Basic";
 }
 
 std::string formatFixed(double value, int decimals) {
@@ -84,35 +82,4 @@ std::string formatPicture(double value, std::string_view picture) {
     std::string s = formatFixed(rounded, decimals);
     if (!picture.empty() && picture.back() == '%') s += '%';
     return s;
-}
-
-float unitFactorFor(std::string_view unit) {
-    if (unit == "C") return 10.0f;
-    if (unit == "I") return 25.4f;
-    return 1.0f;
-}
-
-void setUnit(AppState& state, std::string_view unit) {
-    state.unitCode = (unit == "C" || unit == "I") ? std::string(unit) : std::string("M");
-    state.unitFactor = unitFactorFor(state.unitCode);
-    state.unitIndex = state.unitCode == "C" ? 1 : state.unitCode == "I" ? 2 : 0;
-}
-
-std::string formatLength(const AppState& state, float points) {
-    if (state.unitCode == "I") return formatPicture(points / 72.0, "#.###");
-    if (state.unitCode == "C") return formatPicture(points * 2.54 / 72.0, "#.##");
-    return formatPicture(points * 25.4 / 72.0, "#.#");
-}
-
-double parseLength(const AppState& state, std::string_view s) {
-    double v = leadingNumber(s, true);
-    if (state.unitCode == "I") return v * 72.0;
-    if (state.unitCode == "C") return v * 72.0 / 2.54;
-    return v * 72.0 / 25.4;
-}
-
-const std::string& unitSymbol(const AppState& state) {
-    if (state.unitCode == "I") return text(state, 2);
-    if (state.unitCode == "C") return text(state, 3);
-    return text(state, 4);
 }

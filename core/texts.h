@@ -1,10 +1,14 @@
-// Interface texts and display units.
+// Interface texts: the table in force, the built-in entries and the number formats of shown
+// values.
 #pragma once
+
+#include "core/state.h"
 
 #include <string>
 #include <string_view>
 
-struct AppState;
+// Number of entries of the built-in interface text table (0..312).
+inline constexpr int kBuiltInTextCount = 313;
 
 // Interface text numbers that rules name.
 inline constexpr int kTextProgramName = 0;
@@ -24,10 +28,10 @@ inline constexpr int kStatusPrinting = 40;
 inline constexpr int kStatusSent = 41;
 
 // Text of entry n; empty when n is outside the table.
-const std::string& text(const AppState& state, int n);
+const std::string& text(const TextTable& table, int n);
 
 // Fills the table with the built-in English entries (0..312) and applies the escapes.
-void loadBuiltInTexts(AppState& state);
+void loadBuiltInTexts(TextTable& table);
 
 // The built-in English entry n before escapes (empty when not set or out of range).
 std::string_view builtInText(int n);
@@ -42,15 +46,3 @@ std::string formatPicture(double value, std::string_view picture);
 
 // Plain decimal text of value with exactly `decimals` decimals, '.' as the point.
 std::string formatFixed(double value, int decimals);
-
-// Sets unitCode and unitFactor from a "Unit" value ("M", "C", "I"; anything else is "M").
-void setUnit(AppState& state, std::string_view unit);
-// unitFactor for a "Unit" value: 1, 10 or 25.4.
-float unitFactorFor(std::string_view unit);
-
-// A length in points shown in the state's display unit ("#.#" mm, "#.##" cm, "#.###" inch).
-std::string formatLength(const AppState& state, float points);
-// A length typed in the state's display unit, in points; 0 when the text holds no number.
-double parseLength(const AppState& state, std::string_view text);
-// The unit symbol shown beside length fields: "mm", "cm" or "Inch" (texts 4, 3, 2).
-const std::string& unitSymbol(const AppState& state);

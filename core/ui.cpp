@@ -7,16 +7,17 @@
 #include <algorithm>
 
 void setStatus(AppState& state, int n) {
-    state.statusText = text(state, n);
-    state.statusNumber = n;
-    if (state.ui) state.ui->showStatus(state.statusText);
-    if (state.progressSink) state.progressSink->step(n, state.progress);
+    state.window.statusText = text(state.language, n);
+    state.window.statusNumber = n;
+    if (state.ui) state.ui->showStatus(state.window.statusText);
+    if (state.progressSink) state.progressSink->step(n, state.window.progress);
 }
 
 void setProgress(AppState& state, int p) {
-    state.progress = std::clamp(p, 0, 100);
-    if (state.ui) state.ui->showProgress(state.progress);
-    if (state.progressSink) state.progressSink->step(state.statusNumber, state.progress);
+    state.window.progress = std::clamp(p, 0, 100);
+    if (state.ui) state.ui->showProgress(state.window.progress);
+    if (state.progressSink)
+        state.progressSink->step(state.window.statusNumber, state.window.progress);
 }
 
 void showMessage(AppState& state, MessageIcon icon, const std::string& caption,

@@ -23,10 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SilentUserInterface ui;
     AppState state;
     state.ui = &ui;
-    state.programFolder = folder;
+    state.locations.programFolder = folder;
     loadLanguage(state, "Fuzz.lan3");
-    if (state.texts.size() < 313 || state.texts.size() > kMaxLanguageEntry + 1u) __builtin_trap();
-    if (state.texts[0] != "Lumivane Basic") __builtin_trap();
+    if (state.language.texts.size() < 313 || state.language.texts.size() > kMaxLanguageEntry + 1u)
+        __builtin_trap();
+    if (state.language.texts[0] != "Lumivane Basic") __builtin_trap();
     (void)listLanguages(state);
     return 0;
 }

@@ -43,10 +43,10 @@ struct LoaderFuzzSetup {
         setenv("TMPDIR", tempFolder.c_str(), 1);
         state.ui = &ui;
         resolveFolders(state);
-        state.programFolder = PRINTCONV_FUZZ_DATA_DIR;
-        loadBuiltInTexts(state);
-        state.printableWidthPt = 571.0f;
-        state.printableHeightPt = 814.0f;
+        state.locations.programFolder = PRINTCONV_FUZZ_DATA_DIR;
+        loadBuiltInTexts(state.language);
+        state.page.printableWidthPt = 571.0f;
+        state.page.printableHeightPt = 814.0f;
         ilInit();
         // Small pictures only, and short limits, so that a hanging decoder costs little.
         DecodeLimits& lim = decodeLimits();
@@ -75,17 +75,20 @@ bool folderIsEmpty(const std::string& path) {
 }
 
 void checkWhole(const AppState& s) {
-    if (s.imageLoaded != 1) return;
-    const std::size_t pixels =
-        static_cast<std::size_t>(s.imagePixelWidth) * static_cast<std::size_t>(s.imagePixelHeight);
-    if (s.imagePixelWidth <= 0 || s.imagePixelHeight <= 0) __builtin_trap();
-    if (s.imageBuffer.size() != pixels * 5) __builtin_trap();
-    if (s.printGrid.cells.size() != pixels * 5 || s.previewGrid.cells.size() != pixels * 4)
+    if (s.picture.imageLoaded != 1) return;
+    const std::size_t pixels = static_cast<std::size_t>(s.picture.imagePixelWidth) *
+                               static_cast<std::size_t>(s.picture.imagePixelHeight);
+    if (s.picture.imagePixelWidth <= 0 || s.picture.imagePixelHeight <= 0) __builtin_trap();
+    if (s.picture.imageBuffer.size() != pixels * 5) __builtin_trap();
+    if (s.picture.printGrid.cells.size() != pixels * 5 ||
+        s.picture.previewGrid.cells.size() != pixels * 4)
         __builtin_trap();
-    if (!std::isfinite(s.imageWidthPt) || !(s.imageWidthPt > 0) ||
-        !std::isfinite(s.imageHeightPt) || !(s.imageHeightPt > 0))
+    if (!std::isfinite(s.picture.imageWidthPt) || !(s.picture.imageWidthPt > 0) ||
+        !std::isfinite(s.picture.imageHeightPt) || !(s.picture.imageHeightPt > 0))
         __builtin_trap();
-    if (!std::isfinite(s.zoom) || !(s.zoom > 0) || !(s.xDpi > 0) || !(s.yDpi > 0)) __builtin_trap();
+    if (!std::isfinite(s.layout.zoom) || !(s.layout.zoom > 0) || !(s.picture.xDpi > 0) ||
+        !(s.picture.yDpi > 0))
+        __builtin_trap();
 }
 
 } // namespace
@@ -105,16 +108,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(out);
 
     AppState& s = f.state;
-    s.flipChecked = size > 1 && (data[1] & 1);
-    const ImageBuffer before = s.imageBuffer;
-    const int loadedBefore = s.imageLoaded;
+    s.layout.flipChecked = size > 1 && (data[1] & 1);
+    const ImageBuffer before = s.picture.imageBuffer;
+    const int loadedBefore = s.picture.imageLoaded;
     std::string path = name[0] == '"' ? "\"" + file + "\"" : file;
     loadImage(s, path);
     if (path.empty()) {
         // A refused or failed decode keeps the previous picture; a failed conversion drops it.
-        if (s.imageLoaded == 1 && (loadedBefore != 1 || s.imageBuffer != before)) __builtin_trap();
+        if (s.picture.imageLoaded == 1 && (loadedBefore != 1 || s.picture.imageBuffer != before))
+            __builtin_trap();
     } else {
-        if (path != file || s.imageLoaded != 1) __builtin_trap();
+        if (path != file || s.picture.imageLoaded != 1) __builtin_trap();
     }
     checkWhole(s);
     if (!folderIsEmpty(f.tempFolder)) __builtin_trap(); // the temporary copy is always removed

@@ -16,15 +16,15 @@
 
 AboutDialog::AboutDialog(const AppState& state, const std::string& lines, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QString::fromStdString(text(state, 65)).remove(QLatin1Char('&')));
+    setWindowTitle(QString::fromStdString(text(state.language, 65)).remove(QLatin1Char('&')));
     auto* layout = new QVBoxLayout(this);
     auto* head = new QHBoxLayout;
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("picture"));
-    const QPixmap icon(QString::fromStdString(state.programFolder + kProgramIconFile));
+    const QPixmap icon(QString::fromStdString(state.locations.programFolder + kProgramIconFile));
     if (!icon.isNull())
         picture->setPixmap(icon.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    auto* name = new QLabel(QString::fromStdString(text(state, kTextProgramName)), this);
+    auto* name = new QLabel(QString::fromStdString(text(state.language, kTextProgramName)), this);
     name->setObjectName(QStringLiteral("product"));
     QFont big = name->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
@@ -48,8 +48,8 @@ AboutDialog::AboutDialog(const AppState& state, const std::string& lines, QWidge
     layout->addWidget(lines_, 1);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok =
-        buttons->addButton(QString::fromStdString(text(state, 6)), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(QString::fromStdString(text(state.language, 6)),
+                                         QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);

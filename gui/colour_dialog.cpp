@@ -17,7 +17,7 @@
 namespace {
 
 QString label(const AppState& state, int n) {
-    QString t = QString::fromStdString(text(state, n));
+    QString t = QString::fromStdString(text(state.language, n));
     t.remove(QLatin1Char('&'));
     return t;
 }
@@ -73,7 +73,7 @@ QImage CurveArea::render() const {
     const std::size_t table = channel_ == CurveChannel::Magenta  ? 1
                               : channel_ == CurveChannel::Yellow ? 2
                                                                  : 0;
-    const auto& curve = state_.toneCurves.table[table];
+    const auto& curve = state_.colour.toneCurves.table[table];
     p.setPen(QPen(curveColour(channel_), 2));
     p.setRenderHint(QPainter::Antialiasing, true);
     QPolygon line;

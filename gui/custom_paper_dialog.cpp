@@ -18,7 +18,7 @@
 namespace {
 
 QString label(const AppState& state, int n) {
-    QString t = QString::fromStdString(text(state, n));
+    QString t = QString::fromStdString(text(state.language, n));
     t.remove(QLatin1Char('&'));
     t.remove(QLatin1Char('\r'));
     return t;
@@ -51,8 +51,8 @@ CustomPaperDialog::CustomPaperDialog(AppState& state, QWidget* parent)
     grid->addWidget(new QLabel(label(state, 153), this), 0, 0);
     grid->addWidget(name_, 0, 1, 1, 3);
 
-    const CustomSizeRanges ranges = customSizeRanges(state, state.unitCode);
-    const QString unit = qs(unitSymbol(state));
+    const CustomSizeRanges ranges = customSizeRanges(state, state.record.unit);
+    const QString unit = qs(unitSymbol(state.record.unit, state.language));
     for (int i = 0; i < 6; ++i) {
         fields_[i] = new QLineEdit(this);
         fields_[i]->setObjectName(QStringLiteral("field%1").arg(i));
@@ -127,7 +127,8 @@ void CustomPaperDialog::showSize(const QString& name) {
         name_->setEditText(name);
         const double values[6] = {p.widthPt, p.heightPt, p.topPt, p.leftPt, p.rightPt, p.bottomPt};
         for (int i = 0; i < 6; ++i)
-            fields_[i]->setText(qs(formatLength(state_, static_cast<float>(values[i]))));
+            fields_[i]->setText(
+                qs(formatLength(state_.record.unit, static_cast<float>(values[i]))));
     }
 }
 

@@ -13,7 +13,7 @@
 namespace {
 
 QString plain(const AppState& state, int n) {
-    return QString::fromStdString(text(state, n)).remove(QLatin1Char('&'));
+    return QString::fromStdString(text(state.language, n)).remove(QLatin1Char('&'));
 }
 
 } // namespace

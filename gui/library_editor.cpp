@@ -20,7 +20,7 @@ QString qs(const std::string& s) {
 
 LibraryEditor::LibraryEditor(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName("libraryEditor");
-    setWindowTitle(qs(text(state, 250)));
+    setWindowTitle(qs(text(state.language, 250)));
     auto* top = new QHBoxLayout(this);
     list_ = new QListWidget(this);
     list_->setObjectName("shapeList");
@@ -29,14 +29,14 @@ LibraryEditor::LibraryEditor(AppState& state, QWidget* parent) : QDialog(parent)
     top->addWidget(list_);
 
     auto* side = new QVBoxLayout;
-    auto* heading = new QLabel(qs(text(state, 251)), this);
-    auto* note = new QLabel(qs(text(state, 252)), this);
+    auto* heading = new QLabel(qs(text(state.language, 251)), this);
+    auto* note = new QLabel(qs(text(state.language, 252)), this);
     note->setObjectName("note");
     note->setWordWrap(true);
     note->setMaximumWidth(220);
-    auto* ok = new QPushButton(qs(text(state, 6)), this);
+    auto* ok = new QPushButton(qs(text(state.language, 6)), this);
     ok->setObjectName("okButton");
-    auto* cancel = new QPushButton(qs(text(state, 5)), this);
+    auto* cancel = new QPushButton(qs(text(state.language, 5)), this);
     cancel->setObjectName("cancelButton");
     side->addWidget(heading);
     side->addWidget(note);

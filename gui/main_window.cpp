@@ -73,7 +73,7 @@ std::string ss(const QString& s) {
 
 // Text n without its access-key ampersand, for labels and dialog titles.
 QString plainText(const AppState& state, int n) {
-    QString t = qs(text(state, n));
+    QString t = qs(text(state.language, n));
     t.remove(QLatin1Char('&'));
     return t;
 }
@@ -144,16 +144,16 @@ std::vector<std::string> spoolerQueuesOfTarget(const AppState& state) {
 // seam stay with the window.
 AppState printerBoxCopy(const AppState& state) {
     AppState copy;
-    copy.programFolder = state.programFolder;
-    copy.userFolder = state.userFolder;
-    copy.sharedFolder = state.sharedFolder;
-    copy.settingsPath = state.settingsPath;
-    copy.sharedSettingsPath = state.sharedSettingsPath;
-    copy.recentFilesPath = state.recentFilesPath;
-    copy.runtimeFolder = state.runtimeFolder;
-    copy.targetBrand = state.targetBrand;
-    copy.targetModel = state.targetModel;
-    copy.texts = state.texts;
+    copy.locations.programFolder = state.locations.programFolder;
+    copy.locations.userFolder = state.locations.userFolder;
+    copy.locations.sharedFolder = state.locations.sharedFolder;
+    copy.locations.settingsPath = state.locations.settingsPath;
+    copy.locations.sharedSettingsPath = state.locations.sharedSettingsPath;
+    copy.locations.recentFilesPath = state.locations.recentFilesPath;
+    copy.locations.runtimeFolder = state.locations.runtimeFolder;
+    copy.target.targetBrand = state.target.targetBrand;
+    copy.target.targetModel = state.target.targetModel;
+    copy.language.texts = state.language.texts;
     copy.ui = nullptr;
     return copy;
 }
@@ -225,7 +225,6 @@ MainWindow::MainWindow(AppState& state, Hooks hooks)
     buildMenus();
     previousUi_ = state_.ui;
     state_.ui = this;
-    state_.mainWindow = this;
     setUpMainWindow(state_);
     showState();
     restorePlacement();
@@ -246,7 +245,6 @@ MainWindow::MainWindow(AppState& state, Hooks hooks)
 MainWindow::~MainWindow() {
     if (printerWatcher_) printerWatcher_->disconnect(this);
     if (state_.ui == this) state_.ui = previousUi_;
-    if (state_.mainWindow == this) state_.mainWindow = nullptr;
 }
 
 void MainWindow::buildControls() {
@@ -549,9 +547,9 @@ void MainWindow::buildControls() {
     });
     connect(mediaBox_, &QComboBox::currentIndexChanged, this, [this](int i) {
         run([this, i] {
-            if (i < 0 || i >= static_cast<int>(state_.mediaIds.size()))
+            if (i < 0 || i >= static_cast<int>(state_.page.mediaIds.size()))
                 return ActionResult::Refused;
-            return chooseMedium(state_, state_.mediaIds[static_cast<std::size_t>(i)]);
+            return chooseMedium(state_, state_.page.mediaIds[static_cast<std::size_t>(i)]);
         });
     });
     connect(paperBox_, &QComboBox::currentIndexChanged, this, [this](int) {
@@ -586,7 +584,7 @@ void MainWindow::buildControls() {
     connect(fitToPage_, &QPushButton::clicked, this,
             [this] { run([this] { return fitImageToPage(state_); }); });
     connect(fixedSpacing_, &QCheckBox::clicked, this, [this](bool on) {
-        run([this, on] { return setFixedSpacing(state_, on, state_.fixedSpacingMm); });
+        run([this, on] { return setFixedSpacing(state_, on, state_.layout.fixedSpacingMm); });
     });
     connect(leftHand_, &QToolButton::clicked, this,
             [this] { run([this] { return setHandedness(state_, true); }); });
@@ -612,16 +610,18 @@ void MainWindow::buildMenus() {
         return a;
     };
 
-    QMenu* file = bar->addMenu(qs(text(state_, 10)));
-    entry(file, kIdMenuOpen, qs(text(state_, 11)), [this] { commandOpenFile(); });
-    menuPrint_ = entry(file, kIdMenuPrint, qs(text(state_, 12)) + QStringLiteral("\tCtrl+P"),
-                       [this] { commandPrint(); });
-    menuPatternPrint_ =
-        entry(file, kIdMenuPatternPrint, qs(text(state_, 241)), [this] { commandPatternSetup(); });
-    entry(file, kIdMenuPrintMargins, qs(text(state_, 137)), [this] { commandPrintMargins(); });
-    menuBlankPage_ =
-        entry(file, kIdMenuBlankPage, qs(text(state_, 174)), [this] { commandBlankPage(); });
-    entry(file, kIdMenuExit, qs(text(state_, 13)) + QStringLiteral("\tAlt+F4"), [this] {
+    QMenu* file = bar->addMenu(qs(text(state_.language, 10)));
+    entry(file, kIdMenuOpen, qs(text(state_.language, 11)), [this] { commandOpenFile(); });
+    menuPrint_ =
+        entry(file, kIdMenuPrint, qs(text(state_.language, 12)) + QStringLiteral("\tCtrl+P"),
+              [this] { commandPrint(); });
+    menuPatternPrint_ = entry(file, kIdMenuPatternPrint, qs(text(state_.language, 241)),
+                              [this] { commandPatternSetup(); });
+    entry(file, kIdMenuPrintMargins, qs(text(state_.language, 137)),
+          [this] { commandPrintMargins(); });
+    menuBlankPage_ = entry(file, kIdMenuBlankPage, qs(text(state_.language, 174)),
+                           [this] { commandBlankPage(); });
+    entry(file, kIdMenuExit, qs(text(state_.language, 13)) + QStringLiteral("\tAlt+F4"), [this] {
         if (!busy_) close();
     });
     file->addSeparator();
@@ -632,18 +632,23 @@ void MainWindow::buildMenus() {
         }));
     }
 
-    QMenu* tools = bar->addMenu(qs(text(state_, 14)));
-    entry(tools, kIdMenuProfileIn, qs(text(state_, 16)), [this] { commandProfile(false); });
-    entry(tools, kIdMenuProfileOut, qs(text(state_, 17)), [this] { commandProfile(true); });
-    entry(tools, kIdMenuColourDialog, qs(text(state_, 18)), [this] { commandColourDialog(); });
-    entry(tools, kIdMenuCustomPaper, qs(text(state_, 147)), [this] { commandCustomPaper(); });
-    entry(tools, kIdMenuUnits, qs(text(state_, 19)), [this] { commandUnits(); });
-    entry(tools, kIdMenuPatternSetup, qs(text(state_, 240)), [this] { commandPatternSetup(); });
-    entry(tools, kIdMenuSaveSettings, qs(text(state_, 21)),
+    QMenu* tools = bar->addMenu(qs(text(state_.language, 14)));
+    entry(tools, kIdMenuProfileIn, qs(text(state_.language, 16)),
+          [this] { commandProfile(false); });
+    entry(tools, kIdMenuProfileOut, qs(text(state_.language, 17)),
+          [this] { commandProfile(true); });
+    entry(tools, kIdMenuColourDialog, qs(text(state_.language, 18)),
+          [this] { commandColourDialog(); });
+    entry(tools, kIdMenuCustomPaper, qs(text(state_.language, 147)),
+          [this] { commandCustomPaper(); });
+    entry(tools, kIdMenuUnits, qs(text(state_.language, 19)), [this] { commandUnits(); });
+    entry(tools, kIdMenuPatternSetup, qs(text(state_.language, 240)),
+          [this] { commandPatternSetup(); });
+    entry(tools, kIdMenuSaveSettings, qs(text(state_.language, 21)),
           [this] { run([this] { return saveSettingsCommand(state_); }); });
-    entry(tools, kIdMenuLoadSettings, qs(text(state_, 22)),
+    entry(tools, kIdMenuLoadSettings, qs(text(state_.language, 22)),
           [this] { run([this] { return loadSettingsCommand(state_); }); });
-    entry(tools, kIdMenuLoadDefaults, qs(text(state_, 23)), [this] {
+    entry(tools, kIdMenuLoadDefaults, qs(text(state_.language, 23)), [this] {
         run([this] {
             const ActionResult r = loadDefaultsAction(state_);
             // The reset sliders show 0: a move still waiting for its timer is dropped.
@@ -656,84 +661,87 @@ void MainWindow::buildMenus() {
           [this] { commandPrinterModel(); });
     entry(tools, kIdMenuProof, QStringLiteral("P&roof"), [this] { commandProof(); });
 
-    QMenu* utility = bar->addMenu(qs(text(state_, 129)));
-    entry(utility, kIdMenuLanguage, qs(text(state_, 20)), [this] { commandLanguage(); });
-    entry(utility, kIdMenuNetworkUtility, qs(text(state_, 69)),
+    QMenu* utility = bar->addMenu(qs(text(state_.language, 129)));
+    entry(utility, kIdMenuLanguage, qs(text(state_.language, 20)), [this] { commandLanguage(); });
+    entry(utility, kIdMenuNetworkUtility, qs(text(state_.language, 69)),
           [this] { commandNetworkUtility(); });
 
-    QMenu* help = bar->addMenu(qs(text(state_, 24)));
+    QMenu* help = bar->addMenu(qs(text(state_.language, 24)));
     // Our help page exists in every language: without a title of its own the entry says
     // "Help" (text 68).
-    const int helpTitle = text(state_, 299).empty() ? 68 : 299;
-    entry(help, kIdMenuHelpFile, qs(text(state_, helpTitle)), [this] { commandHelpFile(); });
+    const int helpTitle = text(state_.language, 299).empty() ? 68 : 299;
+    entry(help, kIdMenuHelpFile, qs(text(state_.language, helpTitle)),
+          [this] { commandHelpFile(); });
     for (int k = 0; k < kHelpLinkCount; ++k) {
         const int n = 300 + 2 * k;
-        QAction* link = entry(help, kIdMenuHelpLink1 + k, qs(text(state_, n)),
+        QAction* link = entry(help, kIdMenuHelpLink1 + k, qs(text(state_.language, n)),
                               [this, k] { commandHelpLink(k); });
         // A language without help links leaves these entries out rather than blank.
-        link->setVisible(!text(state_, n).empty());
+        link->setVisible(!text(state_.language, n).empty());
     }
-    entry(help, kIdMenuAbout, qs(text(state_, 26)), [this] { commandAbout(); });
+    entry(help, kIdMenuAbout, qs(text(state_.language, 26)), [this] { commandAbout(); });
 }
 
 void MainWindow::showState() {
     const AppState& s = state_;
-    setWindowTitle(qs(s.windowTitle));
+    setWindowTitle(qs(s.window.windowTitle));
 
     QList<QWidget*> controls = centralWidget()->findChildren<QWidget*>();
     for (QWidget* w : controls)
         w->blockSignals(true);
 
     showPrinterBox();
-    const auto media = std::find(s.mediaIds.begin(), s.mediaIds.end(), s.mediaId);
-    fillBox(mediaBox_, s.mediaList,
-            media == s.mediaIds.end() ? -1 : static_cast<int>(media - s.mediaIds.begin()));
-    fillBox(paperBox_, s.paperList, indexOf(s.paperList, s.paperText));
-    fillBox(trayBox_, s.trayList, indexOf(s.trayList, s.trayText));
+    const auto media = std::find(s.page.mediaIds.begin(), s.page.mediaIds.end(), s.page.mediaId);
+    fillBox(mediaBox_, s.window.mediaList,
+            media == s.page.mediaIds.end() ? -1
+                                           : static_cast<int>(media - s.page.mediaIds.begin()));
+    fillBox(paperBox_, s.page.paperList, indexOf(s.page.paperList, s.page.paperText));
+    fillBox(trayBox_, s.page.trayList, indexOf(s.page.trayList, s.page.trayText));
 
-    setTextKeepingCursor(copies_, s.copiesText);
-    setTextKeepingCursor(xCopies_, s.xCopiesText);
-    setTextKeepingCursor(yCopies_, s.yCopiesText);
-    setTextKeepingCursor(totalCopies_, s.totalCopiesText);
-    setTextKeepingCursor(width_, s.widthText);
-    setTextKeepingCursor(height_, s.heightText);
-    setTextKeepingCursor(resolution_, s.dpiText);
+    setTextKeepingCursor(copies_, s.window.copiesText);
+    setTextKeepingCursor(xCopies_, s.window.xCopiesText);
+    setTextKeepingCursor(yCopies_, s.window.yCopiesText);
+    setTextKeepingCursor(totalCopies_, s.window.totalCopiesText);
+    setTextKeepingCursor(width_, s.window.widthText);
+    setTextKeepingCursor(height_, s.window.heightText);
+    setTextKeepingCursor(resolution_, s.window.dpiText);
     QPalette resolutionColours = resolution_->palette();
     resolutionColours.setColor(
         QPalette::Text, resolutionIsLow(s) ? QColor(Qt::red) : palette().color(QPalette::Text));
     resolution_->setPalette(resolutionColours);
-    zoom_->setText(qs(s.scaleText));
-    widthUnit_->setText(qs(unitSymbol(s)));
-    heightUnit_->setText(qs(unitSymbol(s)));
+    zoom_->setText(qs(s.window.scaleText));
+    widthUnit_->setText(qs(unitSymbol(s.record.unit, s.language)));
+    heightUnit_->setText(qs(unitSymbol(s.record.unit, s.language)));
 
-    rotate_->setChecked(s.rotateChecked);
-    mirror_->setChecked(s.mirrorChecked);
-    flip_->setChecked(s.flipChecked);
-    guardArea_->setChecked(s.guardAreaChecked);
-    patternPreview_->setChecked(s.patternPreviewChecked);
-    patternPrint_->setChecked(s.patternPrintChecked);
-    autoTile_->setChecked(s.autoTileChecked);
-    fixedSpacing_->setChecked(s.fixedSpacingChecked);
+    rotate_->setChecked(s.layout.rotateChecked);
+    mirror_->setChecked(s.layout.mirrorChecked);
+    flip_->setChecked(s.layout.flipChecked);
+    guardArea_->setChecked(s.layout.guardAreaChecked);
+    patternPreview_->setChecked(s.layout.patternPreviewChecked);
+    patternPrint_->setChecked(s.layout.patternPrintChecked);
+    autoTile_->setChecked(s.layout.autoTileChecked);
+    fixedSpacing_->setChecked(s.layout.fixedSpacingChecked);
 
     // A slider move still waiting for its timer is the user's newest value: it stays.
     if (!sliderTimer_ || !sliderTimer_->isActive()) {
-        brightness_->setValue(s.brightness);
-        contrast_->setValue(s.contrast);
-        brightnessValue_->setText(percentText(s.brightness));
-        contrastValue_->setText(percentText(s.contrast));
+        brightness_->setValue(s.layout.brightness);
+        contrast_->setValue(s.layout.contrast);
+        brightnessValue_->setText(percentText(s.layout.brightness));
+        contrastValue_->setText(percentText(s.layout.contrast));
     }
 
     for (int n = 1; n <= kSwatchCount; ++n)
-        swatches_[static_cast<std::size_t>(n - 1)]->setChecked(s.previewBackground == n);
+        swatches_[static_cast<std::size_t>(n - 1)]->setChecked(s.layout.previewBackground == n);
     const bool alignable = alignmentButtonsEnabled(s);
     for (int i = 0; i < 4; ++i) {
-        alignment_[static_cast<std::size_t>(i)]->setChecked(static_cast<int>(s.alignment) == i);
+        alignment_[static_cast<std::size_t>(i)]->setChecked(static_cast<int>(s.layout.alignment) ==
+                                                            i);
         alignment_[static_cast<std::size_t>(i)]->setEnabled(alignable);
     }
-    leftHand_->setChecked(s.leftHand == 1);
-    rightHand_->setChecked(s.leftHand != 1);
+    leftHand_->setChecked(s.record.leftHand == 1);
+    rightHand_->setChecked(s.record.leftHand != 1);
 
-    const bool loaded = s.imageLoaded == 1;
+    const bool loaded = s.picture.imageLoaded == 1;
     printButton_->setEnabled(loaded);
     patternPrint_->setEnabled(loaded);
     menuPrint_->setEnabled(loaded);
@@ -741,14 +749,14 @@ void MainWindow::showState() {
     menuBlankPage_->setEnabled(loaded);
 
     for (int n = 1; n <= kRecentCount; ++n) {
-        const std::string& path = s.recentFiles[static_cast<std::size_t>(n)];
+        const std::string& path = s.recent.recentFiles[static_cast<std::size_t>(n)];
         QAction* a = recent_[static_cast<std::size_t>(n - 1)];
         a->setText(menuSafe(recentMenuText(path)));
         a->setEnabled(!path.empty());
     }
 
-    status_->setText(qs(s.statusText));
-    progress_->setValue(s.progress);
+    status_->setText(qs(s.window.statusText));
+    progress_->setValue(s.window.progress);
 
     for (QWidget* w : controls)
         w->blockSignals(false);
@@ -757,11 +765,12 @@ void MainWindow::showState() {
 
 void MainWindow::showPrinterBox() {
     const QSignalBlocker quiet(printerBox_);
-    fillBox(printerBox_, state_.printerList, indexOf(state_.printerList, state_.printerChoice));
+    fillBox(printerBox_, state_.window.printerList,
+            indexOf(state_.window.printerList, state_.window.printerChoice));
 }
 
 void MainWindow::rebuild() {
-    const bool wasLoaded = state_.imageLoaded == 1;
+    const bool wasLoaded = state_.picture.imageLoaded == 1;
     setUpMainWindow(state_);
     buildControls();
     buildMenus();
@@ -814,7 +823,8 @@ void MainWindow::finish(ActionResult result) {
 }
 
 void MainWindow::notAvailable() {
-    showMessage(MessageIcon::Information, text(state_, kTextProgramName), "Not available yet");
+    showMessage(MessageIcon::Information, text(state_.language, kTextProgramName),
+                "Not available yet");
 }
 
 void MainWindow::applySliders() {
@@ -837,7 +847,7 @@ void MainWindow::commandOpenFile() {
             "PNG Files  *.png (*.png);;PSD Files *.psd (*.psd);;GIF Files *gif  (*.gif);;"
             "Windows bitmap *.bmp (*.bmp)";
         const std::string path =
-            chooseFile(false, ss(plainText(state_, 11)), kFilters, state_.recentFiles[1]);
+            chooseFile(false, ss(plainText(state_, 11)), kFilters, state_.recent.recentFiles[1]);
         if (path.empty()) return ActionResult::Nothing;
         return openImage(state_, path);
     });
@@ -877,9 +887,10 @@ void MainWindow::commandProfile(bool output) {
     run([this, output] {
         const std::string current = resolveProfilePath(
             state_, output ? outputProfileSetting(state_) : inputProfileSetting(state_));
-        const std::string path = chooseFile(false, ss(plainText(state_, output ? 17 : 16)),
-                                            "ICC profiles (*.icc *.icm *.ICC *.ICM);;All files (*)",
-                                            current.empty() ? state_.programFolder : current);
+        const std::string path =
+            chooseFile(false, ss(plainText(state_, output ? 17 : 16)),
+                       "ICC profiles (*.icc *.icm *.ICC *.ICM);;All files (*)",
+                       current.empty() ? state_.locations.programFolder : current);
         const ActionResult r = chooseProfile(state_, output, path);
         // The new profile takes effect in a new window, which loads the picture again.
         return r == ActionResult::Done ? ActionResult::Rebuild : r;
@@ -891,12 +902,12 @@ void MainWindow::commandHelpFile() {
     // missing page itself.
     const QString path = qs(helpFilePath(state_));
     if (!openUrl(QUrl::fromLocalFile(path)))
-        showMessage(MessageIcon::Warning, text(state_, kTextProgramName),
+        showMessage(MessageIcon::Warning, text(state_.language, kTextProgramName),
                     ss(QStringLiteral("No program could open ") + path));
 }
 
 void MainWindow::commandHelpLink(int k) {
-    const std::string target = text(state_, 301 + 2 * k);
+    const std::string target = text(state_.language, 301 + 2 * k);
     if (target.empty() || !openUrl(QUrl(qs(target)))) notAvailable();
 }
 
@@ -1006,7 +1017,8 @@ void MainWindow::restorePlacement() {
     bool previewPresent = true;
     const int previewWidth = value("T_Used_W", previewPresent);
     const int total = std::max(width() - 12, 1);
-    const int start = previewPresent && previewWidth > 0 ? previewWidth : state_.layoutBoxWidth;
+    const int start =
+        previewPresent && previewWidth > 0 ? previewWidth : state_.layout.layoutBoxWidth;
     splitter_->setSizes({start, std::max(total - start, 1)});
 }
 
@@ -1032,8 +1044,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == preview_ && event->type() == QEvent::Resize) {
         // The preview box size is a control value like any other.
-        state_.previewBoxWidth = preview_->width();
-        state_.previewBoxHeight = preview_->height();
+        state_.window.previewBoxWidth = preview_->width();
+        state_.window.previewBoxHeight = preview_->height();
     }
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
@@ -1110,7 +1122,7 @@ std::string MainWindow::chooseFile(bool save, const std::string& title, const st
 
 void MainWindow::step(int phase, int percent) {
     progress_->setValue(std::clamp(percent, 0, 100));
-    if (phase > 0) status_->setText(qs(text(state_, phase)));
+    if (phase > 0) status_->setText(qs(text(state_.language, phase)));
     // Keep the window answering (Cancel, Escape, repaints) now and then, not on every row.
     static QElapsedTimer clock;
     if (!clock.isValid()) clock.start();

@@ -18,7 +18,7 @@
 namespace {
 
 QString label(const AppState& state, int n) {
-    QString t = QString::fromStdString(text(state, n));
+    QString t = QString::fromStdString(text(state.language, n));
     t.remove(QLatin1Char('&'));
     return t;
 }
@@ -40,7 +40,7 @@ MarginsDialog::MarginsDialog(AppState& state, QWidget* parent) : QDialog(parent)
     // The fields sit where their margins are, around the printable area: no words needed for
     // top and bottom, which the text table does not have.
     auto* grid = new QGridLayout;
-    const QString unit = qs(unitSymbol(state));
+    const QString unit = qs(unitSymbol(state.record.unit, state.language));
     const int cells[4][2] = {{0, 1}, {1, 0}, {1, 2}, {2, 1}};
     for (int i = 0; i < 4; ++i) {
         fields_[i] = new QLineEdit(this);
@@ -118,7 +118,8 @@ void MarginsDialog::takeField(int n) {
     double points = 0;
     const std::size_t i = static_cast<std::size_t>(n);
     if (!parseTypedLength(state_, f->text().toStdString(), points)) {
-        note_->setText(QStringLiteral("Please enter a number of %1.").arg(qs(unitSymbol(state_))));
+        note_->setText(QStringLiteral("Please enter a number of %1.")
+                           .arg(qs(unitSymbol(state_.record.unit, state_.language))));
         showValues(-1);
         return;
     }
@@ -128,8 +129,8 @@ void MarginsDialog::takeField(int n) {
         note_->setText(QStringLiteral("The %1 margin was raised to %2 %3, the least this printer "
                                       "can print.")
                            .arg(marginName(n),
-                                qs(formatLength(state_, static_cast<float>(m.points))),
-                                qs(unitSymbol(state_))));
+                                qs(formatLength(state_.record.unit, static_cast<float>(m.points))),
+                                qs(unitSymbol(state_.record.unit, state_.language))));
         showValues(-1);
     } else {
         note_->clear();
@@ -140,8 +141,8 @@ void MarginsDialog::takeField(int n) {
 void MarginsDialog::showValues(int except) {
     for (int i = 0; i < 4; ++i) {
         if (i == except) continue;
-        fields_[i]->setText(
-            qs(formatLength(state_, static_cast<float>(margins_[static_cast<std::size_t>(i)]))));
+        fields_[i]->setText(qs(formatLength(
+            state_.record.unit, static_cast<float>(margins_[static_cast<std::size_t>(i)]))));
         fields_[i]->setModified(false);
     }
     showArea();
@@ -158,7 +159,8 @@ void MarginsDialog::showArea() {
     }
     const auto [w, h] = printableAreaFor(state_, margins);
     area_->setText(QStringLiteral("%1\n%2 x %3 %4")
-                       .arg(label(state_, 138), qs(formatLength(state_, static_cast<float>(w))),
-                            qs(formatLength(state_, static_cast<float>(h))),
-                            qs(unitSymbol(state_))));
+                       .arg(label(state_, 138),
+                            qs(formatLength(state_.record.unit, static_cast<float>(w))),
+                            qs(formatLength(state_.record.unit, static_cast<float>(h))),
+                            qs(unitSymbol(state_.record.unit, state_.language))));
 }

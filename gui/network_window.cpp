@@ -18,7 +18,7 @@
 namespace {
 
 QString label(const AppState& state, int n) {
-    QString t = QString::fromStdString(text(state, n));
+    QString t = QString::fromStdString(text(state.language, n));
     t.remove(QLatin1Char('&'));
     return t;
 }
@@ -159,7 +159,7 @@ void NetworkWindow::showEvent(QShowEvent* event) {
     if (initialised_) return;
     initialised_ = true;
     WaitCursor wait;
-    selectMainWindowQueue(state_, view_, state_.printerChoice, options_);
+    selectMainWindowQueue(state_, view_, state_.window.printerChoice, options_);
     showView();
 }
 

@@ -35,7 +35,7 @@ QString qs(const std::string& s) {
 }
 
 QString label(const AppState& state, int n) {
-    return qs(text(state, n));
+    return qs(text(state.language, n));
 }
 
 QSlider* slider(QWidget* parent, const char* name) {
@@ -84,9 +84,9 @@ PatternSetupWindow::PatternSetupWindow(AppState& state, QWidget* parent)
     }
     grid->addWidget(canvasWidth_, 1, 1);
     grid->addWidget(canvasHeight_, 1, 2);
-    const char u = unit();
-    canvasWidth_->setText(qs(patternLengthText(state.placedWidthPt * 25.4 / 72.0, u)));
-    canvasHeight_->setText(qs(patternLengthText(state.placedHeightPt * 25.4 / 72.0, u)));
+    const Unit u = unit();
+    canvasWidth_->setText(qs(patternLengthText(state.layout.placedWidthPt * 25.4 / 72.0, u)));
+    canvasHeight_->setText(qs(patternLengthText(state.layout.placedHeightPt * 25.4 / 72.0, u)));
 
     auto* size = new QGroupBox(label(state, 244), this);
     auto* sizeGrid = new QGridLayout(size);
@@ -201,8 +201,8 @@ PatternSetupWindow::PatternSetupWindow(AppState& state, QWidget* parent)
     drawPreview();
 }
 
-char PatternSetupWindow::unit() const {
-    return displayUnit(state_);
+Unit PatternSetupWindow::unit() const {
+    return state_.record.unit;
 }
 
 void PatternSetupWindow::reloadShapes() {

@@ -1,6 +1,7 @@
 // The "Pattern Print Setup" window: the pattern settings with a live preview of the cells.
 #pragma once
 
+#include "core/units.h"
 #include "pattern/pattern_mask.h"
 
 #include <QDialog>
@@ -31,7 +32,7 @@ class PatternSetupWindow : public QDialog {
   private:
     void drawPreview();
     void sliderMoved(QSlider* slider, QLineEdit* box, bool gap);
-    char unit() const;
+    Unit unit() const;
 
     AppState& state_;
     QComboBox* shape_ = nullptr;

@@ -20,20 +20,21 @@ PrinterModelDialog::PrinterModelDialog(const AppState& state, QWidget* parent) :
         // The brand as choosing the model would set it.
         AppState probe;
         setTargetPrinter(probe, code);
-        auto* item =
-            new QListWidgetItem(QString::fromStdString(probe.targetBrand + " " + code), list_);
+        auto* item = new QListWidgetItem(
+            QString::fromStdString(probe.target.targetBrand + " " + code), list_);
         item->setData(Qt::UserRole, QString::fromStdString(code));
-        if (code == state.targetModel) list_->setCurrentItem(item);
+        if (code == state.target.targetModel) list_->setCurrentItem(item);
     }
     // Every model in view at once: the list is short.
     list_->setMinimumSize(list_->sizeHintForColumn(0) + 60,
                           list_->sizeHintForRow(0) * list_->count() + 2 * list_->frameWidth() + 4);
     layout->addWidget(list_, 1);
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok =
-        buttons->addButton(QString::fromStdString(text(state, 6)), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(QString::fromStdString(text(state.language, 6)),
+                                         QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
-    buttons->addButton(QString::fromStdString(text(state, 5)), QDialogButtonBox::RejectRole);
+    buttons->addButton(QString::fromStdString(text(state.language, 5)),
+                       QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);

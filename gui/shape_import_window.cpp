@@ -52,12 +52,12 @@ ShapeImportWindow::ShapeImportWindow(AppState& state, QWidget* parent)
     top->addLayout(views);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(qs(text(state, 253)), this), 0, 0);
+    grid->addWidget(new QLabel(qs(text(state.language, 253)), this), 0, 0);
     name_ = new QLineEdit(this);
     name_->setObjectName("nameBox");
     name_->setMaxLength(static_cast<int>(kShapeNameSize));
     grid->addWidget(name_, 0, 1, 1, 2);
-    grid->addWidget(new QLabel(qs(text(state, 255)), this), 1, 0, 1, 3);
+    grid->addWidget(new QLabel(qs(text(state.language, 255)), this), 1, 0, 1, 3);
     angle_ = new QComboBox(this);
     angle_->setObjectName("angleBox");
     angle_->addItems({"0", "45"});
@@ -78,7 +78,7 @@ ShapeImportWindow::ShapeImportWindow(AppState& state, QWidget* parent)
     import->setObjectName("importButton");
     auto* saveButton = new QPushButton(QStringLiteral("Save"), this);
     saveButton->setObjectName("saveButton");
-    auto* exit = new QPushButton(qs(text(state, 7)), this);
+    auto* exit = new QPushButton(qs(text(state.language, 7)), this);
     exit->setObjectName("exitButton");
     buttons->addWidget(import);
     buttons->addWidget(saveButton);
@@ -135,7 +135,7 @@ bool ShapeImportWindow::save() {
 
 void ShapeImportWindow::showSpacing() {
     spacingValue_->setText(
-        qs(shapeSpacingText(spacing_[angle_->currentIndex() == 1], displayUnit(state_))));
+        qs(shapeSpacingText(spacing_[angle_->currentIndex() == 1], state_.record.unit)));
 }
 
 void ShapeImportWindow::drawPreviews() {

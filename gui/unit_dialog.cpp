@@ -16,7 +16,7 @@ namespace {
 constexpr char kCodes[3] = {'M', 'C', 'I'};
 
 QString plain(const AppState& state, int n) {
-    return QString::fromStdString(text(state, n)).remove(QLatin1Char('&'));
+    return QString::fromStdString(text(state.language, n)).remove(QLatin1Char('&'));
 }
 
 } // namespace

@@ -39,20 +39,20 @@ void collectError(cmsContext, cmsUInt32Number, const char* text) {
 }
 
 const std::string& applicationTitle(const AppState& state) {
-    return text(state, 0);
+    return text(state.language, 0);
 }
 
 // The user message of a failed transform: the program's text, then what the library said.
 std::string failureText(const AppState& state, int textNumber) {
-    std::string msg = text(state, textNumber);
+    std::string msg = text(state.language, textNumber);
     const std::string detail = takeColourErrorText();
     if (!detail.empty()) msg += "\r\n" + detail;
     return msg;
 }
 
 void releaseImage(AppState& state) {
-    state.imageBuffer.clear();
-    state.imageBuffer.shrink_to_fit();
+    state.picture.imageBuffer.clear();
+    state.picture.imageBuffer.shrink_to_fit();
 }
 
 // Out of memory while converting: the picture is given up.
@@ -60,7 +60,7 @@ void reportNoMemory(AppState& state) {
     showMessage(state, MessageIcon::Error, "Lumivane",
                 "1 Unable to allocate memory.\r\nPlease Reduce resolution of the image\r\n"
                 "Lumivane Basic will close");
-    state.loadFailure = LoadFailure::OutOfMemory;
+    state.picture.loadFailure = LoadFailure::OutOfMemory;
     releaseImage(state);
 }
 
@@ -197,8 +197,8 @@ std::string resolveProfilePath(const AppState& state, const std::string& stored)
     std::error_code ec;
     if (stored.empty() || fs::is_regular_file(stored, ec)) return stored;
     const fs::path name(stored);
-    if (name.is_absolute() || state.programFolder.empty()) return stored;
-    const fs::path folder(state.programFolder);
+    if (name.is_absolute() || state.locations.programFolder.empty()) return stored;
+    const fs::path folder(state.locations.programFolder);
     const fs::path exact = folder / name;
     if (fs::is_regular_file(exact, ec)) return exact.string();
     // The shipped files keep the printer maker's spelling ("sRGB.ICM"), settings may not.
@@ -234,7 +234,7 @@ bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_
                        int threads, int bandRows) {
     installColourErrorHandler();
     if (width <= 0 || height <= 0 ||
-        state.imageBuffer.size() / 5 / static_cast<std::size_t>(width) <
+        state.picture.imageBuffer.size() / 5 / static_cast<std::size_t>(width) <
             static_cast<std::size_t>(height)) {
         // Nothing the conversion could work on: the caller's size checks failed.
         releaseImage(state);
@@ -253,7 +253,7 @@ bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_
         showMessage(state, MessageIcon::Exclamation, applicationTitle(state),
                     failureText(state, 134));
         // The caller loads the defaults and builds the window again.
-        state.loadFailure = LoadFailure::Conversion;
+        state.picture.loadFailure = LoadFailure::Conversion;
         releaseImage(state);
         return false;
     }
@@ -263,8 +263,9 @@ bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_
     n = std::clamp(n, 1, std::max(1, bands));
 
     RowProgress progress{state, height};
-    BandedConversion conv(rgba ? rgba : state.imageBuffer.data(), state.imageBuffer.data(), width,
-                          height, bandRows, state.progressSink);
+    BandedConversion conv(rgba ? rgba : state.picture.imageBuffer.data(),
+                          state.picture.imageBuffer.data(), width, height, bandRows,
+                          state.progressSink);
     std::vector<std::thread> helpers;
     for (int i = 1; i < n; ++i) {
         try {
@@ -292,7 +293,7 @@ bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_
     cmsDeleteTransform(t);
     if (progressCancelled(state)) {
         takeColourErrorText();
-        state.loadFailure = LoadFailure::Cancelled;
+        state.picture.loadFailure = LoadFailure::Cancelled;
         return false;
     }
     if (conv.rowsDone() != height) {

@@ -130,7 +130,7 @@ void stripQuotes(std::string& path) {
 
 // Tells the user why the file was not loaded.
 void reportDecodeFailure(AppState& state, const DecodeOutcome& d) {
-    const std::string& title = text(state, 0);
+    const std::string& title = text(state.language, 0);
     if (d.status == DecodeStatus::CopyFailed) {
         showMessage(state, MessageIcon::Exclamation, title, "Failed to Convert Image");
         std::string err = devilErrorText(d.devilError);
@@ -150,13 +150,13 @@ bool acceptableSource(AppState& state, const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return true; // the decode reports a missing file
     if (!S_ISREG(st.st_mode)) {
-        showMessage(state, MessageIcon::Error, text(state, 0),
+        showMessage(state, MessageIcon::Error, text(state.language, 0),
                     path + "\r\nis not a regular file; only image files can be opened");
         return false;
     }
     const std::uint64_t maxBytes = decodeLimits().maxRgbaBytes;
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
-        showMessage(state, MessageIcon::Error, text(state, 0),
+        showMessage(state, MessageIcon::Error, text(state.language, 0),
                     path + "\r\nis larger than " + std::to_string(maxBytes >> 20) +
                         " MB, more than an image may have");
         return false;
@@ -166,14 +166,14 @@ bool acceptableSource(AppState& state, const std::string& path) {
 
 // A load that went wrong after the new picture replaced the old one: nothing of it stays.
 void dropImage(AppState& state) {
-    state.imageBuffer = {};
-    state.printGrid = {};
-    state.previewGrid = {};
-    state.imagePixelWidth = state.imagePixelHeight = 0;
-    state.gridWidth = state.gridHeight = 0;
-    state.imageWidthPt = state.imageHeightPt = 0.0f;
-    state.placedWidthPt = state.placedHeightPt = 0.0f;
-    state.imageLoaded = 0;
+    state.picture.imageBuffer = {};
+    state.picture.printGrid = {};
+    state.picture.previewGrid = {};
+    state.picture.imagePixelWidth = state.picture.imagePixelHeight = 0;
+    state.picture.gridWidth = state.picture.gridHeight = 0;
+    state.picture.imageWidthPt = state.picture.imageHeightPt = 0.0f;
+    state.layout.placedWidthPt = state.layout.placedHeightPt = 0.0f;
+    state.picture.imageLoaded = 0;
 }
 
 // The loaded picture and what a load rewrites, kept aside while a new picture is converted so
@@ -188,37 +188,39 @@ struct PictureBackup {
     std::string scaleText, widthText, heightText, xCopiesText, yCopiesText;
 
     explicit PictureBackup(AppState& s)
-        : imageBuffer(std::move(s.imageBuffer)), printGrid(std::move(s.printGrid)),
-          previewGrid(std::move(s.previewGrid)), imageLoaded(s.imageLoaded),
-          imagePixelWidth(s.imagePixelWidth), imagePixelHeight(s.imagePixelHeight),
-          gridWidth(s.gridWidth), gridHeight(s.gridHeight), imageWidthPt(s.imageWidthPt),
-          imageHeightPt(s.imageHeightPt), placedWidthPt(s.placedWidthPt),
-          placedHeightPt(s.placedHeightPt), zoom(s.zoom), xDpi(s.xDpi), yDpi(s.yDpi),
-          rotateChecked(s.rotateChecked), scaleText(s.scaleText), widthText(s.widthText),
-          heightText(s.heightText), xCopiesText(s.xCopiesText), yCopiesText(s.yCopiesText) {}
+        : imageBuffer(std::move(s.picture.imageBuffer)), printGrid(std::move(s.picture.printGrid)),
+          previewGrid(std::move(s.picture.previewGrid)), imageLoaded(s.picture.imageLoaded),
+          imagePixelWidth(s.picture.imagePixelWidth), imagePixelHeight(s.picture.imagePixelHeight),
+          gridWidth(s.picture.gridWidth), gridHeight(s.picture.gridHeight),
+          imageWidthPt(s.picture.imageWidthPt), imageHeightPt(s.picture.imageHeightPt),
+          placedWidthPt(s.layout.placedWidthPt), placedHeightPt(s.layout.placedHeightPt),
+          zoom(s.layout.zoom), xDpi(s.picture.xDpi), yDpi(s.picture.yDpi),
+          rotateChecked(s.layout.rotateChecked), scaleText(s.window.scaleText),
+          widthText(s.window.widthText), heightText(s.window.heightText),
+          xCopiesText(s.window.xCopiesText), yCopiesText(s.window.yCopiesText) {}
 
     void restore(AppState& s) {
-        s.imageBuffer = std::move(imageBuffer);
-        s.printGrid = std::move(printGrid);
-        s.previewGrid = std::move(previewGrid);
-        s.imageLoaded = imageLoaded;
-        s.imagePixelWidth = imagePixelWidth;
-        s.imagePixelHeight = imagePixelHeight;
-        s.gridWidth = gridWidth;
-        s.gridHeight = gridHeight;
-        s.imageWidthPt = imageWidthPt;
-        s.imageHeightPt = imageHeightPt;
-        s.placedWidthPt = placedWidthPt;
-        s.placedHeightPt = placedHeightPt;
-        s.zoom = zoom;
-        s.xDpi = xDpi;
-        s.yDpi = yDpi;
-        s.rotateChecked = rotateChecked;
-        s.scaleText = scaleText;
-        s.widthText = widthText;
-        s.heightText = heightText;
-        s.xCopiesText = xCopiesText;
-        s.yCopiesText = yCopiesText;
+        s.picture.imageBuffer = std::move(imageBuffer);
+        s.picture.printGrid = std::move(printGrid);
+        s.picture.previewGrid = std::move(previewGrid);
+        s.picture.imageLoaded = imageLoaded;
+        s.picture.imagePixelWidth = imagePixelWidth;
+        s.picture.imagePixelHeight = imagePixelHeight;
+        s.picture.gridWidth = gridWidth;
+        s.picture.gridHeight = gridHeight;
+        s.picture.imageWidthPt = imageWidthPt;
+        s.picture.imageHeightPt = imageHeightPt;
+        s.layout.placedWidthPt = placedWidthPt;
+        s.layout.placedHeightPt = placedHeightPt;
+        s.layout.zoom = zoom;
+        s.picture.xDpi = xDpi;
+        s.picture.yDpi = yDpi;
+        s.layout.rotateChecked = rotateChecked;
+        s.window.scaleText = scaleText;
+        s.window.widthText = widthText;
+        s.window.heightText = heightText;
+        s.window.xCopiesText = xCopiesText;
+        s.window.yCopiesText = yCopiesText;
     }
 };
 
@@ -235,7 +237,7 @@ void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
 } // namespace
 
 void loadImage(AppState& state, std::string& path) {
-    state.loadFailure = LoadFailure::None;
+    state.picture.loadFailure = LoadFailure::None;
     const std::string previousCrop = readSetting(state, "Active", "Crop");
     writeSetting(state, "Active", "Crop", "0");
     setProgress(state, 1);
@@ -247,20 +249,20 @@ void loadImage(AppState& state, std::string& path) {
     }
 
     DecodeOutcome d;
-    const std::string previousX = state.xCopiesText, previousY = state.yCopiesText;
+    const std::string previousX = state.window.xCopiesText, previousY = state.window.yCopiesText;
     {
         // A failed copy is not an error: the source itself is decoded then.
         TemporaryCopy copy(path);
-        state.xCopiesText = "1";
-        state.yCopiesText = "1";
+        state.window.xCopiesText = "1";
+        state.window.yCopiesText = "1";
         // While the child decodes, the progress bar creeps and a cancel is heard.
         int creep = 1;
         auto tick = [&] {
             if (creep < 20) setProgress(state, ++creep);
             return !progressCancelled(state);
         };
-        d = decodeImageFileShared(copy.path().empty() ? path : copy.path(), state.flipChecked,
-                                  tick);
+        d = decodeImageFileShared(copy.path().empty() ? path : copy.path(),
+                                  state.layout.flipChecked, tick);
     } // the copy is gone here, whatever the result
     // The converted picture's buffer: the conversion reads the decoded pixels where the
     // decoder left them and writes every byte of it.
@@ -274,15 +276,15 @@ void loadImage(AppState& state, std::string& path) {
         }
     }
     if (d.status == DecodeStatus::Cancelled) {
-        state.xCopiesText = previousX;
-        state.yCopiesText = previousY;
+        state.window.xCopiesText = previousX;
+        state.window.yCopiesText = previousY;
         writeSetting(state, "Active", "Crop", previousCrop);
-        state.loadFailure = LoadFailure::Cancelled;
+        state.picture.loadFailure = LoadFailure::Cancelled;
         path.clear();
         return;
     }
     if (d.status != DecodeStatus::Ok) {
-        state.loadFailure = LoadFailure::Unsuitable;
+        state.picture.loadFailure = LoadFailure::Unsuitable;
         // The previous picture (if any) stays as it was.
         reportDecodeFailure(state, d);
         setStatus(state, 35);
@@ -300,9 +302,9 @@ void loadImage(AppState& state, std::string& path) {
     // From here the new picture replaces the old one; the old one is kept aside until the
     // conversion is through, so that a cancel brings it back.
     PictureBackup previous(state);
-    state.imageBuffer = std::move(converted);
-    state.imageLoaded = 0;
-    state.rotateChecked = false;
+    state.picture.imageBuffer = std::move(converted);
+    state.picture.imageLoaded = 0;
+    state.layout.rotateChecked = false;
     setProgress(state, 2);
     if (static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 != d.rgba.size()) {
         dropImage(state);
@@ -313,44 +315,44 @@ void loadImage(AppState& state, std::string& path) {
 
     float widthIn = static_cast<float>(width) / xDpi;
     float heightIn = static_cast<float>(height) / yDpi;
-    state.imagePixelWidth = state.gridWidth = width;
-    state.imagePixelHeight = state.gridHeight = height;
-    state.zoom = 1.0f;
-    state.scaleText = "100%";
+    state.picture.imagePixelWidth = state.picture.gridWidth = width;
+    state.picture.imagePixelHeight = state.picture.gridHeight = height;
+    state.layout.zoom = 1.0f;
+    state.window.scaleText = "100%";
 
-    state.imageWidthPt = 72.0f * widthIn;
-    state.imageHeightPt = 72.0f * heightIn;
-    const float pw = std::nearbyint(state.printableWidthPt);
-    const float ph = std::nearbyint(state.printableHeightPt);
-    const float ratio = state.imageHeightPt / state.imageWidthPt;
+    state.picture.imageWidthPt = 72.0f * widthIn;
+    state.picture.imageHeightPt = 72.0f * heightIn;
+    const float pw = std::nearbyint(state.page.printableWidthPt);
+    const float ph = std::nearbyint(state.page.printableHeightPt);
+    const float ratio = state.picture.imageHeightPt / state.picture.imageWidthPt;
     const float dpiBefore = xDpi;
     auto scale = [&](float f) {
         widthIn *= f;
         heightIn *= f;
         xDpi /= f;
         yDpi /= f;
-        state.imageWidthPt = 72.0f * widthIn;
-        state.imageHeightPt = 72.0f * heightIn;
+        state.picture.imageWidthPt = 72.0f * widthIn;
+        state.picture.imageHeightPt = 72.0f * heightIn;
     };
     // Without a known printable area there is nothing to fit to.
     const bool canFit = pw > 0 && ph > 0;
     if (ratio < 1) {
-        state.rotateChecked = true; // wider than tall: printed turned by 90 degrees
-        if (!(ph > state.imageWidthPt && pw > state.imageHeightPt) && canFit) {
+        state.layout.rotateChecked = true; // wider than tall: printed turned by 90 degrees
+        if (!(ph > state.picture.imageWidthPt && pw > state.picture.imageHeightPt) && canFit) {
             // The turned picture is imageHeightPt wide and imageWidthPt tall on the page;
             // shrink it so that it fits both ways.
-            scale(std::min(pw / state.imageHeightPt, ph / state.imageWidthPt));
+            scale(std::min(pw / state.picture.imageHeightPt, ph / state.picture.imageWidthPt));
         }
     } else if (ratio > 0.9999f) {
         // Only the width decides; a tall picture is fitted later by the placement.
-        if (!(pw > state.imageWidthPt && ph > state.imageHeightPt) && canFit)
-            scale(pw / state.imageWidthPt);
+        if (!(pw > state.picture.imageWidthPt && ph > state.picture.imageHeightPt) && canFit)
+            scale(pw / state.picture.imageWidthPt);
     }
 
     setProgress(state, 2);
     try {
-        createGrid(state.printGrid, width, height, 5);
-        createGrid(state.previewGrid, width, height, 4);
+        createGrid(state.picture.printGrid, width, height, 5);
+        createGrid(state.picture.previewGrid, width, height, 4);
     } catch (const std::bad_alloc&) {
         dropImage(state);
         showMessage(state, MessageIcon::Error, "Lumivane",
@@ -359,33 +361,33 @@ void loadImage(AppState& state, std::string& path) {
         path.clear();
         return;
     }
-    if (state.imageBuffer.empty()) {
+    if (state.picture.imageBuffer.empty()) {
         dropImage(state);
         path.clear();
         return;
     }
     const bool convertedOk = convertToCmykFrom(state, width, height, d.rgba.data());
     d.rgba.release();
-    if (!convertedOk && state.loadFailure == LoadFailure::Cancelled) {
+    if (!convertedOk && state.picture.loadFailure == LoadFailure::Cancelled) {
         previous.restore(state);
         writeSetting(state, "Active", "Crop", previousCrop);
         path.clear();
         return;
     }
-    if (state.imageBuffer.size() < 2 || state.loadFailure != LoadFailure::None) {
+    if (state.picture.imageBuffer.size() < 2 || state.picture.loadFailure != LoadFailure::None) {
         // The conversion told the user; the picture is not loaded.
         dropImage(state);
         setStatus(state, 35);
         path.clear();
         return;
     }
-    state.xDpi = xDpi;
-    state.yDpi = yDpi;
+    state.picture.xDpi = xDpi;
+    state.picture.yDpi = yDpi;
     orientImage(state);
 
-    state.widthText = formatLength(state, state.imageWidthPt);
-    state.heightText = formatLength(state, state.imageHeightPt);
-    state.scaleText = formatPicture(dpiBefore / xDpi * 100.0, "#%");
-    state.zoom = dpiBefore / xDpi;
-    state.imageLoaded = 1;
+    state.window.widthText = formatLength(state.record.unit, state.picture.imageWidthPt);
+    state.window.heightText = formatLength(state.record.unit, state.picture.imageHeightPt);
+    state.window.scaleText = formatPicture(dpiBefore / xDpi * 100.0, "#%");
+    state.layout.zoom = dpiBefore / xDpi;
+    state.picture.imageLoaded = 1;
 }

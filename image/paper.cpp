@@ -130,11 +130,11 @@ std::vector<std::string> buildPaperList(AppState& state) {
         bool shown = cls == 2 || paper.tag == "0" || (cls == 3 && paper.tag == "5");
         if (shown) list.push_back(paper.name);
     }
-    state.paperList = list;
+    state.page.paperList = list;
     bool hasA4 = false;
     for (const std::string& name : list)
         hasA4 = hasA4 || name == "A4";
-    state.paperText = hasA4 ? std::string("A4") : list.front();
+    state.page.paperText = hasA4 ? std::string("A4") : list.front();
     return list;
 }
 
@@ -167,18 +167,18 @@ bool snapshotPaperSize(const AppState& state, std::string_view name, int& widthP
 }
 
 bool selectPaper(AppState& state, std::string_view name) {
-    state.paperText = std::string(name);
+    state.page.paperText = std::string(name);
     int width = 0, height = 0;
     bool known = builtInPaperSize(name, width, height);
     if (known) {
-        state.paperWidthPt = width;
-        state.paperHeightPt = height;
+        state.page.paperWidthPt = width;
+        state.page.paperHeightPt = height;
     } else {
         CustomPaper custom;
         known = findCustomPaper(state, name, custom);
         if (known) {
-            state.paperWidthPt = roundHalfEven(custom.widthPt);
-            state.paperHeightPt = roundHalfEven(custom.heightPt);
+            state.page.paperWidthPt = roundHalfEven(custom.widthPt);
+            state.page.paperHeightPt = roundHalfEven(custom.heightPt);
             if (custom.topPt != 0.0) {
                 writeMargin(state, "Top", custom.topPt * 100.0);
                 writeMargin(state, "Left", custom.leftPt * 100.0);
@@ -304,11 +304,12 @@ bool deleteCustomPaper(AppState& state, std::string_view name) {
                           readSetting(state, kPapers, customKey(i + 1))))
             return false;
     }
-    if (deleteProfileKey(state.settingsPath, kPapers, customKey(count)) != 0) return false;
+    if (deleteProfileKey(state.locations.settingsPath, kPapers, customKey(count)) != 0)
+        return false;
     return writeSetting(state, kPapers, "Number", integerText(count - 1));
 }
 
-CustomSizeRanges customSizeRanges(const AppState& state, std::string_view unit) {
+CustomSizeRanges customSizeRanges(const AppState& state, Unit unit) {
     // [class row][unit: M, C, I] = {width, height}
     static const std::array<std::array<CustomSizeRanges, 3>, 5> table = {{
         {{{"(63...215.9)", "(127..1320.8)"},
@@ -328,9 +329,9 @@ CustomSizeRanges customSizeRanges(const AppState& state, std::string_view unit) 
           {"(3.54...8.50)", "(5.82...14.02)"}}},
     }};
     // The ranges know the Pro8432WT by its full code; the lists take any "8432".
-    const int cls = printerClassOf(state.targetModel, "8432WT");
+    const int cls = printerClassOf(state.target.targetModel, "8432WT");
     std::size_t row = cls <= 1 ? 0 : static_cast<std::size_t>(cls - 1);
-    std::size_t col = unit == "C" ? 1 : unit == "I" ? 2 : 0;
+    std::size_t col = unit == Unit::Centimetre ? 1 : unit == Unit::Inch ? 2 : 0;
     return table[row][col];
 }
 
@@ -358,10 +359,10 @@ MarginSums enforceMargins(AppState& state) {
     MarginSums sums;
     sums.leftRight = static_cast<float>(used[1] + used[2]);
     sums.topBottom = static_cast<float>(used[0] + used[3]);
-    state.printableWidthPt = static_cast<float>(state.paperWidthPt) - sums.leftRight;
-    state.printableHeightPt = static_cast<float>(state.paperHeightPt) - sums.topBottom;
-    if (state.placedHeightPt > state.printableHeightPt ||
-        state.placedWidthPt > state.printableWidthPt)
+    state.page.printableWidthPt = static_cast<float>(state.page.paperWidthPt) - sums.leftRight;
+    state.page.printableHeightPt = static_cast<float>(state.page.paperHeightPt) - sums.topBottom;
+    if (state.layout.placedHeightPt > state.page.printableHeightPt ||
+        state.layout.placedWidthPt > state.page.printableWidthPt)
         handleOversize(state);
     return sums;
 }
@@ -390,10 +391,10 @@ void computePrintableArea(AppState& state) {
     const double left = marginPt(state, "Left");
     const double right = marginPt(state, "Right");
     const double bottom = marginPt(state, "Bottom");
-    state.printableWidthPt = static_cast<float>(state.paperWidthPt - right - left);
-    state.printableHeightPt = static_cast<float>(state.paperHeightPt - bottom - top);
-    if (state.placedHeightPt > state.printableHeightPt ||
-        state.placedWidthPt > state.printableWidthPt)
+    state.page.printableWidthPt = static_cast<float>(state.page.paperWidthPt - right - left);
+    state.page.printableHeightPt = static_cast<float>(state.page.paperHeightPt - bottom - top);
+    if (state.layout.placedHeightPt > state.page.printableHeightPt ||
+        state.layout.placedWidthPt > state.page.printableWidthPt)
         handleOversize(state);
 }
 
@@ -445,7 +446,7 @@ TrayChoice trayListForMedia(const AppState& state, int mediaId) {
         default:
             break;
         }
-        if (contains(state.targetModel, "C844")) {
+        if (contains(state.target.targetModel, "C844")) {
             choice.changed = true;
             allowAuto = allowTray1 = false;
             allowMpt = true;
@@ -454,31 +455,31 @@ TrayChoice trayListForMedia(const AppState& state, int mediaId) {
     }
     if (!choice.changed) return choice;
 
-    if (allowAuto) choice.list.push_back(text(state, kTextTrayAuto));
-    if (allowMpt) choice.list.push_back(text(state, kTextTrayMultiPurpose));
-    if (allowTray1) choice.list.push_back(text(state, kTextTray1));
-    const bool hasTray2 = state.paperWidthPt == 595 && state.paperHeightPt == 842;
+    if (allowAuto) choice.list.push_back(text(state.language, kTextTrayAuto));
+    if (allowMpt) choice.list.push_back(text(state.language, kTextTrayMultiPurpose));
+    if (allowTray1) choice.list.push_back(text(state.language, kTextTray1));
+    const bool hasTray2 = state.page.paperWidthPt == 595 && state.page.paperHeightPt == 842;
     if (hasTray2) choice.list.emplace_back("Tray 2");
     switch (pick) {
     case Auto:
-        choice.selected = text(state, kTextTrayAuto);
+        choice.selected = text(state.language, kTextTrayAuto);
         break;
     case Mpt:
-        choice.selected = text(state, kTextTrayMultiPurpose);
+        choice.selected = text(state.language, kTextTrayMultiPurpose);
         break;
     case Tray1:
-        choice.selected = text(state, kTextTray1);
+        choice.selected = text(state.language, kTextTray1);
         break;
     case Tray2:
-        choice.selected = hasTray2 ? std::string("Tray 2") : text(state, kTextTray1);
+        choice.selected = hasTray2 ? std::string("Tray 2") : text(state.language, kTextTray1);
         break;
     }
     return choice;
 }
 
 void fillTrayList(AppState& state) {
-    TrayChoice choice = trayListForMedia(state, state.mediaId);
+    TrayChoice choice = trayListForMedia(state, state.page.mediaId);
     if (!choice.changed) return;
-    state.trayList = choice.list;
-    state.trayText = choice.selected;
+    state.page.trayList = choice.list;
+    state.page.trayText = choice.selected;
 }

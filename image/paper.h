@@ -1,6 +1,8 @@
 // Paper sizes, custom sizes, margins, the printable area and the paper source list.
 #pragma once
 
+#include "core/units.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,13 +74,13 @@ CustomPaperError addCustomPaper(AppState& state, std::string_view name, double w
 // shrinks. False when there is no such size or the file could not be written.
 bool deleteCustomPaper(AppState& state, std::string_view name);
 
-// The width and height ranges shown in the custom size dialog for the display unit ("M",
-// "C", "I"; anything else is "M") and the target printer, e.g. "(63...215.9)".
+// The width and height ranges shown in the custom size dialog for the display unit and the
+// target printer, e.g. "(63...215.9)".
 struct CustomSizeRanges {
     std::string width;
     std::string height;
 };
-CustomSizeRanges customSizeRanges(const AppState& state, std::string_view unit);
+CustomSizeRanges customSizeRanges(const AppState& state, Unit unit);
 
 // Margin sums after enforcement, in points.
 struct MarginSums {

@@ -39,7 +39,8 @@ std::string integerText(long long value) {
 }
 
 bool pictureFits(const AppState& s) {
-    return !(s.placedHeightPt > s.printableHeightPt || s.placedWidthPt > s.printableWidthPt);
+    return !(s.layout.placedHeightPt > s.page.printableHeightPt ||
+             s.layout.placedWidthPt > s.page.printableWidthPt);
 }
 
 // Largest count of copies a field may ask for: far beyond any page, small enough that the
@@ -172,7 +173,7 @@ struct PreviewAdjust {
 
 PictureBitmap renderPicture(const AppState& state, int w, int h) {
     PictureBitmap pic;
-    const PreviewGrid& grid = state.previewGrid;
+    const PreviewGrid& grid = state.picture.previewGrid;
     if (w <= 0 || h <= 0 || grid.width <= 0 || grid.height <= 0 || grid.cellBytes < 4 ||
         grid.cells.size() < static_cast<std::size_t>(grid.width) * grid.height * grid.cellBytes)
         return pic;
@@ -182,13 +183,14 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
     pic.covered.assign(n, 0);
     pic.bgra.assign(n * 4, 0);
 
-    const bool foil = isFoilMedium(state.mediaId);
-    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.mediaId);
-    const int foilLimit = state.windowTitle.find(".jpg") != std::string::npos ? 25 : 1;
+    const bool foil = isFoilMedium(state.page.mediaId);
+    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.page.mediaId);
+    const int foilLimit = state.window.windowTitle.find(".jpg") != std::string::npos ? 25 : 1;
     const bool pattern =
-        (state.patternPrintChecked || state.patternPreviewChecked) &&
-        state.patternMask.size() == static_cast<std::size_t>(grid.width) * grid.height;
-    const PreviewAdjust adjust(state.toneCurves, state.brightness, state.contrast);
+        (state.layout.patternPrintChecked || state.layout.patternPreviewChecked) &&
+        state.picture.patternMask.size() == static_cast<std::size_t>(grid.width) * grid.height;
+    const PreviewAdjust adjust(state.colour.toneCurves, state.layout.brightness,
+                               state.layout.contrast);
 
     // Source column of each preview column, computed once.
     std::vector<int> column(static_cast<std::size_t>(w));
@@ -205,9 +207,10 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
         for (int py = y0; py < y1; ++py) {
             const int sy = std::clamp(nearest(1.0 + py * stepY), 1, grid.height);
             const std::uint8_t* row = grid.at(1, sy);
-            const std::uint8_t* maskRow =
-                pattern ? state.patternMask.data() + static_cast<std::size_t>(sy - 1) * grid.width
-                        : nullptr;
+            const std::uint8_t* maskRow = pattern
+                                              ? state.picture.patternMask.data() +
+                                                    static_cast<std::size_t>(sy - 1) * grid.width
+                                              : nullptr;
             for (int px = 0; px < w; ++px) {
                 const int sx = column[static_cast<std::size_t>(px)];
                 const std::uint8_t* cell = row + static_cast<std::size_t>(sx - 1) * 4;
@@ -269,50 +272,41 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
 
 } // namespace
 
-char displayUnit(const AppState& state) {
-    if (state.unitCode == "I") return 'I';
-    if (state.unitCode == "C") return 'C';
-    return 'M';
-}
-
-std::string sizeFieldText(const AppState& state, double points) {
-    return formatLength(state, static_cast<float>(points));
-}
-
 void showPlacedSize(AppState& state) {
-    state.widthText = sizeFieldText(state, state.placedWidthPt);
-    state.heightText = sizeFieldText(state, state.placedHeightPt);
+    state.window.widthText = formatLength(state.record.unit, state.layout.placedWidthPt);
+    state.window.heightText = formatLength(state.record.unit, state.layout.placedHeightPt);
 }
 
 void updateZoom(AppState& state) {
-    if (!(state.imageWidthPt > 0.0f)) return;
-    const float placed = state.rotateChecked ? state.placedHeightPt : state.placedWidthPt;
-    state.zoom = placed / state.imageWidthPt;
-    state.scaleText = formatPicture(static_cast<double>(state.zoom) * 100.0, "#%");
+    if (!(state.picture.imageWidthPt > 0.0f)) return;
+    const float placed =
+        state.layout.rotateChecked ? state.layout.placedHeightPt : state.layout.placedWidthPt;
+    state.layout.zoom = placed / state.picture.imageWidthPt;
+    state.window.scaleText = formatPicture(static_cast<double>(state.layout.zoom) * 100.0, "#%");
 }
 
 void fitToPrintableArea(AppState& state) {
-    if (!(state.placedWidthPt > 0.0f) || !(state.placedHeightPt > 0.0f)) return;
-    const double pw = state.printableWidthPt;
-    const double ph = state.printableHeightPt;
-    double f = pw / state.placedWidthPt;
-    if (state.placedHeightPt * f < ph) {
-        state.placedWidthPt = static_cast<float>(state.placedWidthPt * f);
-        state.placedHeightPt = static_cast<float>(state.placedHeightPt * f);
+    if (!(state.layout.placedWidthPt > 0.0f) || !(state.layout.placedHeightPt > 0.0f)) return;
+    const double pw = state.page.printableWidthPt;
+    const double ph = state.page.printableHeightPt;
+    double f = pw / state.layout.placedWidthPt;
+    if (state.layout.placedHeightPt * f < ph) {
+        state.layout.placedWidthPt = static_cast<float>(state.layout.placedWidthPt * f);
+        state.layout.placedHeightPt = static_cast<float>(state.layout.placedHeightPt * f);
     } else {
-        f = ph / state.placedHeightPt;
-        state.placedWidthPt = static_cast<float>(state.placedWidthPt * f);
-        state.placedHeightPt = static_cast<float>(state.placedHeightPt * f);
+        f = ph / state.layout.placedHeightPt;
+        state.layout.placedWidthPt = static_cast<float>(state.layout.placedWidthPt * f);
+        state.layout.placedHeightPt = static_cast<float>(state.layout.placedHeightPt * f);
     }
     if (f >= 0.99999 && f <= 1.0) {
-        if (!state.rotateChecked) {
-            if (ph > state.imageHeightPt && pw > state.imageWidthPt) {
-                state.placedWidthPt = state.imageWidthPt;
-                state.placedHeightPt = state.imageHeightPt;
+        if (!state.layout.rotateChecked) {
+            if (ph > state.picture.imageHeightPt && pw > state.picture.imageWidthPt) {
+                state.layout.placedWidthPt = state.picture.imageWidthPt;
+                state.layout.placedHeightPt = state.picture.imageHeightPt;
             }
-        } else if (pw > state.imageHeightPt && ph > state.imageWidthPt) {
-            state.placedWidthPt = state.imageHeightPt;
-            state.placedHeightPt = state.imageWidthPt;
+        } else if (pw > state.picture.imageHeightPt && ph > state.picture.imageWidthPt) {
+            state.layout.placedWidthPt = state.picture.imageHeightPt;
+            state.layout.placedHeightPt = state.picture.imageWidthPt;
         }
     }
     updateZoom(state);
@@ -324,30 +318,30 @@ void handleOversize(AppState& state) {
 }
 
 void fitToPage(AppState& state) {
-    state.xCopiesText = "1";
-    state.yCopiesText = "1";
+    state.window.xCopiesText = "1";
+    state.window.yCopiesText = "1";
     fitToPrintableArea(state);
 }
 
 namespace {
 
 void applyTypedSize(AppState& state, std::string_view typed, bool width) {
-    if (!(state.placedWidthPt > 0.0f) || !(state.placedHeightPt > 0.0f)) return;
-    const double newSize = parseLength(state, typed);
+    if (!(state.layout.placedWidthPt > 0.0f) || !(state.layout.placedHeightPt > 0.0f)) return;
+    const double newSize = parseLength(state.record.unit, typed);
     if (!(newSize > 0.0) || !std::isfinite(newSize)) {
         showPlacedSize(state);
         return;
     }
     if (width) {
-        const double ratio = newSize / state.placedWidthPt;
-        state.placedWidthPt = static_cast<float>(newSize);
-        state.placedHeightPt = static_cast<float>(state.placedHeightPt * ratio);
-        state.heightText = sizeFieldText(state, state.placedHeightPt);
+        const double ratio = newSize / state.layout.placedWidthPt;
+        state.layout.placedWidthPt = static_cast<float>(newSize);
+        state.layout.placedHeightPt = static_cast<float>(state.layout.placedHeightPt * ratio);
+        state.window.heightText = formatLength(state.record.unit, state.layout.placedHeightPt);
     } else {
-        const double ratio = newSize / state.placedHeightPt;
-        state.placedHeightPt = static_cast<float>(newSize);
-        state.placedWidthPt = static_cast<float>(state.placedWidthPt * ratio);
-        state.widthText = sizeFieldText(state, state.placedWidthPt);
+        const double ratio = newSize / state.layout.placedHeightPt;
+        state.layout.placedHeightPt = static_cast<float>(newSize);
+        state.layout.placedWidthPt = static_cast<float>(state.layout.placedWidthPt * ratio);
+        state.window.widthText = formatLength(state.record.unit, state.layout.placedWidthPt);
     }
     if (!pictureFits(state)) fitToPrintableArea(state);
     updateZoom(state);
@@ -363,8 +357,8 @@ void applyTypedHeight(AppState& state, std::string_view typed) {
 }
 
 double effectiveResolution(const AppState& state) {
-    if (!(state.placedWidthPt > 0.0f)) return 0.0;
-    return state.gridWidth / (state.placedWidthPt / 72.0);
+    if (!(state.layout.placedWidthPt > 0.0f)) return 0.0;
+    return state.picture.gridWidth / (state.layout.placedWidthPt / 72.0);
 }
 
 bool resolutionIsLow(const AppState& state) {
@@ -372,16 +366,17 @@ bool resolutionIsLow(const AppState& state) {
 }
 
 PreviewFrame previewFrame(const AppState& state) {
-    return previewFrameFor(state, state.layoutBoxWidth, state.layoutBoxHeight);
+    return previewFrameFor(state, state.layout.layoutBoxWidth, state.layout.layoutBoxHeight);
 }
 
 PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight) {
     PreviewFrame frame;
     const int pw0 = boxWidth;
     const int ph0 = boxHeight;
-    if (pw0 <= 0 || ph0 <= 0 || state.paperWidthPt <= 0 || state.paperHeightPt <= 0) return frame;
-    const double paperW = state.paperWidthPt;
-    const double paperH = state.paperHeightPt;
+    if (pw0 <= 0 || ph0 <= 0 || state.page.paperWidthPt <= 0 || state.page.paperHeightPt <= 0)
+        return frame;
+    const double paperW = state.page.paperWidthPt;
+    const double paperH = state.page.paperHeightPt;
     int pw = pw0;
     int ph = fix(pw0 * paperH / paperW);
     if (ph0 < ph) {
@@ -408,22 +403,22 @@ std::array<int, 2> copyPosition(const PreviewLayout& layout, int i, int j) {
 
 PreviewLayout computeLayout(const AppState& state) {
     PreviewLayout layout;
-    if (state.imageLoaded != 1) return layout;
+    if (state.picture.imageLoaded != 1) return layout;
     layout.frame = previewFrame(state);
     const PreviewFrame& f = layout.frame;
     if (!f.valid) return layout;
 
-    const double paperW = state.paperWidthPt;
-    const double paperH = state.paperHeightPt;
+    const double paperW = state.page.paperWidthPt;
+    const double paperH = state.page.paperHeightPt;
     const int pw = f.paperWidth;
     const int ph = f.paperHeight;
     const int aw = pw - f.left - f.right;
     const int ah = ph - f.top - f.bottom;
     int x = f.left;
     int y = f.top;
-    const int gap = fix(kPointsPerMm * state.fixedSpacingMm * pw / paperW);
-    const int w = fix(pw * static_cast<double>(state.placedWidthPt) / paperW);
-    const int h = fix(ph * static_cast<double>(state.placedHeightPt) / paperH);
+    const int gap = fix(kPointsPerMm * state.layout.fixedSpacingMm * pw / paperW);
+    const int w = fix(pw * static_cast<double>(state.layout.placedWidthPt) / paperW);
+    const int h = fix(ph * static_cast<double>(state.layout.placedHeightPt) / paperH);
     layout.gap = gap;
     layout.pictureWidth = w;
     layout.pictureHeight = h;
@@ -431,7 +426,7 @@ PreviewLayout computeLayout(const AppState& state) {
 
     int across = 1;
     int down = 1;
-    if (state.autoTileChecked) {
+    if (state.layout.autoTileChecked) {
         across = aw / w;
         while (across > 0 &&
                static_cast<long long>(across) * w + static_cast<long long>(across - 1) * gap >= aw)
@@ -441,8 +436,8 @@ PreviewLayout computeLayout(const AppState& state) {
                static_cast<long long>(down) * h + static_cast<long long>(down - 1) * gap >= ah)
             --down;
     } else {
-        across = copyCountFromField(state.xCopiesText);
-        down = copyCountFromField(state.yCopiesText);
+        across = copyCountFromField(state.window.xCopiesText);
+        down = copyCountFromField(state.window.yCopiesText);
     }
     across = std::max(across, 1);
     down = std::max(down, 1);
@@ -452,10 +447,10 @@ PreviewLayout computeLayout(const AppState& state) {
     const int lh = fix(static_cast<double>(ah) - static_cast<double>(h) * down -
                        static_cast<double>(gap) * (down - 1));
 
-    const int a = across + down > 2 ? 1 : alignmentValue(state.alignment);
+    const int a = across + down > 2 ? 1 : alignmentValue(state.layout.alignment);
     int gxp = 0;
     int gyp = 0;
-    if (a == 1 && !state.fixedSpacingChecked) {
+    if (a == 1 && !state.layout.fixedSpacingChecked) {
         if (across > 1) gxp = lw / (across + 1) + gap;
         x += lw / (across + 1);
         if (down > 1) gyp = lh / (down + 1) + gap;
@@ -482,33 +477,33 @@ PreviewLayout computeLayout(const AppState& state) {
 }
 
 PreviewLayout layoutCopies(AppState& state) {
-    if (state.imageLoaded != 1 || !previewFrame(state).valid) return {};
+    if (state.picture.imageLoaded != 1 || !previewFrame(state).valid) return {};
     // Fields of the refresh: resolution, zoom and scale, sizes.
-    state.dpiText = formatPicture(effectiveResolution(state), "#.##");
+    state.window.dpiText = formatPicture(effectiveResolution(state), "#.##");
     updateZoom(state);
     showPlacedSize(state);
 
     const PreviewLayout layout = computeLayout(state);
     if (!layout.valid) return layout;
-    const double paperW = state.paperWidthPt;
-    const double paperH = state.paperHeightPt;
+    const double paperW = state.page.paperWidthPt;
+    const double paperH = state.page.paperHeightPt;
     const int pw = layout.frame.paperWidth;
     const int ph = layout.frame.paperHeight;
-    state.xCopiesText = integerText(layout.across);
-    state.yCopiesText = integerText(layout.down);
-    state.totalCopiesText = integerText(static_cast<long long>(layout.across) * layout.down);
+    state.window.xCopiesText = integerText(layout.across);
+    state.window.yCopiesText = integerText(layout.down);
+    state.window.totalCopiesText = integerText(static_cast<long long>(layout.across) * layout.down);
 
-    state.across = layout.across;
-    state.down = layout.down;
-    state.copySpacingX = static_cast<float>(nearest(paperW * layout.gapX / pw));
-    state.copySpacingY = static_cast<float>(nearest(paperH * layout.gapY / ph));
-    state.imagePosX = static_cast<float>(nearest(paperW * layout.x / pw));
-    state.imagePosY = static_cast<float>(nearest(paperH * layout.y / ph));
+    state.layout.across = layout.across;
+    state.layout.down = layout.down;
+    state.layout.copySpacingX = static_cast<float>(nearest(paperW * layout.gapX / pw));
+    state.layout.copySpacingY = static_cast<float>(nearest(paperH * layout.gapY / ph));
+    state.layout.imagePosX = static_cast<float>(nearest(paperW * layout.x / pw));
+    state.layout.imagePosY = static_cast<float>(nearest(paperH * layout.y / ph));
     return layout;
 }
 
 bool alignmentButtonsEnabled(const AppState& state) {
-    return state.across + state.down <= 2;
+    return state.layout.across + state.layout.down <= 2;
 }
 
 std::array<std::uint8_t, 3> previewBackgroundColour(int n) {
@@ -535,7 +530,7 @@ std::array<std::uint8_t, 3> previewBackgroundColour(int n) {
 }
 
 std::vector<std::uint8_t> renderPagePreview(const AppState& state) {
-    return renderPagePreview(state, state.previewBoxWidth, state.previewBoxHeight);
+    return renderPagePreview(state, state.window.previewBoxWidth, state.window.previewBoxHeight);
 }
 
 std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, int height) {
@@ -554,7 +549,7 @@ std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, in
     if (!frame.valid) return canvas.bgra;
     const int pw = frame.paperWidth;
     const int ph = frame.paperHeight;
-    const auto background = previewBackgroundColour(state.previewBackground);
+    const auto background = previewBackgroundColour(state.layout.previewBackground);
     canvas.fill(0, 0, pw, ph, background);
 
     if (layout.valid && layout.frame.paperWidth > 0) {
@@ -592,9 +587,10 @@ std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, in
     const int y0 = frame.top;
     const int x1 = pw - frame.right;
     const int y1 = ph - frame.bottom;
-    if (state.guardAreaChecked && state.paperWidthPt > 0 && state.paperHeightPt > 0) {
-        const int gw = nearest(static_cast<double>(pw) / state.paperWidthPt * 72.0);
-        const int gh = nearest(static_cast<double>(ph) / state.paperHeightPt * 72.0);
+    if (state.layout.guardAreaChecked && state.page.paperWidthPt > 0 &&
+        state.page.paperHeightPt > 0) {
+        const int gw = nearest(static_cast<double>(pw) / state.page.paperWidthPt * 72.0);
+        const int gh = nearest(static_cast<double>(ph) / state.page.paperHeightPt * 72.0);
         // The bottom squares end one pixel above the bottom margin line (row y1 - 1).
         const int bottomEnd = y1 - 1;
         canvas.fill(x0, y0, x0 + gw, y0 + gh, kGuardSecond);
@@ -636,5 +632,5 @@ bool savePng(const QImage& image, const std::string& path) {
 bool writePagePreviewPng(const AppState& state, const std::string& path) {
     std::vector<std::uint8_t> bgra = renderPagePreview(state);
     if (bgra.empty()) return false;
-    return savePreviewPng(bgra, state.previewBoxWidth, state.previewBoxHeight, path);
+    return savePreviewPng(bgra, state.window.previewBoxWidth, state.window.previewBoxHeight, path);
 }

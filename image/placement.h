@@ -31,12 +31,6 @@ void fitToPage(AppState& state);
 void applyTypedWidth(AppState& state, std::string_view typed);
 void applyTypedHeight(AppState& state, std::string_view typed);
 
-// The display unit in force (state.unitCode, set from "Unit" with the settings record and
-// by the unit dialog): 'I', 'C' or 'M'.
-char displayUnit(const AppState& state);
-// A length in points as the size fields show it: inches "#.###", centimetres "#.##",
-// millimetres "#.#".
-std::string sizeFieldText(const AppState& state, double points);
 // Rewrites widthText/heightText from the placed size.
 void showPlacedSize(AppState& state);
 

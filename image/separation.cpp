@@ -64,13 +64,15 @@ void shapeGrid(PixelGrid& g, int w, int h, int cellBytes) {
 }
 
 bool gridsFit(const AppState& s) {
-    if (s.gridWidth <= 0 || s.gridHeight <= 0) return false;
-    const std::size_t n =
-        static_cast<std::size_t>(s.gridWidth) * static_cast<std::size_t>(s.gridHeight);
-    return s.printGrid.width == s.gridWidth && s.printGrid.height == s.gridHeight &&
-           s.printGrid.cellBytes == 5 && s.printGrid.cells.size() == n * 5 &&
-           s.previewGrid.width == s.gridWidth && s.previewGrid.height == s.gridHeight &&
-           s.previewGrid.cellBytes == 4 && s.previewGrid.cells.size() == n * 4;
+    if (s.picture.gridWidth <= 0 || s.picture.gridHeight <= 0) return false;
+    const std::size_t n = static_cast<std::size_t>(s.picture.gridWidth) *
+                          static_cast<std::size_t>(s.picture.gridHeight);
+    return s.picture.printGrid.width == s.picture.gridWidth &&
+           s.picture.printGrid.height == s.picture.gridHeight &&
+           s.picture.printGrid.cellBytes == 5 && s.picture.printGrid.cells.size() == n * 5 &&
+           s.picture.previewGrid.width == s.picture.gridWidth &&
+           s.picture.previewGrid.height == s.picture.gridHeight &&
+           s.picture.previewGrid.cellBytes == 4 && s.picture.previewGrid.cells.size() == n * 4;
 }
 
 // The per-value steps of a printing cell (tone curve and 0.98 scale, contrast, brightness,
@@ -188,27 +190,27 @@ void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false
 } // namespace
 
 void orientImage(AppState& state) {
-    const bool mirror = state.mirrorChecked != state.flipChecked;
-    const bool rotate = state.rotateChecked;
-    const int w = state.imagePixelWidth;
-    const int h = state.imagePixelHeight;
-    state.gridWidth = w;
-    state.gridHeight = h;
-    state.placedWidthPt = state.imageWidthPt;
-    state.placedHeightPt = state.imageHeightPt;
+    const bool mirror = state.layout.mirrorChecked != state.layout.flipChecked;
+    const bool rotate = state.layout.rotateChecked;
+    const int w = state.picture.imagePixelWidth;
+    const int h = state.picture.imagePixelHeight;
+    state.picture.gridWidth = w;
+    state.picture.gridHeight = h;
+    state.layout.placedWidthPt = state.picture.imageWidthPt;
+    state.layout.placedHeightPt = state.picture.imageHeightPt;
     if (rotate) {
-        std::swap(state.gridWidth, state.gridHeight);
-        std::swap(state.placedWidthPt, state.placedHeightPt);
+        std::swap(state.picture.gridWidth, state.picture.gridHeight);
+        std::swap(state.layout.placedWidthPt, state.layout.placedHeightPt);
     }
 
     const std::size_t pixels =
         w > 0 && h > 0 ? static_cast<std::size_t>(w) * static_cast<std::size_t>(h) : 0;
-    if (pixels > 0 && state.imageBuffer.size() / 5 >= pixels) {
-        shapeGrid(state.printGrid, state.gridWidth, state.gridHeight, 5);
-        shapeGrid(state.previewGrid, state.gridWidth, state.gridHeight, 4);
+    if (pixels > 0 && state.picture.imageBuffer.size() / 5 >= pixels) {
+        shapeGrid(state.picture.printGrid, state.picture.gridWidth, state.picture.gridHeight, 5);
+        shapeGrid(state.picture.previewGrid, state.picture.gridWidth, state.picture.gridHeight, 4);
         const FoldTable& fold = foldTable();
-        const std::uint8_t* src = state.imageBuffer.data();
-        const std::size_t gw = static_cast<std::size_t>(state.gridWidth);
+        const std::uint8_t* src = state.picture.imageBuffer.data();
+        const std::size_t gw = static_cast<std::size_t>(state.picture.gridWidth);
         // Source rows are taken in blocks, on all cores, so that a turned picture is written
         // in short runs instead of one cell per grid row; every cell is written by exactly
         // one block.
@@ -220,8 +222,8 @@ void orientImage(AppState& state) {
                         src + ((static_cast<std::size_t>(sy) - 1) * w + sx - 1) * 5;
                     const int x = mirror ? w + 1 - sx : sx;
                     const std::size_t cell = (static_cast<std::size_t>(sy) - 1) * gw + (x - 1);
-                    std::uint8_t* pg = state.printGrid.cells.data() + cell * 5;
-                    std::uint8_t* vg = state.previewGrid.cells.data() + cell * 4;
+                    std::uint8_t* pg = state.picture.printGrid.cells.data() + cell * 5;
+                    std::uint8_t* vg = state.picture.previewGrid.cells.data() + cell * 4;
                     pg[0] = vg[0] = fold(p[0], p[3]);
                     pg[1] = vg[1] = fold(p[1], p[3]);
                     pg[2] = vg[2] = fold(p[2], p[3]);
@@ -238,8 +240,8 @@ void orientImage(AppState& state) {
                         const std::uint8_t* p =
                             src + ((static_cast<std::size_t>(sy) - 1) * w + sx - 1) * 5;
                         const std::size_t cell = (static_cast<std::size_t>(y) - 1) * gw + (sy - 1);
-                        std::uint8_t* pg = state.printGrid.cells.data() + cell * 5;
-                        std::uint8_t* vg = state.previewGrid.cells.data() + cell * 4;
+                        std::uint8_t* pg = state.picture.printGrid.cells.data() + cell * 5;
+                        std::uint8_t* vg = state.picture.previewGrid.cells.data() + cell * 4;
                         pg[0] = vg[0] = fold(p[0], p[3]);
                         pg[1] = vg[1] = fold(p[1], p[3]);
                         pg[2] = vg[2] = fold(p[2], p[3]);
@@ -251,10 +253,10 @@ void orientImage(AppState& state) {
         });
     }
 
-    state.placedWidthPt *= state.zoom;
-    state.placedHeightPt *= state.zoom;
-    if (state.placedHeightPt > state.printableHeightPt ||
-        state.placedWidthPt > state.printableWidthPt)
+    state.layout.placedWidthPt *= state.layout.zoom;
+    state.layout.placedHeightPt *= state.layout.zoom;
+    if (state.layout.placedHeightPt > state.page.printableHeightPt ||
+        state.layout.placedWidthPt > state.page.printableWidthPt)
         handleOversize(state);
 }
 
@@ -267,20 +269,21 @@ void chooseInkThresholds(AppState& state) {
                                  {"C612", 200, 230}, {"C332", 206, 236}, {"C331", 206, 236},
                                  {"C610", 202, 232}, {"C831", 200, 230}, {"C833", 200, 200}};
     const std::string profile = upperAscii(readSetting(state, "Active", "ICM Profile Out"));
-    state.inkThresholdLow = 206;
-    state.inkThresholdHigh = 236;
+    state.colour.inkThresholdLow = 206;
+    state.colour.inkThresholdHigh = 236;
     for (const Rule& r : rules) {
         if (contains(profile, r.part)) {
-            state.inkThresholdLow = r.low;
-            state.inkThresholdHigh = r.high;
+            state.colour.inkThresholdLow = r.low;
+            state.colour.inkThresholdHigh = r.high;
             break;
         }
     }
 }
 
 int inkThresholdForMedia(const AppState& state, int mediaId) {
-    if (mediaId == kMediaTransfer07 || mediaId == kMediaTransfer11) return state.inkThresholdLow;
-    if (mediaId == kMediaTransfer13) return state.inkThresholdHigh;
+    if (mediaId == kMediaTransfer07 || mediaId == kMediaTransfer11)
+        return state.colour.inkThresholdLow;
+    if (mediaId == kMediaTransfer13) return state.colour.inkThresholdHigh;
     return 0;
 }
 
@@ -299,13 +302,14 @@ struct SeparationRows::Impl {
     int threshold, foilLimit;
 
     explicit Impl(AppState& state)
-        : printCells(state.printGrid.cells.data()), previewCells(state.previewGrid.cells.data()),
-          width(static_cast<std::size_t>(state.gridWidth)), foil(isFoilMedium(state.mediaId)),
-          rotate(state.rotateChecked),
-          mask(state.patternPrintChecked ? &state.patternMask : nullptr),
-          tables(state.toneCurves, state.brightness, state.contrast),
-          threshold(inkThresholdForMedia(state, state.mediaId)),
-          foilLimit(contains(state.windowTitle, ".jpg") ? 25 : 1) {}
+        : printCells(state.picture.printGrid.cells.data()),
+          previewCells(state.picture.previewGrid.cells.data()),
+          width(static_cast<std::size_t>(state.picture.gridWidth)),
+          foil(isFoilMedium(state.page.mediaId)), rotate(state.layout.rotateChecked),
+          mask(state.layout.patternPrintChecked ? &state.picture.patternMask : nullptr),
+          tables(state.colour.toneCurves, state.layout.brightness, state.layout.contrast),
+          threshold(inkThresholdForMedia(state, state.page.mediaId)),
+          foilLimit(contains(state.window.windowTitle, ".jpg") ? 25 : 1) {}
 };
 
 SeparationRows::SeparationRows(AppState& state)
@@ -366,8 +370,8 @@ void SeparationRows::row(int y, char* out, std::size_t planeStride) const {
 SeparationData separateForPrint(AppState& state) {
     const SeparationRows rows(state);
     if (!rows.ok()) return SeparationData(kErr);
-    const int gh = state.gridHeight;
-    const std::size_t rowBytes = static_cast<std::size_t>(state.gridWidth) * 5;
+    const int gh = state.picture.gridHeight;
+    const std::size_t rowBytes = static_cast<std::size_t>(state.picture.gridWidth) * 5;
 
     SeparationData out;
     try {
@@ -382,7 +386,7 @@ SeparationData separateForPrint(AppState& state) {
         state, gh,
         [&](int row) {
             rows.row(row, outBytes + static_cast<std::size_t>(row) * rowBytes,
-                     static_cast<std::size_t>(state.gridWidth));
+                     static_cast<std::size_t>(state.picture.gridWidth));
         },
         true);
     // A cancelled separation is not shown as a failure: the caller reports "Cancelled".

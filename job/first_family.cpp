@@ -23,7 +23,7 @@ struct PageSize {
 };
 
 PageSize firstFamilyPageSize(const AppState& state, bool blankJob) {
-    const std::string key = paperKey(state.paperText);
+    const std::string key = paperKey(state.page.paperText);
     PageSize p;
     auto region = [&](const char* name, int index, const char* origin) {
         p.region = name;
@@ -51,8 +51,8 @@ PageSize firstFamilyPageSize(const AppState& state, bool blankJob) {
     } else if (key == "A4XL 2") {
         custom("612 1190 0 0 1", "12.99968 1177.99938");
     } else {
-        custom(jobNumber(state.paperWidthPt) + jobNumber(state.paperHeightPt) + " 0 0 1",
-               formatFixed(12.99968, 4) + " " + formatFixed(state.paperHeightPt - 13.0, 4));
+        custom(jobNumber(state.page.paperWidthPt) + jobNumber(state.page.paperHeightPt) + " 0 0 1",
+               formatFixed(12.99968, 4) + " " + formatFixed(state.page.paperHeightPt - 13.0, 4));
     }
     return p;
 }
@@ -77,8 +77,8 @@ void pageSizeFeature(JobText& w, const AppState& state, const PageSize& p) {
     w.line(" /OK@setpageregion where{ pop " + plainNumber(p.regionIndex) + " OK@setpageregion");
     w.line(" }{");
     w.line("  <<");
-    w.line("   /PageSize [" + plainNumber(state.paperWidthPt) + " " +
-           plainNumber(state.paperHeightPt) + "]");
+    w.line("   /PageSize [" + plainNumber(state.page.paperWidthPt) + " " +
+           plainNumber(state.page.paperHeightPt) + "]");
     w.line("   /MediaType globaldict /OK@MediaType 2 copy known{get}{pop pop null}ifelse");
     w.line("  >> setpagedevice");
     w.line(" }ifelse");
@@ -87,7 +87,7 @@ void pageSizeFeature(JobText& w, const AppState& state, const PageSize& p) {
 }
 
 void paperSourceFeature(JobText& w, const AppState& state) {
-    const std::string& tray = state.trayText;
+    const std::string& tray = state.page.trayText;
     int slot = -1, custTray = 0;
     const char* name = nullptr;
     if (contains(tray, textOr(state, kTextTrayAuto, "AUTO"))) {
@@ -110,7 +110,7 @@ void paperSourceFeature(JobText& w, const AppState& state) {
 // The colour features: colour matching off for the device colours the job sends. Each body
 // reaches the printer's driver operations only when they are there.
 void colourFeatures(JobText& w, const AppState& state, bool blankJob) {
-    const bool c650 = !blankJob && contains(state.targetModel, "C650");
+    const bool c650 = !blankJob && contains(state.target.targetModel, "C650");
     {
         w.line("featurebegin{");
         w.line(blankJob ? "%%BeginFeature: *OKControl Graph" : "%%BeginFeature: *OKControl NoPrCm");
@@ -205,13 +205,14 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
         const float sx = plan.sx, sy = plan.sy;
         placement.rows = plan.rows;
         placement.cols = plan.cols;
-        placement.translateLine = jobNumber(std::max(0.0f, state.imagePosX - 13)) +
-                                  jobNumber(std::max(0.0f, state.imagePosY - 13)) + " translate";
+        placement.translateLine = jobNumber(std::max(0.0f, state.layout.imagePosX - 13)) +
+                                  jobNumber(std::max(0.0f, state.layout.imagePosY - 13)) +
+                                  " translate";
         placement.scaleLine = jobNumber(sx) + jobNumber(sy) + " scale";
     }
     setProgress(state, 0);
 
-    const std::string& model = state.targetModel;
+    const std::string& model = state.target.targetModel;
     const PageSize page = firstFamilyPageSize(state, blankJob);
     std::string& h = job.header;
     h.clear();
@@ -219,7 +220,7 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
 
     w.line("%!PS-Adobe-3.0");
     w.line("%%Title: " + (blankJob ? std::string("LVN - blank")
-                                   : titleWithoutProgramName(state, state.windowTitle)));
+                                   : titleWithoutProgramName(state, state.window.windowTitle)));
     w.line("%%Creator: PScript5.dll Version 5.2.2");
     w.line("%%CreationDate: " + creationDate('-'));
     w.line("%%For: LVN");
@@ -288,7 +289,8 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
              " pop pop findresource dup /headresolution get 600 eq {[600 1200]}{[1200 1200]}ifelse",
              "  600 0 1 2 6 -1 roll /setokresolution get exec", " }{pop pop}ifelse"});
     if (!blankJob && contains(model, "844")) {
-        const bool small = state.mediaId == kMediaTransfer07 || state.mediaId == kMediaTransfer05;
+        const bool small =
+            state.page.mediaId == kMediaTransfer07 || state.page.mediaId == kMediaTransfer05;
         w.line("featurebegin{");
         w.line(small ? "%%BeginFeature: *OKOutputMode Small"
                      : "%%BeginFeature: *OKOutputMode Intermediate");

@@ -80,7 +80,7 @@ std::string_view defgColourSpace() {
 }
 
 std::string textOr(const AppState& state, int n, std::string_view fallback) {
-    const std::string& t = text(state, n);
+    const std::string& t = text(state.language, n);
     return t.empty() ? std::string(fallback) : t;
 }
 
@@ -118,7 +118,7 @@ std::string creationDate(char sep) {
 }
 
 std::string titleWithoutProgramName(const AppState& state, std::string_view title) {
-    std::string name = text(state, 0);
+    std::string name = text(state.language, 0);
     if (name.empty()) name = "Lumivane Basic";
     name += " - ";
     std::string out;

@@ -86,8 +86,8 @@ void userTypeBlock(JobText& w, int n) {
 } // namespace
 
 int firstFamilyMediaIndex(const AppState& state) {
-    const int media = state.mediaId;
-    const std::string_view model = state.targetModel;
+    const int media = state.page.mediaId;
+    const std::string_view model = state.target.targetModel;
     // Model classes: a later hit overrides an earlier one.
     char abc = 0;
     if (contains(model, "C33") || contains(model, "C32")) abc = 'A';
@@ -166,7 +166,7 @@ int firstFamilyMediaIndex(const AppState& state) {
 std::string buildFirstFamilyMediaFeature(const AppState& state) {
     std::string block;
     JobText w(block);
-    const bool c8 = contains(state.targetModel, "C8");
+    const bool c8 = contains(state.target.targetModel, "C8");
     const int index = firstFamilyMediaIndex(state);
     switch (index) {
     case 0:
@@ -261,8 +261,8 @@ std::string buildFirstFamilyMediaFeature(const AppState& state) {
 }
 
 int secondFamilyMediaIndex(const AppState& state) {
-    const int media = state.mediaId;
-    const std::string_view model = state.targetModel;
+    const int media = state.page.mediaId;
+    const std::string_view model = state.target.targetModel;
     if (media >= 101 && media <= 111) return media - 100;
     const int t = transferMediaNumber(media);
     const bool c360 = contains(model, "C360");

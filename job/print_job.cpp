@@ -41,9 +41,10 @@ bool jobparts::attachTiledImage(AppState& state, PrintJobParts& job, const Separ
     if (!rows) {
         // The separated raster in memory: it must match the grid, or tiling would read past
         // its end. The job keeps it until the job is gone.
-        const long long w = state.gridWidth, h = state.gridHeight;
+        const long long w = state.picture.gridWidth, h = state.picture.gridHeight;
         if (w <= 0 || h <= 0 || job.imageData.size() != static_cast<std::size_t>(w * h * 5)) {
-            showMessage(state, MessageIcon::Error, text(state, 0), text(state, 134));
+            showMessage(state, MessageIcon::Error, text(state.language, 0),
+                        text(state.language, 134));
             job.imageData.assign(kErr);
             return false;
         }
@@ -56,7 +57,7 @@ bool jobparts::attachTiledImage(AppState& state, PrintJobParts& job, const Separ
         };
     }
     job.imageData.clear();
-    if (!planTiles(state, state.across, state.down, plan)) {
+    if (!planTiles(state, state.layout.across, state.layout.down, plan)) {
         job.imageData.assign(kErr);
         return false;
     }
@@ -68,16 +69,16 @@ bool jobparts::attachTiledImage(AppState& state, PrintJobParts& job, const Separ
 }
 
 int clampCopies(AppState& state) {
-    const double value = std::nearbyint(settingValue(state.copiesText));
+    const double value = std::nearbyint(settingValue(state.window.copiesText));
     // NaN, zero and negative counts all print once.
     const int copies = value >= 99 ? 99 : value >= 1 ? static_cast<int>(value) : 1;
-    state.copiesText = plainNumber(copies);
+    state.window.copiesText = plainNumber(copies);
     return copies;
 }
 
 std::string printDocumentName(const AppState& state) {
-    return jobLineText(jobparts::titleWithoutProgramName(state, state.windowTitle) + " " +
-                       state.xCopiesText + " x" + state.yCopiesText);
+    return jobLineText(jobparts::titleWithoutProgramName(state, state.window.windowTitle) + " " +
+                       state.window.xCopiesText + " x" + state.window.yCopiesText);
 }
 
 PrintJobParts makePrintJob(AppState& state) {

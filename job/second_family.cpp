@@ -35,8 +35,8 @@ void customPageBlock(JobText& w, const AppState& state) {
     w.line("featurebegin{");
     w.line("%%BeginFeature: *CustomPageSize");
     w.empty();
-    w.line(formatFixed(state.paperWidthPt, 1) + " " + formatFixed(state.paperHeightPt, 1) +
-           " 0 0 1");
+    w.line(formatFixed(state.page.paperWidthPt, 1) + " " +
+           formatFixed(state.page.paperHeightPt, 1) + " 0 0 1");
     w.line("        pop pop pop");
     w.line("        <<            /DeferredMediaSelection true");
     w.line("            /PageSize [ 7 -2 roll ]");
@@ -50,7 +50,7 @@ void customPageBlock(JobText& w, const AppState& state) {
 
 // Writes the page size block and returns the paper's three texts.
 SecondPage pageSizeBlock(JobText* w, const AppState& state) {
-    const std::string key = paperKey(state.paperText);
+    const std::string key = paperKey(state.page.paperText);
     if (key == "A4") {
         if (w) {
             w->line("featurebegin{");
@@ -85,13 +85,13 @@ SecondPage pageSizeBlock(JobText* w, const AppState& state) {
     }
     if (w) customPageBlock(*w, state);
     if (key == "A4XL 2") return {"11.99905 1179", "588 1166.8", "600 1179"};
-    const int pw = state.paperWidthPt, ph = state.paperHeightPt;
+    const int pw = state.page.paperWidthPt, ph = state.page.paperHeightPt;
     return {"11.99905" + jobNumberDouble(ph - 11.99905), plainNumber(pw - 12) + jobNumber(ph - 12),
             plainNumber(pw) + jobNumber(ph)};
 }
 
 void paperSourceFrame(JobText& w, const AppState& state) {
-    const std::string& tray = state.trayText;
+    const std::string& tray = state.page.trayText;
     w.line("featurebegin{");
     auto slot = [&](const char* name, int position) {
         w.line(std::string("%%BeginFeature: *InputSlot ") + name);
@@ -177,8 +177,9 @@ void jobparts::buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job,
     ImagePlacement placement;
     placement.rows = plan.rows;
     placement.cols = plan.cols;
-    placement.translateLine = plainFloat(std::max(0.0f, state.imagePosX - 12)) + " " +
-                              plainFloat(std::max(0.0f, state.imagePosY - 12)) + " translate";
+    placement.translateLine = plainFloat(std::max(0.0f, state.layout.imagePosX - 12)) + " " +
+                              plainFloat(std::max(0.0f, state.layout.imagePosY - 12)) +
+                              " translate";
     placement.scaleLine = plainNumber(static_cast<long long>(std::nearbyint(sx))) + " " +
                           plainNumber(static_cast<long long>(std::nearbyint(sy))) + " scale";
 
@@ -189,7 +190,7 @@ void jobparts::buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job,
     w.lineLf("\x1b%-12345X@PJL JOB");
     w.lineLf("@PJL ENTER LANGUAGE=POSTSCRIPT");
     w.line("%!PS-Adobe-3.0");
-    w.line("%%Title: " + titleWithoutProgramName(state, state.windowTitle));
+    w.line("%%Title: " + titleWithoutProgramName(state, state.window.windowTitle));
     w.line("%%Creator: PScript5.dll Version 5.2.2");
     w.line("%%CreationDate: " + creationDate('/'));
     w.line("%%For: LVN");

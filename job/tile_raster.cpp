@@ -28,7 +28,8 @@ double roundEven(double v) {
 }
 
 void tellFailure(AppState& state, int textNumber) {
-    showMessage(state, MessageIcon::Error, text(state, 0), text(state, textNumber));
+    showMessage(state, MessageIcon::Error, text(state.language, 0),
+                text(state.language, textNumber));
 }
 
 // Writes output rows [first, first + count) of the tiled raster into block.
@@ -70,10 +71,10 @@ std::uint64_t TilePlan::bytes() const {
 }
 
 bool planTiles(AppState& state, int nx, int ny, TilePlan& plan) {
-    const long long w = state.gridWidth;
-    const long long h = state.gridHeight;
-    const double wpt = state.placedWidthPt;
-    const double hpt = state.placedHeightPt;
+    const long long w = state.picture.gridWidth;
+    const long long h = state.picture.gridHeight;
+    const double wpt = state.layout.placedWidthPt;
+    const double hpt = state.layout.placedHeightPt;
     nx = std::max(nx, 1);
     ny = std::max(ny, 1);
     if (w <= 0 || h <= 0 || !(wpt > 0) || !(hpt > 0)) {
@@ -81,12 +82,14 @@ bool planTiles(AppState& state, int nx, int ny, TilePlan& plan) {
         return false;
     }
 
-    double gx = state.copySpacingX;
-    double gy = state.copySpacingY;
+    double gx = state.layout.copySpacingX;
+    double gy = state.layout.copySpacingY;
     long long gxp, gyp;
-    if (state.fixedSpacingChecked) {
-        gxp = static_cast<long long>(std::trunc(w * kPointsPerMm * state.fixedSpacingMm / wpt));
-        gyp = static_cast<long long>(std::trunc(h * kPointsPerMm * state.fixedSpacingMm / hpt));
+    if (state.layout.fixedSpacingChecked) {
+        gxp = static_cast<long long>(
+            std::trunc(w * kPointsPerMm * state.layout.fixedSpacingMm / wpt));
+        gyp = static_cast<long long>(
+            std::trunc(h * kPointsPerMm * state.layout.fixedSpacingMm / hpt));
     } else {
         gxp = static_cast<long long>(std::trunc(w * gx / wpt));
         gyp = static_cast<long long>(std::trunc(h * gy / hpt));
@@ -102,8 +105,8 @@ bool planTiles(AppState& state, int nx, int ny, TilePlan& plan) {
 
     // Fit to the printable area by narrowing the gaps. A single copy in a direction has no
     // gap to narrow, so that direction is left as it is.
-    const double pw = state.printableWidthPt;
-    const double ph = state.printableHeightPt;
+    const double pw = state.page.printableWidthPt;
+    const double ph = state.page.printableHeightPt;
     if (pw < totalX && nx > 1) {
         gx = roundEven(std::fabs((pw - totalX) / (nx - 1) + gx - 1));
         gxp = std::max(2LL, static_cast<long long>(std::trunc(w * gx / wpt)));
@@ -212,8 +215,8 @@ bool produceTiles(const TilePlan& plan, const SeparatedRows& source, const ByteS
 
 bool tileRaster(AppState& state, int nx, int ny, int& cols, int& rows, float& sx, float& sy,
                 std::string& raster) {
-    const long long w = state.gridWidth;
-    const long long h = state.gridHeight;
+    const long long w = state.picture.gridWidth;
+    const long long h = state.picture.gridHeight;
     // A raster that does not match the grid (or an empty grid) cannot be tiled; copying it
     // would read past its end.
     if (w <= 0 || h <= 0 || raster.size() != static_cast<std::size_t>(w * h * 5)) {

@@ -15,9 +15,9 @@ constexpr std::array<int, 17> kTransferMediaTexts = {113, 114, 115, 116, 117, 11
                                                      141, 142, 170, 194, 195, 196, 198, 199};
 
 void setText(AppState& state, int n, const char* value) {
-    if (state.texts.size() <= static_cast<std::size_t>(n))
-        state.texts.resize(static_cast<std::size_t>(n) + 1);
-    state.texts[static_cast<std::size_t>(n)] = value;
+    if (state.language.texts.size() <= static_cast<std::size_t>(n))
+        state.language.texts.resize(static_cast<std::size_t>(n) + 1);
+    state.language.texts[static_cast<std::size_t>(n)] = value;
 }
 
 } // namespace
@@ -50,7 +50,7 @@ std::vector<int> buildMediaIds(AppState& state) {
     for (int n = 102; n <= 111; ++n)
         ids.push_back(n);
     if (!second) ids.push_back(112);
-    if (contains(state.targetModel, "C844"))
+    if (contains(state.target.targetModel, "C844"))
         for (int u = 1; u <= 3; ++u)
             ids.push_back(kUserTypeMedia + u);
     return ids;
@@ -59,29 +59,29 @@ std::vector<int> buildMediaIds(AppState& state) {
 std::string mediaLabel(const AppState& state, int mediaId) {
     if (int u = userTypeNumber(mediaId)) return "Usertype" + std::to_string(u);
     if (mediaId <= 0 || mediaId >= kUserTypeMedia) return {};
-    return text(state, mediaId);
+    return text(state.language, mediaId);
 }
 
 void fillMediaList(AppState& state) {
-    state.mediaIds = buildMediaIds(state);
-    state.mediaList.clear();
-    for (int id : state.mediaIds)
-        state.mediaList.push_back(mediaLabel(state, id));
+    state.page.mediaIds = buildMediaIds(state);
+    state.window.mediaList.clear();
+    for (int id : state.page.mediaIds)
+        state.window.mediaList.push_back(mediaLabel(state, id));
 }
 
 bool selectMedium(AppState& state, int mediaId) {
-    if (std::find(state.mediaIds.begin(), state.mediaIds.end(), mediaId) == state.mediaIds.end())
+    if (std::find(state.page.mediaIds.begin(), state.page.mediaIds.end(), mediaId) ==
+        state.page.mediaIds.end())
         return false;
-    state.mediaId = mediaId;
-    state.mediaText = mediaLabel(state, mediaId);
+    state.page.mediaId = mediaId;
     return true;
 }
 
 int findMedium(const AppState& state, std::string_view name) {
     if (name.empty()) return 0;
-    for (int id : state.mediaIds)
+    for (int id : state.page.mediaIds)
         if (mediaLabel(state, id) == name) return id;
-    for (int id : state.mediaIds)
+    for (int id : state.page.mediaIds)
         if (id < kUserTypeMedia && builtInText(id) == name) return id;
     return 0;
 }

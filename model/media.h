@@ -33,7 +33,7 @@ std::string mediaLabel(const AppState& state, int mediaId);
 // Fills state.mediaIds and state.mediaList (labels in the language in force).
 void fillMediaList(AppState& state);
 
-// Makes mediaId the chosen medium (mediaId and mediaText); false when it is not in the list.
+// Makes mediaId the chosen medium; false when it is not in the list.
 bool selectMedium(AppState& state, int mediaId);
 
 // The identity of a medium named by its label in the language in force or by its built-in

@@ -57,12 +57,12 @@ bool isSecondFamilyModel(std::string_view targetModel) {
 }
 
 bool isSecondFamily(const AppState& state) {
-    return contains(upperAscii(state.targetBrand), "RICOH") ||
-           isSecondFamilyModel(state.targetModel);
+    return contains(upperAscii(state.target.targetBrand), "RICOH") ||
+           isSecondFamilyModel(state.target.targetModel);
 }
 
 int printerClass(const AppState& state) {
-    return printerClassOf(state.targetModel, "8432");
+    return printerClassOf(state.target.targetModel, "8432");
 }
 
 int printerClassOf(std::string_view model, std::string_view proCode) {
@@ -74,7 +74,7 @@ int printerClassOf(std::string_view model, std::string_view proCode) {
 }
 
 std::array<MarginMinimum, 4> marginMinimums(const AppState& state) {
-    if (contains(state.targetModel, "C650"))
+    if (contains(state.target.targetModel, "C650"))
         return {{{1301, "1296"}, {1301, "1296"}, {1301, "1296"}, {1296, "1307"}}};
     if (isSecondFamily(state))
         return {{{1200, "1200"}, {1284, "1284"}, {1236, "1236"}, {1213, "1213"}}};
@@ -82,7 +82,7 @@ std::array<MarginMinimum, 4> marginMinimums(const AppState& state) {
 }
 
 ModelMargins modelMargins(const AppState& state) {
-    if (contains(state.targetModel, "C650")) return {1301, 1301, 1301, 1296};
+    if (contains(state.target.targetModel, "C650")) return {1301, 1301, 1301, 1296};
     if (isSecondFamily(state)) return {1200, 1284, 1236, 1213};
     return {1296, 1296, 1296, 1307};
 }
@@ -137,12 +137,12 @@ void setTargetPrinter(AppState& state, std::string_view modelCode) {
     for (const char* longForm : {"PC300W", "PC301W", "PC311W", "PC251FW"})
         if (m == longForm) m.erase(0, 1);
     if (m.empty()) m = "C711WT";
-    state.targetModel = m;
+    state.target.targetModel = m;
     const PrinterModel* row = findPrinterModel(m);
     if (row)
-        state.targetBrand = row->brand;
+        state.target.targetBrand = row->brand;
     else
-        state.targetBrand = isSecondFamilyModel(m) ? "RICOH" : "OKI";
+        state.target.targetBrand = isSecondFamilyModel(m) ? "RICOH" : "OKI";
 }
 
 void loadTargetPrinter(AppState& state) {

@@ -131,9 +131,9 @@ bool isUsbColumn(std::string_view column1) {
 
 void showUsbPrinterStatus(const AppState& state, PrinterReadout& readout,
                           const std::string& sysfsRoot) {
-    const UsbPrinter usb = findUsbPrinter(state.targetModel, sysfsRoot);
+    const UsbPrinter usb = findUsbPrinter(state.target.targetModel, sysfsRoot);
     if (isSecondFamily(state))
-        readout.serialNumber = state.targetModel;
+        readout.serialNumber = state.target.targetModel;
     else
         readout.serialNumber = printerText(usb.serial);
     readout.status = usb.found == "1" ? "OnLine" : "OffLine";
@@ -150,8 +150,8 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
                                                 const DiscoveryOptions& options) {
     const bool box = kind == QueueListKind::PrinterBox;
     if (box) window = nullptr;
-    const std::string filter =
-        box ? upperAscii(state.targetModel) : upperAscii(firstWord(state.targetBrand));
+    const std::string filter = box ? upperAscii(state.target.targetModel)
+                                   : upperAscii(firstWord(state.target.targetBrand));
     const std::size_t limit = box ? kMaxPrinterBoxEntries : kMaxPrinterEntries;
     PrinterReadout* probeWindow = window ? &window->readout : nullptr;
 
@@ -174,7 +174,7 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
         }
 
         if (pk == PortKind::Usb) {
-            const UsbPrinter usb = findUsbPrinter(state.targetModel, options.sysfsRoot);
+            const UsbPrinter usb = findUsbPrinter(state.target.targetModel, options.sysfsRoot);
             entries.push_back({name, port, address, printerText(usb.serial)});
             continue;
         }

@@ -254,13 +254,15 @@ PatternMask orientPatternMask(const PatternMask& in, bool mirror, bool flip, boo
 }
 
 PatternMask generateImagePatternMask(AppState& state) {
-    const int w = state.imagePixelWidth;
-    const int h = state.imagePixelHeight;
-    const double printedWidth = state.rotateChecked ? state.placedHeightPt : state.placedWidthPt;
-    if (state.imageLoaded != 1 || w <= 0 || h <= 0 || !(printedWidth > 0.0)) return {};
+    const int w = state.picture.imagePixelWidth;
+    const int h = state.picture.imagePixelHeight;
+    const double printedWidth =
+        state.layout.rotateChecked ? state.layout.placedHeightPt : state.layout.placedWidthPt;
+    if (state.picture.imageLoaded != 1 || w <= 0 || h <= 0 || !(printedWidth > 0.0)) return {};
     const double k = w * 72.0 / (printedWidth * 25.4);
     const PatternMask mask = generatePatternMask(state, w, h, k, readPatternSettings(state));
-    return orientPatternMask(mask, state.mirrorChecked, state.flipChecked, state.rotateChecked);
+    return orientPatternMask(mask, state.layout.mirrorChecked, state.layout.flipChecked,
+                             state.layout.rotateChecked);
 }
 
 std::string encodePatternMask(const PatternMask& mask) {

@@ -15,18 +15,14 @@ namespace {
 
 constexpr const char* kSection = "RIP Patten Setup";
 
-double unitDivisor(char unit) {
-    return unit == 'C' ? 10.0 : unit == 'I' ? 25.4 : 1.0;
-}
-
 } // namespace
 
-std::string patternLengthText(double millimetres, char unit) {
-    return formatFixed(millimetres / unitDivisor(unit), unit == 'C' || unit == 'I' ? 2 : 1);
+std::string patternLengthText(double millimetres, Unit unit) {
+    return formatFixed(millimetres / millimetresPerUnit(unit), unit == Unit::Millimetre ? 1 : 2);
 }
 
-double patternLengthFromText(std::string_view text, char unit) {
-    return leadingNumber(text) * unitDivisor(unit);
+double patternLengthFromText(std::string_view text, Unit unit) {
+    return leadingNumber(text) * millimetresPerUnit(unit);
 }
 
 std::string_view patternLengthCharacters(bool gap) {
@@ -89,8 +85,8 @@ float shapeSpacingFactor(double spacing) {
     return static_cast<float>(spacing / 10.0);
 }
 
-std::string shapeSpacingText(double spacing, char unit) {
-    return formatFixed(spacing / unitDivisor(unit), 3);
+std::string shapeSpacingText(double spacing, Unit unit) {
+    return formatFixed(spacing / millimetresPerUnit(unit), 3);
 }
 
 std::string lastImportFolder(const AppState& state) {

@@ -2,17 +2,19 @@
 // shape list and the importer's spacing values. The windows only move values.
 #pragma once
 
+#include "core/units.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct AppState;
 
-// A length in millimetres as the setup window shows it in unit 'M' (one decimal), 'C'
-// (centimetres, two decimals) or 'I' (inches, two decimals).
-std::string patternLengthText(double millimetres, char unit);
+// A length in millimetres as the setup window shows it in the unit: millimetres with one
+// decimal, centimetres and inches with two.
+std::string patternLengthText(double millimetres, Unit unit);
 // A typed length in unit back to millimetres; 0 when the text is not a number.
-double patternLengthFromText(std::string_view text, char unit);
+double patternLengthFromText(std::string_view text, Unit unit);
 // Characters a typed size ("1234567890.") or gap ("1234567890.-") may hold.
 std::string_view patternLengthCharacters(bool gap);
 bool patternLengthAllowed(std::string_view text, bool gap);
@@ -35,7 +37,7 @@ std::string choosePatternAngle(AppState& state);
 double shapeSpacingFromSlider(int position);
 int shapeSpacingSliderPosition(double spacing);
 float shapeSpacingFactor(double spacing);
-std::string shapeSpacingText(double spacing, char unit);
+std::string shapeSpacingText(double spacing, Unit unit);
 
 // The folder of the last imported drawing ("AIPath" of section "Pattern") and storing the
 // folder of a chosen file.

@@ -14,16 +14,17 @@
 
 int initialiseShapeLibrary(AppState& state) {
     if (!readSetting(state, "Active", "Shape Library").empty()) return 0;
-    if (state.sharedFolder.empty()) return 1;
+    if (state.locations.sharedFolder.empty()) return 1;
     std::error_code ec;
-    std::string master = state.sharedFolder + "shape.lib";
+    std::string master = state.locations.sharedFolder + "shape.lib";
     if (!std::filesystem::is_regular_file(master, ec)) {
         // An installation without a filled machine-wide folder still ships the master.
-        master = state.programFolder + "shape.lib";
-        if (state.programFolder.empty() || !std::filesystem::is_regular_file(master, ec)) return 3;
+        master = state.locations.programFolder + "shape.lib";
+        if (state.locations.programFolder.empty() || !std::filesystem::is_regular_file(master, ec))
+            return 3;
     }
-    if (state.userFolder.empty()) return 2;
-    const std::string user = state.userFolder + "shape.lib";
+    if (state.locations.userFolder.empty()) return 2;
+    const std::string user = state.locations.userFolder + "shape.lib";
     // Through the settings writer: a link or file planted in the user's folder is not
     // written through, and a half-made copy never replaces a library.
     std::string bytes;
@@ -217,7 +218,7 @@ ShapeLookup loadShape(AppState& state, std::string_view name, ShapeRecord& out) 
         if (shapeKey(shapeRecordName(r, kShapeRecordSize)) != wanted) continue;
         if (decodeShapeRecord(r, kShapeRecordSize, out)) return ShapeLookup::Found;
         out = ShapeRecord{};
-        showMessage(state, MessageIcon::Error, "Converter", text(state, 238));
+        showMessage(state, MessageIcon::Error, "Converter", text(state.language, 238));
         return ShapeLookup::Damaged;
     }
     return ShapeLookup::NotFound;
@@ -246,7 +247,7 @@ ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape) {
         }
     std::string path = shapeLibraryPath(state);
     if (path.empty()) {
-        path = state.userFolder + "shape.lib";
+        path = state.locations.userFolder + "shape.lib";
         writeSetting(state, "Active", "Shape Library", path);
     }
     const auto failed = [&](int err) {

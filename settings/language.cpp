@@ -86,10 +86,10 @@ bool readLine(std::istream& in, std::string& line) {
 }
 
 void finishTexts(AppState& state) {
-    for (auto& t : state.texts)
+    for (auto& t : state.language.texts)
         t = applyTextEscapes(t);
-    if (state.texts.empty()) state.texts.resize(1);
-    state.texts[0] = "Lumivane Basic";
+    if (state.language.texts.empty()) state.language.texts.resize(1);
+    state.language.texts[0] = "Lumivane Basic";
 }
 
 std::string capitalised(std::string name) {
@@ -146,8 +146,8 @@ bool isCurrentLanguageFile(const std::string& path) {
 }
 
 void loadLanguage(AppState& state, const std::string& fileName) {
-    const std::string path = state.programFolder + fileName;
-    loadBuiltInTexts(state);
+    const std::string path = state.locations.programFolder + fileName;
+    loadBuiltInTexts(state.language);
     // The name comes from the settings file: only a file of the program folder is read, never
     // a path that leads elsewhere ("../../../tmp/x").
     if (fileName.find('/') != std::string::npos || fileName == "..") {
@@ -189,7 +189,7 @@ void loadLanguage(AppState& state, const std::string& fileName) {
         // size and ignore the entries beyond it.
         int last =
             count <= 312 ? 312 : static_cast<int>(std::min<long long>(count, kMaxLanguageEntry));
-        state.texts.resize(static_cast<std::size_t>(last) + 1);
+        state.language.texts.resize(static_cast<std::size_t>(last) + 1);
         // number is the entry last stored; a line outside the table is ignored and does not
         // count as stored.
         auto store = [&](const std::string& l, int& number) {
@@ -197,7 +197,7 @@ void loadLanguage(AppState& state, const std::string& fileName) {
             int n = -1;
             if (!decodeLanguageLine(l, n, entry)) return;
             if (n < 0 || n > last) return;
-            state.texts[static_cast<std::size_t>(n)] = entry;
+            state.language.texts[static_cast<std::size_t>(n)] = entry;
             number = n;
         };
         int number = -1;
@@ -217,9 +217,8 @@ void loadLanguage(AppState& state, const std::string& fileName) {
 
 LanguageList listLanguages(AppState& state) {
     LanguageList list;
-    state.languageListBusy = 1;
     std::vector<std::string> files;
-    if (DIR* dir = ::opendir(state.programFolder.c_str())) {
+    if (DIR* dir = ::opendir(state.locations.programFolder.c_str())) {
         while (dirent* e = ::readdir(dir)) {
             std::string name = e->d_name;
             if (endsWithLan3(name)) files.push_back(name);
@@ -229,10 +228,9 @@ LanguageList listLanguages(AppState& state) {
     std::sort(files.begin(), files.end());
     if (files.size() > kMaxListed) files.resize(kMaxListed);
     for (const auto& f : files) {
-        if (!isCurrentLanguageFile(state.programFolder + f)) continue;
+        if (!isCurrentLanguageFile(state.locations.programFolder + f)) continue;
         list.names.push_back(capitalised(f.substr(0, f.size() - 5)));
     }
-    state.languageListBusy = 0;
     if (list.names.empty()) return list;
     list.selected = 0;
     const std::string stem = capitalised(storedLanguageStem(state));
@@ -250,7 +248,7 @@ bool chooseLanguage(AppState& state, const std::string& name) {
     if (name.empty()) {
         showMessage(state, MessageIcon::Error, "Lumivane",
                     "Language file missing\r\nLoading defaults - Please set language again");
-        loadBuiltInTexts(state);
+        loadBuiltInTexts(state.language);
         return true;
     }
     // A name that leads out of the program folder is neither loaded nor stored, so the next
@@ -262,6 +260,6 @@ bool chooseLanguage(AppState& state, const std::string& name) {
     }
     loadLanguage(state, name + ".lan3");
     writeSetting(state, "Active", "Language", name + ".lan3");
-    state.languageFile = name + ".lan3";
+    state.language.languageFile = name + ".lan3";
     return true;
 }

@@ -13,14 +13,15 @@ constexpr std::size_t kMaxEntry = 512;
 }
 
 void readRecentFiles(AppState& state) {
-    for (auto& e : state.recentFiles)
+    for (auto& e : state.recent.recentFiles)
         e.clear();
     // Only a regular file of sane size: a FIFO would block the start, a huge file stall it.
     std::string content;
-    const ReadResult r = readRegularFile(state.recentFilesPath, kMaxRecentFileBytes, content);
+    const ReadResult r =
+        readRegularFile(state.locations.recentFilesPath, kMaxRecentFileBytes, content);
     if (r == ReadResult::TooLarge) {
         showMessage(state, MessageIcon::Warning, "Lumivane",
-                    state.recentFilesPath + "\r\nis larger than " +
+                    state.locations.recentFilesPath + "\r\nis larger than " +
                         std::to_string(kMaxRecentFileBytes >> 10) +
                         " KB and was not read; the recent-file list starts empty");
         return;
@@ -32,7 +33,7 @@ void readRecentFiles(AppState& state) {
         // An empty entry is stored as a single blank.
         while (!line.empty() && line.back() == ' ')
             line.pop_back();
-        state.recentFiles[static_cast<std::size_t>(n)] = line.substr(0, kMaxEntry);
+        state.recent.recentFiles[static_cast<std::size_t>(n)] = line.substr(0, kMaxEntry);
     }
 }
 
@@ -42,15 +43,15 @@ namespace {
 std::string recordText(AppState& state) {
     std::string content;
     for (int n = 1; n <= 5; ++n) {
-        const std::string& e = state.recentFiles[static_cast<std::size_t>(n)];
+        const std::string& e = state.recent.recentFiles[static_cast<std::size_t>(n)];
         // An empty entry is stored as a single blank so the six lines stay six.
         content += e.empty() ? std::string(" ") : e;
         content += "\r\n";
     }
-    std::string first = state.recentFiles[1];
+    std::string first = state.recent.recentFiles[1];
     while (!first.empty() && first.back() == ' ')
         first.pop_back();
-    state.recentFiles[6] = first;
+    state.recent.recentFiles[6] = first;
     content += first + "\r\n";
     return content;
 }
@@ -58,13 +59,14 @@ std::string recordText(AppState& state) {
 // Reads the record, applies edit to the entries and writes them back as one step under the
 // folder's write lock, so a second program remembering a file at the same time is not undone.
 template <typename Edit> bool updateRecentFiles(AppState& state, Edit edit) {
-    const int err = updateWholeFileAtomically(state.recentFilesPath, [&](std::string& content) {
-        readRecentFiles(state);
-        edit(state.recentFiles);
-        content = recordText(state);
-        return 0;
-    });
-    return reportFailedWrite(state, state.recentFilesPath, err);
+    const int err =
+        updateWholeFileAtomically(state.locations.recentFilesPath, [&](std::string& content) {
+            readRecentFiles(state);
+            edit(state.recent.recentFiles);
+            content = recordText(state);
+            return 0;
+        });
+    return reportFailedWrite(state, state.locations.recentFilesPath, err);
 }
 
 } // namespace

@@ -405,18 +405,18 @@ double settingValue(std::string_view s) {
 
 std::string readSetting(const AppState& state, std::string_view section, std::string_view key,
                         std::string_view fallback) {
-    return readProfileString(state.settingsPath, section, key, fallback);
+    return readProfileString(state.locations.settingsPath, section, key, fallback);
 }
 
 std::string readSharedSetting(const AppState& state, std::string_view section, std::string_view key,
                               std::string_view fallback) {
-    return readProfileString(state.sharedSettingsPath, section, key, fallback);
+    return readProfileString(state.locations.sharedSettingsPath, section, key, fallback);
 }
 
 bool writeSetting(AppState& state, std::string_view section, std::string_view key,
                   std::string_view value) {
-    return reportWrite(state, state.settingsPath,
-                       writeProfileString(state.settingsPath, section, key, value));
+    return reportWrite(state, state.locations.settingsPath,
+                       writeProfileString(state.locations.settingsPath, section, key, value));
 }
 
 bool writeSettingNumber(AppState& state, std::string_view section, std::string_view key,
@@ -426,8 +426,8 @@ bool writeSettingNumber(AppState& state, std::string_view section, std::string_v
 
 bool writeSharedSetting(AppState& state, std::string_view section, std::string_view key,
                         std::string_view value) {
-    return reportWrite(state, state.sharedSettingsPath,
-                       writeProfileString(state.sharedSettingsPath, section, key, value));
+    return reportWrite(state, state.locations.sharedSettingsPath,
+                       writeProfileString(state.locations.sharedSettingsPath, section, key, value));
 }
 
 namespace {
@@ -442,34 +442,37 @@ std::uint8_t settingByte(std::string_view s) {
 } // namespace
 
 void readSettingsRecord(AppState& state) {
-    state.settingsVersion =
+    state.record.settingsVersion =
         static_cast<float>(settingValue(readSetting(state, "INI_INF", "Version", "OKI C711")));
-    state.trayName = text(state, 122).substr(0, 30);
-    state.whiteMaskPercent = settingByte(readSetting(state, "Active", "White Mask %", "100"));
-    state.whiteOverlayPercent = settingByte(readSetting(state, "Active", "White Overlay %", "2"));
-    state.displayWhite = settingByte(readSetting(state, "Active", "Display", "1"));
-    state.tonerOn = settingByte(readSetting(state, "Active", "TonerOn", "1"));
+    state.record.whiteMaskPercent =
+        settingByte(readSetting(state, "Active", "White Mask %", "100"));
+    state.record.whiteOverlayPercent =
+        settingByte(readSetting(state, "Active", "White Overlay %", "2"));
+    state.record.displayWhite = settingByte(readSetting(state, "Active", "Display", "1"));
+    state.record.tonerOn = settingByte(readSetting(state, "Active", "TonerOn", "1"));
     setColourAdjustFromText(state, readSetting(state, "KYMC", "Profile", "0"));
     rebuildColourCurveTable(state);
 
-    state.languageFile = readSetting(state, "Active", "Language");
-    setUnit(state, readSetting(state, "Active", "Unit", "M"));
-    state.leftHand = static_cast<int>(settingValue(readSetting(state, "Others", "LeftHand")));
-    state.rightHand = static_cast<int>(settingValue(readSetting(state, "Others", "RightHand")));
+    state.language.languageFile = readSetting(state, "Active", "Language");
+    state.record.unit = unitFromSetting(readSetting(state, "Active", "Unit", "M"));
+    state.record.leftHand =
+        static_cast<int>(settingValue(readSetting(state, "Others", "LeftHand")));
+    state.record.rightHand =
+        static_cast<int>(settingValue(readSetting(state, "Others", "RightHand")));
 
     readRecentFiles(state);
 }
 
 bool reportOversizedSettings(AppState& state) {
     struct stat st {};
-    if (::stat(state.settingsPath.c_str(), &st) != 0 ||
+    if (::stat(state.locations.settingsPath.c_str(), &st) != 0 ||
         static_cast<std::uint64_t>(st.st_size) <= kMaxSettingsFileBytes)
         return false;
     // Damaged beyond use: reported once, with its path; the program runs on the defaults and
     // leaves the file as it is (it is never rewritten).
-    if (firstReportOfOversize(state.settingsPath))
+    if (firstReportOfOversize(state.locations.settingsPath))
         showMessage(state, MessageIcon::Error, "Lumivane",
-                    state.settingsPath + "\r\nis larger than " +
+                    state.locations.settingsPath + "\r\nis larger than " +
                         std::to_string(kMaxSettingsFileBytes >> 20) +
                         " MB and was not read; the defaults are used");
     return true;

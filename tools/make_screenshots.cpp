@@ -95,7 +95,8 @@ void shootLanguage(const char* languageFile, const QString& suffix) {
         while (!window.printerBoxFilled() && clock.elapsed() < 10000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         save(window, QStringLiteral("main-empty-") + suffix);
-        window.openFile(QString::fromStdString(state.programFolder + "sample-artwork.png"));
+        window.openFile(
+            QString::fromStdString(state.locations.programFolder + "sample-artwork.png"));
         save(window, QStringLiteral("main-sample-") + suffix);
 
         UnitDialog units(state, &window);

@@ -38,11 +38,11 @@ std::vector<std::string> lines(const std::string& text) {
 struct AboutFixture {
     TestState ts;
     AboutFixture() {
-        ts.state.programFolder = ts.dir.file("program") + "/";
-        std::filesystem::create_directories(ts.state.programFolder);
-        writeFile(ts.state.programFolder + "German.lan3", "x");
+        ts.state.locations.programFolder = ts.dir.file("program") + "/";
+        std::filesystem::create_directories(ts.state.locations.programFolder);
+        writeFile(ts.state.locations.programFolder + "German.lan3", "x");
         utimbuf times{1704164645, 1704164645};
-        utime((ts.state.programFolder + "German.lan3").c_str(), &times);
+        utime((ts.state.locations.programFolder + "German.lan3").c_str(), &times);
         setenv("TZ", "UTC", 1);
         tzset();
         std::setlocale(LC_TIME, "C");
@@ -55,7 +55,7 @@ TEST(AboutText, LanguageFileWithDateReleaseAndVersion) {
     AboutFixture f;
     ASSERT_TRUE(writeSetting(f.ts.state, "Active", "Language", "German.lan3"));
     const auto got = lines(aboutText(f.ts.state, {}));
-    const std::vector<std::string> want = {f.ts.state.programFolder + "German.lan3",
+    const std::vector<std::string> want = {f.ts.state.locations.programFolder + "German.lan3",
                                            "01/02/24 03:04:05", ">>>>> Release 2.0 <<<<<<",
                                            "Program Version 2.0.0.76", "No matching printer found"};
     EXPECT_EQ(got, want);
@@ -64,8 +64,8 @@ TEST(AboutText, LanguageFileWithDateReleaseAndVersion) {
 TEST(AboutText, PathWithoutDetours) {
     AboutFixture f;
     ASSERT_TRUE(writeSetting(f.ts.state, "Active", "Language", "German.lan3"));
-    const std::string folder = f.ts.state.programFolder;
-    f.ts.state.programFolder = folder + "../program/./";
+    const std::string folder = f.ts.state.locations.programFolder;
+    f.ts.state.locations.programFolder = folder + "../program/./";
     EXPECT_EQ(lines(aboutText(f.ts.state, {}))[0], folder + "German.lan3");
 }
 
@@ -75,7 +75,7 @@ TEST(AboutText, MissingLanguageFileGivesAnEmptyDate) {
         ASSERT_TRUE(writeSetting(f.ts.state, "Active", "Language", language));
         const auto got = lines(aboutText(f.ts.state, {}));
         ASSERT_GE(got.size(), 2u);
-        EXPECT_EQ(got[0], f.ts.state.programFolder + language);
+        EXPECT_EQ(got[0], f.ts.state.locations.programFolder + language);
         EXPECT_EQ(got[1], "") << language;
     }
 }
@@ -99,7 +99,7 @@ TEST(AboutText, QueuesOfTheTargetPrinterOnly) {
     };
     for (const Case& c : cases) {
         TestState ts;
-        ts.state.targetModel = c.model;
+        ts.state.target.targetModel = c.model;
         const auto got = lines(aboutText(ts.state, spooler));
         ASSERT_GE(got.size(), 4u);
         EXPECT_EQ(std::vector<std::string>(got.begin() + 4, got.end()), c.queueLines) << c.model;
@@ -108,7 +108,7 @@ TEST(AboutText, QueuesOfTheTargetPrinterOnly) {
 
 TEST(AboutText, AtMostThirtyQueues) {
     TestState ts;
-    ts.state.targetModel = "C711WT";
+    ts.state.target.targetModel = "C711WT";
     std::vector<SpoolerQueue> spooler;
     for (int i = 0; i < 40; ++i)
         spooler.push_back({"C711WT-" + std::to_string(i), "socket://10.0.0." + std::to_string(i)});
@@ -119,12 +119,12 @@ TEST(AboutText, AtMostThirtyQueues) {
 
 TEST(InstanceSocket, PerUserBesideTheLock) {
     AppState state;
-    state.userFolder = "/home/u/.config/LumivaneB/";
+    state.locations.userFolder = "/home/u/.config/LumivaneB/";
     const std::string uid = std::to_string(::getuid());
-    state.runtimeFolder = "/run/user/7/";
+    state.locations.runtimeFolder = "/run/user/7/";
     EXPECT_EQ(instanceSocketPath(state, "Lumivane_Basic"),
               "/run/user/7/Lumivane_Basic-" + uid + ".socket");
-    state.runtimeFolder.clear();
+    state.locations.runtimeFolder.clear();
     EXPECT_EQ(instanceSocketPath(state, "Lumivane_Basic"),
               "/home/u/.config/LumivaneB/Lumivane_Basic-" + uid + ".socket");
 }

@@ -63,12 +63,14 @@ TEST(TargetPrinter, ChoosingAModelDerivesItsDefaults) {
         AppState& s = ts.state;
         EXPECT_EQ(isSecondFamily(s), c.second) << c.model;
         EXPECT_EQ(readSetting(s, "Active", "Target Model"), c.model);
-        EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"), s.programFolder + c.profile);
+        EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"),
+                  s.locations.programFolder + c.profile);
         EXPECT_EQ(readSetting(s, "KYMC", "Profile"), defaultColourAdjustText(c.second)) << c.model;
         EXPECT_EQ(colourAdjustText(s), defaultColourAdjustText(c.second)) << c.model;
         EXPECT_EQ(readSetting(s, "Active", "Top Margin"), c.top) << c.model;
         // Second-family media list: eleven printer settings, no "Films".
-        EXPECT_EQ(s.mediaList.front(), c.second ? "Auto (Plain&Recycled)" : "Printer Setting");
+        EXPECT_EQ(s.window.mediaList.front(),
+                  c.second ? "Auto (Plain&Recycled)" : "Printer Setting");
     }
     TestState ts;
     EXPECT_EQ(chooseTargetPrinter(ts.state, "NOSUCH"), ActionResult::Refused);
@@ -92,7 +94,7 @@ TEST(Medium, JobBytesDoNotDependOnTheLanguage) {
         TestState ts;
         startWindow(ts, model);
         const std::string picture = writePicture(ts, "art.png");
-        const std::vector<int> ids = ts.state.mediaIds;
+        const std::vector<int> ids = ts.state.page.mediaIds;
         ASSERT_GT(ids.size(), 20u);
         for (int id : ids) {
             std::string bytes[2];
@@ -101,7 +103,7 @@ TEST(Medium, JobBytesDoNotDependOnTheLanguage) {
                 if (german)
                     loadLanguage(s, "German.lan3");
                 else
-                    loadBuiltInTexts(s);
+                    loadBuiltInTexts(s.language);
                 setUpMainWindow(s);
                 ASSERT_EQ(chooseMedium(s, id), ActionResult::Done) << model << ' ' << id;
                 ASSERT_EQ(openImage(s, picture), ActionResult::Done);
@@ -115,7 +117,7 @@ TEST(Medium, JobBytesDoNotDependOnTheLanguage) {
         loadLanguage(ts.state, "German.lan3");
         setUpMainWindow(ts.state);
         ASSERT_EQ(chooseMedium(ts.state, kMediaTransfer16), ActionResult::Done);
-        EXPECT_NE(ts.state.mediaText, "Transfer media 16");
+        EXPECT_NE(mediaLabel(ts.state, ts.state.page.mediaId), "Transfer media 16");
     }
     unsetenv("SOURCE_DATE_EPOCH");
 }
@@ -127,21 +129,21 @@ TEST(Preview, DrawingChangesNothing) {
     ASSERT_EQ(openImage(s, writePicture(ts, "art.png", 60, 40)), ActionResult::Done);
     testsupport::setMedium(s, "Transfer media 13"); // the medium with an ink threshold
     setCopyCounts(s, "2", "3");
-    const std::string settingsBefore = fileBytes(s.settingsPath);
-    const auto gridBefore = s.previewGrid.cells;
-    const auto printBefore = s.printGrid.cells;
+    const std::string settingsBefore = fileBytes(s.locations.settingsPath);
+    const auto gridBefore = s.picture.previewGrid.cells;
+    const auto printBefore = s.picture.printGrid.cells;
     const AppState copy = s;
     ts.ui.clear();
     const auto first = renderPagePreview(s, 1000, 700);
     const auto second = renderPagePreview(s, 1000, 700);
     EXPECT_EQ(first, second);
-    EXPECT_EQ(s.previewGrid.cells, gridBefore);
-    EXPECT_EQ(s.printGrid.cells, printBefore);
-    EXPECT_EQ(fileBytes(s.settingsPath), settingsBefore);
+    EXPECT_EQ(s.picture.previewGrid.cells, gridBefore);
+    EXPECT_EQ(s.picture.printGrid.cells, printBefore);
+    EXPECT_EQ(fileBytes(s.locations.settingsPath), settingsBefore);
     EXPECT_TRUE(ts.ui.messages().empty());
-    EXPECT_EQ(s.xCopiesText, copy.xCopiesText);
-    EXPECT_EQ(s.imagePosX, copy.imagePosX);
-    EXPECT_EQ(s.statusText, copy.statusText);
+    EXPECT_EQ(s.window.xCopiesText, copy.window.xCopiesText);
+    EXPECT_EQ(s.layout.imagePosX, copy.layout.imagePosX);
+    EXPECT_EQ(s.window.statusText, copy.window.statusText);
 }
 
 TEST(Preview, PrintedPlacementDoesNotFollowTheWindowSize) {
@@ -150,14 +152,14 @@ TEST(Preview, PrintedPlacementDoesNotFollowTheWindowSize) {
     AppState& s = ts.state;
     ASSERT_EQ(openImage(s, writePicture(ts, "art.png", 60, 40)), ActionResult::Done);
     setCopyCounts(s, "2", "2");
-    const float x = s.imagePosX, y = s.imagePosY, gx = s.copySpacingX;
+    const float x = s.layout.imagePosX, y = s.layout.imagePosY, gx = s.layout.copySpacingX;
     for (auto [w, h] : {std::pair{1200, 1697}, std::pair{400, 300}, std::pair{298, 421}}) {
-        s.previewBoxWidth = w;
-        s.previewBoxHeight = h;
+        s.window.previewBoxWidth = w;
+        s.window.previewBoxHeight = h;
         refreshPreview(s);
-        EXPECT_EQ(s.imagePosX, x) << w;
-        EXPECT_EQ(s.imagePosY, y) << w;
-        EXPECT_EQ(s.copySpacingX, gx) << w;
+        EXPECT_EQ(s.layout.imagePosX, x) << w;
+        EXPECT_EQ(s.layout.imagePosY, y) << w;
+        EXPECT_EQ(s.layout.copySpacingX, gx) << w;
         EXPECT_FALSE(renderPagePreview(s).empty());
     }
 }
@@ -177,25 +179,25 @@ TEST(Cancel, ALoadCancelledKeepsThePreviousPicture) {
     AppState& s = ts.state;
     const std::string first = writePicture(ts, "first.png", 30, 20);
     ASSERT_EQ(openImage(s, first), ActionResult::Done);
-    const auto buffer = s.imageBuffer;
-    const std::string title = s.windowTitle;
+    const auto buffer = s.picture.imageBuffer;
+    const std::string title = s.window.windowTitle;
     const std::string second = writePicture(ts, "second.png", 50, 70);
     for (int after : {0, 5, 25}) {
         CancellingSink sink;
         sink.after = after;
         ProgressScope scope(s, &sink);
         EXPECT_EQ(openImage(s, second), ActionResult::Cancelled) << after;
-        EXPECT_EQ(s.imageBuffer, buffer) << after;
-        EXPECT_EQ(s.imagePixelWidth, 30);
-        EXPECT_EQ(s.imageLoaded, 1);
-        EXPECT_EQ(s.windowTitle, title);
-        EXPECT_EQ(s.statusText, text(s, kStatusCancelled));
+        EXPECT_EQ(s.picture.imageBuffer, buffer) << after;
+        EXPECT_EQ(s.picture.imagePixelWidth, 30);
+        EXPECT_EQ(s.picture.imageLoaded, 1);
+        EXPECT_EQ(s.window.windowTitle, title);
+        EXPECT_EQ(s.window.statusText, text(s.language, kStatusCancelled));
         readRecentFiles(s);
-        EXPECT_EQ(s.recentFiles[1], first) << "a cancelled file is not recorded";
+        EXPECT_EQ(s.recent.recentFiles[1], first) << "a cancelled file is not recorded";
     }
     // Without a cancel the same file loads.
     EXPECT_EQ(openImage(s, second), ActionResult::Done);
-    EXPECT_EQ(s.imagePixelWidth, 50);
+    EXPECT_EQ(s.picture.imagePixelWidth, 50);
 }
 
 TEST(Cancel, PrintCancelledDuringTheJobSendsNothing) {
@@ -208,7 +210,7 @@ TEST(Cancel, PrintCancelledDuringTheJobSendsNothing) {
     // No spooler is reached: the queue name does not exist, yet no failure is reported.
     ts.ui.clear();
     EXPECT_EQ(printImageAction(s, {"nosuchqueue"}, "nosuchqueue"), ActionResult::Cancelled);
-    EXPECT_EQ(s.statusText, text(s, kStatusCancelled));
+    EXPECT_EQ(s.window.statusText, text(s.language, kStatusCancelled));
     EXPECT_TRUE(ts.ui.messages().empty());
 }
 
@@ -216,13 +218,13 @@ TEST(Print, NothingWithoutQueuesOrPicture) {
     TestState ts;
     startWindow(ts, "C711WT");
     AppState& s = ts.state;
-    const std::string status = s.statusText;
+    const std::string status = s.window.statusText;
     EXPECT_EQ(printImageAction(s, {"q"}, "q"), ActionResult::Nothing);
-    EXPECT_EQ(s.statusText, status);
+    EXPECT_EQ(s.window.statusText, status);
     ASSERT_EQ(openImage(s, writePicture(ts, "art.png")), ActionResult::Done);
-    s.patternPrintChecked = true;
+    s.layout.patternPrintChecked = true;
     EXPECT_EQ(printImageAction(s, {}, "q"), ActionResult::Nothing);
-    EXPECT_TRUE(s.patternPrintChecked) << "no queue: stops before anything else";
+    EXPECT_TRUE(s.layout.patternPrintChecked) << "no queue: stops before anything else";
 }
 
 TEST(RecentFiles, RememberMovesAndForgets) {
@@ -232,7 +234,8 @@ TEST(RecentFiles, RememberMovesAndForgets) {
         rememberFile(s, p);
     auto entries = [&] {
         readRecentFiles(s);
-        return std::vector<std::string>(s.recentFiles.begin() + 1, s.recentFiles.end());
+        return std::vector<std::string>(s.recent.recentFiles.begin() + 1,
+                                        s.recent.recentFiles.end());
     };
     EXPECT_EQ(entries(), (std::vector<std::string>{"/a1", "/a2", "/a3", "/a4", "/a5", "/a1"}));
     rememberFile(s, "/a3"); // entry 3 moves to 1, 1 and 2 move down, 4 and 5 stay
@@ -256,9 +259,9 @@ TEST(RecentFiles, AFileThatNoLongerLoadsLeavesTheList) {
     rememberFile(s, good);
     EXPECT_EQ(openRecentFile(s, 2), ActionResult::Failed);
     readRecentFiles(s);
-    EXPECT_EQ(s.recentFiles[1], good);
-    EXPECT_EQ(s.recentFiles[2], "");
-    EXPECT_EQ(s.statusText, text(s, kStatusNoFile));
+    EXPECT_EQ(s.recent.recentFiles[1], good);
+    EXPECT_EQ(s.recent.recentFiles[2], "");
+    EXPECT_EQ(s.window.statusText, text(s.language, kStatusNoFile));
 }
 
 TEST(Snapshot, PaperByItsFirstCharactersAndMarginsRaisedToTheMinimum) {
@@ -268,13 +271,13 @@ TEST(Snapshot, PaperByItsFirstCharactersAndMarginsRaisedToTheMinimum) {
     const std::string snap = ts.dir.file("a5.scfg");
     std::ofstream(snap) << "[Active]\r\nPaperSize=A5 SEF\r\n";
     ASSERT_EQ(applySnapshot(s, snap), ActionResult::Done);
-    EXPECT_EQ(s.paperWidthPt, 420);
-    EXPECT_EQ(s.paperHeightPt, 595);
-    EXPECT_EQ(s.whiteMaskPercent, 40);
+    EXPECT_EQ(s.page.paperWidthPt, 420);
+    EXPECT_EQ(s.page.paperHeightPt, 595);
+    EXPECT_EQ(s.record.whiteMaskPercent, 40);
     // The fallback margins of 0.6 points lie where the printer cannot print.
     EXPECT_EQ(readSetting(s, "Active", "Top Margin"), "1296");
     EXPECT_EQ(readSetting(s, "Active", "Bottom Margin"), "1307");
-    EXPECT_NEAR(s.printableWidthPt, 420 - 25.92f, 1e-3);
+    EXPECT_NEAR(s.page.printableWidthPt, 420 - 25.92f, 1e-3);
 
     const std::string saved = ts.dir.file("saved.scfg");
     ASSERT_EQ(saveSnapshot(s, saved), ActionResult::Done);
@@ -310,8 +313,9 @@ TEST(OpenImage, AConversionFailureLoadsTheDefaultsAndAsksForARebuild) {
     std::ofstream(junk) << "not a profile";
     writeSetting(s, "Active", "ICM Profile Out", junk);
     EXPECT_EQ(openImage(s, writePicture(ts, "art.png")), ActionResult::Rebuild);
-    EXPECT_EQ(s.imageLoaded, 0);
-    EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"), s.programFolder + "OKC332P2.ICM");
+    EXPECT_EQ(s.picture.imageLoaded, 0);
+    EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"),
+              s.locations.programFolder + "OKC332P2.ICM");
 }
 
 } // namespace

@@ -20,12 +20,12 @@ struct HelpFolder {
     TempDir dir;
     AppState state;
     HelpFolder(bool english, bool german) {
-        state.programFolder = dir.path + "/";
-        if (english) writeFile(state.programFolder + kHelpPageEnglish, "en");
-        if (german) writeFile(state.programFolder + kHelpPageGerman, "de");
+        state.locations.programFolder = dir.path + "/";
+        if (english) writeFile(state.locations.programFolder + kHelpPageEnglish, "en");
+        if (german) writeFile(state.locations.programFolder + kHelpPageGerman, "de");
     }
-    std::string english() const { return state.programFolder + kHelpPageEnglish; }
-    std::string german() const { return state.programFolder + kHelpPageGerman; }
+    std::string english() const { return state.locations.programFolder + kHelpPageEnglish; }
+    std::string german() const { return state.locations.programFolder + kHelpPageGerman; }
 };
 
 TEST(HelpFile, EnglishWithoutALanguageFile) {
@@ -36,7 +36,7 @@ TEST(HelpFile, EnglishWithoutALanguageFile) {
 TEST(HelpFile, GermanForGermanLanguageFilesInAnyCase) {
     HelpFolder f(true, true);
     for (const char* name : {"German.lan3", "german.lan3", "GERMAN.LAN3", "German"}) {
-        f.state.languageFile = name;
+        f.state.language.languageFile = name;
         EXPECT_EQ(helpFilePath(f.state), f.german()) << name;
     }
 }
@@ -44,20 +44,20 @@ TEST(HelpFile, GermanForGermanLanguageFilesInAnyCase) {
 TEST(HelpFile, EnglishForEveryOtherLanguage) {
     HelpFolder f(true, true);
     for (const char* name : {"English.lan3", "Deutsch.lan3", "Swiss German.lan3", "Germ.lan3"}) {
-        f.state.languageFile = name;
+        f.state.language.languageFile = name;
         EXPECT_EQ(helpFilePath(f.state), f.english()) << name;
     }
 }
 
 TEST(HelpFile, EnglishWhenTheGermanPageIsMissing) {
     HelpFolder f(true, false);
-    f.state.languageFile = "German.lan3";
+    f.state.language.languageFile = "German.lan3";
     EXPECT_EQ(helpFilePath(f.state), f.english());
 }
 
 TEST(HelpFile, EnglishPathEvenWhenNoPageIsInstalled) {
     HelpFolder f(false, false);
-    f.state.languageFile = "German.lan3";
+    f.state.language.languageFile = "German.lan3";
     EXPECT_EQ(helpFilePath(f.state), f.english());
 }
 
@@ -72,10 +72,10 @@ std::set<std::string> anchors(const std::string& page) {
 
 TEST(HelpPages, BothLanguagesShipWithTheSameSections) {
     AppState s;
-    s.programFolder = testsupport::dataFolder();
-    s.languageFile = "German.lan3";
+    s.locations.programFolder = testsupport::dataFolder();
+    s.language.languageFile = "German.lan3";
     const std::string de = readFile(helpFilePath(s));
-    s.languageFile = "English.lan3";
+    s.language.languageFile = "English.lan3";
     const std::string en = readFile(helpFilePath(s));
     ASSERT_NE(de.find("<html lang=\"de\">"), std::string::npos) << "German page in the build tree";
     ASSERT_NE(en.find("<html lang=\"en\">"), std::string::npos) << "English page in the build tree";

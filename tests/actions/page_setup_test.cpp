@@ -76,13 +76,13 @@ TEST(Snapshot, SparseAndBadFilesLoadTheirFallbacksRaisedToTheMinimums) {
         const std::string path = ts.dir.file("s.scfg");
         testsupport::writeFile(path, c.content);
         ASSERT_EQ(applySnapshot(s, path), ActionResult::Done);
-        EXPECT_EQ(s.paperWidthPt, c.width);
-        EXPECT_EQ(s.paperHeightPt, c.height);
-        EXPECT_EQ(s.whiteMaskPercent, c.whiteMask);
+        EXPECT_EQ(s.page.paperWidthPt, c.width);
+        EXPECT_EQ(s.page.paperHeightPt, c.height);
+        EXPECT_EQ(s.record.whiteMaskPercent, c.whiteMask);
         EXPECT_EQ(margins(s), c.margins);
         const double lr = settingValue(readSetting(s, "Active", "Left Margin")) / 100 +
                           settingValue(readSetting(s, "Active", "Right Margin")) / 100;
-        EXPECT_NEAR(s.printableWidthPt, c.width - lr, 1e-3);
+        EXPECT_NEAR(s.page.printableWidthPt, c.width - lr, 1e-3);
     }
 }
 
@@ -106,20 +106,20 @@ TEST(Snapshot, ShippedSnapshotsLoadAndNameThePhotoOne) {
     TestState ts;
     start(ts, "C711WT");
     AppState& s = ts.state;
-    EXPECT_NE(text(s, 205).find("WhiteFirstPhoto.scfg"), std::string::npos);
+    EXPECT_NE(text(s.language, 205).find("WhiteFirstPhoto.scfg"), std::string::npos);
     for (const char* name :
          {"WhiteFirstPhoto.scfg", "StandardArtworkA4.scfg", "StandardA5SEF.scfg"}) {
         SCOPED_TRACE(name);
-        const std::string path = s.programFolder + name;
+        const std::string path = s.locations.programFolder + name;
         ASSERT_TRUE(testsupport::fileExists(path));
         // Each file says in its first line what it is for.
         EXPECT_EQ(testsupport::readFile(path).rfind("; ", 0), 0u);
         ASSERT_EQ(applySnapshot(s, path), ActionResult::Done);
         EXPECT_EQ(readProfileString(path, "KYMC", "Profile").size(), 48u);
         EXPECT_EQ(colourAdjustText(s), readProfileString(path, "KYMC", "Profile"));
-        EXPECT_EQ(s.paperText, readProfileString(path, "Active", "PaperSize"));
+        EXPECT_EQ(s.page.paperText, readProfileString(path, "Active", "PaperSize"));
     }
-    EXPECT_EQ(s.paperWidthPt, 420); // the last one is A5 SEF
+    EXPECT_EQ(s.page.paperWidthPt, 420); // the last one is A5 SEF
 }
 
 TEST(Snapshot, SaveAndLoadCommandsAskForTheFileAndRememberIt) {
@@ -157,14 +157,14 @@ TEST(Snapshot, SaveAndLoadCommandsAskForTheFileAndRememberIt) {
     EXPECT_FALSE(dialogs.save);
     EXPECT_EQ(dialogs.title, "Load Settings");
     EXPECT_EQ(dialogs.start, file);
-    EXPECT_EQ(s.unitIndex, 2);
-    EXPECT_EQ(s.whiteMaskPercent, 55);
-    EXPECT_EQ(s.paperText, "A5 SEF");
-    EXPECT_EQ(s.paperWidthPt, 420);
+    EXPECT_EQ(s.record.unit, Unit::Inch);
+    EXPECT_EQ(s.record.whiteMaskPercent, 55);
+    EXPECT_EQ(s.page.paperText, "A5 SEF");
+    EXPECT_EQ(s.page.paperWidthPt, 420);
 
     dialogs.answer.clear();
     EXPECT_EQ(loadSettingsCommand(s), ActionResult::Cancelled);
-    EXPECT_EQ(s.paperText, "A5 SEF");
+    EXPECT_EQ(s.page.paperText, "A5 SEF");
 }
 
 TEST(CustomPaperDialog, RangesByClassAndUnitAreEnforced) {
@@ -216,8 +216,8 @@ TEST(CustomPaperDialog, SavedSizeIsListedAtOnceAndDeleteRenumbers) {
     ASSERT_EQ(saveCustomPaperSize(s, "Mug wrap", "200", "130", "5", "5", "5", "5"),
               ActionResult::Done);
     ASSERT_EQ(saveCustomPaperSize(s, "Label", "100", "150", "", "", "", ""), ActionResult::Done);
-    EXPECT_EQ(s.paperList.back(), "Label");
-    EXPECT_EQ(s.paperText, "A4");
+    EXPECT_EQ(s.page.paperList.back(), "Label");
+    EXPECT_EQ(s.page.paperText, "A4");
     const auto papers = readCustomPapers(s);
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_NEAR(papers[0].widthPt, 200 * 72 / 25.4, 0.01);
@@ -236,8 +236,8 @@ TEST(CustomPaperDialog, SavedSizeIsListedAtOnceAndDeleteRenumbers) {
     ASSERT_EQ(choosePaper(s, "Mug wrap"), ActionResult::Done);
     ASSERT_EQ(deleteCustomPaperSize(s, "Mug wrap"), ActionResult::Done);
     EXPECT_EQ(readSetting(s, "Papers", "Custom1").rfind("Label^", 0), 0u);
-    EXPECT_EQ(s.paperText, "A4");
-    EXPECT_EQ(s.paperWidthPt, 595);
+    EXPECT_EQ(s.page.paperText, "A4");
+    EXPECT_EQ(s.page.paperWidthPt, 595);
     EXPECT_EQ(deleteCustomPaperSize(s, "Mug wrap"), ActionResult::Nothing);
 }
 
@@ -276,8 +276,8 @@ TEST(MarginsDialog, OkWritesTheRaisedMarginsAndTheArea) {
     EXPECT_DOUBLE_EQ(area.second, 842 - 70);
     ASSERT_EQ(applyPrintMargins(s, {20, 1, 40.5, 0}), ActionResult::Done);
     EXPECT_EQ(margins(s), "2000 1284 4050 1213 ");
-    EXPECT_NEAR(s.printableWidthPt, 595 - 12.84 - 40.5, 1e-3);
-    EXPECT_NEAR(s.printableHeightPt, 842 - 20 - 12.13, 1e-3);
+    EXPECT_NEAR(s.page.printableWidthPt, 595 - 12.84 - 40.5, 1e-3);
+    EXPECT_NEAR(s.page.printableHeightPt, 842 - 20 - 12.13, 1e-3);
 }
 
 TEST(CurveEditor, PointMovesClampAndAllCopiesCyan) {
@@ -303,9 +303,9 @@ TEST(CurveEditor, PointMovesClampAndAllCopiesCyan) {
         EXPECT_EQ(colourAdjustText(s), c.expect);
     }
     // The table follows every move: cyan's light end is now (250, 240).
-    EXPECT_EQ(s.toneCurves.table[0][250], 240);
+    EXPECT_EQ(s.colour.toneCurves.table[0][250], 240);
     // Inputs above the light end are not reached: they take the next lower input's value.
-    EXPECT_EQ(s.toneCurves.table[2][255], 240);
+    EXPECT_EQ(s.colour.toneCurves.table[2][255], 240);
     // P3 has no handle; the same position again changes nothing.
     EXPECT_FALSE(moveCurvePoint(s, CurveChannel::Cyan, 3, 10, 10));
     EXPECT_FALSE(moveCurvePoint(s, CurveChannel::Cyan, 2, 80, 70));

@@ -29,7 +29,7 @@ TEST(PrinterBox, PrefixSearchIgnoresCase) {
 
 TEST(PrinterBox, OffersAnsweringQueuesOfTheModel) {
     TestState ts;
-    ts.state.targetModel = "C711WT";
+    ts.state.target.targetModel = "C711WT";
     const std::vector<PrinterListEntry> entries = {
         entry("OKI_C711WT_A", "AK1"),
         entry("OKI_C844_B", "AK2"), // another model
@@ -45,14 +45,14 @@ TEST(PrinterBox, OffersAnsweringQueuesOfTheModel) {
 // otherwise look like a system without printers.
 TEST(PrinterBox, UnreachableServerIsSaidOnTheStatusLine) {
     TestState ts;
-    ts.state.targetModel = "C711WT";
+    ts.state.target.targetModel = "C711WT";
     cupsSetServer(ts.dir.file("no-such-cupsd.sock").c_str());
     const PrinterBoxContents box = listPrinterBox(ts.state);
     cupsSetServer(nullptr);
     EXPECT_TRUE(box.items.empty());
     EXPECT_NE(box.problem.find("cannot be reached"), std::string::npos) << box.problem;
     applyPrinterBox(ts.state, box);
-    EXPECT_EQ(ts.state.statusText, box.problem);
+    EXPECT_EQ(ts.state.window.statusText, box.problem);
     ASSERT_FALSE(ts.ui.calls.empty());
     EXPECT_EQ(ts.ui.calls.back().kind, "status");
     EXPECT_EQ(ts.ui.calls.back().text, box.problem);
@@ -60,7 +60,7 @@ TEST(PrinterBox, UnreachableServerIsSaidOnTheStatusLine) {
 
 TEST(PrinterBox, SavedPrinterDecidesTheSelection) {
     TestState ts;
-    ts.state.targetModel = "C844";
+    ts.state.target.targetModel = "C844";
     const std::vector<PrinterListEntry> entries = {entry("OKI_C844_FRONT", "1"),
                                                    entry("OKI_C844_BACK", "2")};
     struct Case {
@@ -90,11 +90,11 @@ TEST(PrinterBox, ApplyCopiesItemsAndChoice) {
     TestState ts;
     PrinterBoxContents box{{"A", "B"}, 1, {}};
     applyPrinterBox(ts.state, box);
-    EXPECT_EQ(ts.state.printerList, box.items);
-    EXPECT_EQ(ts.state.printerChoice, "B");
+    EXPECT_EQ(ts.state.window.printerList, box.items);
+    EXPECT_EQ(ts.state.window.printerChoice, "B");
     applyPrinterBox(ts.state, PrinterBoxContents{});
-    EXPECT_TRUE(ts.state.printerList.empty());
-    EXPECT_EQ(ts.state.printerChoice, "");
+    EXPECT_TRUE(ts.state.window.printerList.empty());
+    EXPECT_EQ(ts.state.window.printerChoice, "");
 }
 
 } // namespace

@@ -72,10 +72,10 @@ TEST(ProofPicture, RendersTheLoadedPictureToAPng) {
     for (const auto& call : ts.ui.calls)
         if (call.kind == "status") statuses.push_back(call.text);
     ASSERT_FALSE(statuses.empty());
-    EXPECT_EQ(statuses.front(), text(ts.state, kStatusCreatingPrint));
-    EXPECT_EQ(statuses.back(), text(ts.state, kStatusLoaded));
-    EXPECT_EQ(ts.state.statusText, text(ts.state, kStatusLoaded));
-    EXPECT_EQ(ts.state.imageLoaded, 1);
+    EXPECT_EQ(statuses.front(), text(ts.state.language, kStatusCreatingPrint));
+    EXPECT_EQ(statuses.back(), text(ts.state.language, kStatusLoaded));
+    EXPECT_EQ(ts.state.window.statusText, text(ts.state.language, kStatusLoaded));
+    EXPECT_EQ(ts.state.picture.imageLoaded, 1);
     EXPECT_EQ(testsupport::readFile(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 }
 

@@ -34,7 +34,7 @@ template <typename F> bool eventually(F ready) {
 
 std::string recentEntry1(TestState& ts) {
     readRecentFiles(ts.state);
-    return ts.state.recentFiles[1];
+    return ts.state.recent.recentFiles[1];
 }
 
 } // namespace

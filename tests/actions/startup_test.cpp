@@ -19,14 +19,16 @@ namespace {
 
 TEST(Folders, XdgLocations) {
     TestState t;
-    EXPECT_EQ(t.state.userFolder, t.dir.file("config") + "/LumivaneB/");
-    EXPECT_EQ(t.state.sharedFolder, t.dir.file("xdg") + "/LumivaneB/");
-    EXPECT_EQ(t.state.settingsPath, t.state.userFolder + "LumivaneB.ini");
-    EXPECT_EQ(t.state.sharedSettingsPath, t.state.sharedFolder + "LumivaneB.ini");
-    EXPECT_EQ(t.state.recentFilesPath, t.state.userFolder + "Lastfile.exini");
+    EXPECT_EQ(t.state.locations.userFolder, t.dir.file("config") + "/LumivaneB/");
+    EXPECT_EQ(t.state.locations.sharedFolder, t.dir.file("xdg") + "/LumivaneB/");
+    EXPECT_EQ(t.state.locations.settingsPath, t.state.locations.userFolder + "LumivaneB.ini");
+    EXPECT_EQ(t.state.locations.sharedSettingsPath,
+              t.state.locations.sharedFolder + "LumivaneB.ini");
+    EXPECT_EQ(t.state.locations.recentFilesPath, t.state.locations.userFolder + "Lastfile.exini");
     struct stat st {};
-    EXPECT_EQ(::stat(t.state.userFolder.c_str(), &st), 0) << "user folder created";
-    EXPECT_NE(::stat(t.state.sharedFolder.c_str(), &st), 0) << "shared folder never created";
+    EXPECT_EQ(::stat(t.state.locations.userFolder.c_str(), &st), 0) << "user folder created";
+    EXPECT_NE(::stat(t.state.locations.sharedFolder.c_str(), &st), 0)
+        << "shared folder never created";
 }
 
 TEST(Folders, FirstConfigDirAndDefaults) {
@@ -36,8 +38,8 @@ TEST(Folders, FirstConfigDirAndDefaults) {
     setenv("HOME", t.dir.file("home").c_str(), 1);
     AppState s;
     ASSERT_TRUE(resolveFolders(s));
-    EXPECT_EQ(s.sharedFolder, t.dir.file("a") + "/LumivaneB/");
-    EXPECT_EQ(s.userFolder, t.dir.file("home") + "/.config/LumivaneB/");
+    EXPECT_EQ(s.locations.sharedFolder, t.dir.file("a") + "/LumivaneB/");
+    EXPECT_EQ(s.locations.userFolder, t.dir.file("home") + "/.config/LumivaneB/");
 }
 
 // Without $HOME the home folder comes from the password database, never /tmp; a settings
@@ -50,8 +52,8 @@ TEST(Folders, NoTmpFallbackAndOnlyOwnFolders) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 90;
         AppState s;
         if (resolveFolders(s)) return 91; // nobody's home, /nonexistent, cannot be made
-        if (s.userFolder != "/nonexistent/.config/LumivaneB/") return 92;
-        if (s.settingsPath.rfind("/tmp", 0) == 0) return 93;
+        if (s.locations.userFolder != "/nonexistent/.config/LumivaneB/") return 92;
+        if (s.locations.settingsPath.rfind("/tmp", 0) == 0) return 93;
         return 0;
     });
     EXPECT_EQ(rc, 0);
@@ -67,11 +69,12 @@ TEST(Folders, NoTmpFallbackAndOnlyOwnFolders) {
 
 TEST(StartUp, FirstRunWritesProfilesThenDefaultsComplete) {
     TestState t;
-    t.state.targetModel = "C711WT";
+    t.state.target.targetModel = "C711WT";
     prepareSettings(t.state);
-    EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"), t.state.programFolder + "sRGB.ICM");
+    EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"),
+              t.state.locations.programFolder + "sRGB.ICM");
     EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"),
-              t.state.programFolder + "OKC711P2.ICM");
+              t.state.locations.programFolder + "OKC711P2.ICM");
     EXPECT_EQ(readSetting(t.state, "Others", "RightHand"), "1");
     EXPECT_EQ(readSetting(t.state, "Others", "LeftHand"), "0");
     ensureSettings(t.state); // the main window's build: no "Version" yet
@@ -81,10 +84,10 @@ TEST(StartUp, FirstRunWritesProfilesThenDefaultsComplete) {
 
 TEST(StartUp, StartUpTableSkipsThe844Row) {
     TestState t;
-    t.state.targetModel = "C844";
+    t.state.target.targetModel = "C844";
     prepareSettings(t.state);
     EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"),
-              t.state.programFolder + "OKC332P2.ICM");
+              t.state.locations.programFolder + "OKC332P2.ICM");
 }
 
 TEST(StartUp, OldBottomMargin) {
@@ -116,16 +119,16 @@ TEST(StartUp, Handedness) {
 
 TEST(StartUp, LanguageFromSharedFile) {
     TestState t;
-    std::filesystem::create_directories(t.state.sharedFolder);
-    writeProfileString(t.state.sharedSettingsPath, "Active", "Language", "German.lan3");
+    std::filesystem::create_directories(t.state.locations.sharedFolder);
+    writeProfileString(t.state.locations.sharedSettingsPath, "Active", "Language", "German.lan3");
     prepareSettings(t.state);
     EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
-    EXPECT_NE(t.state.texts[7], "Exit");
+    EXPECT_NE(t.state.language.texts[7], "Exit");
 }
 
 TEST(StartUp, MissingMasterShapeLibraryIsReported) {
     TestState t;
-    t.state.programFolder = t.dir.path + "/noprog/";
+    t.state.locations.programFolder = t.dir.path + "/noprog/";
     prepareSettings(t.state);
     auto m = t.ui.messages();
     ASSERT_FALSE(m.empty());
@@ -135,11 +138,12 @@ TEST(StartUp, MissingMasterShapeLibraryIsReported) {
 
 TEST(StartUp, MasterShapeLibraryIsCopied) {
     TestState t;
-    std::filesystem::create_directories(t.state.sharedFolder);
-    writeFile(t.state.sharedFolder + "shape.lib", std::string(32252, '\1'));
+    std::filesystem::create_directories(t.state.locations.sharedFolder);
+    writeFile(t.state.locations.sharedFolder + "shape.lib", std::string(32252, '\1'));
     prepareSettings(t.state);
-    EXPECT_EQ(readSetting(t.state, "Active", "Shape Library"), t.state.userFolder + "shape.lib");
-    EXPECT_EQ(readFile(t.state.userFolder + "shape.lib").size(), 32252u);
+    EXPECT_EQ(readSetting(t.state, "Active", "Shape Library"),
+              t.state.locations.userFolder + "shape.lib");
+    EXPECT_EQ(readFile(t.state.locations.userFolder + "shape.lib").size(), 32252u);
 }
 
 TEST(ShutDown, ResetsByModel) {
@@ -164,8 +168,8 @@ TEST(ShutDown, ResetsByModel) {
     };
     for (const auto& c : cases) {
         TestState t;
-        t.state.targetModel = c.model;
-        t.state.targetBrand = c.brand;
+        t.state.target.targetModel = c.model;
+        t.state.target.targetBrand = c.brand;
         writeSetting(t.state, "Active", "Top Margin", "5000");
         writeSetting(t.state, "KYMC", "Profile", "00");
         shutDown(t.state);
@@ -206,7 +210,7 @@ TEST(SingleInstance, SecondCopyRefusedStaleLockIgnored) {
 
     ::kill(holder, SIGKILL); // a crash: the lock file stays behind
     ::waitpid(holder, &status, 0);
-    EXPECT_TRUE(fileExists(t.state.runtimeFolder + "Lumivane_Basic.lock"));
+    EXPECT_TRUE(fileExists(t.state.locations.runtimeFolder + "Lumivane_Basic.lock"));
     pid_t third = ::fork();
     if (third == 0) {
         AppState s;
@@ -228,7 +232,8 @@ TEST(RunApplication, SecondInstanceEndsWithZeroAndTouchesNothing) {
         ::_exit(0);
     }
     // Wait until the child holds the lock.
-    for (int i = 0; i < 200 && !fileExists(t.state.runtimeFolder + "Lumivane_Basic.lock"); ++i)
+    for (int i = 0; i < 200 && !fileExists(t.state.locations.runtimeFolder + "Lumivane_Basic.lock");
+         ++i)
         ::usleep(10000);
     ::usleep(50000);
     AppState s;
@@ -239,7 +244,7 @@ TEST(RunApplication, SecondInstanceEndsWithZeroAndTouchesNothing) {
     EXPECT_EQ(runApplication(s, [](AppState&) { return ++*counter, 0; }), 0);
     EXPECT_EQ(windowRuns, 0);
     EXPECT_TRUE(t.ui.calls.empty());
-    EXPECT_FALSE(fileExists(s.settingsPath));
+    EXPECT_FALSE(fileExists(s.locations.settingsPath));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -65,19 +65,19 @@ TEST(CliImage, LayoutFollowsTheOptions) {
 TEST(CliImage, RunsChangeNoStoredSetting) {
     TestState t;
     ASSERT_EQ(cli(t, "texts 0").code, 0); // first run: the settings file is created
-    const std::string before = readFile(t.state.settingsPath);
+    const std::string before = readFile(t.state.locations.settingsPath);
     ASSERT_FALSE(before.empty());
     CliRun r =
         cli(t, "layout " + sample() + " --crop --printer C844 --media \"Transfer media 13\"" +
                    " --profile-out " + dataFolder() + "OKC833P2.ICM --paper A3");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(readFile(t.state.settingsPath), before);
+    EXPECT_EQ(readFile(t.state.locations.settingsPath), before);
 }
 
 TEST(CliImage, NoScratchCopyMeansNoRun) {
     TestState t;
     ASSERT_EQ(cli(t, "texts 0").code, 0);
-    const std::string before = readFile(t.state.settingsPath);
+    const std::string before = readFile(t.state.locations.settingsPath);
     writeFile(t.dir.file("plain-file"), "x");
     // Every command that runs on a scratch copy: its options would otherwise be stored.
     const std::string out = t.dir.file("out.prn");
@@ -93,7 +93,7 @@ TEST(CliImage, NoScratchCopyMeansNoRun) {
             EXPECT_EQ(r.code, 1) << command << " " << tmp;
             EXPECT_NE(r.err.find("cannot make a scratch copy of the settings"), std::string::npos)
                 << r.err;
-            EXPECT_EQ(readFile(t.state.settingsPath), before) << command << " " << tmp;
+            EXPECT_EQ(readFile(t.state.locations.settingsPath), before) << command << " " << tmp;
             EXPECT_FALSE(fileExists(out)) << command;
         }
 }

@@ -95,7 +95,7 @@ TEST(CliPattern, ShapesListShowsPrintableNamesOnly) {
     ShapeRecord r;
     r.name = "Ab\x1b[2J\x9b";
     r.polygons.push_back({{{0, 0}, {1, 0}, {1, 1}}, kShapeBlack});
-    writeFile(t.state.userFolder + "shape.lib", encodeShapeRecord(r));
+    writeFile(t.state.locations.userFolder + "shape.lib", encodeShapeRecord(r));
     CliRun list = cli(t, "shapes list");
     ASSERT_EQ(list.code, 0) << list.err;
     EXPECT_EQ(list.out, "Ab?[2j?\n");
@@ -128,7 +128,7 @@ TEST(CliPattern, ShapesListImportReplaceAndRemove) {
     EXPECT_NE(tooNew.err.find("AI file greater than Ver 8"), std::string::npos);
     EXPECT_EQ(cli(t, "shapes import " + t.dir.file("tile.ai") + " --spacing45 101").code, 2);
     // A name the record cannot hold as typed is refused, naming the option and its range.
-    const std::string library = readFile(t.state.userFolder + "shape.lib");
+    const std::string library = readFile(t.state.locations.userFolder + "shape.lib");
     for (const std::string& name :
          {std::string(81, 'n'), std::string("\"$(printf 'a\\033b')\""), std::string("\"  \"")}) {
         CliRun r = cli(t, "shapes import " + t.dir.file("tile.ai") + " --name " + name);
@@ -136,6 +136,6 @@ TEST(CliPattern, ShapesListImportReplaceAndRemove) {
         EXPECT_NE(r.err.find("--name takes a shape name of 1 to 80 characters"), std::string::npos)
             << r.err;
     }
-    EXPECT_EQ(readFile(t.state.userFolder + "shape.lib"), library);
+    EXPECT_EQ(readFile(t.state.locations.userFolder + "shape.lib"), library);
     EXPECT_EQ(cli(t, "shapes").code, 2);
 }

@@ -56,20 +56,20 @@ TEST(Cli, SettingsGetSetThroughTheSettingsFile) {
 TEST(Cli, SettingNamesThatMakeLinesAreRefused) {
     TestState t;
     ASSERT_EQ(cli(t, "settings set Active Unit C").code, 0);
-    const std::string before = readFile(t.state.settingsPath);
+    const std::string before = readFile(t.state.locations.settingsPath);
     for (const char* args : {"Active \"$(printf 'Foo\\n[INI_INF]\\nVersion')\" 0.1", "Active a=b 1",
                              "[INI_INF Version 0.1"}) {
         CliRun r = cli(t, std::string("settings set ") + args);
         EXPECT_EQ(r.code, 2) << args;
         EXPECT_NE(r.err.find("may not hold"), std::string::npos) << r.err;
     }
-    EXPECT_EQ(readFile(t.state.settingsPath), before);
+    EXPECT_EQ(readFile(t.state.locations.settingsPath), before);
 }
 
 TEST(Cli, FailedWriteExitsOneWithTheMessage) {
     TestState t;
     writeSetting(t.state, "Active", "Unit", "C");
-    ::chmod(t.state.settingsPath.c_str(), 0444);
+    ::chmod(t.state.locations.settingsPath.c_str(), 0444);
     CliRun r = cli(t, "settings set Active Unit I");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Failed to write to:- "), std::string::npos);
@@ -86,8 +86,8 @@ TEST(Cli, TextsFollowTheLanguageInEffect) {
               "Unable to Copy,\nPlease run with administrator permissions\n");
     EXPECT_EQ(cli(t, "texts 5000").code, 1);
 
-    std::filesystem::create_directories(t.state.sharedFolder);
-    writeProfileString(t.state.sharedSettingsPath, "Active", "Language", "German.lan3");
+    std::filesystem::create_directories(t.state.locations.sharedFolder);
+    writeProfileString(t.state.locations.sharedSettingsPath, "Active", "Language", "German.lan3");
     CliRun de = cli(t, "texts 7");
     EXPECT_EQ(de.code, 0);
     EXPECT_NE(de.out, "Exit\n");

@@ -30,7 +30,7 @@ TEST(CliSnapshot, AppliedBeforeTheOptionsOnAScratchCopy) {
     const std::string snap = t.dir.file("a5.scfg");
     writeFile(snap, "[Active]\r\nPaperSize=A5 SEF\r\n");
     ASSERT_EQ(runCli(t.dir, "layout " + sample()).code, 0);
-    const std::string settingsBefore = readFile(t.state.settingsPath);
+    const std::string settingsBefore = readFile(t.state.locations.settingsPath);
     ASSERT_FALSE(settingsBefore.empty());
     CliRun r = runCli(t.dir, "layout " + sample() + " --snapshot " + snap);
     ASSERT_EQ(r.code, 0) << r.err;
@@ -47,7 +47,7 @@ TEST(CliSnapshot, AppliedBeforeTheOptionsOnAScratchCopy) {
     EXPECT_EQ(layoutValues(r.out)["paperWidthPt"], 595);
 
     // The user's own settings file is untouched by either run.
-    EXPECT_EQ(readFile(t.state.settingsPath), settingsBefore);
+    EXPECT_EQ(readFile(t.state.locations.settingsPath), settingsBefore);
 
     r = runCli(t.dir, "layout " + sample() + " --snapshot " + t.dir.file("missing.scfg"));
     EXPECT_EQ(r.code, 1);

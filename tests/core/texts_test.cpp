@@ -11,18 +11,19 @@ namespace {
 
 TEST(BuiltInTexts, SampleEntriesAndEscapes) {
     TestState t;
-    EXPECT_EQ(t.state.texts.size(), 313u);
-    EXPECT_EQ(text(t.state, 0), "Lumivane Basic");
-    EXPECT_EQ(text(t.state, 41), "<<<<<    Sent to Printer   >>>>>");
-    EXPECT_EQ(text(t.state, 122), "MultiPurpose Tray");
-    EXPECT_EQ(text(t.state, 132), "Unable to Copy,\r\nPlease run with administrator permissions");
-    EXPECT_EQ(text(t.state, 279), "Print && Statistics");
-    EXPECT_EQ(text(t.state, 282), "Fuser ") << "trailing blank kept";
-    EXPECT_EQ(text(t.state, 25), "");
-    EXPECT_EQ(text(t.state, 400), "");
-    EXPECT_EQ(text(t.state, -1), "");
+    EXPECT_EQ(t.state.language.texts.size(), 313u);
+    EXPECT_EQ(text(t.state.language, 0), "Lumivane Basic");
+    EXPECT_EQ(text(t.state.language, 41), "<<<<<    Sent to Printer   >>>>>");
+    EXPECT_EQ(text(t.state.language, 122), "MultiPurpose Tray");
+    EXPECT_EQ(text(t.state.language, 132),
+              "Unable to Copy,\r\nPlease run with administrator permissions");
+    EXPECT_EQ(text(t.state.language, 279), "Print && Statistics");
+    EXPECT_EQ(text(t.state.language, 282), "Fuser ") << "trailing blank kept";
+    EXPECT_EQ(text(t.state.language, 25), "");
+    EXPECT_EQ(text(t.state.language, 400), "");
+    EXPECT_EQ(text(t.state.language, -1), "");
     // 287 holds placeholders; "\num" inside "\numcopy" style texts is kept.
-    EXPECT_EQ(text(t.state, 288), "For\\numcopy\\copies the overall cost is");
+    EXPECT_EQ(text(t.state.language, 288), "For\\numcopy\\copies the overall cost is");
 }
 
 TEST(Escapes, LineBreakButNotNum) {
@@ -44,24 +45,25 @@ TEST(Units, FormatLengthTable) {
     };
     for (const auto& c : cases) {
         TestState t;
-        setUnit(t.state, c.unit);
-        EXPECT_EQ(formatLength(t.state, c.points), c.shown) << c.unit << " " << c.points;
+        t.state.record.unit = unitFromSetting(c.unit);
+        EXPECT_EQ(formatLength(t.state.record.unit, c.points), c.shown)
+            << c.unit << " " << c.points;
     }
 }
 
 TEST(Units, ParseLengthIsTheInverse) {
     TestState t;
-    setUnit(t.state, "M");
-    EXPECT_NEAR(parseLength(t.state, "100"), 283.4646f, 1e-3);
-    EXPECT_NEAR(parseLength(t.state, " 25,4 "), 72.0f, 1e-4);
-    setUnit(t.state, "C");
-    EXPECT_NEAR(parseLength(t.state, "2.54"), 72.0f, 1e-4);
-    EXPECT_EQ(t.state.unitFactor, 10.0f);
-    setUnit(t.state, "I");
-    EXPECT_NEAR(parseLength(t.state, "8.264"), 595.0f, 0.01);
-    EXPECT_EQ(parseLength(t.state, "abc"), 0.0f);
-    EXPECT_EQ(unitSymbol(t.state), "Inch");
-    EXPECT_EQ(t.state.unitFactor, 25.4f);
+    t.state.record.unit = unitFromSetting("M");
+    EXPECT_NEAR(parseLength(t.state.record.unit, "100"), 283.4646f, 1e-3);
+    EXPECT_NEAR(parseLength(t.state.record.unit, " 25,4 "), 72.0f, 1e-4);
+    t.state.record.unit = unitFromSetting("C");
+    EXPECT_NEAR(parseLength(t.state.record.unit, "2.54"), 72.0f, 1e-4);
+    EXPECT_EQ(millimetresPerUnit(t.state.record.unit), 10.0);
+    t.state.record.unit = unitFromSetting("I");
+    EXPECT_NEAR(parseLength(t.state.record.unit, "8.264"), 595.0f, 0.01);
+    EXPECT_EQ(parseLength(t.state.record.unit, "abc"), 0.0f);
+    EXPECT_EQ(unitSymbol(t.state.record.unit, t.state.language), "Inch");
+    EXPECT_EQ(millimetresPerUnit(t.state.record.unit), 25.4);
 }
 
 TEST(Pictures, RoundingAndPercent) {

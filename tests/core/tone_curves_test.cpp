@@ -17,7 +17,7 @@ std::string allChannels(const std::string& group) {
 TEST(ToneCurves, FirstFamilyDefault) {
     AppState s;
     setColourAdjustFromText(s, defaultColourAdjustText(false));
-    for (const auto& t : s.toneCurves.table) {
+    for (const auto& t : s.colour.toneCurves.table) {
         EXPECT_EQ(t[255], 253);
         EXPECT_EQ(t[0], 0);
         // A gentle curve just under the diagonal, never rising above it, never falling.
@@ -32,7 +32,7 @@ TEST(ToneCurves, FirstFamilyDefault) {
 TEST(ToneCurves, SecondFamilyDefaultIsAnSCurve) {
     AppState s;
     setColourAdjustFromText(s, defaultColourAdjustText(true));
-    for (const auto& t : s.toneCurves.table) {
+    for (const auto& t : s.colour.toneCurves.table) {
         EXPECT_EQ(t[255], 255);
         EXPECT_EQ(t[0], 0);
         for (int v = 1; v < 256; ++v)
@@ -49,19 +49,19 @@ TEST(ToneCurves, DiagonalPointsComeCloseToIdentityButRoundingShows) {
     setColourAdjustFromText(s, allChannels("FFFFAAAA55550000"));
     int differ = 0;
     for (int v = 0; v < 256; ++v) {
-        const int d = std::abs(static_cast<int>(s.toneCurves.table[0][v]) - v);
+        const int d = std::abs(static_cast<int>(s.colour.toneCurves.table[0][v]) - v);
         EXPECT_LE(d, 2) << v;
         differ += d != 0;
     }
     EXPECT_GT(differ, 100);
-    EXPECT_EQ(s.toneCurves.table[0][0], 0);
-    EXPECT_EQ(s.toneCurves.table[0][255], 255);
+    EXPECT_EQ(s.colour.toneCurves.table[0][0], 0);
+    EXPECT_EQ(s.colour.toneCurves.table[0][255], 255);
 }
 
 TEST(ToneCurves, ConstantOutputFillsEveryEntry) {
     AppState s;
     setColourAdjustFromText(s, allChannels("FF64AA6455640064"));
-    for (const auto& t : s.toneCurves.table)
+    for (const auto& t : s.colour.toneCurves.table)
         for (int v = 0; v < 256; ++v)
             EXPECT_EQ(t[v], 100) << v;
 }
@@ -74,7 +74,7 @@ TEST(ToneCurves, InputsNoSampleReachesTakeTheNextLowerValue) {
                                "FF80FF8000000000"
                                "6432643232143214");
     for (int ch : {0, 2}) {
-        const auto& t = s.toneCurves.table[ch];
+        const auto& t = s.colour.toneCurves.table[ch];
         for (int v = 0; v < 50; ++v)
             EXPECT_EQ(t[v], 0) << v;
         EXPECT_EQ(t[50], 20);
@@ -85,8 +85,8 @@ TEST(ToneCurves, InputsNoSampleReachesTakeTheNextLowerValue) {
             EXPECT_GE(t[v], t[v - 1]) << v;
     }
     // The middle channel is independent: its own curve from (0, 0) to (255, 128).
-    EXPECT_EQ(s.toneCurves.table[1][255], 128);
-    EXPECT_EQ(s.toneCurves.table[1][0], 0);
+    EXPECT_EQ(s.colour.toneCurves.table[1][255], 128);
+    EXPECT_EQ(s.colour.toneCurves.table[1][0], 0);
 }
 
 TEST(ToneCurves, ZeroOutputInsideTheRangeIsFilledToo) {
@@ -94,7 +94,7 @@ TEST(ToneCurves, ZeroOutputInsideTheRangeIsFilledToo) {
     // so entry 255 keeps the 0 of P0 = (255, 0) and then inherits the value below it.
     AppState s;
     setColourAdjustFromText(s, allChannels("FF0000FF40FF0000"));
-    const auto& t = s.toneCurves.table[0];
+    const auto& t = s.colour.toneCurves.table[0];
     EXPECT_EQ(t[0], 0);
     EXPECT_EQ(t[255], t[254]) << "entry 255 got 0 from the curve and takes entry 254";
     EXPECT_GT(t[255], 0);
@@ -105,33 +105,33 @@ TEST(ColourAdjustText, RoundTripAndParsing) {
     const std::string hex = "0123456789ABCDEFFEDCBA9876543210A5A5A5A55A5A5A5A";
     setColourAdjustFromText(s, hex);
     EXPECT_EQ(colourAdjustText(s), hex);
-    EXPECT_EQ(s.colourAdjust[0], 0x01);
-    EXPECT_EQ(s.colourAdjust[7], 0xEF);
+    EXPECT_EQ(s.colour.colourAdjust[0], 0x01);
+    EXPECT_EQ(s.colour.colourAdjust[7], 0xEF);
     // Lower-case digits read the same.
     setColourAdjustFromText(s, "ff0a");
-    EXPECT_EQ(s.colourAdjust[0], 0xFF);
-    EXPECT_EQ(s.colourAdjust[1], 0x0A);
+    EXPECT_EQ(s.colour.colourAdjust[0], 0xFF);
+    EXPECT_EQ(s.colour.colourAdjust[1], 0x0A);
     // Missing digits and invalid digits read as 0.
-    EXPECT_EQ(s.colourAdjust[2], 0);
+    EXPECT_EQ(s.colour.colourAdjust[2], 0);
     setColourAdjustFromText(s, "G1Z9F");
-    EXPECT_EQ(s.colourAdjust[0], 0x01);
-    EXPECT_EQ(s.colourAdjust[1], 0x09);
-    EXPECT_EQ(s.colourAdjust[2], 0xF0);
+    EXPECT_EQ(s.colour.colourAdjust[0], 0x01);
+    EXPECT_EQ(s.colour.colourAdjust[1], 0x09);
+    EXPECT_EQ(s.colour.colourAdjust[2], 0xF0);
     EXPECT_EQ(colourAdjustText(s).size(), 48u);
 }
 
 TEST(ColourAdjustText, SettingTheTextRebuildsTheTables) {
     AppState s;
     setColourAdjustFromText(s, allChannels("FF64AA6455640064"));
-    EXPECT_EQ(s.toneCurves.table[1][7], 100);
+    EXPECT_EQ(s.colour.toneCurves.table[1][7], 100);
     // rebuildColourCurveTable follows the bytes.
-    s.colourAdjust[8 + 1] = 200;
-    s.colourAdjust[8 + 3] = 200;
-    s.colourAdjust[8 + 5] = 200;
-    s.colourAdjust[8 + 7] = 200;
+    s.colour.colourAdjust[8 + 1] = 200;
+    s.colour.colourAdjust[8 + 3] = 200;
+    s.colour.colourAdjust[8 + 5] = 200;
+    s.colour.colourAdjust[8 + 7] = 200;
     rebuildColourCurveTable(s);
-    EXPECT_EQ(s.toneCurves.table[1][7], 200);
-    EXPECT_EQ(s.toneCurves.table[0][7], 100);
+    EXPECT_EQ(s.colour.toneCurves.table[1][7], 200);
+    EXPECT_EQ(s.colour.toneCurves.table[0][7], 100);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "core/texts.h"
+#include "model/media.h"
 #include "settings/recent_files.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
@@ -246,13 +247,13 @@ void MainWindowTest::everyIdentifierIsPresent() {
     // Labels come from the interface texts.
     QCOMPARE(f.control<QPushButton>(kIdPrintButton)->text(), QStringLiteral("Print"));
     QCOMPARE(f.control<QCheckBox>(kIdGuardArea)->text(), QStringLiteral("Guard Area"));
-    QCOMPARE(f.control<QLabel>(kIdUtilityLabel)->text(), q(text(f.ts.state, 29)));
+    QCOMPARE(f.control<QLabel>(kIdUtilityLabel)->text(), q(text(f.ts.state.language, 29)));
 }
 
 void MainWindowTest::startsEmptyWithPrintingDisabled() {
     Fixture f;
     MainWindow& w = f.open();
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusNoFile)));
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusNoFile)));
     QCOMPARE(w.windowTitle(), QStringLiteral("Lumivane Basic"));
     QVERIFY(!f.control<QPushButton>(kIdPrintButton)->isEnabled());
     QVERIFY(!f.control<QCheckBox>(kIdPatternPrint)->isEnabled());
@@ -274,8 +275,8 @@ void MainWindowTest::loadingEnablesPrintingAndSetsTitle() {
     Fixture f;
     MainWindow& w = f.open();
     f.load();
-    QCOMPARE(f.ts.state.imageLoaded, 1);
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusLoaded)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusLoaded)));
     QCOMPARE(w.windowTitle(), QStringLiteral("Lumivane Basic - ") + q(f.sample()));
     QVERIFY(f.control<QPushButton>(kIdPrintButton)->isEnabled());
     QVERIFY(f.control<QCheckBox>(kIdPatternPrint)->isEnabled());
@@ -283,8 +284,8 @@ void MainWindowTest::loadingEnablesPrintingAndSetsTitle() {
     QVERIFY(f.action(kIdMenuPatternPrint)->isEnabled());
     QVERIFY(f.action(kIdMenuBlankPage)->isEnabled());
     QVERIFY(!f.control<QLineEdit>(kIdWidth)->text().isEmpty());
-    QCOMPARE(f.control<QLineEdit>(kIdWidth)->text(), q(f.ts.state.widthText));
-    QCOMPARE(f.control<QLineEdit>(kIdResolution)->text(), q(f.ts.state.dpiText));
+    QCOMPARE(f.control<QLineEdit>(kIdWidth)->text(), q(f.ts.state.window.widthText));
+    QCOMPARE(f.control<QLineEdit>(kIdResolution)->text(), q(f.ts.state.window.dpiText));
     QCOMPARE(f.action(kIdMenuRecent1)->text(), q(recentMenuText(f.sample())));
     QCOMPARE(f.control<QProgressBar>(kIdProgressBar)->value(), 0);
     QVERIFY(!w.busy());
@@ -296,13 +297,13 @@ void MainWindowTest::openFileMenuAsksForAFile() {
     f.dialogs.nextFile.clear(); // the dialog is cancelled
     f.action(kIdMenuOpen)->trigger();
     QCOMPARE(f.dialogs.fileDialogs, 1);
-    QCOMPARE(f.ts.state.imageLoaded, 0);
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusNoFile)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 0);
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusNoFile)));
 
     f.dialogs.nextFile = f.sample();
     f.action(kIdMenuOpen)->trigger();
     QCOMPARE(f.dialogs.fileDialogs, 2);
-    QCOMPARE(f.ts.state.imageLoaded, 1);
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
     QVERIFY(f.control<QPushButton>(kIdPrintButton)->isEnabled());
 }
 
@@ -320,16 +321,17 @@ void MainWindowTest::commandTable() {
     const std::vector<Row> table = {
         {"swatch 5 sets the preview background", [&] { click(kIdSwatch1 + 4); },
          [&] {
-             return s.previewBackground == 5 &&
+             return s.layout.previewBackground == 5 &&
                     f.control<QToolButton>(kIdSwatch1 + 4)->isChecked() &&
                     !f.control<QToolButton>(kIdSwatch1 + 12)->isChecked();
          }},
-        {"swatch 16", [&] { click(kIdSwatch1 + 15); }, [&] { return s.previewBackground == 16; }},
+        {"swatch 16", [&] { click(kIdSwatch1 + 15); },
+         [&] { return s.layout.previewBackground == 16; }},
         {"alignment top centre", [&] { click(kIdAlignCentre + 2); },
-         [&] { return s.alignment == CopyAlignment::TopCentre; }},
+         [&] { return s.layout.alignment == CopyAlignment::TopCentre; }},
         {"alignment top right", [&] { click(kIdAlignCentre + 3); },
          [&] {
-             return s.alignment == CopyAlignment::TopRight &&
+             return s.layout.alignment == CopyAlignment::TopRight &&
                     f.control<QRadioButton>(kIdAlignCentre + 3)->isChecked();
          }},
         {"left hand writes the Others keys", [&] { click(kIdLeftHand); },
@@ -342,42 +344,44 @@ void MainWindowTest::commandTable() {
         {"right hand writes the Others keys", [&] { click(kIdRightHand); },
          [&] {
              return readSetting(s, "Others", "LeftHand") == "0" &&
-                    readSetting(s, "Others", "RightHand") == "1" && s.rightHand == 1;
+                    readSetting(s, "Others", "RightHand") == "1" && s.record.rightHand == 1;
          }},
-        {"guard area", [&] { click(kIdGuardArea); }, [&] { return s.guardAreaChecked; }},
+        {"guard area", [&] { click(kIdGuardArea); }, [&] { return s.layout.guardAreaChecked; }},
         {"automatic tile fills the page and disables alignment", [&] { click(kIdAutoTile); },
          [&] {
-             return s.autoTileChecked && s.across * s.down > 2 &&
+             return s.layout.autoTileChecked && s.layout.across * s.layout.down > 2 &&
                     !f.control<QRadioButton>(kIdAlignCentre)->isEnabled();
          }},
-        {"automatic tile off", [&] { click(kIdAutoTile); }, [&] { return !s.autoTileChecked; }},
+        {"automatic tile off", [&] { click(kIdAutoTile); },
+         [&] { return !s.layout.autoTileChecked; }},
         {"pattern preview", [&] { click(kIdPatternPreview); },
-         [&] { return s.patternPreviewChecked; }},
-        {"fixed spacing", [&] { click(kIdFixedSpacing); }, [&] { return s.fixedSpacingChecked; }},
-        {"mirror off", [&] { click(kIdMirror); }, [&] { return !s.mirrorChecked; }},
+         [&] { return s.layout.patternPreviewChecked; }},
+        {"fixed spacing", [&] { click(kIdFixedSpacing); },
+         [&] { return s.layout.fixedSpacingChecked; }},
+        {"mirror off", [&] { click(kIdMirror); }, [&] { return !s.layout.mirrorChecked; }},
         {"rotate toggles the picture",
          [&] {
-             const bool before = s.rotateChecked;
+             const bool before = s.layout.rotateChecked;
              click(kIdRotate);
-             QVERIFY(s.rotateChecked != before);
+             QVERIFY(s.layout.rotateChecked != before);
              click(kIdRotate);
          },
-         [&] { return f.control<QCheckBox>(kIdRotate)->isChecked() == s.rotateChecked; }},
+         [&] { return f.control<QCheckBox>(kIdRotate)->isChecked() == s.layout.rotateChecked; }},
         {"copies typed", [&] { retype(f.control<QLineEdit>(kIdCopies), "4"); },
-         [&] { return s.copiesText == "4"; }},
+         [&] { return s.window.copiesText == "4"; }},
         {"three across",
          [&] {
              retype(f.control<QLineEdit>(kIdXCopies), "3");
              pressEnter(f.control<QLineEdit>(kIdXCopies));
          },
-         [&] { return s.across == 3 && s.xCopiesText == "3"; }},
+         [&] { return s.layout.across == 3 && s.window.xCopiesText == "3"; }},
         {"fit to page sets the copies to 1", [&] { click(kIdFitToPage); },
          [&] {
-             return s.xCopiesText == "1" && s.yCopiesText == "1" && s.across == 1 &&
-                    f.control<QLineEdit>(kIdXCopies)->text() == "1";
+             return s.window.xCopiesText == "1" && s.window.yCopiesText == "1" &&
+                    s.layout.across == 1 && f.control<QLineEdit>(kIdXCopies)->text() == "1";
          }},
         {"load defaults keeps the picture", [&] { f.action(kIdMenuLoadDefaults)->trigger(); },
-         [&] { return s.imageLoaded == 1 && s.brightness == 0; }},
+         [&] { return s.picture.imageLoaded == 1 && s.layout.brightness == 0; }},
     };
     for (const Row& row : table) {
         row.act();
@@ -407,18 +411,18 @@ void MainWindowTest::mediaChangeRefillsPaperSources() {
     for (int i = 0; i < target; ++i)
         QTest::keyClick(media, Qt::Key_Down);
     QCOMPARE(media->currentIndex(), target);
-    QCOMPARE(q(s.mediaText), QStringLiteral("Transfer media 10"));
+    QCOMPARE(q(mediaLabel(s, s.page.mediaId)), QStringLiteral("Transfer media 10"));
     // First family, transfer media 10: of the three sources only the multi-purpose tray,
     // selected.
     QVERIFY(trayItems().contains(QStringLiteral("MultiPurpose Tray")));
     QVERIFY(!trayItems().contains(QStringLiteral("AUTO")));
     QVERIFY(!trayItems().contains(QStringLiteral("Tray 1")));
-    QCOMPARE(trays->count(), static_cast<int>(s.trayList.size()));
+    QCOMPARE(trays->count(), static_cast<int>(s.page.trayList.size()));
     QCOMPARE(trays->currentText(), QStringLiteral("MultiPurpose Tray"));
-    QCOMPARE(q(s.trayText), QStringLiteral("MultiPurpose Tray"));
+    QCOMPARE(q(s.page.trayText), QStringLiteral("MultiPurpose Tray"));
 
     QTest::keyClick(media, Qt::Key_Home);
-    QCOMPARE(s.mediaId, s.mediaIds.front());
+    QCOMPARE(s.page.mediaId, s.page.mediaIds.front());
     QVERIFY(trayItems().contains(QStringLiteral("AUTO")));
     QVERIFY(trayItems().contains(QStringLiteral("Tray 1")));
     QCOMPARE(trays->currentText(), QStringLiteral("AUTO"));
@@ -438,13 +442,13 @@ void MainWindowTest::copyFieldsEnterAppliesShiftEnterOnlyRefreshes() {
     retype(x, "2");
     retype(y, "2");
     pressEnter(y);
-    QCOMPARE(s.across, 2);
-    QCOMPARE(s.down, 2);
+    QCOMPARE(s.layout.across, 2);
+    QCOMPARE(s.layout.down, 2);
     QCOMPARE(f.control<QLineEdit>(kIdTotalCopies)->text(), QStringLiteral("4"));
 
     retype(x, "3");
     pressEnter(x, Qt::ShiftModifier);
-    QCOMPARE(s.across, 2);
+    QCOMPARE(s.layout.across, 2);
     QCOMPARE(x->text(), QStringLiteral("2"));
 }
 
@@ -458,13 +462,13 @@ void MainWindowTest::typedWidthKeepsAspect() {
     QCOMPARE(f.control<QLineEdit>(kIdWidth)->text(), QString());
 
     f.load();
-    const float aspect = s.placedHeightPt / s.placedWidthPt;
+    const float aspect = s.layout.placedHeightPt / s.layout.placedWidthPt;
     retype(f.control<QLineEdit>(kIdWidth), "50");
     pressEnter(f.control<QLineEdit>(kIdWidth));
-    QVERIFY2(std::fabs(s.placedWidthPt - 50.0f / 25.4f * 72.0f) < 0.5f,
-             std::to_string(s.placedWidthPt).c_str());
-    QVERIFY(std::fabs(s.placedHeightPt / s.placedWidthPt - aspect) < 0.01f);
-    QCOMPARE(f.control<QLineEdit>(kIdHeight)->text(), q(s.heightText));
+    QVERIFY2(std::fabs(s.layout.placedWidthPt - 50.0f / 25.4f * 72.0f) < 0.5f,
+             std::to_string(s.layout.placedWidthPt).c_str());
+    QVERIFY(std::fabs(s.layout.placedHeightPt / s.layout.placedWidthPt - aspect) < 0.01f);
+    QCOMPARE(f.control<QLineEdit>(kIdHeight)->text(), q(s.window.heightText));
     QVERIFY(f.control<QLineEdit>(kIdWidth)->text().startsWith(QStringLiteral("50")));
 }
 
@@ -474,13 +478,13 @@ void MainWindowTest::lowResolutionShownRed() {
     const QString tiny = q(f.ts.dir.file("tiny.png"));
     writeTinyPng(tiny, 12);
     w.openFile(tiny);
-    QCOMPARE(f.ts.state.imageLoaded, 1);
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
     auto* dpi = f.control<QLineEdit>(kIdResolution);
     QVERIFY(dpi->palette().color(QPalette::Text) != QColor(Qt::red));
     // 12 pixels over 100 mm is about 3 pixels an inch.
     retype(f.control<QLineEdit>(kIdWidth), "100");
     pressEnter(f.control<QLineEdit>(kIdWidth));
-    QVERIFY(f.ts.state.placedWidthPt > 200.0f);
+    QVERIFY(f.ts.state.layout.placedWidthPt > 200.0f);
     QCOMPARE(dpi->palette().color(QPalette::Text), QColor(Qt::red));
 }
 
@@ -495,32 +499,32 @@ void MainWindowTest::slidersApplyAfterTheirTimer() {
     QCOMPARE(slider->value(), 20);
     // The value text follows at once; the state after the 250 ms timer.
     QCOMPARE(f.control<QLabel>(kIdBrightnessValue)->text(), QStringLiteral("20%"));
-    QCOMPARE(s.brightness, 0);
-    QTRY_COMPARE_WITH_TIMEOUT(s.brightness, 20, 2000);
+    QCOMPARE(s.layout.brightness, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(s.layout.brightness, 20, 2000);
 
     auto* contrast = f.control<QSlider>(kIdContrastSlider);
     contrast->setFocus();
     QTest::keyClick(contrast, Qt::Key_PageDown);
-    QTRY_COMPARE_WITH_TIMEOUT(s.contrast, -10, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(s.layout.contrast, -10, 2000);
     QCOMPARE(f.control<QLabel>(kIdContrastValue)->text(), QStringLiteral("-10%"));
 
     QTest::mouseClick(f.control<QToolButton>(kIdResetBrightness), Qt::LeftButton);
-    QCOMPARE(s.brightness, 0);
+    QCOMPARE(s.layout.brightness, 0);
     QCOMPARE(slider->value(), 0);
     QCOMPARE(f.control<QLabel>(kIdBrightnessValue)->text(), QStringLiteral("0%"));
     QTest::mouseClick(f.control<QToolButton>(kIdResetContrast), Qt::LeftButton);
-    QCOMPARE(s.contrast, 0);
+    QCOMPARE(s.layout.contrast, 0);
     QCOMPARE(f.control<QLabel>(kIdContrastValue)->text(), QStringLiteral("0%"));
     // The reset leaves no timer behind that would bring the old value back.
     QTest::qWait(400);
-    QCOMPARE(s.brightness, 0);
-    QCOMPARE(s.contrast, 0);
+    QCOMPARE(s.layout.brightness, 0);
+    QCOMPARE(s.layout.contrast, 0);
 
     // A brightness move still waiting for its timer survives a contrast reset.
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_PageDown);
     QTest::mouseClick(f.control<QToolButton>(kIdResetContrast), Qt::LeftButton);
-    QCOMPARE(s.brightness, -10);
+    QCOMPARE(s.layout.brightness, -10);
     QCOMPARE(slider->value(), -10);
     QCOMPARE(f.control<QLabel>(kIdBrightnessValue)->text(), QStringLiteral("-10%"));
 }
@@ -541,7 +545,7 @@ void MainWindowTest::printWithoutImageSendsNothing() {
     QTest::mouseClick(print, Qt::LeftButton);
     QCOMPARE(f.queueAsks.load(), 1);
     QCOMPARE(f.status(), before);
-    QCOMPARE(f.ts.state.statusNumber, kStatusNoFile);
+    QCOMPARE(f.ts.state.window.statusNumber, kStatusNoFile);
     QVERIFY(f.dialogs.messages().empty());
     QCOMPARE(f.control<QProgressBar>(kIdProgressBar)->value(), 0);
     for (const auto& call : f.dialogs.calls)
@@ -552,14 +556,14 @@ void MainWindowTest::printWithoutQueueDoesNothing() {
     Fixture f;
     f.open();
     f.load();
-    f.ts.state.patternPrintChecked = true;
+    f.ts.state.layout.patternPrintChecked = true;
     f.dialogs.clear();
     QTest::mouseClick(f.control<QPushButton>(kIdPrintButton), Qt::LeftButton);
     QCOMPARE(f.queueAsks.load(), 1);
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusLoaded)));
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusLoaded)));
     QVERIFY(f.dialogs.messages().empty());
     // No queue: the command stops before it touches the pattern box.
-    QVERIFY(f.ts.state.patternPrintChecked);
+    QVERIFY(f.ts.state.layout.patternPrintChecked);
 }
 
 void MainWindowTest::dropLoadsOnlyTheFirstFile() {
@@ -572,12 +576,12 @@ void MainWindowTest::dropLoadsOnlyTheFirstFile() {
         files << p;
     }
     drop(f.control<QWidget>(kIdPreview), files);
-    QCOMPARE(f.ts.state.imageLoaded, 1);
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
     const QString first = QFileInfo(files[0]).canonicalFilePath();
-    QCOMPARE(q(f.ts.state.recentFiles[1]), first);
+    QCOMPARE(q(f.ts.state.recent.recentFiles[1]), first);
     for (int n = 2; n <= 5; ++n) {
-        QVERIFY(q(f.ts.state.recentFiles[static_cast<std::size_t>(n)]) != files[1]);
-        QVERIFY(q(f.ts.state.recentFiles[static_cast<std::size_t>(n)]) != files[2]);
+        QVERIFY(q(f.ts.state.recent.recentFiles[static_cast<std::size_t>(n)]) != files[1]);
+        QVERIFY(q(f.ts.state.recent.recentFiles[static_cast<std::size_t>(n)]) != files[2]);
     }
     QCOMPARE(f.window->windowTitle(), QStringLiteral("Lumivane Basic - ") + first);
 }
@@ -590,16 +594,16 @@ void MainWindowTest::dropFollowsSymlinkAndChecksExtension() {
     const QString text = q(f.ts.dir.file("artwork.txt"));
     QVERIFY(QFile::copy(q(f.sample()), text));
     drop(preview, {text});
-    QCOMPARE(f.ts.state.imageLoaded, 0);
-    QCOMPARE(f.status(), q(::text(f.ts.state, kStatusNoFile)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 0);
+    QCOMPARE(f.status(), q(::text(f.ts.state.language, kStatusNoFile)));
 
     const QString real = q(f.ts.dir.file("real.PNG"));
     QVERIFY(QFile::copy(q(f.sample()), real));
     const QString link = q(f.ts.dir.file("link-to-artwork"));
     std::filesystem::create_symlink(real.toStdString(), link.toStdString());
     drop(preview, {link});
-    QCOMPARE(f.ts.state.imageLoaded, 1);
-    QCOMPARE(q(f.ts.state.recentFiles[1]), QFileInfo(real).canonicalFilePath());
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
+    QCOMPARE(q(f.ts.state.recent.recentFiles[1]), QFileInfo(real).canonicalFilePath());
 }
 
 void MainWindowTest::placementWrittenOnCloseAndRestored() {
@@ -646,10 +650,10 @@ void MainWindowTest::recentEntriesShortenedAndForgotten() {
     QVERIFY(!f.action(kIdMenuRecent1 + 2)->isEnabled());
     // Entry 2 names no file: it leaves the list and the status says so.
     f.action(kIdMenuRecent1 + 1)->trigger();
-    QCOMPARE(q(s.recentFiles[2]), QString());
+    QCOMPARE(q(s.recent.recentFiles[2]), QString());
     QCOMPARE(f.action(kIdMenuRecent1 + 1)->text(), QString());
-    QCOMPARE(f.status(), q(text(s, kStatusNoFile)));
-    QCOMPARE(s.imageLoaded, 0);
+    QCOMPARE(f.status(), q(text(s.language, kStatusNoFile)));
+    QCOMPARE(s.picture.imageLoaded, 0);
     QVERIFY(!f.control<QPushButton>(kIdPrintButton)->isEnabled());
 }
 
@@ -687,7 +691,7 @@ void MainWindowTest::cancelDuringLoadAndOtherCommandsRefused() {
         sawBusy = w.busy();
         cancelEnabled = f.control<QPushButton>(kIdCancelButton)->isEnabled();
         QTest::mouseClick(f.control<QToolButton>(kIdSwatch1), Qt::LeftButton);
-        backgroundDuringWork = f.ts.state.previewBackground;
+        backgroundDuringWork = f.ts.state.layout.previewBackground;
         QVERIFY(!w.close()); // no closing in the middle of the work
         QTest::mouseClick(f.control<QPushButton>(kIdCancelButton), Qt::LeftButton);
     });
@@ -695,15 +699,15 @@ void MainWindowTest::cancelDuringLoadAndOtherCommandsRefused() {
     QVERIFY(sawBusy);
     QVERIFY(cancelEnabled);
     QCOMPARE(backgroundDuringWork, 13);
-    QCOMPARE(f.ts.state.previewBackground, 13);
+    QCOMPARE(f.ts.state.layout.previewBackground, 13);
     QVERIFY(w.isVisible());
-    QCOMPARE(f.ts.state.imageLoaded, 0);
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusCancelled)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 0);
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusCancelled)));
     QVERIFY(!f.control<QPushButton>(kIdCancelButton)->isEnabled());
     QVERIFY(!w.busy());
     // The swatch works again once the work is over.
     QTest::mouseClick(f.control<QToolButton>(kIdSwatch1), Qt::LeftButton);
-    QCOMPARE(f.ts.state.previewBackground, 1);
+    QCOMPARE(f.ts.state.layout.previewBackground, 1);
 }
 
 void MainWindowTest::escapeCancelsLongWork() {
@@ -712,12 +716,12 @@ void MainWindowTest::escapeCancelsLongWork() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTimer::singleShot(0, &w, [&] { QTest::keyClick(&w, Qt::Key_Escape); });
     f.load();
-    QCOMPARE(f.ts.state.imageLoaded, 0);
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusCancelled)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 0);
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusCancelled)));
     // Outside long work Escape does nothing: the next load runs to its end.
     QTest::keyClick(&w, Qt::Key_Escape);
     f.load();
-    QCOMPARE(f.ts.state.imageLoaded, 1);
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
 }
 
 void MainWindowTest::profileChoiceRebuildsAndReloads() {
@@ -730,8 +734,8 @@ void MainWindowTest::profileChoiceRebuildsAndReloads() {
     f.action(kIdMenuProfileIn)->trigger();
     QCOMPARE(q(readSetting(f.ts.state, "Active", "ICM Profile In")), q(profile));
     QVERIFY(f.control<QPushButton>(kIdPrintButton) != before);
-    QCOMPARE(f.ts.state.imageLoaded, 1);
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusLoaded)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusLoaded)));
     // A cancelled dialog changes nothing and keeps the window.
     QPushButton* kept = f.control<QPushButton>(kIdPrintButton);
     f.dialogs.nextFile.clear();
@@ -747,11 +751,11 @@ void MainWindowTest::rebuildMakesNewControlsAndReloads() {
     w.rebuild();
     QPushButton* newPrint = f.control<QPushButton>(kIdPrintButton);
     QVERIFY(newPrint != oldPrint);
-    QCOMPARE(f.ts.state.imageLoaded, 1);
-    QCOMPARE(f.status(), q(text(f.ts.state, kStatusLoaded)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
+    QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusLoaded)));
     QVERIFY(newPrint->isEnabled());
     QTest::mouseClick(f.control<QToolButton>(kIdSwatch1 + 7), Qt::LeftButton);
-    QCOMPARE(f.ts.state.previewBackground, 8);
+    QCOMPARE(f.ts.state.layout.previewBackground, 8);
 }
 
 void MainWindowTest::previewPaintsStateBackground() {
@@ -759,8 +763,8 @@ void MainWindowTest::previewPaintsStateBackground() {
     f.open();
     QWidget* preview = f.control<QWidget>(kIdPreview);
     QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-    QCOMPARE(f.ts.state.previewBoxWidth, preview->width());
-    QCOMPARE(f.ts.state.previewBoxHeight, preview->height());
+    QCOMPARE(f.ts.state.window.previewBoxWidth, preview->width());
+    QCOMPARE(f.ts.state.window.previewBoxHeight, preview->height());
     QTest::mouseClick(f.control<QToolButton>(kIdSwatch1 + 15), Qt::LeftButton); // black
     const QImage shot = preview->grab().toImage();
     const QPoint centre(shot.width() / 2, shot.height() / 2);

@@ -108,14 +108,14 @@ void NetworkWindowTest::cleanupTestCase() {
 void NetworkWindowTest::init() {
     agent_->setAnswers(answeringPrinter());
     ts_ = std::make_unique<TestState>();
-    ts_->state.targetBrand = "OKI";
-    ts_->state.targetModel = "C711WT";
+    ts_->state.target.targetBrand = "OKI";
+    ts_->state.target.targetModel = "C711WT";
     std::filesystem::create_directories(ts_->dir.file("shared"));
-    ts_->state.sharedSettingsPath = ts_->dir.file("shared/LumivaneB.ini");
+    ts_->state.locations.sharedSettingsPath = ts_->dir.file("shared/LumivaneB.ini");
 }
 
 std::unique_ptr<NetworkWindow> NetworkWindowTest::open(const std::string& mainQueue) {
-    ts_->state.printerChoice = mainQueue;
+    ts_->state.window.printerChoice = mainQueue;
     auto w = std::make_unique<NetworkWindow>(ts_->state, nullptr, options_);
     w->show();
     return w;
@@ -178,13 +178,13 @@ void NetworkWindowTest::okAfterAUsbQueueStoresThePortName() {
 void NetworkWindowTest::closingOtherwiseWritesNothing() {
     auto w = open(kNet);
     w->reject();
-    QVERIFY(!testsupport::fileExists(ts_->state.sharedSettingsPath));
+    QVERIFY(!testsupport::fileExists(ts_->state.locations.sharedSettingsPath));
 }
 
 void NetworkWindowTest::aFailedSharedWriteIsReportedAndStopsTheRest() {
     // The machine-wide folder cannot be written: its place is taken by a plain file.
     testsupport::writeFile(ts_->dir.file("blocked"), "x");
-    ts_->state.sharedSettingsPath = ts_->dir.file("blocked/LumivaneB.ini");
+    ts_->state.locations.sharedSettingsPath = ts_->dir.file("blocked/LumivaneB.ini");
     auto w = open(kNet);
     ts_->ui.clear();
     QTest::mouseClick(w->okButton(), Qt::LeftButton);

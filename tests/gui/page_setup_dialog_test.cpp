@@ -109,7 +109,7 @@ void PageSetupDialogTest::curveDragClampsAndAllCopiesTheGroup() {
     Fixture f;
     AppState& s = f.ts.state;
     const std::string before = colourAdjustText(s);
-    const auto tablesBefore = s.toneCurves.table;
+    const auto tablesBefore = s.colour.toneCurves.table;
     f.drive = [&](QDialog& d) {
         auto* area = child<CurveArea>(d, QLatin1String(kCurveAreaName));
         QCOMPARE(d.windowTitle(), QStringLiteral("Colour Adjust"));
@@ -133,9 +133,9 @@ void PageSetupDialogTest::curveDragClampsAndAllCopiesTheGroup() {
         QCOMPARE(colourAdjustText(s).substr(0, 16), colourAdjustText(s).substr(16, 16));
         QCOMPARE(colourAdjustText(s).substr(0, 16), colourAdjustText(s).substr(32, 16));
         // The tables were rebuilt, magenta's and yellow's as copies of cyan's.
-        QVERIFY(s.toneCurves.table[1] != tablesBefore[1]);
-        QVERIFY(s.toneCurves.table[1] == s.toneCurves.table[0]);
-        QVERIFY(s.toneCurves.table[2] == s.toneCurves.table[0]);
+        QVERIFY(s.colour.toneCurves.table[1] != tablesBefore[1]);
+        QVERIFY(s.colour.toneCurves.table[1] == s.colour.toneCurves.table[0]);
+        QVERIFY(s.colour.toneCurves.table[2] == s.colour.toneCurves.table[0]);
 
         // "Magenta": only magenta's P2 moves, below the drawing it is held at 0.
         QTest::mouseClick(child<QRadioButton>(d, QLatin1String(kCurveChannelName) + "2"),
@@ -182,7 +182,7 @@ void PageSetupDialogTest::customSizeRangesByClassAndUnit() {
     for (const Case& c : cases) {
         Fixture f(c.model);
         writeSetting(f.ts.state, "Active", "Unit", c.unit);
-        setUnit(f.ts.state, c.unit);
+        f.ts.state.record.unit = unitFromSetting(c.unit);
         f.drive = [&](QDialog& d) {
             auto& dialog = static_cast<CustomPaperDialog&>(d);
             QCOMPARE(dialog.widthRange()->text(), QString::fromLatin1(c.width));
@@ -244,9 +244,9 @@ void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {
     writeSetting(s, "Active", "Left Margin", "500"); // 5 points: below the minimum 12.84
     // A picture fitted to the page: the wider margins make it too large.
     f.window->openFile(QString::fromStdString(testsupport::dataFolder() + "sample-artwork.png"));
-    QCOMPARE(s.imageLoaded, 1);
+    QCOMPARE(s.picture.imageLoaded, 1);
     QTest::mouseClick(f.control<QPushButton>(kIdFitToPage), Qt::LeftButton);
-    const float fittedWidth = s.placedWidthPt;
+    const float fittedWidth = s.layout.placedWidthPt;
     QVERIFY(fittedWidth > 500);
     f.drive = [&](QDialog& d) {
         auto& dialog = static_cast<MarginsDialog&>(d);
@@ -264,14 +264,14 @@ void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {
         dialog.field(1)->setFocus();
         dialog.field(1)->selectAll();
         QTest::keyClicks(dialog.field(1), QStringLiteral("20"));
-        QVERIFY(dialog.area()->text().contains(
-            QString::fromStdString(formatLength(s, float(595 - 20 * 72 / 25.4 - 30 * 72 / 25.4)))));
+        QVERIFY(dialog.area()->text().contains(QString::fromStdString(
+            formatLength(s.record.unit, float(595 - 20 * 72 / 25.4 - 30 * 72 / 25.4)))));
         QTest::keyClick(dialog.field(1), Qt::Key_Return);
         retype(dialog.field(1), QStringLiteral("4.53")); // 12.84 points
         QVERIFY(dialog.note()->text().isEmpty());
         QVERIFY(dialog.area()->text().startsWith(QStringLiteral("Printable area\n")));
-        QVERIFY(dialog.area()->text().contains(
-            QString::fromStdString(formatLength(s, float(595 - 12.84 - 30 * 72 / 25.4)))));
+        QVERIFY(dialog.area()->text().contains(QString::fromStdString(
+            formatLength(s.record.unit, float(595 - 12.84 - 30 * 72 / 25.4)))));
         // Get Printer Margins puts the minimums back, but the typed right margin is kept
         // until the user takes it back too.
         retype(dialog.field(3), QStringLiteral("10"));
@@ -285,10 +285,10 @@ void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {
     QCOMPARE(f.margin("Left"), "1284");
     QCOMPARE(f.margin("Right"), "8504");
     QCOMPARE(f.margin("Bottom"), "1213");
-    QVERIFY(std::abs(s.printableWidthPt - (595 - 12.84f - 85.04f)) < 1e-3);
-    QVERIFY(s.placedWidthPt < fittedWidth);
-    QVERIFY(s.placedWidthPt <= s.printableWidthPt + 0.01f);
-    QVERIFY(s.placedHeightPt <= s.printableHeightPt + 0.01f);
+    QVERIFY(std::abs(s.page.printableWidthPt - (595 - 12.84f - 85.04f)) < 1e-3);
+    QVERIFY(s.layout.placedWidthPt < fittedWidth);
+    QVERIFY(s.layout.placedWidthPt <= s.page.printableWidthPt + 0.01f);
+    QVERIFY(s.layout.placedHeightPt <= s.page.printableHeightPt + 0.01f);
 
     // Cancel writes nothing.
     f.drive = [&](QDialog& d) {
@@ -306,9 +306,9 @@ void PageSetupDialogTest::snapshotLoadAndSaveThroughTheMenu() {
     testsupport::writeFile(snap, "[Active]\r\nPaperSize=A5 SEF\r\n");
     f.dialogs.nextFile = snap;
     f.trigger(kIdMenuLoadSettings);
-    QCOMPARE(s.paperWidthPt, 420);
-    QCOMPARE(s.paperHeightPt, 595);
-    QCOMPARE(int(s.whiteMaskPercent), 40);
+    QCOMPARE(s.page.paperWidthPt, 420);
+    QCOMPARE(s.page.paperHeightPt, 595);
+    QCOMPARE(int(s.record.whiteMaskPercent), 40);
     // The fallback margins of 60 are raised to the printer's minimums at once.
     QCOMPARE(f.margin("Top"), "1296");
     QCOMPARE(f.margin("Right"), "1296");
@@ -327,7 +327,7 @@ void PageSetupDialogTest::snapshotLoadAndSaveThroughTheMenu() {
     f.dialogs.nextFile.clear();
     f.trigger(kIdMenuLoadSettings);
     QCOMPARE(readSetting(s, "Directory", "Last Config"), saved);
-    QCOMPARE(s.paperWidthPt, 420);
+    QCOMPARE(s.page.paperWidthPt, 420);
 }
 
 void PageSetupDialogTest::loadDefaultsByModel() {
@@ -349,7 +349,7 @@ void PageSetupDialogTest::loadDefaultsByModel() {
         auto* brightness = f.control<QSlider>(kIdBrightnessSlider);
         brightness->setValue(40); // a move still waiting for its timer
         f.control<QLineEdit>(kIdCopies)->setText(QStringLiteral("7"));
-        s.copiesText = "7";
+        s.window.copiesText = "7";
         f.trigger(kIdMenuLoadDefaults);
         QCOMPARE(f.margin("Top") + " " + f.margin("Left") + " " + f.margin("Right") + " " +
                      f.margin("Bottom"),
@@ -361,9 +361,9 @@ void PageSetupDialogTest::loadDefaultsByModel() {
         QCOMPARE(f.control<QLineEdit>(kIdCopies)->text(), QStringLiteral("1"));
         // The waiting move is dropped, not applied later.
         QVERIFY(!f.window->findChild<QTimer*>(QString::number(kIdSliderTimer))->isActive());
-        QCOMPARE(s.brightness, 0);
+        QCOMPARE(s.layout.brightness, 0);
         QCOMPARE(f.control<QComboBox>(kIdTrayBox)->currentText(),
-                 QString::fromStdString(s.trayText));
+                 QString::fromStdString(s.page.trayText));
     }
 }
 

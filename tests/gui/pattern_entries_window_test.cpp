@@ -96,30 +96,30 @@ void PatternEntriesTest::setupPrintWithoutQueueChangesNothing() {
                 [](QDialog* d) {
                     QTest::mouseClick(d->findChild<QPushButton*>("printButton"), Qt::LeftButton);
                 });
-    QVERIFY(!f.ts.state.patternPrintChecked);
-    QVERIFY(f.ts.state.patternMask.empty());
+    QVERIFY(!f.ts.state.layout.patternPrintChecked);
+    QVERIFY(f.ts.state.picture.patternMask.empty());
 }
 
 void PatternEntriesTest::patternPreviewMakesTheMask() {
     Fixture f;
     f.open();
     const std::size_t cells =
-        static_cast<std::size_t>(f.ts.state.gridWidth) * f.ts.state.gridHeight;
+        static_cast<std::size_t>(f.ts.state.picture.gridWidth) * f.ts.state.picture.gridHeight;
     QVERIFY(cells > 0);
     QTest::mouseClick(f.control<QCheckBox>(kIdPatternPreview), Qt::LeftButton);
-    QVERIFY(f.ts.state.patternPreviewChecked);
-    QCOMPARE(f.ts.state.patternMask.size(), cells);
+    QVERIFY(f.ts.state.layout.patternPreviewChecked);
+    QCOMPARE(f.ts.state.picture.patternMask.size(), cells);
     std::size_t removed = 0;
-    for (auto b : f.ts.state.patternMask)
+    for (auto b : f.ts.state.picture.patternMask)
         removed += b != 0;
     QVERIFY(removed > cells / 10 && removed < cells * 9 / 10);
     // Turned, the grid changes shape and the mask is made again for it.
-    const int width = f.ts.state.gridWidth;
+    const int width = f.ts.state.picture.gridWidth;
     QTest::mouseClick(f.control<QCheckBox>(kIdRotate), Qt::LeftButton);
-    QCOMPARE(f.ts.state.gridHeight, width);
-    QCOMPARE(f.ts.state.patternMask.size(), cells);
+    QCOMPARE(f.ts.state.picture.gridHeight, width);
+    QCOMPARE(f.ts.state.picture.patternMask.size(), cells);
     QTest::mouseClick(f.control<QCheckBox>(kIdPatternPreview), Qt::LeftButton);
-    QVERIFY(f.ts.state.patternMask.empty());
+    QVERIFY(f.ts.state.picture.patternMask.empty());
 }
 
 QTEST_MAIN(PatternEntriesTest)

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     prepareSettings(state);
     ensurePatternDefaults(state);
     // A picture of 120 x 80 mm, as the canvas boxes would show it.
-    state.placedWidthPt = 120 * 72 / 25.4f;
-    state.placedHeightPt = 80 * 72 / 25.4f;
+    state.layout.placedWidthPt = 120 * 72 / 25.4f;
+    state.layout.placedHeightPt = 80 * 72 / 25.4f;
     const QString which = QString::fromLocal8Bit(argv[1]);
     std::unique_ptr<QDialog> window;
     if (which == "pattern-setup") {

@@ -120,7 +120,7 @@ void PatternWindowsTest::setupShowsStoredValuesAndSavesTyped() {
 
 void PatternWindowsTest::setupSlidersLockUnitsAndCharacters() {
     Fixture f;
-    f.ts.state.unitCode.assign(1, 'C');
+    f.ts.state.record.unit = Unit::Centimetre;
     PatternSetupWindow w(f.ts.state);
     w.show();
     QSlider* height = child<QSlider>(w, "heightSlider");

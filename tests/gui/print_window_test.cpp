@@ -80,14 +80,14 @@ void PrintWindowTest::printSendsWhatTheCommandLineJobWrites() {
         QTRY_VERIFY_WITH_TIMEOUT(window.printerBoxFilled(), 30000);
         const std::string sample = testsupport::dataFolder() + "sample-artwork.png";
         window.openFile(QString::fromStdString(sample));
-        QCOMPARE(ts.state.imageLoaded, 1);
+        QCOMPARE(ts.state.picture.imageLoaded, 1);
 
         const std::size_t before = capture_->jobs().size();
         qobject_cast<QAction*>(findById(&window, kIdMenuPrint))->trigger();
         QVERIFY2(capture_->waitForJobs(before + 1, 60000), cupsd_->errorLog().c_str());
         const std::string sent = capture_->jobs().at(before);
         QCOMPARE(qobject_cast<QLabel*>(findById(&window, kIdStatusLine))->text(),
-                 QString::fromStdString(text(ts.state, 41)));
+                 QString::fromStdString(text(ts.state.language, 41)));
 
         // The command-line tool reads the same settings folder (the test's XDG folders).
         const std::string jobFile = ts.dir.file("cli.prn");

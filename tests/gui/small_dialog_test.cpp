@@ -139,7 +139,7 @@ void SmallDialogTest::unitDialogChecksStoredUnitAndWritesAtOnce() {
         f.open();
         QVERIFY(writeSetting(f.ts.state, "Active", "Unit", c.stored));
         f.load();
-        const double widthPoints = parseLength(f.ts.state, f.ts.state.widthText);
+        const double widthPoints = parseLength(f.ts.state.record.unit, f.ts.state.window.widthText);
         std::string writtenBeforeOk;
         f.answer = [&](QDialog& d) {
             auto& units = dynamic_cast<UnitDialog&>(d);
@@ -163,9 +163,10 @@ void SmallDialogTest::unitDialogChecksStoredUnitAndWritesAtOnce() {
         QCOMPARE(writtenBeforeOk, std::string(1, c.pick));
         // The size fields show the same size again in the new unit.
         const QString width = f.control<QLineEdit>(kIdWidth)->text();
-        QCOMPARE(width, q(formatLength(f.ts.state, static_cast<float>(widthPoints))));
-        QCOMPARE(q(unitSymbol(f.ts.state)), QString::fromLatin1(c.symbol));
-        QVERIFY(std::abs(parseLength(f.ts.state, width.toStdString()) - widthPoints) <
+        QCOMPARE(width, q(formatLength(f.ts.state.record.unit, static_cast<float>(widthPoints))));
+        QCOMPARE(q(unitSymbol(f.ts.state.record.unit, f.ts.state.language)),
+                 QString::fromLatin1(c.symbol));
+        QVERIFY(std::abs(parseLength(f.ts.state.record.unit, width.toStdString()) - widthPoints) <
                 widthPoints * 0.01);
     }
 }
@@ -191,12 +192,12 @@ void SmallDialogTest::languageChangeRebuildsInGermanAndReloads() {
     QPushButton* newPrint = f.control<QPushButton>(kIdPrintButton);
     QVERIFY(newPrint != oldPrint);
     // The new controls and menus carry the German texts.
-    QCOMPARE(text(f.ts.state, 28), std::string("Drucken"));
-    QCOMPARE(newPrint->text(), q(text(f.ts.state, 28)).remove(QLatin1Char('&')));
-    QCOMPARE(f.control<QAction>(kIdMenuLanguage)->text(), q(text(f.ts.state, 20)));
+    QCOMPARE(text(f.ts.state.language, 28), std::string("Drucken"));
+    QCOMPARE(newPrint->text(), q(text(f.ts.state.language, 28)).remove(QLatin1Char('&')));
+    QCOMPARE(f.control<QAction>(kIdMenuLanguage)->text(), q(text(f.ts.state.language, 20)));
     // Recent entry 1 was loaded again, with the German status.
-    QCOMPARE(f.ts.state.imageLoaded, 1);
-    QCOMPARE(f.control<QLabel>(kIdStatusLine)->text(), q(text(f.ts.state, kStatusLoaded)));
+    QCOMPARE(f.ts.state.picture.imageLoaded, 1);
+    QCOMPARE(f.control<QLabel>(kIdStatusLine)->text(), q(text(f.ts.state.language, kStatusLoaded)));
     QVERIFY(newPrint->isEnabled());
 }
 
@@ -265,7 +266,7 @@ void SmallDialogTest::helpOpensThePageOfTheLanguage() {
         if (*c.language) {
             QVERIFY(writeSetting(f.ts.state, "Active", "Language", c.language));
             loadLanguage(f.ts.state, c.language);
-            f.ts.state.languageFile = c.language;
+            f.ts.state.language.languageFile = c.language;
         }
         f.open();
         auto* entry = qobject_cast<QAction*>(findById(f.window.get(), kIdMenuHelpFile));
@@ -302,7 +303,7 @@ void SmallDialogTest::printerModelChoiceRebuildsForThatModel() {
         };
         f.trigger(kIdMenuPrinterModel);
         QCOMPARE(selected, QStringLiteral("C711WT"));
-        QCOMPARE(f.ts.state.targetModel, std::string(c.model));
+        QCOMPARE(f.ts.state.target.targetModel, std::string(c.model));
         QCOMPARE(readSetting(f.ts.state, "Active", "Target Model", "C711WT"), std::string(c.model));
         QCOMPARE(f.control<QPushButton>(kIdPrintButton) != before, c.rebuilt);
     }

@@ -38,8 +38,8 @@ std::vector<std::uint8_t> makeRgba(int w, int h, unsigned seed) {
 
 // The buffer as the loader leaves it: RGBA in the first 4 bytes a pixel of a 5-byte buffer.
 void loadRgba(AppState& s, const std::vector<std::uint8_t>& rgba) {
-    s.imageBuffer.assign(rgba.size() / 4 * 5, 0);
-    std::copy(rgba.begin(), rgba.end(), s.imageBuffer.begin());
+    s.picture.imageBuffer.assign(rgba.size() / 4 * 5, 0);
+    std::copy(rgba.begin(), rgba.end(), s.picture.imageBuffer.begin());
 }
 
 // One Little CMS transform over the whole picture, the reference result.
@@ -87,7 +87,7 @@ TEST_F(ColourTest, EmptyKeysFallBackToSrgbAndOkc711) {
     loadRgba(s, rgba);
     ASSERT_TRUE(convertToCmyk(s, 23, 17));
     EXPECT_TRUE(ts.ui.messages().empty());
-    expectConverted(s.imageBuffer,
+    expectConverted(s.picture.imageBuffer,
                     referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "OKC711P2.ICM", rgba),
                     rgba);
 }
@@ -99,7 +99,7 @@ TEST_F(ColourTest, StoredProfilesAreUsed) {
     ASSERT_TRUE(convertToCmyk(s, 31, 9));
     const auto ricoh =
         referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "RCSPC11E1C.icm", rgba);
-    expectConverted(s.imageBuffer, ricoh, rgba);
+    expectConverted(s.picture.imageBuffer, ricoh, rgba);
     // A different printer profile gives a different conversion (the setting really counts).
     EXPECT_NE(ricoh, referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "OKC711P2.ICM", rgba));
 }
@@ -110,7 +110,7 @@ TEST_F(ColourTest, AlphaSurvivesAndWhiteGivesNoInk) {
                                             255, 255, 255, 255, 10, 20, 30, 77};
     loadRgba(s, rgba);
     ASSERT_TRUE(convertToCmyk(s, 4, 1));
-    const auto& b = s.imageBuffer;
+    const auto& b = s.picture.imageBuffer;
     EXPECT_EQ(b[4], 0);
     EXPECT_EQ(b[9], 255);
     EXPECT_EQ(b[14], 255);
@@ -132,11 +132,11 @@ TEST_F(ColourTest, BandedConversionEqualsOneTransform) {
         loadRgba(s, rgba);
         ASSERT_TRUE(convertToCmykBanded(s, w, h, c.threads, c.bandRows));
         SCOPED_TRACE(::testing::Message() << c.threads << " threads, bands of " << c.bandRows);
-        expectConverted(s.imageBuffer, ref, rgba);
+        expectConverted(s.picture.imageBuffer, ref, rgba);
         // From the decoder's pixels into a buffer holding stale bytes: every byte is written.
-        s.imageBuffer.assign(rgba.size() / 4 * 5, 0xAB);
+        s.picture.imageBuffer.assign(rgba.size() / 4 * 5, 0xAB);
         ASSERT_TRUE(convertToCmykFrom(s, w, h, rgba.data(), c.threads, c.bandRows));
-        expectConverted(s.imageBuffer, ref, rgba);
+        expectConverted(s.picture.imageBuffer, ref, rgba);
     }
 }
 
@@ -147,7 +147,7 @@ TEST_F(ColourTest, OnePixelWideAndHighPictures) {
         loadRgba(s, rgba);
         ASSERT_TRUE(convertToCmykBanded(s, w, h, 2, 4)) << w << "x" << h;
         expectConverted(
-            s.imageBuffer,
+            s.picture.imageBuffer,
             referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "OKC711P2.ICM", rgba), rgba);
     }
 }
@@ -186,26 +186,28 @@ TEST_F(ColourTest, UnusableProfilesStopTheLoadAndRestoreDefaults) {
         {"not an ICC file", "", ts.dir.file("junk.icm")},
         {"truncated file", ts.dir.file("short.icm"), ""},
     };
-    s.targetModel = "C711WT";
+    s.target.targetModel = "C711WT";
     for (const BadProfile& c : cases) {
         SCOPED_TRACE(c.name);
         ts.ui.clear();
         setProfiles(c.in, c.out);
         loadRgba(s, makeRgba(5, 5, 5));
         EXPECT_FALSE(convertToCmyk(s, 5, 5));
-        EXPECT_TRUE(s.imageBuffer.empty()) << "no half-converted image remains";
+        EXPECT_TRUE(s.picture.imageBuffer.empty()) << "no half-converted image remains";
         const auto msgs = ts.ui.messages();
         ASSERT_EQ(msgs.size(), 1u);
         EXPECT_EQ(msgs[0].icon, MessageIcon::Exclamation);
-        EXPECT_EQ(msgs[0].caption, text(s, 0));
+        EXPECT_EQ(msgs[0].caption, text(s.language, 0));
         EXPECT_EQ(msgs[0].text.rfind("Something odd with this image\r\n", 0), 0u) << msgs[0].text;
         EXPECT_GT(msgs[0].text.size(), std::string("Something odd with this image\r\n").size())
             << "the library's reason follows";
         // The caller (the open action) loads the defaults and rebuilds the window.
-        EXPECT_EQ(s.loadFailure, LoadFailure::Conversion);
+        EXPECT_EQ(s.picture.loadFailure, LoadFailure::Conversion);
         loadDefaults(s);
-        EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"), s.programFolder + "OKC332P2.ICM");
-        EXPECT_EQ(readSetting(s, "Active", "ICM Profile In"), s.programFolder + "sRGB.ICM");
+        EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"),
+                  s.locations.programFolder + "OKC332P2.ICM");
+        EXPECT_EQ(readSetting(s, "Active", "ICM Profile In"),
+                  s.locations.programFolder + "sRGB.ICM");
     }
     // And with the defaults the next load works.
     ts.ui.clear();
@@ -225,10 +227,10 @@ TEST_F(ColourTest, ErrorTextReportsMissingFile) {
 }
 
 TEST_F(ColourTest, BufferTooSmallIsRefusedWithoutTouchingMemory) {
-    s.imageBuffer.assign(10, 0);
+    s.picture.imageBuffer.assign(10, 0);
     EXPECT_FALSE(convertToCmyk(s, 100, 100));
-    EXPECT_TRUE(s.imageBuffer.empty());
-    s.imageBuffer.assign(10, 0);
+    EXPECT_TRUE(s.picture.imageBuffer.empty());
+    s.picture.imageBuffer.assign(10, 0);
     EXPECT_FALSE(convertToCmyk(s, 0, 2));
 }
 

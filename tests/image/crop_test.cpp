@@ -14,17 +14,18 @@ struct CropTest : ::testing::Test {
 
     // A w x h converted picture at 150 dpi, no ink; each pixel's alpha carries a position tag.
     void blank(int w, int h) {
-        s.imagePixelWidth = s.gridWidth = w;
-        s.imagePixelHeight = s.gridHeight = h;
-        s.imageWidthPt = 72.0f * w / 150.0f;
-        s.imageHeightPt = 72.0f * h / 100.0f; // different vertical resolution
-        s.imageBuffer.assign(static_cast<std::size_t>(w) * h * 5, 0);
+        s.picture.imagePixelWidth = s.picture.gridWidth = w;
+        s.picture.imagePixelHeight = s.picture.gridHeight = h;
+        s.picture.imageWidthPt = 72.0f * w / 150.0f;
+        s.picture.imageHeightPt = 72.0f * h / 100.0f; // different vertical resolution
+        s.picture.imageBuffer.assign(static_cast<std::size_t>(w) * h * 5, 0);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 px(x, y)[4] = static_cast<std::uint8_t>((x * 7 + y * 13) & 0xFF);
     }
     std::uint8_t* px(int x, int y) {
-        return s.imageBuffer.data() + (static_cast<std::size_t>(y) * s.imagePixelWidth + x) * 5;
+        return s.picture.imageBuffer.data() +
+               (static_cast<std::size_t>(y) * s.picture.imagePixelWidth + x) * 5;
     }
     void ink(int x, int y, int channel = 0, int v = 1) {
         px(x, y)[channel] = static_cast<std::uint8_t>(v);
@@ -38,26 +39,26 @@ TEST_F(CropTest, CropsToTheInkPlusBorder) {
         ink(59, y, 3); // black counts as ink
         ink(30, y, 2);
     }
-    const ImageBuffer before = s.imageBuffer;
+    const ImageBuffer before = s.picture.imageBuffer;
     int w = 100, h = 80;
     ASSERT_TRUE(autoCrop(s, 2, w, h));
     EXPECT_EQ(w, 53);
     EXPECT_EQ(h, 44);
-    EXPECT_EQ(s.imagePixelWidth, 53);
-    EXPECT_EQ(s.imagePixelHeight, 44);
-    EXPECT_EQ(s.gridWidth, 53);
-    EXPECT_EQ(s.gridHeight, 44);
-    ASSERT_EQ(s.imageBuffer.size(), 53u * 44u * 5u);
+    EXPECT_EQ(s.picture.imagePixelWidth, 53);
+    EXPECT_EQ(s.picture.imagePixelHeight, 44);
+    EXPECT_EQ(s.picture.gridWidth, 53);
+    EXPECT_EQ(s.picture.gridHeight, 44);
+    ASSERT_EQ(s.picture.imageBuffer.size(), 53u * 44u * 5u);
     // Left 8, top 3: every byte comes from the same place of the old picture.
     for (int y = 0; y < 44; ++y)
         for (int x = 0; x < 53; ++x)
             for (int b = 0; b < 5; ++b)
-                ASSERT_EQ(s.imageBuffer[(static_cast<std::size_t>(y) * 53 + x) * 5 + b],
+                ASSERT_EQ(s.picture.imageBuffer[(static_cast<std::size_t>(y) * 53 + x) * 5 + b],
                           before[(static_cast<std::size_t>(y + 3) * 100 + x + 8) * 5 + b])
                     << x << "," << y;
     // The resolution and so the printed size per pixel stay.
-    EXPECT_NEAR(53 / (s.imageWidthPt / 72.0f), 150.0f, 0.01f);
-    EXPECT_NEAR(44 / (s.imageHeightPt / 72.0f), 100.0f, 0.01f);
+    EXPECT_NEAR(53 / (s.picture.imageWidthPt / 72.0f), 150.0f, 0.01f);
+    EXPECT_NEAR(44 / (s.picture.imageHeightPt / 72.0f), 100.0f, 0.01f);
     // Progress ends at half way (the rest is the caller's).
     EXPECT_EQ(ts.ui.calls.back().value, 50);
 }
@@ -68,26 +69,26 @@ TEST_F(CropTest, InkTouchingAllEdgesChangesNothing) {
     ink(19, 4);
     ink(5, 0);
     ink(5, 9);
-    const auto before = s.imageBuffer;
+    const auto before = s.picture.imageBuffer;
     int w = 20, h = 10;
     EXPECT_FALSE(autoCrop(s, 2, w, h));
     EXPECT_EQ(w, 20);
     EXPECT_EQ(h, 10);
-    EXPECT_EQ(s.imageBuffer, before);
+    EXPECT_EQ(s.picture.imageBuffer, before);
 }
 
 TEST_F(CropTest, PictureWithoutInkIsRefused) {
     // Alpha alone is not ink. Also for tiny pictures, where the inverted bounds are positive.
     for (auto [pw, ph] : {std::pair{100, 80}, std::pair{3, 3}, std::pair{1, 1}, std::pair{5, 2}}) {
         blank(pw, ph);
-        const auto before = s.imageBuffer;
-        const float wPt = s.imageWidthPt;
+        const auto before = s.picture.imageBuffer;
+        const float wPt = s.picture.imageWidthPt;
         int w = pw, h = ph;
         EXPECT_FALSE(autoCrop(s, 2, w, h)) << pw << "x" << ph;
         EXPECT_EQ(w, pw);
         EXPECT_EQ(h, ph);
-        EXPECT_EQ(s.imageBuffer, before);
-        EXPECT_EQ(s.imageWidthPt, wPt);
+        EXPECT_EQ(s.picture.imageBuffer, before);
+        EXPECT_EQ(s.picture.imageWidthPt, wPt);
     }
 }
 
@@ -120,7 +121,7 @@ TEST_F(CropTest, InkAloneAtTheStartOfItsRowIsKept) {
 TEST_F(CropTest, BufferSmallerThanTheSizeIsRefused) {
     blank(10, 10);
     ink(5, 5);
-    s.imageBuffer.resize(10);
+    s.picture.imageBuffer.resize(10);
     int w = 10, h = 10;
     EXPECT_FALSE(autoCrop(s, 2, w, h));
     EXPECT_EQ(w, 10);

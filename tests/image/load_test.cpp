@@ -52,8 +52,8 @@ struct LoadTest : ::testing::Test {
     AppState& s = ts.state;
     TempDir files;
     LoadTest() {
-        s.printableWidthPt = 571.0f;
-        s.printableHeightPt = 814.0f;
+        s.page.printableWidthPt = 571.0f;
+        s.page.printableHeightPt = 814.0f;
     }
     std::string tiffAt(const std::string& name, int w, int h, int dpi) {
         return makePicture(files, name, w, h,
@@ -75,23 +75,23 @@ class FitAtLoad : public LoadTest, public ::testing::WithParamInterface<FitCase>
 
 TEST_P(FitAtLoad, SetsSizeDpiZoomAndRotate) {
     const FitCase& c = GetParam();
-    s.printableWidthPt = c.printableW;
-    s.printableHeightPt = c.printableH;
+    s.page.printableWidthPt = c.printableW;
+    s.page.printableHeightPt = c.printableH;
     std::string path = tiffAt(std::string(c.name) + ".tif", c.w, c.h, c.dpi);
     loadImage(s, path);
     ASSERT_FALSE(path.empty()) << (ts.ui.messages().empty() ? "" : ts.ui.messages()[0].text);
-    EXPECT_EQ(s.imageLoaded, 1);
-    EXPECT_EQ(s.imagePixelWidth, c.w);
-    EXPECT_EQ(s.imagePixelHeight, c.h);
-    EXPECT_EQ(s.rotateChecked, c.rotate);
-    EXPECT_NEAR(s.imageWidthPt, c.widthPt, 0.05);
-    EXPECT_NEAR(s.imageHeightPt, c.heightPt, 0.05);
-    EXPECT_NEAR(s.zoom, c.zoom, 1e-4);
-    EXPECT_EQ(s.scaleText, c.scaleText);
+    EXPECT_EQ(s.picture.imageLoaded, 1);
+    EXPECT_EQ(s.picture.imagePixelWidth, c.w);
+    EXPECT_EQ(s.picture.imagePixelHeight, c.h);
+    EXPECT_EQ(s.layout.rotateChecked, c.rotate);
+    EXPECT_NEAR(s.picture.imageWidthPt, c.widthPt, 0.05);
+    EXPECT_NEAR(s.picture.imageHeightPt, c.heightPt, 0.05);
+    EXPECT_NEAR(s.layout.zoom, c.zoom, 1e-4);
+    EXPECT_EQ(s.window.scaleText, c.scaleText);
     // Points, pixels and dpi stay consistent, and zoom is the dpi before over after.
-    EXPECT_NEAR(s.imageWidthPt, 72.0f * c.w / s.xDpi, 0.01);
-    EXPECT_NEAR(s.imageHeightPt, 72.0f * c.h / s.yDpi, 0.01);
-    EXPECT_NEAR(s.zoom, c.dpi / s.xDpi, 1e-5);
+    EXPECT_NEAR(s.picture.imageWidthPt, 72.0f * c.w / s.picture.xDpi, 0.01);
+    EXPECT_NEAR(s.picture.imageHeightPt, 72.0f * c.h / s.picture.yDpi, 0.01);
+    EXPECT_NEAR(s.layout.zoom, c.dpi / s.picture.xDpi, 1e-5);
     EXPECT_TRUE(ts.ui.messages().empty());
 }
 
@@ -127,39 +127,39 @@ TEST_F(LoadTest, SizeTextsFollowTheUnit) {
     for (const UnitCase& u : {UnitCase{"M", "201.4", "302.2"}, UnitCase{"C", "20.14", "30.22"},
                               UnitCase{"I", "7.931", "11.896"}, UnitCase{"X", "201.4", "302.2"}}) {
         writeSetting(s, "Active", "Unit", u.unit);
-        setUnit(s, u.unit); // as the unit dialog does
+        s.record.unit = unitFromSetting(u.unit); // as the unit dialog does
         std::string path = tiffAt("u.tif", 200, 300, 10);
         loadImage(s, path);
         ASSERT_FALSE(path.empty());
-        EXPECT_EQ(s.widthText, u.width) << u.unit;
-        EXPECT_EQ(s.heightText, u.height) << u.unit;
+        EXPECT_EQ(s.window.widthText, u.width) << u.unit;
+        EXPECT_EQ(s.window.heightText, u.height) << u.unit;
     }
 }
 
 TEST_F(LoadTest, StepsAroundTheDecode) {
     writeSetting(s, "Active", "Crop", "1");
-    s.xCopiesText = "3";
-    s.yCopiesText = "4";
-    s.rotateChecked = true;
+    s.window.xCopiesText = "3";
+    s.window.yCopiesText = "4";
+    s.layout.rotateChecked = true;
     std::string path = tiffAt("steps.tif", 20, 30, 100);
     std::string quoted = "\"" + path + "\"";
     loadImage(s, quoted);
     EXPECT_EQ(quoted, path); // quotes removed, path kept
     EXPECT_EQ(readSetting(s, "Active", "Crop"), "0");
-    EXPECT_EQ(s.xCopiesText, "1");
-    EXPECT_EQ(s.yCopiesText, "1");
-    EXPECT_FALSE(s.rotateChecked);
-    EXPECT_EQ(s.statusText, "<<<<<  Conversion progress >>>>>");
-    EXPECT_NEAR(s.xDpi, 100, 1e-3);
-    EXPECT_NEAR(s.yDpi, 100, 1e-3);
+    EXPECT_EQ(s.window.xCopiesText, "1");
+    EXPECT_EQ(s.window.yCopiesText, "1");
+    EXPECT_FALSE(s.layout.rotateChecked);
+    EXPECT_EQ(s.window.statusText, "<<<<<  Conversion progress >>>>>");
+    EXPECT_NEAR(s.picture.xDpi, 100, 1e-3);
+    EXPECT_NEAR(s.picture.yDpi, 100, 1e-3);
     // The grids exist for the decoded size and hold the oriented picture.
-    EXPECT_EQ(s.printGrid.cellBytes, 5);
-    EXPECT_EQ(s.previewGrid.cellBytes, 4);
-    EXPECT_EQ(s.printGrid.cells.size(), 20u * 30u * 5u);
-    EXPECT_EQ(s.previewGrid.cells.size(), 20u * 30u * 4u);
-    EXPECT_EQ(s.imageBuffer.size(), 20u * 30u * 5u);
-    EXPECT_EQ(s.gridWidth, 20);
-    EXPECT_EQ(s.gridHeight, 30);
+    EXPECT_EQ(s.picture.printGrid.cellBytes, 5);
+    EXPECT_EQ(s.picture.previewGrid.cellBytes, 4);
+    EXPECT_EQ(s.picture.printGrid.cells.size(), 20u * 30u * 5u);
+    EXPECT_EQ(s.picture.previewGrid.cells.size(), 20u * 30u * 4u);
+    EXPECT_EQ(s.picture.imageBuffer.size(), 20u * 30u * 5u);
+    EXPECT_EQ(s.picture.gridWidth, 20);
+    EXPECT_EQ(s.picture.gridHeight, 30);
     // Progress ran through the load's stages.
     std::vector<int> progress;
     for (const auto& c : ts.ui.calls)
@@ -175,37 +175,37 @@ TEST_F(LoadTest, ResolutionIsProbedByTheLowerCasedPath) {
     std::string path = jpg;
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    EXPECT_NEAR(s.imageWidthPt, 40.0f, 1e-3); // 72 x 40 / 72
+    EXPECT_NEAR(s.picture.imageWidthPt, 40.0f, 1e-3); // 72 x 40 / 72
     std::string jpeg = files.file("photo.jpeg");
     std::filesystem::copy_file(jpg, jpeg);
     path = jpeg;
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    EXPECT_NEAR(s.xDpi, 300, 1e-3);
-    EXPECT_NEAR(s.imageWidthPt, 9.6f, 1e-3);
+    EXPECT_NEAR(s.picture.xDpi, 300, 1e-3);
+    EXPECT_NEAR(s.picture.imageWidthPt, 9.6f, 1e-3);
     // No extension: decoded by content, 300 dpi.
     std::string bare = files.file("noextension");
     std::filesystem::copy_file(jpg, bare);
     path = bare;
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    EXPECT_EQ(s.imagePixelWidth, 40);
-    EXPECT_NEAR(s.xDpi, 300, 1e-3);
+    EXPECT_EQ(s.picture.imagePixelWidth, 40);
+    EXPECT_NEAR(s.picture.xDpi, 300, 1e-3);
 }
 
 TEST_F(LoadTest, FlipTurnsTheDecodedRows) {
     std::string path = makePicture(files, "f.png", 4, 6);
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    ImageBuffer upright = s.imageBuffer;
-    s.flipChecked = true;
+    ImageBuffer upright = s.picture.imageBuffer;
+    s.layout.flipChecked = true;
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
     const std::size_t row = 4 * 5;
-    ASSERT_EQ(s.imageBuffer.size(), upright.size());
+    ASSERT_EQ(s.picture.imageBuffer.size(), upright.size());
     for (int y = 0; y < 6; ++y)
-        EXPECT_TRUE(std::equal(s.imageBuffer.begin() + y * row,
-                               s.imageBuffer.begin() + (y + 1) * row,
+        EXPECT_TRUE(std::equal(s.picture.imageBuffer.begin() + y * row,
+                               s.picture.imageBuffer.begin() + (y + 1) * row,
                                upright.begin() + (5 - y) * row))
             << "row " << y;
     // Different rows really differ, so the comparison above means something.
@@ -245,7 +245,7 @@ TEST_F(LoadTest, NonRegularAndOversizedFilesAreRefusedBeforeCopying) {
     std::string path = good;
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    const int width = s.imagePixelWidth;
+    const int width = s.picture.imagePixelWidth;
     struct Case {
         std::string path, says;
         std::uint64_t limit;
@@ -267,7 +267,7 @@ TEST_F(LoadTest, NonRegularAndOversizedFilesAreRefusedBeforeCopying) {
         ASSERT_EQ(messages(), 1) << c.path;
         EXPECT_NE(ts.ui.messages()[0].text.find(c.says), std::string::npos)
             << ts.ui.messages()[0].text;
-        EXPECT_EQ(s.imagePixelWidth, width) << "the previous picture stays";
+        EXPECT_EQ(s.picture.imagePixelWidth, width) << "the previous picture stays";
         EXPECT_TRUE(std::filesystem::is_empty(tmp.path)) << "nothing was copied";
     }
     if (old)
@@ -300,9 +300,9 @@ TEST_P(FailedLoad, KeepsThePreviousImage) {
     std::string path = tiffAt("first.tif", 20, 30, 100);
     loadImage(s, path);
     ASSERT_FALSE(path.empty());
-    const ImageBuffer buffer = s.imageBuffer;
-    const PictureBytes grid = s.printGrid.cells;
-    const float widthPt = s.imageWidthPt, xDpi = s.xDpi;
+    const ImageBuffer buffer = s.picture.imageBuffer;
+    const PictureBytes grid = s.picture.printGrid.cells;
+    const float widthPt = s.picture.imageWidthPt, xDpi = s.picture.xDpi;
     ts.ui.clear();
 
     std::string bad = files.file(c.name);
@@ -314,13 +314,13 @@ TEST_P(FailedLoad, KeepsThePreviousImage) {
     EXPECT_EQ(msgs[0].caption, "Lumivane Basic");
     EXPECT_EQ(msgs[0].icon, MessageIcon::Error);
     EXPECT_NE(msgs[0].text.find(c.message), std::string::npos) << msgs[0].text;
-    EXPECT_EQ(s.statusText, "<<<<<    Unsuitable file   >>>>>");
-    EXPECT_EQ(s.imageBuffer, buffer);
-    EXPECT_EQ(s.printGrid.cells, grid);
-    EXPECT_EQ(s.imagePixelWidth, 20);
-    EXPECT_EQ(s.imageWidthPt, widthPt);
-    EXPECT_EQ(s.xDpi, xDpi);
-    EXPECT_EQ(s.imageLoaded, 1);
+    EXPECT_EQ(s.window.statusText, "<<<<<    Unsuitable file   >>>>>");
+    EXPECT_EQ(s.picture.imageBuffer, buffer);
+    EXPECT_EQ(s.picture.printGrid.cells, grid);
+    EXPECT_EQ(s.picture.imagePixelWidth, 20);
+    EXPECT_EQ(s.picture.imageWidthPt, widthPt);
+    EXPECT_EQ(s.picture.xDpi, xDpi);
+    EXPECT_EQ(s.picture.imageLoaded, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -349,29 +349,29 @@ TEST_F(LoadTest, CrashingDecoderIsAnUnsuitableFile) {
     decodeLimits() = saved;
     EXPECT_TRUE(path.empty());
     ASSERT_EQ(messages(), 1);
-    EXPECT_EQ(s.imageLoaded, 0);
-    EXPECT_TRUE(s.imageBuffer.empty());
+    EXPECT_EQ(s.picture.imageLoaded, 0);
+    EXPECT_TRUE(s.picture.imageBuffer.empty());
     // The program carries on.
     path = tiffAt("crash.tif", 5, 5, 100);
     loadImage(s, path);
     EXPECT_FALSE(path.empty());
-    EXPECT_EQ(s.imageLoaded, 1);
+    EXPECT_EQ(s.picture.imageLoaded, 1);
 }
 
 TEST_F(LoadTest, FailedConversionLeavesNoImage) {
     std::string path = tiffAt("a.tif", 8, 8, 100);
     loadImage(s, path);
-    ASSERT_EQ(s.imageLoaded, 1);
+    ASSERT_EQ(s.picture.imageLoaded, 1);
     writeSetting(s, "Active", "ICM Profile Out", files.file("no-such-profile.icm"));
     ts.ui.clear();
     path = tiffAt("b.tif", 9, 9, 100);
     loadImage(s, path);
     EXPECT_TRUE(path.empty());
-    EXPECT_EQ(s.imageLoaded, 0);
-    EXPECT_TRUE(s.imageBuffer.empty());
-    EXPECT_TRUE(s.printGrid.cells.empty());
-    EXPECT_TRUE(s.previewGrid.cells.empty());
-    EXPECT_EQ(s.imagePixelWidth, 0);
+    EXPECT_EQ(s.picture.imageLoaded, 0);
+    EXPECT_TRUE(s.picture.imageBuffer.empty());
+    EXPECT_TRUE(s.picture.printGrid.cells.empty());
+    EXPECT_TRUE(s.picture.previewGrid.cells.empty());
+    EXPECT_EQ(s.picture.imagePixelWidth, 0);
     auto msgs = ts.ui.messages();
     ASSERT_FALSE(msgs.empty());
     EXPECT_EQ(msgs[0].text.rfind("Something odd with this image", 0), 0u) << msgs[0].text;

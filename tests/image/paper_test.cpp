@@ -42,7 +42,7 @@ TEST(PrinterClass, ByModelSubstring) {
     };
     for (const Case& c : cases) {
         AppState s;
-        s.targetModel = c.model;
+        s.target.targetModel = c.model;
         EXPECT_EQ(printerClass(s), c.cls) << c.model;
     }
 }
@@ -62,11 +62,11 @@ TEST(PaperList, BuiltInEntriesByClass) {
     };
     for (const Case& c : cases) {
         TestState t;
-        t.state.targetModel = c.model;
-        t.state.paperText = "A5 SEF";
+        t.state.target.targetModel = c.model;
+        t.state.page.paperText = "A5 SEF";
         EXPECT_EQ(buildPaperList(t.state), c.list) << c.model;
-        EXPECT_EQ(t.state.paperList, c.list);
-        EXPECT_EQ(t.state.paperText, "A4");
+        EXPECT_EQ(t.state.page.paperList, c.list);
+        EXPECT_EQ(t.state.page.paperText, "A4");
     }
 }
 
@@ -90,12 +90,12 @@ TEST(PaperSize, BuiltInNamesByFirstSixCharacters) {
     };
     for (const Case& c : cases) {
         TestState t;
-        t.state.paperWidthPt = 1;
-        t.state.paperHeightPt = 1;
+        t.state.page.paperWidthPt = 1;
+        t.state.page.paperHeightPt = 1;
         EXPECT_TRUE(selectPaper(t.state, c.name)) << c.name;
-        EXPECT_EQ(t.state.paperWidthPt, c.width) << c.name;
-        EXPECT_EQ(t.state.paperHeightPt, c.height) << c.name;
-        EXPECT_EQ(t.state.paperText, c.name);
+        EXPECT_EQ(t.state.page.paperWidthPt, c.width) << c.name;
+        EXPECT_EQ(t.state.page.paperHeightPt, c.height) << c.name;
+        EXPECT_EQ(t.state.page.paperText, c.name);
     }
     int w = 0, h = 0;
     EXPECT_FALSE(builtInPaperSize("A4 custom", w, h)); // first six "A4 cus"
@@ -104,11 +104,11 @@ TEST(PaperSize, BuiltInNamesByFirstSixCharacters) {
 
 TEST(PaperSize, UnknownNameKeepsTheSize) {
     TestState t;
-    t.state.paperWidthPt = 420;
-    t.state.paperHeightPt = 595;
+    t.state.page.paperWidthPt = 420;
+    t.state.page.paperHeightPt = 595;
     EXPECT_FALSE(selectPaper(t.state, "No such paper"));
-    EXPECT_EQ(t.state.paperWidthPt, 420);
-    EXPECT_EQ(t.state.paperHeightPt, 595);
+    EXPECT_EQ(t.state.page.paperWidthPt, 420);
+    EXPECT_EQ(t.state.page.paperHeightPt, 595);
 }
 
 TEST(SnapshotPaper, FirstFourCharacters) {
@@ -189,7 +189,7 @@ TEST(CustomPaper, ListedByClassAndTag) {
     };
     for (const Case& c : cases) {
         TestState t;
-        t.state.targetModel = c.model;
+        t.state.target.targetModel = c.model;
         ASSERT_EQ(addCustomPaper(t.state, "Narrow", 500, 700, 0, 0, 0, 0), CustomPaperError::None);
         // 250 mm wide: tag "5", for classes 2 and 3 only.
         ASSERT_EQ(addCustomPaper(t.state, "250mm", 708.66, 800, 0, 0, 0, 0),
@@ -210,14 +210,14 @@ TEST(CustomPaper, SelectingSetsSizeAndMargins) {
     ASSERT_EQ(addCustomPaper(t.state, "Label", 300.6, 400.4, 10.5, 11, 12, 13.25),
               CustomPaperError::None);
     ASSERT_TRUE(selectPaper(t.state, "Label"));
-    EXPECT_EQ(t.state.paperWidthPt, 301);
-    EXPECT_EQ(t.state.paperHeightPt, 400);
+    EXPECT_EQ(t.state.page.paperWidthPt, 301);
+    EXPECT_EQ(t.state.page.paperHeightPt, 400);
     EXPECT_EQ(margin(t.state, "Top"), "1050");
     EXPECT_EQ(margin(t.state, "Left"), "1100");
     EXPECT_EQ(margin(t.state, "Right"), "1200");
     EXPECT_EQ(margin(t.state, "Bottom"), "1325");
-    EXPECT_FLOAT_EQ(t.state.printableWidthPt, 301 - 11 - 12);
-    EXPECT_FLOAT_EQ(t.state.printableHeightPt, 400 - 10.5f - 13.25f);
+    EXPECT_FLOAT_EQ(t.state.page.printableWidthPt, 301 - 11 - 12);
+    EXPECT_FLOAT_EQ(t.state.page.printableHeightPt, 400 - 10.5f - 13.25f);
 }
 
 TEST(CustomPaper, ZeroMarginsKeepTheCurrentMargins) {
@@ -229,8 +229,8 @@ TEST(CustomPaper, ZeroMarginsKeepTheCurrentMargins) {
     EXPECT_EQ(margin(t.state, "Left"), "1600");
     EXPECT_EQ(margin(t.state, "Right"), "1700");
     EXPECT_EQ(margin(t.state, "Bottom"), "1800");
-    EXPECT_FLOAT_EQ(t.state.printableWidthPt, 400 - 16 - 17);
-    EXPECT_FLOAT_EQ(t.state.printableHeightPt, 500 - 15 - 18);
+    EXPECT_FLOAT_EQ(t.state.page.printableWidthPt, 400 - 16 - 17);
+    EXPECT_FLOAT_EQ(t.state.page.printableHeightPt, 500 - 15 - 18);
 }
 
 TEST(CustomPaper, RefusedInput) {
@@ -268,8 +268,8 @@ TEST(CustomPaper, SameNameReplacesTheSize) {
     ASSERT_EQ(addCustomPaper(t.state, "Shirt", 410, 520, 0, 0, 0, 0), CustomPaperError::None);
     EXPECT_EQ(readSetting(t.state, "Papers", "Number"), "2");
     ASSERT_TRUE(selectPaper(t.state, "Shirt"));
-    EXPECT_EQ(t.state.paperWidthPt, 410);
-    EXPECT_EQ(t.state.paperHeightPt, 520);
+    EXPECT_EQ(t.state.page.paperWidthPt, 410);
+    EXPECT_EQ(t.state.page.paperHeightPt, 520);
 }
 
 TEST(CustomPaper, DeleteMovesLaterEntriesDown) {
@@ -307,9 +307,9 @@ TEST(CustomPaper, DamagedRecordsAreSkipped) {
     EXPECT_EQ(papers[1].name, "Bare");
     EXPECT_EQ(papers[1].tag, "0");
     EXPECT_EQ(papers[1].topPt, 0.0);
-    t.state.paperWidthPt = 595;
+    t.state.page.paperWidthPt = 595;
     EXPECT_FALSE(selectPaper(t.state, "NoSize"));
-    EXPECT_EQ(t.state.paperWidthPt, 595);
+    EXPECT_EQ(t.state.page.paperWidthPt, 595);
 }
 
 TEST(CustomPaper, RangesByUnitAndClass) {
@@ -331,8 +331,8 @@ TEST(CustomPaper, RangesByUnitAndClass) {
     };
     for (const Case& c : cases) {
         AppState s;
-        s.targetModel = c.model;
-        CustomSizeRanges r = customSizeRanges(s, c.unit);
+        s.target.targetModel = c.model;
+        CustomSizeRanges r = customSizeRanges(s, unitFromSetting(c.unit));
         EXPECT_EQ(r.width, c.width) << c.model << ' ' << c.unit;
         EXPECT_EQ(r.height, c.height) << c.model << ' ' << c.unit;
     }
@@ -381,7 +381,7 @@ TEST(Margins, MinimumsByPrinter) {
     const char* names[4] = {"Top", "Left", "Right", "Bottom"};
     for (const Case& c : cases) {
         TestState t;
-        t.state.targetModel = c.model;
+        t.state.target.targetModel = c.model;
         for (int i = 0; i < 4; ++i)
             if (*c.stored[i])
                 writeSetting(t.state, "Active", std::string(names[i]) + " Margin", c.stored[i]);
@@ -390,24 +390,24 @@ TEST(Margins, MinimumsByPrinter) {
             EXPECT_EQ(margin(t.state, names[i]), c.after[i]) << c.model << ' ' << names[i];
         EXPECT_NEAR(sums.leftRight, c.leftRight, 1e-4) << c.model;
         EXPECT_NEAR(sums.topBottom, c.topBottom, 1e-4) << c.model;
-        EXPECT_NEAR(t.state.printableWidthPt, 595 - c.leftRight, 1e-3);
-        EXPECT_NEAR(t.state.printableHeightPt, 842 - c.topBottom, 1e-3);
+        EXPECT_NEAR(t.state.page.printableWidthPt, 595 - c.leftRight, 1e-3);
+        EXPECT_NEAR(t.state.page.printableHeightPt, 842 - c.topBottom, 1e-3);
     }
 }
 
 TEST(Margins, PrintableAreaAndOversize) {
     TestState t;
     setMargins(t.state, "1296", "1296", "1296", "1307");
-    t.state.imageWidthPt = 600;
-    t.state.imageHeightPt = 300;
-    t.state.placedWidthPt = 600;
-    t.state.placedHeightPt = 300;
+    t.state.picture.imageWidthPt = 600;
+    t.state.picture.imageHeightPt = 300;
+    t.state.layout.placedWidthPt = 600;
+    t.state.layout.placedHeightPt = 300;
     computePrintableArea(t.state);
-    EXPECT_NEAR(t.state.printableWidthPt, 595 - 25.92, 1e-3);
-    EXPECT_NEAR(t.state.printableHeightPt, 842 - 26.03, 1e-3);
+    EXPECT_NEAR(t.state.page.printableWidthPt, 595 - 25.92, 1e-3);
+    EXPECT_NEAR(t.state.page.printableHeightPt, 842 - 26.03, 1e-3);
     // The picture was wider than the printable area: fitted, aspect kept.
-    EXPECT_NEAR(t.state.placedWidthPt, 569.08, 1e-3);
-    EXPECT_NEAR(t.state.placedHeightPt, 284.54, 1e-3);
+    EXPECT_NEAR(t.state.layout.placedWidthPt, 569.08, 1e-3);
+    EXPECT_NEAR(t.state.layout.placedHeightPt, 284.54, 1e-3);
 }
 
 TEST(Margins, RestoreFromBackups) {
@@ -420,8 +420,8 @@ TEST(Margins, RestoreFromBackups) {
     EXPECT_EQ(margin(t.state, "Left"), "1500");
     EXPECT_EQ(margin(t.state, "Right"), "1296");
     EXPECT_EQ(margin(t.state, "Bottom"), "1307");
-    EXPECT_NEAR(t.state.printableWidthPt, 595 - 15.0 - 12.96, 1e-3);
-    EXPECT_NEAR(t.state.printableHeightPt, 842 - 20.0 - 13.07, 1e-3);
+    EXPECT_NEAR(t.state.page.printableWidthPt, 595 - 15.0 - 12.96, 1e-3);
+    EXPECT_NEAR(t.state.page.printableHeightPt, 842 - 20.0 - 13.07, 1e-3);
 }
 
 TEST(Margins, MissingEmptyOrDamagedBackupLeavesTheMargin) {
@@ -435,7 +435,7 @@ TEST(Margins, MissingEmptyOrDamagedBackupLeavesTheMargin) {
     EXPECT_EQ(margin(t.state, "Left"), "1296");
     EXPECT_EQ(margin(t.state, "Right"), "0"); // a real backup of 0 is honoured
     EXPECT_EQ(margin(t.state, "Bottom"), "1307");
-    EXPECT_NEAR(t.state.printableWidthPt, 595 - 12.96, 1e-3);
+    EXPECT_NEAR(t.state.page.printableWidthPt, 595 - 12.96, 1e-3);
 }
 
 TEST(Margins, BackupThenRestoreRoundTrips) {
@@ -502,16 +502,16 @@ TEST(TrayList, ByMediumAndFamily) {
     };
     for (const Case& c : cases) {
         TestState t;
-        t.state.targetBrand = c.brand;
-        t.state.targetModel = c.model;
-        t.state.paperWidthPt = c.a4 ? 595 : 420;
-        t.state.paperHeightPt = c.a4 ? 842 : 595;
+        t.state.target.targetBrand = c.brand;
+        t.state.target.targetModel = c.model;
+        t.state.page.paperWidthPt = c.a4 ? 595 : 420;
+        t.state.page.paperHeightPt = c.a4 ? 842 : 595;
         testsupport::setMedium(t.state, c.media);
-        t.state.trayList = {"old"};
-        t.state.trayText = "old";
+        t.state.page.trayList = {"old"};
+        t.state.page.trayText = "old";
         fillTrayList(t.state);
-        EXPECT_EQ(t.state.trayList, c.list) << c.model << ' ' << c.media;
-        EXPECT_EQ(t.state.trayText, c.selected) << c.model << ' ' << c.media;
+        EXPECT_EQ(t.state.page.trayList, c.list) << c.model << ' ' << c.media;
+        EXPECT_EQ(t.state.page.trayText, c.selected) << c.model << ' ' << c.media;
     }
 }
 
@@ -520,12 +520,12 @@ TEST(TrayList, UnnamedMediaLeaveTheList) {
          {"Transfer media 07", "Transfer media 12", "Transfer media 17", "", "Something else"}) {
         TestState t;
         testsupport::setMedium(t.state, media);
-        t.state.trayList = {"AUTO", "Tray 1"};
-        t.state.trayText = "Tray 1";
-        EXPECT_FALSE(trayListForMedia(t.state, t.state.mediaId).changed) << media;
+        t.state.page.trayList = {"AUTO", "Tray 1"};
+        t.state.page.trayText = "Tray 1";
+        EXPECT_FALSE(trayListForMedia(t.state, t.state.page.mediaId).changed) << media;
         fillTrayList(t.state);
-        EXPECT_EQ(t.state.trayList, (std::vector<std::string>{"AUTO", "Tray 1"})) << media;
-        EXPECT_EQ(t.state.trayText, "Tray 1");
+        EXPECT_EQ(t.state.page.trayList, (std::vector<std::string>{"AUTO", "Tray 1"})) << media;
+        EXPECT_EQ(t.state.page.trayText, "Tray 1");
     }
 }
 

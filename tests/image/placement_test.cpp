@@ -30,21 +30,21 @@ void setMargins(AppState& s, const char* top, const char* left, const char* righ
 // A square 400 x 400 point paper shown 400 x 400 pixels (one pixel a point) with 10 point
 // margins, and a picture placed w x h points; the gap of 1 mm is 2 pixels.
 void squarePage(AppState& s, float w, float h) {
-    s.imageLoaded = 1;
-    s.paperWidthPt = 400;
-    s.paperHeightPt = 400;
-    s.layoutBoxWidth = s.previewBoxWidth = 400;
-    s.layoutBoxHeight = s.previewBoxHeight = 400;
-    s.printableWidthPt = 380;
-    s.printableHeightPt = 380;
+    s.picture.imageLoaded = 1;
+    s.page.paperWidthPt = 400;
+    s.page.paperHeightPt = 400;
+    s.layout.layoutBoxWidth = s.window.previewBoxWidth = 400;
+    s.layout.layoutBoxHeight = s.window.previewBoxHeight = 400;
+    s.page.printableWidthPt = 380;
+    s.page.printableHeightPt = 380;
     setMargins(s, "1000", "1000", "1000", "1000");
-    s.imageWidthPt = w;
-    s.imageHeightPt = h;
-    s.placedWidthPt = w;
-    s.placedHeightPt = h;
-    s.gridWidth = 100;
-    s.gridHeight = 50;
-    s.fixedSpacingMm = 1.0f;
+    s.picture.imageWidthPt = w;
+    s.picture.imageHeightPt = h;
+    s.layout.placedWidthPt = w;
+    s.layout.placedHeightPt = h;
+    s.picture.gridWidth = 100;
+    s.picture.gridHeight = 50;
+    s.layout.fixedSpacingMm = 1.0f;
 }
 
 TEST(Fit, ToPrintableArea) {
@@ -65,62 +65,62 @@ TEST(Fit, ToPrintableArea) {
     };
     for (const Case& c : cases) {
         AppState s;
-        s.imageWidthPt = c.imageW;
-        s.imageHeightPt = c.imageH;
-        s.placedWidthPt = c.placedW;
-        s.placedHeightPt = c.placedH;
-        s.printableWidthPt = c.printW;
-        s.printableHeightPt = c.printH;
-        s.rotateChecked = c.rotate;
+        s.picture.imageWidthPt = c.imageW;
+        s.picture.imageHeightPt = c.imageH;
+        s.layout.placedWidthPt = c.placedW;
+        s.layout.placedHeightPt = c.placedH;
+        s.page.printableWidthPt = c.printW;
+        s.page.printableHeightPt = c.printH;
+        s.layout.rotateChecked = c.rotate;
         fitToPrintableArea(s);
-        EXPECT_NEAR(s.placedWidthPt, c.wantW, 1e-3) << c.what;
-        EXPECT_NEAR(s.placedHeightPt, c.wantH, 1e-3) << c.what;
-        const float base = c.rotate ? s.placedHeightPt : s.placedWidthPt;
-        EXPECT_NEAR(s.zoom, base / c.imageW, 1e-6) << c.what;
+        EXPECT_NEAR(s.layout.placedWidthPt, c.wantW, 1e-3) << c.what;
+        EXPECT_NEAR(s.layout.placedHeightPt, c.wantH, 1e-3) << c.what;
+        const float base = c.rotate ? s.layout.placedHeightPt : s.layout.placedWidthPt;
+        EXPECT_NEAR(s.layout.zoom, base / c.imageW, 1e-6) << c.what;
     }
 }
 
 TEST(Fit, OversizeHandlingOnlyShrinks) {
     AppState s;
-    s.imageWidthPt = s.placedWidthPt = 100;
-    s.imageHeightPt = s.placedHeightPt = 50;
-    s.printableWidthPt = 569;
-    s.printableHeightPt = 816;
+    s.picture.imageWidthPt = s.layout.placedWidthPt = 100;
+    s.picture.imageHeightPt = s.layout.placedHeightPt = 50;
+    s.page.printableWidthPt = 569;
+    s.page.printableHeightPt = 816;
     handleOversize(s);
-    EXPECT_FLOAT_EQ(s.placedWidthPt, 100);
-    EXPECT_FLOAT_EQ(s.placedHeightPt, 50);
-    s.placedHeightPt = 900; // taller than the area
-    s.placedWidthPt = 450;
+    EXPECT_FLOAT_EQ(s.layout.placedWidthPt, 100);
+    EXPECT_FLOAT_EQ(s.layout.placedHeightPt, 50);
+    s.layout.placedHeightPt = 900; // taller than the area
+    s.layout.placedWidthPt = 450;
     handleOversize(s);
-    EXPECT_NEAR(s.placedHeightPt, 816, 1e-3);
-    EXPECT_NEAR(s.placedWidthPt, 408, 1e-3);
+    EXPECT_NEAR(s.layout.placedHeightPt, 816, 1e-3);
+    EXPECT_NEAR(s.layout.placedWidthPt, 408, 1e-3);
 }
 
 TEST(Fit, NothingPlacedStaysUntouched) {
     AppState s;
-    s.printableWidthPt = 569;
-    s.printableHeightPt = 816;
+    s.page.printableWidthPt = 569;
+    s.page.printableHeightPt = 816;
     fitToPrintableArea(s);
-    EXPECT_EQ(s.placedWidthPt, 0.0f);
-    EXPECT_EQ(s.placedHeightPt, 0.0f);
+    EXPECT_EQ(s.layout.placedWidthPt, 0.0f);
+    EXPECT_EQ(s.layout.placedHeightPt, 0.0f);
 }
 
 TEST(Fit, FitToPageResetsCopyCounts) {
     TestState t;
     AppState& s = t.state;
-    s.xCopiesText = "3";
-    s.yCopiesText = "2";
-    s.imageWidthPt = s.placedWidthPt = 100;
-    s.imageHeightPt = s.placedHeightPt = 50;
-    s.printableWidthPt = 569;
-    s.printableHeightPt = 816;
+    s.window.xCopiesText = "3";
+    s.window.yCopiesText = "2";
+    s.picture.imageWidthPt = s.layout.placedWidthPt = 100;
+    s.picture.imageHeightPt = s.layout.placedHeightPt = 50;
+    s.page.printableWidthPt = 569;
+    s.page.printableHeightPt = 816;
     fitToPage(s);
-    EXPECT_EQ(s.xCopiesText, "1");
-    EXPECT_EQ(s.yCopiesText, "1");
-    EXPECT_NEAR(s.placedWidthPt, 569, 1e-3);
-    EXPECT_EQ(s.widthText, "200.7"); // 569 points in millimetres
-    EXPECT_EQ(s.heightText, "100.4");
-    EXPECT_EQ(s.scaleText, "569%");
+    EXPECT_EQ(s.window.xCopiesText, "1");
+    EXPECT_EQ(s.window.yCopiesText, "1");
+    EXPECT_NEAR(s.layout.placedWidthPt, 569, 1e-3);
+    EXPECT_EQ(s.window.widthText, "200.7"); // 569 points in millimetres
+    EXPECT_EQ(s.window.heightText, "100.4");
+    EXPECT_EQ(s.window.scaleText, "569%");
 }
 
 TEST(TypedSize, KeepsAspectAndZoomFollows) {
@@ -142,19 +142,20 @@ TEST(TypedSize, KeepsAspectAndZoomFollows) {
         TestState t;
         AppState& s = t.state;
         writeSetting(s, "Active", "Unit", c.unit);
-        setUnit(s, c.unit); // as the unit dialog does
-        s.imageWidthPt = s.placedWidthPt = 200;
-        s.imageHeightPt = s.placedHeightPt = 100;
-        s.printableWidthPt = 569;
-        s.printableHeightPt = 816;
+        s.record.unit = unitFromSetting(c.unit); // as the unit dialog does
+        s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
+        s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
+        s.page.printableWidthPt = 569;
+        s.page.printableHeightPt = 816;
         if (c.width)
             applyTypedWidth(s, c.typed);
         else
             applyTypedHeight(s, c.typed);
-        EXPECT_NEAR(s.placedWidthPt, c.wantW, 1e-3) << c.unit << c.typed;
-        EXPECT_NEAR(s.placedHeightPt, c.wantH, 1e-3) << c.unit << c.typed;
-        EXPECT_NEAR(s.zoom, c.wantW / 200.0f, 1e-5);
-        EXPECT_EQ(c.width ? s.heightText : s.widthText, c.otherField) << c.unit << c.typed;
+        EXPECT_NEAR(s.layout.placedWidthPt, c.wantW, 1e-3) << c.unit << c.typed;
+        EXPECT_NEAR(s.layout.placedHeightPt, c.wantH, 1e-3) << c.unit << c.typed;
+        EXPECT_NEAR(s.layout.zoom, c.wantW / 200.0f, 1e-5);
+        EXPECT_EQ(c.width ? s.window.heightText : s.window.widthText, c.otherField)
+            << c.unit << c.typed;
     }
 }
 
@@ -163,14 +164,14 @@ TEST(TypedSize, ZeroOrNoNumberOnlyRewritesTheFields) {
         TestState t;
         AppState& s = t.state;
         writeSetting(s, "Active", "Unit", "M");
-        s.imageWidthPt = s.placedWidthPt = 200;
-        s.imageHeightPt = s.placedHeightPt = 100;
-        s.widthText = "typed";
+        s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
+        s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
+        s.window.widthText = "typed";
         applyTypedWidth(s, typed);
-        EXPECT_FLOAT_EQ(s.placedWidthPt, 200) << typed;
-        EXPECT_FLOAT_EQ(s.placedHeightPt, 100) << typed;
-        EXPECT_EQ(s.widthText, "70.6") << typed;
-        EXPECT_EQ(s.heightText, "35.3") << typed;
+        EXPECT_FLOAT_EQ(s.layout.placedWidthPt, 200) << typed;
+        EXPECT_FLOAT_EQ(s.layout.placedHeightPt, 100) << typed;
+        EXPECT_EQ(s.window.widthText, "70.6") << typed;
+        EXPECT_EQ(s.window.heightText, "35.3") << typed;
     }
 }
 
@@ -178,19 +179,19 @@ TEST(TypedSize, TooLargeIsFittedAndNothingPlacedIsIgnored) {
     TestState t;
     AppState& s = t.state;
     writeSetting(s, "Active", "Unit", "M");
-    s.imageWidthPt = s.placedWidthPt = 200;
-    s.imageHeightPt = s.placedHeightPt = 100;
-    s.printableWidthPt = 569;
-    s.printableHeightPt = 816;
+    s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
+    s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
+    s.page.printableWidthPt = 569;
+    s.page.printableHeightPt = 816;
     applyTypedWidth(s, "1000");
-    EXPECT_NEAR(s.placedWidthPt, 569, 1e-3);
-    EXPECT_NEAR(s.placedHeightPt, 284.5, 1e-3);
+    EXPECT_NEAR(s.layout.placedWidthPt, 569, 1e-3);
+    EXPECT_NEAR(s.layout.placedHeightPt, 284.5, 1e-3);
 
     AppState empty;
-    empty.widthText = "x";
+    empty.window.widthText = "x";
     applyTypedWidth(empty, "100");
-    EXPECT_EQ(empty.placedWidthPt, 0.0f);
-    EXPECT_EQ(empty.widthText, "x");
+    EXPECT_EQ(empty.layout.placedWidthPt, 0.0f);
+    EXPECT_EQ(empty.window.widthText, "x");
 }
 
 TEST(Layout, AutomaticTileCounts) {
@@ -205,16 +206,16 @@ TEST(Layout, AutomaticTileCounts) {
         TestState t;
         AppState& s = t.state;
         squarePage(s, c.w, 90);
-        s.autoTileChecked = true;
+        s.layout.autoTileChecked = true;
         PreviewLayout l = layoutCopies(s);
         ASSERT_TRUE(l.valid) << c.w;
         EXPECT_EQ(l.gap, 2);
         EXPECT_EQ(l.frame.left, 10);
-        EXPECT_EQ(s.across, c.across) << c.w;
-        EXPECT_EQ(s.down, 4) << c.w;
-        EXPECT_EQ(s.xCopiesText, std::to_string(c.across));
-        EXPECT_EQ(s.yCopiesText, "4");
-        EXPECT_EQ(s.totalCopiesText, std::to_string(4 * c.across));
+        EXPECT_EQ(s.layout.across, c.across) << c.w;
+        EXPECT_EQ(s.layout.down, 4) << c.w;
+        EXPECT_EQ(s.window.xCopiesText, std::to_string(c.across));
+        EXPECT_EQ(s.window.yCopiesText, "4");
+        EXPECT_EQ(s.window.totalCopiesText, std::to_string(4 * c.across));
     }
 }
 
@@ -234,21 +235,21 @@ TEST(Layout, SingleCopyAlignment) {
         TestState t;
         AppState& s = t.state;
         squarePage(s, 100, 50);
-        s.alignment = c.alignment;
-        s.fixedSpacingChecked = c.fixed;
+        s.layout.alignment = c.alignment;
+        s.layout.fixedSpacingChecked = c.fixed;
         PreviewLayout l = layoutCopies(s);
         ASSERT_TRUE(l.valid);
         EXPECT_EQ(l.x, c.x);
         EXPECT_EQ(l.y, c.y);
-        EXPECT_EQ(s.imagePosX, c.x);
-        EXPECT_EQ(s.imagePosY, c.y);
-        EXPECT_EQ(s.copySpacingX, c.fixed ? 2 : 0);
+        EXPECT_EQ(s.layout.imagePosX, c.x);
+        EXPECT_EQ(s.layout.imagePosY, c.y);
+        EXPECT_EQ(s.layout.copySpacingX, c.fixed ? 2 : 0);
         EXPECT_TRUE(alignmentButtonsEnabled(s));
     }
     // Top-right: the right edge sits on the right margin line.
     TestState t;
     squarePage(t.state, 100, 50);
-    t.state.alignment = CopyAlignment::TopRight;
+    t.state.layout.alignment = CopyAlignment::TopRight;
     PreviewLayout l = layoutCopies(t.state);
     EXPECT_EQ(l.x + l.pictureWidth, l.frame.paperWidth - l.frame.right);
     EXPECT_EQ(l.y, l.frame.top);
@@ -270,10 +271,10 @@ TEST(Layout, ThreeAcrossSplitsTheFreeWidth) {
             TestState t;
             AppState& s = t.state;
             squarePage(s, 100, 50);
-            s.xCopiesText = "3";
-            s.yCopiesText = "1";
-            s.fixedSpacingChecked = c.fixed;
-            s.alignment = a; // has no effect with more than one copy
+            s.window.xCopiesText = "3";
+            s.window.yCopiesText = "1";
+            s.layout.fixedSpacingChecked = c.fixed;
+            s.layout.alignment = a; // has no effect with more than one copy
             PreviewLayout l = layoutCopies(s);
             ASSERT_TRUE(l.valid);
             EXPECT_EQ(l.across, 3);
@@ -283,8 +284,8 @@ TEST(Layout, ThreeAcrossSplitsTheFreeWidth) {
                 EXPECT_EQ(copyPosition(l, i, 1)[0], c.lefts[i - 1]);
             const int rightFree = 390 - (c.lefts[2] + 100);
             EXPECT_EQ(rightFree, c.fixed ? 38 : 19);
-            EXPECT_EQ(s.copySpacingX, c.gapX);
-            EXPECT_EQ(s.imagePosX, c.x);
+            EXPECT_EQ(s.layout.copySpacingX, c.gapX);
+            EXPECT_EQ(s.layout.imagePosX, c.x);
             EXPECT_FALSE(alignmentButtonsEnabled(s));
         }
     }
@@ -305,23 +306,23 @@ TEST(Layout, CopyFieldsZeroOrEmptyCountAsOne) {
         TestState t;
         AppState& s = t.state;
         squarePage(s, 50, 50);
-        s.xCopiesText = c.x;
-        s.yCopiesText = c.y;
+        s.window.xCopiesText = c.x;
+        s.window.yCopiesText = c.y;
         ASSERT_TRUE(layoutCopies(s).valid);
-        EXPECT_EQ(s.xCopiesText, c.wantX) << c.x;
-        EXPECT_EQ(s.yCopiesText, c.wantY) << c.y;
-        EXPECT_EQ(s.totalCopiesText, c.total);
+        EXPECT_EQ(s.window.xCopiesText, c.wantX) << c.x;
+        EXPECT_EQ(s.window.yCopiesText, c.wantY) << c.y;
+        EXPECT_EQ(s.window.totalCopiesText, c.total);
     }
 }
 
 TEST(Layout, A4InTheDefaultBox) {
     TestState t;
     AppState& s = t.state;
-    s.imageLoaded = 1;
+    s.picture.imageLoaded = 1;
     setMargins(s, "1296", "1296", "1296", "1307");
-    s.imageWidthPt = s.placedWidthPt = 200;
-    s.imageHeightPt = s.placedHeightPt = 100;
-    s.gridWidth = 600;
+    s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
+    s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
+    s.picture.gridWidth = 600;
     PreviewLayout l = layoutCopies(s);
     ASSERT_TRUE(l.valid);
     EXPECT_EQ(l.frame.paperWidth, 298);
@@ -335,15 +336,15 @@ TEST(Layout, A4InTheDefaultBox) {
     EXPECT_EQ(l.pictureHeight, 50);
     EXPECT_EQ(l.x, 99);
     EXPECT_EQ(l.y, 185);
-    EXPECT_EQ(s.imagePosX, 198); // 595 x 99 / 298 = 197.67
-    EXPECT_EQ(s.imagePosY, 370);
-    EXPECT_EQ(s.copySpacingX, 0);
+    EXPECT_EQ(s.layout.imagePosX, 198); // 595 x 99 / 298 = 197.67
+    EXPECT_EQ(s.layout.imagePosY, 370);
+    EXPECT_EQ(s.layout.copySpacingX, 0);
 }
 
 TEST(Layout, WideBoxFitsThePaperByHeight) {
     AppState s;
-    s.layoutBoxWidth = s.previewBoxWidth = 500;
-    s.layoutBoxHeight = s.previewBoxHeight = 421;
+    s.layout.layoutBoxWidth = s.window.previewBoxWidth = 500;
+    s.layout.layoutBoxHeight = s.window.previewBoxHeight = 421;
     PreviewFrame f = previewFrame(s);
     ASSERT_TRUE(f.valid);
     EXPECT_EQ(f.paperWidth, 297);
@@ -354,21 +355,21 @@ TEST(Layout, NothingWithoutAPicture) {
     TestState t;
     AppState& s = t.state;
     squarePage(s, 100, 50);
-    s.imageLoaded = 0;
-    s.xCopiesText = "0";
-    s.across = 7;
+    s.picture.imageLoaded = 0;
+    s.window.xCopiesText = "0";
+    s.layout.across = 7;
     EXPECT_FALSE(layoutCopies(s).valid);
-    EXPECT_EQ(s.xCopiesText, "0");
-    EXPECT_EQ(s.across, 7);
+    EXPECT_EQ(s.window.xCopiesText, "0");
+    EXPECT_EQ(s.layout.across, 7);
 
     squarePage(s, 0.5f, 50); // under one preview pixel wide
-    s.xCopiesText = "0";
+    s.window.xCopiesText = "0";
     EXPECT_FALSE(layoutCopies(s).valid);
-    EXPECT_EQ(s.xCopiesText, "0");
-    EXPECT_EQ(s.across, 7);
+    EXPECT_EQ(s.window.xCopiesText, "0");
+    EXPECT_EQ(s.layout.across, 7);
 
-    s.placedWidthPt = 100;
-    s.paperWidthPt = 0; // a paper without size places nothing
+    s.layout.placedWidthPt = 100;
+    s.page.paperWidthPt = 0; // a paper without size places nothing
     EXPECT_FALSE(layoutCopies(s).valid);
 }
 
@@ -376,31 +377,31 @@ TEST(Layout, EffectiveResolution) {
     TestState t;
     AppState& s = t.state;
     squarePage(s, 600, 300);
-    s.gridWidth = 600;
+    s.picture.gridWidth = 600;
     layoutCopies(s);
     EXPECT_NEAR(effectiveResolution(s), 72.0, 1e-9);
-    EXPECT_EQ(s.dpiText, "72.00");
+    EXPECT_EQ(s.window.dpiText, "72.00");
     EXPECT_FALSE(resolutionIsLow(s));
-    s.placedWidthPt = 1000;
-    s.placedHeightPt = 500;
+    s.layout.placedWidthPt = 1000;
+    s.layout.placedHeightPt = 500;
     layoutCopies(s);
     EXPECT_NEAR(effectiveResolution(s), 43.2, 1e-6);
     EXPECT_TRUE(resolutionIsLow(s));
-    EXPECT_EQ(s.scaleText, "167%");
+    EXPECT_EQ(s.window.scaleText, "167%");
 }
 
 TEST(Layout, ZoomFromThePlacedSize) {
     TestState t;
     AppState& s = t.state;
     squarePage(s, 100, 50);
-    s.imageWidthPt = 200;
+    s.picture.imageWidthPt = 200;
     layoutCopies(s);
-    EXPECT_FLOAT_EQ(s.zoom, 0.5f);
-    EXPECT_EQ(s.scaleText, "50%");
-    s.rotateChecked = true; // the 100 % width lies along the placed height
-    s.imageWidthPt = 25;
+    EXPECT_FLOAT_EQ(s.layout.zoom, 0.5f);
+    EXPECT_EQ(s.window.scaleText, "50%");
+    s.layout.rotateChecked = true; // the 100 % width lies along the placed height
+    s.picture.imageWidthPt = 25;
     layoutCopies(s);
-    EXPECT_FLOAT_EQ(s.zoom, 2.0f);
+    EXPECT_FLOAT_EQ(s.layout.zoom, 2.0f);
 }
 
 // ---- rendering
@@ -416,25 +417,25 @@ const Rgb kBlack = {0, 0, 0};
 const Rgb kBlue = {0, 0, 255};
 
 void identityCurves(AppState& s) {
-    for (auto& table : s.toneCurves.table)
+    for (auto& table : s.colour.toneCurves.table)
         for (int i = 0; i < 256; ++i)
             table[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(i);
 }
 
 // A 4 x 2 picture: full ink on the left half, transparent right half.
 void inkedGrid(AppState& s, int ink) {
-    s.previewGrid.width = 4;
-    s.previewGrid.height = 2;
-    s.previewGrid.cellBytes = 4;
-    s.previewGrid.cells.assign(4 * 2 * 4, 0);
+    s.picture.previewGrid.width = 4;
+    s.picture.previewGrid.height = 2;
+    s.picture.previewGrid.cellBytes = 4;
+    s.picture.previewGrid.cells.assign(4 * 2 * 4, 0);
     for (int y = 1; y <= 2; ++y)
         for (int x = 1; x <= 4; ++x) {
-            std::uint8_t* c = s.previewGrid.at(x, y);
+            std::uint8_t* c = s.picture.previewGrid.at(x, y);
             c[0] = c[1] = c[2] = static_cast<std::uint8_t>(ink);
             c[3] = x <= 2 ? 255 : 0;
         }
-    s.gridWidth = 4;
-    s.gridHeight = 2;
+    s.picture.gridWidth = 4;
+    s.picture.gridHeight = 2;
     identityCurves(s);
 }
 
@@ -442,14 +443,14 @@ TEST(Preview, PaperMarginsAndCopy) {
     TestState t;
     AppState& s = t.state;
     squarePage(s, 100, 50);
-    s.previewBoxHeight = 450; // 50 pixel rows below the paper
+    s.window.previewBoxHeight = 450; // 50 pixel rows below the paper
     inkedGrid(s, 255);
     layoutCopies(s);
     std::vector<std::uint8_t> img = renderPagePreview(s);
     ASSERT_EQ(img.size(), 400u * 450u * 4u);
     EXPECT_TRUE(t.ui.messages().empty()); // drawn through the preview transform
     // The copy is centred at (150, 175) .. (250, 225).
-    EXPECT_EQ(s.imagePosX, 150);
+    EXPECT_EQ(s.layout.imagePosX, 150);
     EXPECT_EQ(pixel(img, 400, 0, 0), kBlack);     // paper outline
     EXPECT_EQ(pixel(img, 400, 399, 200), kBlack); // its right edge
     EXPECT_EQ(pixel(img, 400, 10, 200), kBlue);   // left margin line
@@ -472,8 +473,8 @@ TEST(Preview, BackgroundColourAndGuardSquares) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     inkedGrid(s, 255);
-    s.previewBackground = 10;
-    s.guardAreaChecked = true;
+    s.layout.previewBackground = 10;
+    s.layout.guardAreaChecked = true;
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(pixel(img, 400, 300, 250), (Rgb{210, 180, 140}));
     // Squares of 72 pixels at the corners of the printable area (10..390).
@@ -499,8 +500,8 @@ TEST(Preview, CopiesAtTheirLayoutPositions) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     inkedGrid(s, 255);
-    s.xCopiesText = "3";
-    s.yCopiesText = "2";
+    s.window.xCopiesText = "3";
+    s.window.yCopiesText = "2";
     std::vector<std::uint8_t> img = renderPagePreview(s);
     PreviewLayout l = layoutCopies(s);
     ASSERT_EQ(l.across, 3);
@@ -524,7 +525,7 @@ TEST(Preview, InkThresholdClearsNearlyWhiteCells) {
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(pixel(img, 400, 170, 200), kWhite);
     // Drawing leaves the grid as it is: the same picture comes out every time.
-    EXPECT_EQ(s.previewGrid.at(1, 1)[3], 255);
+    EXPECT_EQ(s.picture.previewGrid.at(1, 1)[3], 255);
     EXPECT_EQ(renderPagePreview(s), img);
     testsupport::setMedium(s, "Transfer media 02");
     EXPECT_NE(pixel(renderPagePreview(s), 400, 170, 200), kWhite);
@@ -534,7 +535,7 @@ TEST(Preview, InkThresholdClearsNearlyWhiteCells) {
     inkedGrid(u.state, 20);
     img = renderPagePreview(u.state);
     EXPECT_NE(pixel(img, 400, 170, 200), kWhite);
-    EXPECT_EQ(u.state.previewGrid.at(1, 1)[3], 255);
+    EXPECT_EQ(u.state.picture.previewGrid.at(1, 1)[3], 255);
 }
 
 TEST(Preview, FoilMediumShowsAFlatTint) {
@@ -542,7 +543,8 @@ TEST(Preview, FoilMediumShowsAFlatTint) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     inkedGrid(s, 255);
-    s.previewGrid.at(1, 1)[0] = s.previewGrid.at(1, 1)[1] = s.previewGrid.at(1, 1)[2] = 100;
+    s.picture.previewGrid.at(1, 1)[0] = s.picture.previewGrid.at(1, 1)[1] =
+        s.picture.previewGrid.at(1, 1)[2] = 100;
     testsupport::setMedium(s, "Transfer media 16");
     std::vector<std::uint8_t> img = renderPagePreview(s);
     const Rgb tint = pixel(img, 400, 152, 177);
@@ -556,9 +558,9 @@ TEST(Preview, PatternMaskKnocksOut) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     inkedGrid(s, 255);
-    s.patternPrintChecked = true;
-    s.patternMask.assign(8, 0);
-    s.patternMask[0] = 1; // cell (1, 1)
+    s.layout.patternPrintChecked = true;
+    s.picture.patternMask.assign(8, 0);
+    s.picture.patternMask[0] = 1; // cell (1, 1)
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(pixel(img, 400, 155, 180), kWhite);
     EXPECT_NE(pixel(img, 400, 185, 210), kWhite);
@@ -570,7 +572,7 @@ TEST(Preview, BrightnessLightensTheCopy) {
         AppState& s = t.state;
         squarePage(s, 100, 50);
         inkedGrid(s, 128);
-        s.brightness = brightness;
+        s.layout.brightness = brightness;
         std::vector<std::uint8_t> img = renderPagePreview(s);
         const Rgb p = pixel(img, 400, 170, 200);
         return p[0] + p[1] + p[2];
@@ -583,13 +585,13 @@ TEST(Preview, WithoutPictureShowsThePage) {
     TestState t;
     AppState& s = t.state;
     squarePage(s, 100, 50);
-    s.imageLoaded = 0;
+    s.picture.imageLoaded = 0;
     std::vector<std::uint8_t> img = renderPagePreview(s);
     ASSERT_EQ(img.size(), 400u * 400u * 4u);
     EXPECT_EQ(pixel(img, 400, 0, 0), kBlack);
     EXPECT_EQ(pixel(img, 400, 10, 200), kBlue);
     EXPECT_EQ(pixel(img, 400, 200, 200), kWhite);
-    s.previewBoxWidth = 0;
+    s.window.previewBoxWidth = 0;
     EXPECT_TRUE(renderPagePreview(s).empty());
 }
 
@@ -598,12 +600,12 @@ TEST(Preview, ManyOverlappingCopiesStillRender) {
     AppState& s = t.state;
     squarePage(s, 90, 90);
     inkedGrid(s, 255);
-    s.xCopiesText = "99999";
-    s.yCopiesText = "99999";
+    s.window.xCopiesText = "99999";
+    s.window.yCopiesText = "99999";
     layoutCopies(s);
     std::vector<std::uint8_t> img = renderPagePreview(s);
     EXPECT_EQ(img.size(), 400u * 400u * 4u);
-    EXPECT_EQ(s.xCopiesText, "10000");
+    EXPECT_EQ(s.window.xCopiesText, "10000");
 }
 
 TEST(Preview, SavedAsPng) {

@@ -21,10 +21,10 @@ struct SeparationTest : ::testing::Test {
 
     SeparationTest() {
         // Room enough that no oversize handling changes the placed size.
-        s.printableWidthPt = 10000;
-        s.printableHeightPt = 10000;
-        s.mirrorChecked = false;
-        for (auto& t : s.toneCurves.table)
+        s.page.printableWidthPt = 10000;
+        s.page.printableHeightPt = 10000;
+        s.layout.mirrorChecked = false;
+        for (auto& t : s.colour.toneCurves.table)
             for (int v = 0; v < 256; ++v)
                 t[v] = static_cast<std::uint16_t>(v);
     }
@@ -32,13 +32,13 @@ struct SeparationTest : ::testing::Test {
     // A converted picture of w x h pixels, given row by row.
     void picture(int w, int h, const std::vector<Cmyka>& px) {
         ASSERT_EQ(px.size(), static_cast<std::size_t>(w * h));
-        s.imagePixelWidth = w;
-        s.imagePixelHeight = h;
-        s.imageWidthPt = 72.0f * w / 300.0f;
-        s.imageHeightPt = 72.0f * h / 300.0f;
-        s.imageBuffer.clear();
+        s.picture.imagePixelWidth = w;
+        s.picture.imagePixelHeight = h;
+        s.picture.imageWidthPt = 72.0f * w / 300.0f;
+        s.picture.imageHeightPt = 72.0f * h / 300.0f;
+        s.picture.imageBuffer.clear();
         for (const auto& p : px)
-            s.imageBuffer.insert(s.imageBuffer.end(), p.begin(), p.end());
+            s.picture.imageBuffer.insert(s.picture.imageBuffer.end(), p.begin(), p.end());
     }
     void onePixel(Cmyka p) { picture(1, 1, {p}); }
 
@@ -62,9 +62,9 @@ struct SeparationTest : ::testing::Test {
 TEST_F(SeparationTest, PureBlackFoldsIntoColoursAndPrintsWhite) {
     onePixel({0, 0, 0, 255, 255});
     orientImage(s);
-    const std::uint8_t* pg = s.printGrid.at(1, 1);
+    const std::uint8_t* pg = s.picture.printGrid.at(1, 1);
     EXPECT_EQ((Cmyka{pg[0], pg[1], pg[2], pg[3], pg[4]}), (Cmyka{255, 255, 255, 255, 255}));
-    const std::uint8_t* vg = s.previewGrid.at(1, 1);
+    const std::uint8_t* vg = s.picture.previewGrid.at(1, 1);
     EXPECT_EQ(vg[0] + vg[1] + vg[2], 3 * 255);
     EXPECT_EQ(vg[3], 255);
     // 0.98 x 255 = 249.9 -> 250; under-colour removal 0.2 x 250 = 50.
@@ -86,7 +86,7 @@ TEST_F(SeparationTest, FoldingBlackIntoColours) {
     for (const Case& c : cases) {
         onePixel(c.in);
         orientImage(s);
-        const std::uint8_t* pg = s.printGrid.at(1, 1);
+        const std::uint8_t* pg = s.picture.printGrid.at(1, 1);
         EXPECT_EQ((std::array<int, 3>{pg[0], pg[1], pg[2]}), c.folded);
         EXPECT_EQ(pg[3], c.in[3]) << "the transform's black is kept";
     }
@@ -117,8 +117,8 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
     for (const Case& c : cases) {
         writeSetting(s, "Active", "ICM Profile Out", c.profile);
         chooseInkThresholds(s);
-        EXPECT_EQ(s.inkThresholdLow, c.low) << c.profile;
-        EXPECT_EQ(s.inkThresholdHigh, c.high) << c.profile;
+        EXPECT_EQ(s.colour.inkThresholdLow, c.low) << c.profile;
+        EXPECT_EQ(s.colour.inkThresholdHigh, c.high) << c.profile;
         EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer07), c.low);
         EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer11), c.low);
         EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer13), c.high);
@@ -154,14 +154,14 @@ TEST_F(SeparationTest, AlphaIsMadeBinaryWithoutRotate) {
     for (const Case& c : cases) {
         const auto out = printOne({0, 0, 0, 255, static_cast<std::uint8_t>(c.alpha)});
         EXPECT_EQ(out[3] > 0, c.prints) << c.alpha;
-        EXPECT_EQ(s.printGrid.at(1, 1)[4], c.stored) << "stored back, alpha " << c.alpha;
+        EXPECT_EQ(s.picture.printGrid.at(1, 1)[4], c.stored) << "stored back, alpha " << c.alpha;
     }
 }
 
 TEST_F(SeparationTest, WithRotateAnyAlphaAboveZeroPrints) {
-    s.rotateChecked = true;
+    s.layout.rotateChecked = true;
     EXPECT_EQ(printOne({0, 0, 0, 255, 128})[3], 250);
-    EXPECT_EQ(s.printGrid.at(1, 1)[4], 128) << "left as it was";
+    EXPECT_EQ(s.picture.printGrid.at(1, 1)[4], 128) << "left as it was";
     EXPECT_EQ(printOne({0, 0, 0, 255, 1})[3], 250);
     EXPECT_EQ(printOne({0, 0, 0, 255, 0}), (std::array<int, 5>{0, 0, 0, 0, 0}));
 }
@@ -213,22 +213,24 @@ TEST_F(SeparationTest, OrientationVariants) {
     for (const OrientCase& c : cases) {
         SCOPED_TRACE(c.name);
         picture(3, 2, px);
-        s.mirrorChecked = c.mirror;
-        s.flipChecked = c.flip;
-        s.rotateChecked = c.rotate;
-        s.zoom = 1.0f;
+        s.layout.mirrorChecked = c.mirror;
+        s.layout.flipChecked = c.flip;
+        s.layout.rotateChecked = c.rotate;
+        s.layout.zoom = 1.0f;
         orientImage(s);
-        ASSERT_EQ(s.gridWidth, c.gridW);
-        ASSERT_EQ(s.gridHeight, c.gridH);
+        ASSERT_EQ(s.picture.gridWidth, c.gridW);
+        ASSERT_EQ(s.picture.gridHeight, c.gridH);
         const float w = 72.0f * 3 / 300, h = 72.0f * 2 / 300;
-        EXPECT_FLOAT_EQ(s.placedWidthPt, c.rotate ? h : w);
-        EXPECT_FLOAT_EQ(s.placedHeightPt, c.rotate ? w : h);
+        EXPECT_FLOAT_EQ(s.layout.placedWidthPt, c.rotate ? h : w);
+        EXPECT_FLOAT_EQ(s.layout.placedHeightPt, c.rotate ? w : h);
         int i = 0;
         for (int y = 1; y <= c.gridH; ++y)
             for (int x = 1; x <= c.gridW; ++x, ++i) {
-                EXPECT_EQ(s.printGrid.at(x, y)[0], c.expected[i].first * 10) << x << "," << y;
-                EXPECT_EQ(s.printGrid.at(x, y)[1], c.expected[i].second * 10) << x << "," << y;
-                EXPECT_EQ(s.previewGrid.at(x, y)[0], c.expected[i].first * 10);
+                EXPECT_EQ(s.picture.printGrid.at(x, y)[0], c.expected[i].first * 10)
+                    << x << "," << y;
+                EXPECT_EQ(s.picture.printGrid.at(x, y)[1], c.expected[i].second * 10)
+                    << x << "," << y;
+                EXPECT_EQ(s.picture.previewGrid.at(x, y)[0], c.expected[i].first * 10);
             }
         // The raster follows the turned grid.
         const SeparationData d = separateForPrint(s);
@@ -247,30 +249,30 @@ TEST_F(SeparationTest, RotatedBigPictureMatchesCellByCell) {
         for (int x = 1; x <= w; ++x)
             px.push_back({static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 7, 0, 200});
     picture(w, h, px);
-    s.rotateChecked = true;
+    s.layout.rotateChecked = true;
     orientImage(s);
-    ASSERT_EQ(s.gridWidth, h);
-    ASSERT_EQ(s.gridHeight, w);
+    ASSERT_EQ(s.picture.gridWidth, h);
+    ASSERT_EQ(s.picture.gridHeight, w);
     for (int y = 1; y <= w; ++y)
         for (int x = 1; x <= h; ++x) {
-            ASSERT_EQ(s.printGrid.at(x, y)[0], w + 1 - y);
-            ASSERT_EQ(s.printGrid.at(x, y)[1], x);
-            ASSERT_EQ(s.printGrid.at(x, y)[4], 200);
+            ASSERT_EQ(s.picture.printGrid.at(x, y)[0], w + 1 - y);
+            ASSERT_EQ(s.picture.printGrid.at(x, y)[1], x);
+            ASSERT_EQ(s.picture.printGrid.at(x, y)[4], 200);
         }
 }
 
 TEST_F(SeparationTest, ZoomScalesThePlacedSizeAndOversizeIsHandled) {
     picture(300, 150, std::vector<Cmyka>(300 * 150, Cmyka{0, 0, 0, 0, 255}));
-    s.zoom = 2.0f;
+    s.layout.zoom = 2.0f;
     orientImage(s);
-    EXPECT_FLOAT_EQ(s.placedWidthPt, 144.0f);
-    EXPECT_FLOAT_EQ(s.placedHeightPt, 72.0f);
+    EXPECT_FLOAT_EQ(s.layout.placedWidthPt, 144.0f);
+    EXPECT_FLOAT_EQ(s.layout.placedHeightPt, 72.0f);
     // Larger than the printable area: shrunk to fit it.
-    s.printableWidthPt = 100;
-    s.printableHeightPt = 100;
+    s.page.printableWidthPt = 100;
+    s.page.printableHeightPt = 100;
     orientImage(s);
-    EXPECT_LE(s.placedWidthPt, 100.0f + 0.01f);
-    EXPECT_NEAR(s.placedWidthPt / s.placedHeightPt, 2.0f, 0.01f);
+    EXPECT_LE(s.layout.placedWidthPt, 100.0f + 0.01f);
+    EXPECT_NEAR(s.layout.placedWidthPt / s.layout.placedHeightPt, 2.0f, 0.01f);
 }
 
 TEST_F(SeparationTest, ContrastAndBrightness) {
@@ -299,8 +301,8 @@ TEST_F(SeparationTest, ContrastAndBrightness) {
         {50, 100, 59, 0},
     };
     for (const Case& c : cases) {
-        s.contrast = c.contrast;
-        s.brightness = c.brightness;
+        s.layout.contrast = c.contrast;
+        s.layout.brightness = c.brightness;
         const auto out = printOne({100, 0, 0, 0, 255});
         EXPECT_EQ(out[0], c.c) << "contrast " << c.contrast << " brightness " << c.brightness;
         EXPECT_EQ(out[1], c.m) << "contrast " << c.contrast << " brightness " << c.brightness;
@@ -308,14 +310,14 @@ TEST_F(SeparationTest, ContrastAndBrightness) {
         EXPECT_EQ(out[3], 0);
     }
     // With no colour at all neither step applies (the complements would otherwise move).
-    s.contrast = -80;
-    s.brightness = -100;
+    s.layout.contrast = -80;
+    s.layout.brightness = -100;
     EXPECT_EQ(printOne({0, 0, 0, 0, 255}), (std::array<int, 5>{0, 0, 0, 0, 0}));
 }
 
 TEST_F(SeparationTest, ToneCurvesApplyBeforeScaling) {
     for (int v = 0; v < 256; ++v)
-        s.toneCurves.table[0][v] = static_cast<std::uint16_t>(0x300 + 255 - v);
+        s.colour.toneCurves.table[0][v] = static_cast<std::uint16_t>(0x300 + 255 - v);
     // Low byte only: C' = 55 -> 200 -> 0.98 x 200 = 196.
     EXPECT_EQ(printOne({55, 0, 0, 0, 255})[0], 196);
 }
@@ -345,19 +347,19 @@ TEST_F(SeparationTest, RasterLayoutAndFifthPlane) {
 TEST_F(SeparationTest, PatternMaskKnocksCellsOut) {
     picture(3, 1, std::vector<Cmyka>(3, Cmyka{0, 0, 0, 255, 255}));
     orientImage(s);
-    s.patternMask = {0, 1, 0};
-    s.patternPrintChecked = true;
+    s.picture.patternMask = {0, 1, 0};
+    s.layout.patternPrintChecked = true;
     SeparationData d = separateForPrint(s);
     EXPECT_EQ(planes(d, 3, 0, 0)[3], 250);
     EXPECT_EQ(planes(d, 3, 1, 0), (std::array<int, 5>{0, 0, 0, 0, 0}));
     EXPECT_EQ(planes(d, 3, 2, 0)[3], 250);
     // Off: the mask is not used.
-    s.patternPrintChecked = false;
+    s.layout.patternPrintChecked = false;
     d = separateForPrint(s);
     EXPECT_EQ(planes(d, 3, 1, 0)[3], 250);
     // A mask shorter than the grid knocks out only the cells it has.
-    s.patternPrintChecked = true;
-    s.patternMask = {1};
+    s.layout.patternPrintChecked = true;
+    s.picture.patternMask = {1};
     d = separateForPrint(s);
     EXPECT_EQ(planes(d, 3, 0, 0)[3], 0);
     EXPECT_EQ(planes(d, 3, 2, 0)[3], 250);
@@ -379,19 +381,19 @@ TEST_F(SeparationTest, FoilVariantPrintsAFlatFill) {
         {{0, 0, 0, 200, 255}, "", true, 255}, // black folded in counts
     };
     for (const Case& c : cases) {
-        s.windowTitle = c.title;
+        s.window.windowTitle = c.title;
         const auto out = printOne(c.px);
         EXPECT_EQ(out, c.prints ? (std::array<int, 5>{200, 200, 200, 0, 0})
                                 : (std::array<int, 5>{0, 0, 0, 0, 0}))
             << c.title << " " << int(c.px[0]);
-        EXPECT_EQ(s.printGrid.at(1, 1)[4], c.storedAlpha);
+        EXPECT_EQ(s.picture.printGrid.at(1, 1)[4], c.storedAlpha);
     }
     // The pattern mask knocks the fill out as well.
-    s.windowTitle = "";
+    s.window.windowTitle = "";
     onePixel({0, 0, 0, 200, 255});
     orientImage(s);
-    s.patternPrintChecked = true;
-    s.patternMask = {1};
+    s.layout.patternPrintChecked = true;
+    s.picture.patternMask = {1};
     EXPECT_EQ(planes(separateForPrint(s), 1, 0, 0), (std::array<int, 5>{0, 0, 0, 0, 0}));
 }
 
@@ -400,7 +402,7 @@ TEST_F(SeparationTest, NoPictureGivesErr) {
     // Grids that do not match the grid size are refused too.
     onePixel({0, 0, 0, 0, 255});
     orientImage(s);
-    s.gridWidth = 5;
+    s.picture.gridWidth = 5;
     EXPECT_EQ(separateForPrint(s), std::string(kErr));
 }
 

@@ -51,39 +51,39 @@ inline std::string syntheticRaster(int w, int h) {
 
 // The interface texts the media list sets for the family (texts 101 to 112).
 inline void setMediaTexts(AppState& s, bool second) {
-    if (s.texts.size() < 313) s.texts.resize(313);
-    const std::string brand = s.targetBrand;
-    s.targetBrand = second ? "RICOH" : "OKI";
+    if (s.language.texts.size() < 313) s.language.texts.resize(313);
+    const std::string brand = s.target.targetBrand;
+    s.target.targetBrand = second ? "RICOH" : "OKI";
     buildMediaIds(s);
-    s.targetBrand = brand;
+    s.target.targetBrand = brand;
 }
 
 // A job-ready state: target printer, paper, a w x h picture placed at (x, y) points with
 // 12 points a pixel.
 inline void prepare(AppState& s, bool second, const Paper& paper, int w = 6, int h = 4,
                     float x = 100, float y = 120) {
-    s.targetBrand = second ? "RICOH" : "OKI";
-    s.targetModel = second ? "C300W" : "C711WT";
+    s.target.targetBrand = second ? "RICOH" : "OKI";
+    s.target.targetModel = second ? "C300W" : "C711WT";
     setMediaTexts(s, second);
     testsupport::setMedium(s, second ? "Auto (Plain&Recycled)" : "Printer Setting");
-    s.windowTitle = "Lumivane Basic - /home/user/art work.png";
-    s.paperText = paper.name;
-    s.paperWidthPt = paper.widthPt;
-    s.paperHeightPt = paper.heightPt;
-    s.printableWidthPt = static_cast<float>(paper.widthPt - 26);
-    s.printableHeightPt = static_cast<float>(paper.heightPt - 26);
-    s.trayText = "AUTO";
-    s.copiesText = "1";
-    s.gridWidth = w;
-    s.gridHeight = h;
-    s.placedWidthPt = static_cast<float>(w * 12);
-    s.placedHeightPt = static_cast<float>(h * 12);
-    s.across = 1;
-    s.down = 1;
-    s.copySpacingX = 0;
-    s.copySpacingY = 0;
-    s.imagePosX = x;
-    s.imagePosY = y;
+    s.window.windowTitle = "Lumivane Basic - /home/user/art work.png";
+    s.page.paperText = paper.name;
+    s.page.paperWidthPt = paper.widthPt;
+    s.page.paperHeightPt = paper.heightPt;
+    s.page.printableWidthPt = static_cast<float>(paper.widthPt - 26);
+    s.page.printableHeightPt = static_cast<float>(paper.heightPt - 26);
+    s.page.trayText = "AUTO";
+    s.window.copiesText = "1";
+    s.picture.gridWidth = w;
+    s.picture.gridHeight = h;
+    s.layout.placedWidthPt = static_cast<float>(w * 12);
+    s.layout.placedHeightPt = static_cast<float>(h * 12);
+    s.layout.across = 1;
+    s.layout.down = 1;
+    s.layout.copySpacingX = 0;
+    s.layout.copySpacingY = 0;
+    s.layout.imagePosX = x;
+    s.layout.imagePosY = y;
 }
 
 // Lines of text split at CR LF (a lone LF or CR stays inside the line it ends).

@@ -25,7 +25,7 @@ PrintJobParts buildJob(AppState& s, bool blankJob = false) {
     if (blankJob) {
         buildBlankPageJob(s, job);
     } else {
-        job.imageData = syntheticRaster(s.gridWidth, s.gridHeight);
+        job.imageData = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
         buildPrintJob(s, job);
     }
     EXPECT_NE(job.imageData, "ERR");
@@ -51,10 +51,10 @@ TEST_P(Copies, FirstFamilyWritesTheBinaryToken) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, false, kA4);
-        s.copiesText = GetParam().text;
+        s.window.copiesText = GetParam().text;
         const PrintJobParts job = buildJob(s, blankJob);
         const int n = GetParam().expected;
-        EXPECT_EQ(s.copiesText, std::to_string(n));
+        EXPECT_EQ(s.window.copiesText, std::to_string(n));
         const std::size_t at = job.header.find("%%BeginNonPPDFeature: NumCopies");
         if (n == 1) {
             EXPECT_EQ(at, std::string::npos);
@@ -77,10 +77,10 @@ TEST_P(Copies, SecondFamilyWritesDecimal) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, true, kA4);
-    s.copiesText = GetParam().text;
+    s.window.copiesText = GetParam().text;
     const PrintJobParts job = buildJob(s);
     const int n = GetParam().expected;
-    EXPECT_EQ(s.copiesText, std::to_string(n));
+    EXPECT_EQ(s.window.copiesText, std::to_string(n));
     const auto lines = crlfLines(job.header);
     const int at = findLine(lines, "%%BeginNonPPDFeature: NumCopies " + std::to_string(n));
     if (n == 1) {
@@ -132,7 +132,7 @@ TEST(PaperSource, FirstFamilyFeatures) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, false, kA4);
-        s.trayText = c.tray;
+        s.page.trayText = c.tray;
         const auto lines = crlfLines(buildJob(s).header);
         if (c.block.empty()) {
             EXPECT_EQ(countOf(buildJob(s).header, "*InputSlot"), 0) << c.tray;
@@ -159,7 +159,7 @@ TEST(PaperSource, SecondFamilyFrame) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, true, kA4);
-        s.trayText = c.tray;
+        s.page.trayText = c.tray;
         const auto lines = crlfLines(buildJob(s).header);
         // The frame follows the page size block: find it after "*PageRegion A4".
         const int region = findLine(lines, "%%BeginFeature: *PageRegion A4");
@@ -337,7 +337,7 @@ TEST(OutputBin, OnlyForStackerModels) {
             TestState ts;
             AppState& s = ts.state;
             prepare(s, false, kA4);
-            s.targetModel = model;
+            s.target.targetModel = model;
             const PrintJobParts job = buildJob(s, blankJob);
             if (expected)
                 EXPECT_EQ(featureBlock(crlfLines(job.header), stacker[1]), stacker) << model;
@@ -402,8 +402,8 @@ TEST(ImageSection, FirstFamilyNumbersCarryALeadingBlank) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, kA4, 6, 4, 100.5f, 120);
-    s.across = 3;
-    s.copySpacingX = 24; // 2 pixels
+    s.layout.across = 3;
+    s.layout.copySpacingX = 24; // 2 pixels
     const PrintJobParts job = buildJob(s);
     const auto lines = crlfLines(job.header);
     // cols = 6 x 3 + 2 + 2 x 2, rows = 4 + 2; Sx = 72 x 3 + 24 x 2, Sy = 48.
@@ -421,7 +421,7 @@ TEST(ImageSection, SecondFamilyNumbersWithoutBlank) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, true, kA4, 6, 4, 100, 8);
-    s.placedWidthPt = 72.4f;
+    s.layout.placedWidthPt = 72.4f;
     const PrintJobParts job = buildJob(s);
     const auto lines = crlfLines(job.header);
     EXPECT_TRUE(hasLine(lines, "/rows 6 def"));
@@ -462,8 +462,8 @@ TEST(BlankPage, FixedPlacementAndVariants) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, kA4);
-    s.targetModel = "C650";
-    s.copiesText = "3";
+    s.target.targetModel = "C650";
+    s.window.copiesText = "3";
     PrintJobParts job;
     buildBlankPageJob(s, job);
     EXPECT_EQ(job.imageData, std::string(2000, '\0'));
@@ -490,7 +490,7 @@ TEST(ModelFeatures, C650AndC844Variants) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, kA4);
-    s.targetModel = "C650";
+    s.target.targetModel = "C650";
     auto lines = crlfLines(buildJob(s).header);
     EXPECT_EQ(featureBlock(lines, "%%BeginFeature: *OKCMYKProfile Link "),
               (std::vector<std::string>{"featurebegin{", "%%BeginFeature: *OKCMYKProfile Link ", "",
@@ -503,7 +503,7 @@ TEST(ModelFeatures, C650AndC844Variants) {
               (std::vector<std::string>{"featurebegin{", "%%BeginFeature: *OKHighGlossMode True ",
                                         "", "%%EndFeature", "}featurecleanup"}));
 
-    s.targetModel = "C711WT";
+    s.target.targetModel = "C711WT";
     lines = crlfLines(buildJob(s).header);
     EXPECT_TRUE(hasLine(lines, "  }if }{pop pop}ifelse"));
     EXPECT_TRUE(hasLine(lines, "%%BeginFeature: *OKImageSmoothing False"));
@@ -514,7 +514,7 @@ TEST(ModelFeatures, C650AndC844Variants) {
              {"Transfer media 07", "Small", "35"},
              {"Transfer media 05", "Small", "35"},
              {"Transfer media 01", "Intermediate", "15"}}) {
-        s.targetModel = "C844";
+        s.target.targetModel = "C844";
         testsupport::setMedium(s, media);
         const std::string header = buildJob(s).header;
         const std::string expected = "featurebegin{\r\n%%BeginFeature: *OKOutputMode " + mode +
@@ -601,13 +601,13 @@ TEST(Title, ProgramNameRemovedInBothFamilies) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, second, kA4);
-        s.windowTitle = "Lumivane Basic - C:/art/Lumivane Basic - logo.png";
-        s.xCopiesText = "2";
-        s.yCopiesText = "3";
+        s.window.windowTitle = "Lumivane Basic - C:/art/Lumivane Basic - logo.png";
+        s.window.xCopiesText = "2";
+        s.window.yCopiesText = "3";
         const auto lines = crlfLines(buildJob(s).header);
         EXPECT_TRUE(hasLine(lines, "%%Title: C:/art/logo.png")) << second;
         EXPECT_EQ(printDocumentName(s), "C:/art/logo.png 2 x3");
-        s.windowTitle = "Draxilon Basic - x.png";
+        s.window.windowTitle = "Draxilon Basic - x.png";
         EXPECT_TRUE(hasLine(crlfLines(buildJob(s).header), "%%Title: Draxilon Basic - x.png"));
     }
 }
@@ -664,12 +664,12 @@ TEST(Failure, TilingOverTheLimitBuildsNothing) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, second, kLetter, 1, 1);
-        s.placedWidthPt = 1;
-        s.placedHeightPt = 1;
-        s.printableWidthPt = 1e9f;
-        s.printableHeightPt = 1e9f;
-        s.across = 3;
-        s.down = 42949671; // (3 + 2) x (42949671 + 2) x 5 = 2^30 + 1 bytes
+        s.layout.placedWidthPt = 1;
+        s.layout.placedHeightPt = 1;
+        s.page.printableWidthPt = 1e9f;
+        s.page.printableHeightPt = 1e9f;
+        s.layout.across = 3;
+        s.layout.down = 42949671; // (3 + 2) x (42949671 + 2) x 5 = 2^30 + 1 bytes
         PrintJobParts job;
         job.imageData = syntheticRaster(1, 1);
         buildPrintJob(s, job);
@@ -708,10 +708,10 @@ TEST(JobFile, SpoolOrderWithTheCopiesTiledWhileWritten) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, true, kA4, 3, 2);
-    s.across = 3;
-    s.down = 2;
+    s.layout.across = 3;
+    s.layout.down = 2;
     // The tiled raster as the in-memory tiling makes it.
-    std::string tiled = syntheticRaster(s.gridWidth, s.gridHeight);
+    std::string tiled = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
     int cols = 0, rows = 0;
     float sx = 0, sy = 0;
     ASSERT_TRUE(tileRaster(s, 3, 2, cols, rows, sx, sy, tiled));

@@ -90,12 +90,12 @@ void expectPlanes(const RenderedPage& page, const AppState& s, const Origin& o, 
     const double colPt = g.sx / g.cols, rowPt = g.sy / g.rows;
     const double left = o.x + g.tx, top = paperHeightPt - o.y + g.ty;
     int checked = 0;
-    for (int cy = 0; cy < s.down; ++cy)
-        for (int cx = 0; cx < s.across; ++cx)
-            for (int y = 0; y < s.gridHeight; ++y)
-                for (int x = 0; x < s.gridWidth; ++x) {
-                    const int col = cx * (s.gridWidth + g.gxp) + x;
-                    const int row = cy * (s.gridHeight + g.gyp) + y;
+    for (int cy = 0; cy < s.layout.down; ++cy)
+        for (int cx = 0; cx < s.layout.across; ++cx)
+            for (int y = 0; y < s.picture.gridHeight; ++y)
+                for (int x = 0; x < s.picture.gridWidth; ++x) {
+                    const int col = cx * (s.picture.gridWidth + g.gxp) + x;
+                    const int row = cy * (s.picture.gridHeight + g.gyp) + y;
                     const unsigned char* p =
                         at(page, left + (col + 0.5) * colPt, top + (row + 0.5) * rowPt);
                     ASSERT_NE(p, nullptr);
@@ -105,7 +105,8 @@ void expectPlanes(const RenderedPage& page, const AppState& s, const Origin& o, 
                             << "," << cy;
                     ++checked;
                 }
-    EXPECT_EQ(checked, s.across * s.down * s.gridWidth * s.gridHeight);
+    EXPECT_EQ(checked,
+              s.layout.across * s.layout.down * s.picture.gridWidth * s.picture.gridHeight);
     // No ink outside the image area (one device pixel of slack at its edges).
     const double slack = 72.0 / kDpi;
     for (int y = 0; y < page.height; ++y)
@@ -123,14 +124,15 @@ void expectPlanes(const RenderedPage& page, const AppState& s, const Origin& o, 
 Geometry expectedGeometry(const AppState& s, double offset) {
     // Spacing given in whole raster pixels (12 points a pixel), so no fit step applies.
     Geometry g{};
-    g.gxp = static_cast<int>(s.gridWidth * s.copySpacingX / s.placedWidthPt);
-    g.gyp = static_cast<int>(s.gridHeight * s.copySpacingY / s.placedHeightPt);
-    g.cols = s.gridWidth * s.across + 2 + g.gxp * (s.across - 1);
-    g.rows = s.gridHeight * s.down + 2 + g.gyp * (s.down - 1);
-    g.sx = s.placedWidthPt * s.across + s.copySpacingX * (s.across - 1);
-    g.sy = s.placedHeightPt * s.down + s.copySpacingY * (s.down - 1);
-    g.tx = std::max(0.0, s.imagePosX - offset);
-    g.ty = std::max(0.0, s.imagePosY - offset);
+    g.gxp = static_cast<int>(s.picture.gridWidth * s.layout.copySpacingX / s.layout.placedWidthPt);
+    g.gyp =
+        static_cast<int>(s.picture.gridHeight * s.layout.copySpacingY / s.layout.placedHeightPt);
+    g.cols = s.picture.gridWidth * s.layout.across + 2 + g.gxp * (s.layout.across - 1);
+    g.rows = s.picture.gridHeight * s.layout.down + 2 + g.gyp * (s.layout.down - 1);
+    g.sx = s.layout.placedWidthPt * s.layout.across + s.layout.copySpacingX * (s.layout.across - 1);
+    g.sy = s.layout.placedHeightPt * s.layout.down + s.layout.copySpacingY * (s.layout.down - 1);
+    g.tx = std::max(0.0, s.layout.imagePosX - offset);
+    g.ty = std::max(0.0, s.layout.imagePosY - offset);
     return g;
 }
 
@@ -169,17 +171,17 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
     AppState& s = ts.state;
     const Paper& paper = paperNamed(c.paper);
     prepare(s, second, paper);
-    s.trayText = c.tray;
+    s.page.trayText = c.tray;
     testsupport::setMedium(s,
                            second && std::string_view(c.media) == "Medium" ? "Plain 2" : c.media);
-    s.copiesText = c.copies;
-    s.across = c.across;
-    s.down = c.down;
-    s.copySpacingX = c.spacing;
-    s.copySpacingY = c.spacing;
+    s.window.copiesText = c.copies;
+    s.layout.across = c.across;
+    s.layout.down = c.down;
+    s.layout.copySpacingX = c.spacing;
+    s.layout.copySpacingY = c.spacing;
 
     PrintJobParts job;
-    job.imageData = syntheticRaster(s.gridWidth, s.gridHeight);
+    job.imageData = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
     buildPrintJob(s, job);
     ASSERT_NE(job.imageData, "ERR");
     const Geometry g = expectedGeometry(s, second ? 12 : 13);
@@ -280,8 +282,8 @@ TEST(BlankPageRender, FeedsASheetWithoutToner) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, false, paper);
-        s.copiesText = "3";
-        s.trayText = "MultiPurpose Tray";
+        s.window.copiesText = "3";
+        s.page.trayText = "MultiPurpose Tray";
         testsupport::setMedium(s, "Transfer media 05");
         PrintJobParts job;
         buildBlankPageJob(s, job);
@@ -309,9 +311,9 @@ TEST(TitleRender, HostileFileNameRunsNothing) {
             AppState& s = ts.state;
             const Paper& paper = paperNamed("A4");
             prepare(s, second, paper);
-            s.windowTitle = "Lumivane Basic - /home/user/" + name;
+            s.window.windowTitle = "Lumivane Basic - /home/user/" + name;
             PrintJobParts job;
-            job.imageData = syntheticRaster(s.gridWidth, s.gridHeight);
+            job.imageData = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
             buildPrintJob(s, job);
             ASSERT_NE(job.imageData, "ERR");
             std::string output;

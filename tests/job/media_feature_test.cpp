@@ -90,7 +90,7 @@ TEST(FirstFamilyMedia, IndexAndBlock) {
         TestState ts;
         AppState& s = ts.state;
         setMediaTexts(s, false);
-        s.targetModel = c.model;
+        s.target.targetModel = c.model;
         testsupport::setMedium(s, c.media);
         EXPECT_EQ(firstFamilyMediaIndex(s), c.index) << c.model << " " << c.media;
         if (!c.block.empty() || c.index == 25) {
@@ -104,7 +104,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
     TestState ts;
     AppState& s = ts.state;
     setMediaTexts(s, false);
-    s.targetModel = "C711WT";
+    s.target.targetModel = "C711WT";
     testsupport::setMedium(s, "Medium Light");
     EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s)),
               (std::vector<std::string>{
@@ -123,7 +123,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
             EXPECT_TRUE(lines[i].ends_with(" ")) << lines[i];
         EXPECT_EQ(lines[6], " null 104 false dup 7 -1 roll /custsetpd get exec ");
     }
-    s.targetModel = "C332";
+    s.target.targetModel = "C332";
     testsupport::setMedium(s, "Transfer media 02");
     EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s))[1],
               "%%BeginFeature: *OKMediaType MEDIUM ");
@@ -134,7 +134,7 @@ TEST(FirstFamilyMedia, LabelsGlossyAndFilms) {
     AppState& s = ts.state;
     setMediaTexts(s, false);
     auto line = [&](const char* model, const char* medium) {
-        s.targetModel = model;
+        s.target.targetModel = model;
         testsupport::setMedium(s, medium);
         return blockLines(buildFirstFamilyMediaFeature(s));
     };
@@ -158,11 +158,11 @@ TEST(FirstFamilyMedia, DarkFoilNameFromTheLanguageFile) {
     TestState ts;
     AppState& s = ts.state;
     setMediaTexts(s, false);
-    s.targetModel = "C711WT";
-    s.texts[198] = "Transfer media 16 Dark";
+    s.target.targetModel = "C711WT";
+    s.language.texts[198] = "Transfer media 16 Dark";
     testsupport::setMedium(s, "Transfer media 16 Dark");
     EXPECT_EQ(firstFamilyMediaIndex(s), 30);
-    s.texts[198] = "Transfer media 16";
+    s.language.texts[198] = "Transfer media 16";
     testsupport::setMedium(s, "Transfer media 16");
     EXPECT_EQ(firstFamilyMediaIndex(s), 16);
 }
@@ -202,7 +202,7 @@ TEST(SecondFamilyMedia, IndexAndBlock) {
         TestState ts;
         AppState& s = ts.state;
         setMediaTexts(s, true);
-        s.targetModel = c.model;
+        s.target.targetModel = c.model;
         testsupport::setMedium(s, c.media);
         EXPECT_EQ(secondFamilyMediaIndex(s), c.index) << c.model << " " << c.media;
         EXPECT_EQ(blockLines(buildSecondFamilyMediaFeature(s)), c.block)

@@ -35,8 +35,8 @@ std::string halves(int w, int h) {
 
 std::string job(AppState& s, bool second, const Paper& paper) {
     prepare(s, second, paper, 10, 4, 144, 216);
-    s.placedWidthPt = 180;
-    s.placedHeightPt = 72;
+    s.layout.placedWidthPt = 180;
+    s.layout.placedHeightPt = 72;
     PrintJobParts parts;
     parts.imageData = halves(10, 4);
     buildPrintJob(s, parts);

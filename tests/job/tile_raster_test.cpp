@@ -20,14 +20,14 @@ struct Tiled {
 
 Tiled tile(AppState& s, int nx, int ny) {
     Tiled t{};
-    t.raster = syntheticRaster(s.gridWidth, s.gridHeight);
+    t.raster = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
     t.ok = tileRaster(s, nx, ny, t.cols, t.rows, t.sx, t.sy, t.raster);
     return t;
 }
 
 // Checks that every copy sits at its offsets and everything else is zero.
 void expectLayout(const AppState& s, const Tiled& t, int nx, int ny, int gxp, int gyp) {
-    const int w = s.gridWidth, h = s.gridHeight;
+    const int w = s.picture.gridWidth, h = s.picture.gridHeight;
     ASSERT_EQ(t.raster.size(), static_cast<std::size_t>(t.cols) * t.rows * 5);
     std::vector<bool> covered(t.raster.size(), false);
     for (int j = 0; j < ny; ++j)
@@ -68,7 +68,7 @@ TEST(TileRaster, CopiesAcrossStartAtTheirOffsets) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, papers()[0], 6, 4);
-    s.copySpacingX = 120; // 10 pixels of 12 points
+    s.layout.copySpacingX = 120; // 10 pixels of 12 points
     const Tiled t = tile(s, 3, 1);
     ASSERT_TRUE(t.ok);
     EXPECT_EQ(t.cols, 3 * 6 + 2 * 10 + 2);
@@ -80,8 +80,8 @@ TEST(TileRaster, GridWithGapsDown) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, papers()[1], 5, 3);
-    s.copySpacingX = 24;
-    s.copySpacingY = 36;
+    s.layout.copySpacingX = 24;
+    s.layout.copySpacingY = 36;
     const Tiled t = tile(s, 2, 3);
     ASSERT_TRUE(t.ok);
     EXPECT_EQ(t.cols, 2 * 5 + 2 + 2);
@@ -94,9 +94,9 @@ TEST(TileRaster, FixedSpacingInMillimetres) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, papers()[1], 5, 3);
-    s.fixedSpacingChecked = true;
-    s.fixedSpacingMm = 10; // 28.35 points = FIX(5 x 28.35 / 60) = 2 pixels across
-    s.copySpacingX = 500;  // ignored for the pixel gap, still part of the printed size
+    s.layout.fixedSpacingChecked = true;
+    s.layout.fixedSpacingMm = 10; // 28.35 points = FIX(5 x 28.35 / 60) = 2 pixels across
+    s.layout.copySpacingX = 500;  // ignored for the pixel gap, still part of the printed size
     const Tiled t = tile(s, 2, 2);
     ASSERT_TRUE(t.ok);
     const int gxp = static_cast<int>(5 * 2.835 * 10 / 60.0);
@@ -111,10 +111,10 @@ TEST(TileRaster, WideGridNarrowsTheSpacing) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, papers()[0], 10, 4);
-    s.placedWidthPt = 100; // 10 points a pixel
-    s.placedHeightPt = 40;
-    s.copySpacingX = 60;
-    s.printableWidthPt = 500;
+    s.layout.placedWidthPt = 100; // 10 points a pixel
+    s.layout.placedHeightPt = 40;
+    s.layout.copySpacingX = 60;
+    s.page.printableWidthPt = 500;
     // Sx = 4 x 100 + 3 x 60 = 580: 80 too wide, spread over 3 gaps, minus one point.
     const Tiled t = tile(s, 4, 1);
     ASSERT_TRUE(t.ok);
@@ -124,7 +124,7 @@ TEST(TileRaster, WideGridNarrowsTheSpacing) {
     expectLayout(s, t, 4, 1, 3, 0);
 
     // Never below two pixels across.
-    s.printableWidthPt = 405;
+    s.page.printableWidthPt = 405;
     const Tiled narrow = tile(s, 4, 1);
     ASSERT_TRUE(narrow.ok);
     expectLayout(s, narrow, 4, 1, 2, 0);
@@ -134,10 +134,10 @@ TEST(TileRaster, TallGridNarrowsTheSpacingWithThreePixelsMinimum) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, papers()[0], 4, 10);
-    s.placedWidthPt = 40;
-    s.placedHeightPt = 100;
-    s.copySpacingY = 50;
-    s.printableHeightPt = 300;
+    s.layout.placedWidthPt = 40;
+    s.layout.placedHeightPt = 100;
+    s.layout.copySpacingY = 50;
+    s.page.printableHeightPt = 300;
     const Tiled t = tile(s, 1, 3);
     ASSERT_TRUE(t.ok);
     const double gy = std::nearbyint(std::fabs((300.0 - 400.0 - 1) / 2 + 50 - 1));
@@ -150,8 +150,8 @@ TEST(TileRaster, SingleCopyLargerThanThePrintableAreaIsLeftAlone) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, papers()[0], 6, 4);
-    s.printableWidthPt = 10;
-    s.printableHeightPt = 10;
+    s.page.printableWidthPt = 10;
+    s.page.printableHeightPt = 10;
     const Tiled t = tile(s, 1, 1);
     ASSERT_TRUE(t.ok);
     EXPECT_EQ(t.cols, 8);
@@ -165,10 +165,10 @@ TEST(TileRaster, OverTheLimitShowsTheMessage) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, false, papers()[0], 1, 1);
-    s.placedWidthPt = 1;
-    s.placedHeightPt = 1;
-    s.printableWidthPt = 1e9f;
-    s.printableHeightPt = 1e9f;
+    s.layout.placedWidthPt = 1;
+    s.layout.placedHeightPt = 1;
+    s.page.printableWidthPt = 1e9f;
+    s.page.printableHeightPt = 1e9f;
     const Tiled t = tile(s, 3, 42949671); // 5 x 42949673 x 5 = 2^30 + 1 bytes
     EXPECT_FALSE(t.ok);
     EXPECT_EQ(t.raster, "ERR");

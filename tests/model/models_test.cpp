@@ -70,15 +70,15 @@ TEST(TargetPrinter, BrandFromRowAndRicohLongForms) {
                  {"C360", "C360", "RICOH"},      {"PRO8432WT", "PRO8432WT", "OKI"}};
     for (const auto& c : cases) {
         setTargetPrinter(t.state, c.given);
-        EXPECT_EQ(t.state.targetModel, c.model);
-        EXPECT_EQ(t.state.targetBrand, c.brand) << c.given;
+        EXPECT_EQ(t.state.target.targetModel, c.model);
+        EXPECT_EQ(t.state.target.targetBrand, c.brand) << c.given;
     }
     writeSetting(t.state, "Active", "Target Model", "C844");
     loadTargetPrinter(t.state);
-    EXPECT_EQ(t.state.targetModel, "C844");
+    EXPECT_EQ(t.state.target.targetModel, "C844");
     for (const auto& code : offeredModelCodes()) {
         setTargetPrinter(t.state, code);
-        EXPECT_EQ(t.state.targetModel, code);
+        EXPECT_EQ(t.state.target.targetModel, code);
     }
 }
 

@@ -153,8 +153,8 @@ class Discovery : public ::testing::Test {
         options_.ports.snmp = agent_->port();
         options_.ports.web = testsupport::freeLoopbackPort(false);
         options_.sysfsRoot = sysfs_;
-        ts_.state.targetBrand = "OKI";
-        ts_.state.targetModel = "C711WT";
+        ts_.state.target.targetBrand = "OKI";
+        ts_.state.target.targetModel = "C711WT";
     }
 
     // Names of the spooler's queues in its order, upper case, that are among wanted.
@@ -248,8 +248,8 @@ TEST_F(Discovery, PrinterBoxSelectsTheSavedPrinter) {
     ASSERT_GE(box.selected, 0);
     EXPECT_EQ(box.items[static_cast<std::size_t>(box.selected)], "OKI_C711WT_H_DNSSD");
     applyPrinterBox(ts_.state, box);
-    EXPECT_EQ(ts_.state.printerChoice, "OKI_C711WT_H_DNSSD");
-    EXPECT_EQ(ts_.state.printerList, box.items);
+    EXPECT_EQ(ts_.state.window.printerChoice, "OKI_C711WT_H_DNSSD");
+    EXPECT_EQ(ts_.state.window.printerList, box.items);
 
     // A saved printer that is gone: the first item.
     ASSERT_TRUE(writeSetting(ts_.state, "Active", "Printer", "OKI_C711WT_REMOVED"));
@@ -264,12 +264,12 @@ TEST_F(Discovery, PrinterBoxSelectsTheSavedPrinter) {
     EXPECT_EQ(std::count(box.items.begin(), box.items.end(), "OKI_C711WT_G_USB"), 0);
 
     // A model with no queue: an empty box and no selection.
-    ts_.state.targetModel = "C332";
+    ts_.state.target.targetModel = "C332";
     box = listPrinterBox(ts_.state, options_);
     EXPECT_TRUE(box.items.empty());
     EXPECT_EQ(box.selected, -1);
     applyPrinterBox(ts_.state, box);
-    EXPECT_EQ(ts_.state.printerChoice, "");
+    EXPECT_EQ(ts_.state.window.printerChoice, "");
 }
 
 TEST_F(Discovery, UtilityWindowGetsListsAndTheFirstReadout) {
@@ -312,7 +312,7 @@ TEST_F(Discovery, UsbQueueFirstShowsTheUsbView) {
     DiscoveryOptions noUsb = options_;
     noUsb.sysfsRoot = dir_->path + "/no-sys";
     setTargetPrinter(ts_.state, "C301W");
-    ASSERT_EQ(ts_.state.targetBrand, "RICOH");
+    ASSERT_EQ(ts_.state.target.targetBrand, "RICOH");
     NetworkUtilityView ricoh;
     const std::vector<SpoolerQueue> ricohQueues = {{"RICOH_C301W_USB", "usb://Ricoh/C301W"}};
     entries =
@@ -324,7 +324,7 @@ TEST_F(Discovery, UsbQueueFirstShowsTheUsbView) {
 }
 
 TEST_F(Discovery, NothingFoundLeavesEmptyListsAndNotFound) {
-    ts_.state.targetBrand = "IMEX";
+    ts_.state.target.targetBrand = "IMEX";
     NetworkUtilityView view;
     const auto entries =
         listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, &view, options_);

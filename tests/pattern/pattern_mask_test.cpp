@@ -118,7 +118,7 @@ TEST(PatternMask, MaskOneIsTheExactInverse) {
 
 TEST(PatternMask, LibraryShapeCellUsesItsSpacingAndHoles) {
     TestState t;
-    writeSetting(t.state, "Active", "Shape Library", t.state.userFolder + "shape.lib");
+    writeSetting(t.state, "Active", "Shape Library", t.state.locations.userFolder + "shape.lib");
     ShapeRecord box;
     box.name = "Box";
     box.spacing0 = 0.5f; // the vertical step grows by half: 30 -> 45
@@ -145,7 +145,7 @@ TEST(PatternMask, LibraryShapeCellUsesItsSpacingAndHoles) {
 
 TEST(PatternMask, UnknownShapeFallsBackToTheEllipse) {
     TestState t;
-    writeSetting(t.state, "Active", "Shape Library", t.state.userFolder + "missing.lib");
+    writeSetting(t.state, "Active", "Shape Library", t.state.locations.userFolder + "missing.lib");
     EXPECT_EQ(generate(t, settings("Nosuch", 45)).m.bytes,
               generate(t, settings("Ellipse", 45)).m.bytes);
     EXPECT_NE(generate(t, settings("Rectangle", 45)).m.bytes,
@@ -191,32 +191,32 @@ TEST(PatternMask, OrientationLikeThePicture) {
 TEST(PatternMask, LoadedPictureMaskHasTheGridsSizeAndOrientation) {
     TestState t;
     AppState& s = t.state;
-    s.imageLoaded = 1;
-    s.imagePixelWidth = 200;
-    s.imagePixelHeight = 100;
-    s.rotateChecked = true;
-    s.mirrorChecked = true;
-    s.gridWidth = 100;
-    s.gridHeight = 200;
-    s.placedWidthPt = 100 * 72 / 254.0f; // turned: the picture's 200 pixels are 20 mm high
-    s.placedHeightPt = 200 * 72 / 254.0f;
+    s.picture.imageLoaded = 1;
+    s.picture.imagePixelWidth = 200;
+    s.picture.imagePixelHeight = 100;
+    s.layout.rotateChecked = true;
+    s.layout.mirrorChecked = true;
+    s.picture.gridWidth = 100;
+    s.picture.gridHeight = 200;
+    s.layout.placedWidthPt = 100 * 72 / 254.0f; // turned: the picture's 200 pixels are 20 mm high
+    s.layout.placedHeightPt = 200 * 72 / 254.0f;
     writeSetting(s, "RIP Patten Setup", "SizeX", "2");
     writeSetting(s, "RIP Patten Setup", "SizeY", "2");
     writeSetting(s, "RIP Patten Setup", "Screen", "0");
     const PatternMask m = generateImagePatternMask(s);
-    const double k = 200 * 72.0 / (static_cast<double>(s.placedHeightPt) * 25.4);
+    const double k = 200 * 72.0 / (static_cast<double>(s.layout.placedHeightPt) * 25.4);
     ASSERT_NEAR(k, 10.0, 1e-5);
     const PatternMask expected = orientPatternMask(
         generatePatternMask(s, 200, 100, k, readPatternSettings(s)), true, false, true);
     EXPECT_EQ(m.width, 100);
     EXPECT_EQ(m.height, 200);
     EXPECT_EQ(m.bytes, expected.bytes);
-    s.patternPrintChecked = true;
+    s.layout.patternPrintChecked = true;
     EXPECT_EQ(updatePatternMask(s), ActionResult::Done);
-    EXPECT_EQ(s.patternMask, expected.bytes);
-    s.patternPrintChecked = false;
+    EXPECT_EQ(s.picture.patternMask, expected.bytes);
+    s.layout.patternPrintChecked = false;
     EXPECT_EQ(updatePatternMask(s), ActionResult::Nothing);
-    EXPECT_TRUE(s.patternMask.empty());
+    EXPECT_TRUE(s.picture.patternMask.empty());
 }
 
 TEST(PatternMask, EncodedWithLittleEndianSize) {
@@ -298,19 +298,19 @@ TEST(PatternPrint, GhostscriptShowsNoColourWhereTheMaskKnocksOut) {
     AppState& s = t.state;
     constexpr int kW = 40, kH = 30;
     jobtest::prepare(s, false, jobtest::papers()[0], kW, kH, 60, 80);
-    for (PixelGrid* g : {&s.printGrid, &s.previewGrid}) {
+    for (PixelGrid* g : {&s.picture.printGrid, &s.picture.previewGrid}) {
         g->width = kW;
         g->height = kH;
-        g->cellBytes = g == &s.printGrid ? 5 : 4;
+        g->cellBytes = g == &s.picture.printGrid ? 5 : 4;
         g->cells.assign(static_cast<std::size_t>(kW) * kH * g->cellBytes, 0);
     }
-    for (auto& curve : s.toneCurves.table)
+    for (auto& curve : s.colour.toneCurves.table)
         for (int v = 0; v < 256; ++v)
             curve[v] = static_cast<std::uint16_t>(v);
     for (int i = 0; i < kW * kH; ++i) {
-        std::uint8_t* p = s.printGrid.cells.data() + i * 5;
+        std::uint8_t* p = s.picture.printGrid.cells.data() + i * 5;
         p[0] = 120, p[1] = 90, p[2] = 60, p[3] = 0, p[4] = 255;
-        std::uint8_t* v = s.previewGrid.cells.data() + i * 4;
+        std::uint8_t* v = s.picture.previewGrid.cells.data() + i * 4;
         v[0] = 120, v[1] = 90, v[2] = 60, v[3] = 255;
     }
     PatternSettings ps = settings("Rectangle", 45);
@@ -320,8 +320,8 @@ TEST(PatternPrint, GhostscriptShowsNoColourWhereTheMaskKnocksOut) {
     ASSERT_EQ(mask.width, kW);
 
     const auto render = [&](bool pattern) {
-        s.patternPrintChecked = pattern;
-        s.patternMask = pattern ? mask.bytes : std::vector<std::uint8_t>{};
+        s.layout.patternPrintChecked = pattern;
+        s.picture.patternMask = pattern ? mask.bytes : std::vector<std::uint8_t>{};
         const PrintJobParts job = makePrintJob(s);
         EXPECT_NE(job.imageData, "ERR");
         RenderedPage page;

@@ -30,7 +30,7 @@ struct Library {
     TestState t;
     std::string path;
     Library() {
-        path = t.state.userFolder + "shape.lib";
+        path = t.state.locations.userFolder + "shape.lib";
         writeSetting(t.state, "Active", "Shape Library", path);
     }
 };
@@ -248,8 +248,8 @@ TEST(ShapeLibrary, APlantedLinkIsNotWrittenThrough) {
     ASSERT_EQ(::symlink(victim.c_str(), l.path.c_str()), 0);
     EXPECT_EQ(saveShape(l.t.state, square("Paw")), ShapeSaveResult::Failed);
     EXPECT_FALSE(keepShapes(l.t.state, {}));
-    ASSERT_TRUE(deleteProfileKey(l.t.state.settingsPath, "Active", "Shape Library") == 0);
-    l.t.state.sharedFolder = l.t.dir.file("shared/");
+    ASSERT_TRUE(deleteProfileKey(l.t.state.locations.settingsPath, "Active", "Shape Library") == 0);
+    l.t.state.locations.sharedFolder = l.t.dir.file("shared/");
     EXPECT_EQ(initialiseShapeLibrary(l.t.state), 2);
     EXPECT_EQ(readFile(victim), "their bytes");
     EXPECT_TRUE(std::filesystem::is_symlink(l.path));
@@ -286,11 +286,12 @@ TEST(MasterShapeLibrary, FreshInstallationProvisionsOurTenShapes) {
     TestState t;
     prepareSettings(t.state);
     EXPECT_TRUE(t.ui.messages().empty());
-    EXPECT_EQ(readSetting(t.state, "Active", "Shape Library"), t.state.userFolder + "shape.lib");
+    EXPECT_EQ(readSetting(t.state, "Active", "Shape Library"),
+              t.state.locations.userFolder + "shape.lib");
     EXPECT_EQ(listShapeNames(t.state),
               (std::vector<std::string>{"Star", "Heart", "Hexagon", "Diamond", "Triangle", "Ring",
                                         "Cross", "Paw", "Leaf", "Wave"}));
-    const std::string bytes = readFile(t.state.userFolder + "shape.lib");
+    const std::string bytes = readFile(t.state.locations.userFolder + "shape.lib");
     ASSERT_EQ(bytes.size(), 10 * kShapeRecordSize);
     for (std::size_t i = 0; i < 10; ++i) {
         ShapeRecord r;

@@ -159,9 +159,10 @@ TEST_F(Spooler, JobPartsArriveByteForByteInOrder) {
 
     EXPECT_TRUE(parts.header.empty() && parts.imageData.empty() && parts.trailer.empty());
     EXPECT_TRUE(ts.ui.messages().empty());
-    EXPECT_EQ(statuses(ts.ui), (std::vector<std::string>{text(ts.state, 40), text(ts.state, 41)}));
+    EXPECT_EQ(statuses(ts.ui),
+              (std::vector<std::string>{text(ts.state.language, 40), text(ts.state.language, 41)}));
     EXPECT_EQ(progresses(ts.ui), (std::vector<int>{10, 20, 90, 100}));
-    EXPECT_EQ(ts.state.statusText, "<<<<<    Sent to Printer   >>>>>");
+    EXPECT_EQ(ts.state.window.statusText, "<<<<<    Sent to Printer   >>>>>");
 
     const JobInfo job = newestJob(kQueue);
     EXPECT_EQ(job.title, "picture.png 2 x3");
@@ -205,9 +206,9 @@ TEST_F(Spooler, FailuresAreReportedAndNeverSentToPrinter) {
         EXPECT_NE(msgs[0].text.find(c.reasonPart), std::string::npos)
             << c.name << ": " << msgs[0].text;
         for (const auto& s : statuses(ts.ui))
-            EXPECT_NE(s, text(ts.state, 41)) << c.name;
-        EXPECT_EQ(ts.state.statusText, text(ts.state, 33)) << c.name;
-        EXPECT_EQ(ts.state.progress, 0) << c.name;
+            EXPECT_NE(s, text(ts.state.language, 41)) << c.name;
+        EXPECT_EQ(ts.state.window.statusText, text(ts.state.language, 33)) << c.name;
+        EXPECT_EQ(ts.state.window.progress, 0) << c.name;
         EXPECT_TRUE(parts.imageData.empty()) << c.name;
     }
 }
@@ -230,7 +231,7 @@ TEST_F(Spooler, FailedWriteIsReported) {
     const auto msgs = ts.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_NE(msgs[0].text.find("\"OKI_C711WT_SMALL\""), std::string::npos) << msgs[0].text;
-    EXPECT_NE(ts.state.statusText, text(ts.state, 41));
+    EXPECT_NE(ts.state.window.statusText, text(ts.state.language, 41));
     // The half-sent job does not stay in the queue.
     cups_job_t* jobs = nullptr;
     const int active =
@@ -265,8 +266,8 @@ TEST_F(Spooler, CancelWhileTheImageGoesRemovesTheJob) {
     EXPECT_FALSE(spoolJob(ts.state, kQueue, "doc", parts));
     EXPECT_LT(produced, 8) << "the image data went on after the cancel";
     EXPECT_TRUE(ts.ui.messages().empty()) << "a cancel by the user is not an error";
-    EXPECT_EQ(ts.state.statusText, text(ts.state, 33));
-    EXPECT_EQ(ts.state.progress, 0);
+    EXPECT_EQ(ts.state.window.statusText, text(ts.state.language, 33));
+    EXPECT_EQ(ts.state.window.progress, 0);
     cups_job_t* jobs = nullptr;
     const int active =
         cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, kQueue.c_str(), 0, CUPS_WHICHJOBS_ACTIVE);
@@ -292,7 +293,7 @@ TEST_F(Spooler, StoppedServerIsReported) {
     EXPECT_NE(msgs[0].text.find("\"OKI_C711WT_GONE\""), std::string::npos) << msgs[0].text;
     EXPECT_NE(msgs[0].text.find("cannot be reached"), std::string::npos) << msgs[0].text;
     for (const auto& s : statuses(ts.ui))
-        EXPECT_NE(s, text(ts.state, 41));
+        EXPECT_NE(s, text(ts.state.language, 41));
 }
 
 // A server that takes the connection and never answers: the print gives up after the answer
@@ -317,7 +318,7 @@ TEST_F(Spooler, SilentServerIsATimeout) {
     const auto msgs = ts.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_NE(msgs[0].text.find("did not answer within 1 s"), std::string::npos) << msgs[0].text;
-    EXPECT_NE(ts.state.statusText, text(ts.state, 41));
+    EXPECT_NE(ts.state.window.statusText, text(ts.state.language, 41));
     EXPECT_FALSE(answers);
     EXPECT_NE(reason.find("did not answer"), std::string::npos) << reason;
 }
@@ -343,7 +344,7 @@ TEST_F(Spooler, StoppedQueueIsReported) {
         << msgs[0].text;
     EXPECT_NE(msgs[0].text.find("\"" + queue + "\""), std::string::npos) << msgs[0].text;
     for (const auto& s : statuses(ts.ui))
-        EXPECT_NE(s, text(ts.state, 41));
+        EXPECT_NE(s, text(ts.state.language, 41));
     cups_job_t* jobs = nullptr;
     const int waiting =
         cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ACTIVE);
@@ -357,7 +358,7 @@ TEST_F(Spooler, StoppedQueueIsReported) {
 void loadPicture(TestState& ts, const std::string& model) {
     AppState& state = ts.state;
     setTargetPrinter(state, model);
-    writeSetting(state, "Active", "Target Model", state.targetModel);
+    writeSetting(state, "Active", "Target Model", state.target.targetModel);
     prepareSettings(state);
     ensureSettings(state);
     setUpMainWindow(state);
@@ -369,10 +370,10 @@ void loadPicture(TestState& ts, const std::string& model) {
     ASSERT_TRUE(img.save(QString::fromStdString(path), "PNG"));
     loadImage(state, path);
     ASSERT_FALSE(path.empty()) << "the picture did not load";
-    state.imageLoaded = 1;
-    state.windowTitle = text(state, 0) + " - " + path;
-    state.xCopiesText = "2";
-    state.yCopiesText = "3";
+    state.picture.imageLoaded = 1;
+    state.window.windowTitle = text(state.language, 0) + " - " + path;
+    state.window.xCopiesText = "2";
+    state.window.yCopiesText = "3";
     layoutCopies(state);
 }
 
@@ -393,7 +394,7 @@ TEST_F(Spooler, PrintImageSendsTheBuiltJobOfEachFamily) {
         EXPECT_EQ(printImageAction(ts.state, {"OKI_C711WT_LAB"}, "OKI_C711WT_LAB"),
                   ActionResult::Done);
         EXPECT_TRUE(nextJob(before) == bytes) << model;
-        EXPECT_EQ(ts.state.statusText, text(ts.state, 41)) << model;
+        EXPECT_EQ(ts.state.window.statusText, text(ts.state.language, 41)) << model;
         const std::string file = ts.dir.file("picture.png");
         EXPECT_EQ(newestJob(kQueue).title, file + " 2 x3") << model;
     }

@@ -123,8 +123,8 @@ TEST(WriteProfileFile, NumbersCarryLeadingBlankAndReadBack) {
     TestState t;
     ASSERT_TRUE(writeSettingNumber(t.state, "Active", "TraySwitch", 0));
     ASSERT_TRUE(writeSettingNumber(t.state, "Active", "Offset", -5));
-    EXPECT_NE(readFile(t.state.settingsPath).find("TraySwitch= 0\n"), std::string::npos);
-    EXPECT_NE(readFile(t.state.settingsPath).find("Offset=-5\n"), std::string::npos);
+    EXPECT_NE(readFile(t.state.locations.settingsPath).find("TraySwitch= 0\n"), std::string::npos);
+    EXPECT_NE(readFile(t.state.locations.settingsPath).find("Offset=-5\n"), std::string::npos);
     EXPECT_EQ(settingValue(readSetting(t.state, "Active", "TraySwitch")), 0.0);
     EXPECT_EQ(settingValue(readSetting(t.state, "Active", "Offset")), -5.0);
 }
@@ -170,32 +170,32 @@ TEST(WriteErrorText, ChosenFromErrno) {
 
 // A failed write is reported with the file's path and leaves the file exactly as it was.
 void expectRefused(TestState& t, const std::string& errorText) {
-    const std::string before = readFile(t.state.settingsPath);
+    const std::string before = readFile(t.state.locations.settingsPath);
     EXPECT_FALSE(writeSetting(t.state, "Active", "Unit", "I"));
     auto msgs = t.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].icon, MessageIcon::Error);
     EXPECT_EQ(msgs[0].caption, "Lumivane");
     EXPECT_EQ(msgs[0].text,
-              "Failed to write to:- \r\n" + t.state.settingsPath + "\r\n" + errorText);
-    EXPECT_EQ(readFile(t.state.settingsPath), before);
+              "Failed to write to:- \r\n" + t.state.locations.settingsPath + "\r\n" + errorText);
+    EXPECT_EQ(readFile(t.state.locations.settingsPath), before);
     EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
 }
 
 TEST(FailedWrite, FileWithoutWritePermissionIsReadOnlyEvenForRoot) {
     TestState t;
     writeSetting(t.state, "Active", "Unit", "C");
-    ::chmod(t.state.settingsPath.c_str(), 0444);
+    ::chmod(t.state.locations.settingsPath.c_str(), 0444);
     expectRefused(t, "Error 5 - Access denied (read only?)");
 }
 
 TEST(FailedWrite, ImmutableFile) {
     TestState t;
     writeSetting(t.state, "Active", "Unit", "C");
-    std::string cmd = "chattr +i '" + t.state.settingsPath + "' 2>/dev/null";
+    std::string cmd = "chattr +i '" + t.state.locations.settingsPath + "' 2>/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << "chattr is needed for this case";
     expectRefused(t, "Error 5 - Access denied (read only?)");
-    std::system(("chattr -i '" + t.state.settingsPath + "'").c_str());
+    std::system(("chattr -i '" + t.state.locations.settingsPath + "'").c_str());
 }
 
 TEST(FailedWrite, ReadOnlyMount) {
@@ -236,7 +236,7 @@ TEST(FailedWrite, UnprivilegedUserInForeignFolder) {
 
 TEST(FailedWrite, SettingsPathIsADirectory) {
     TestState t;
-    std::filesystem::create_directories(t.state.settingsPath);
+    std::filesystem::create_directories(t.state.locations.settingsPath);
     EXPECT_FALSE(writeSetting(t.state, "Active", "Unit", "I"));
     ASSERT_EQ(t.ui.messages().size(), 1u);
     EXPECT_NE(t.ui.messages()[0].text.find("Error " + std::to_string(EISDIR)), std::string::npos);
@@ -379,18 +379,18 @@ TEST(SettingNames, NamesThatWouldMakeLinesAreRefused) {
 // block); an oversized recent-file record is reported once with its path and ignored.
 TEST(NonRegularRecords, FifoAndDeviceAreNotRead) {
     TestState t;
-    ASSERT_EQ(::mkfifo(t.state.settingsPath.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(t.state.locations.settingsPath.c_str(), 0600), 0);
     EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
-    EXPECT_EQ(writeProfileString(t.state.settingsPath, "Active", "Unit", "C"), EINVAL);
+    EXPECT_EQ(writeProfileString(t.state.locations.settingsPath, "Active", "Unit", "C"), EINVAL);
     for (const std::string& record : {std::string("fifo"), std::string("/dev/zero")}) {
         AppState& s = t.state;
-        s.recentFilesPath = record == "fifo" ? t.dir.file("Lastfile.exini") : record;
+        s.locations.recentFilesPath = record == "fifo" ? t.dir.file("Lastfile.exini") : record;
         if (record == "fifo") {
-            ASSERT_EQ(::mkfifo(s.recentFilesPath.c_str(), 0600), 0);
+            ASSERT_EQ(::mkfifo(s.locations.recentFilesPath.c_str(), 0600), 0);
         }
-        s.recentFiles[1] = "old";
+        s.recent.recentFiles[1] = "old";
         readRecentFiles(s);
-        EXPECT_EQ(s.recentFiles[1], "") << record;
+        EXPECT_EQ(s.recent.recentFiles[1], "") << record;
     }
     EXPECT_TRUE(t.ui.messages().empty());
 }
@@ -401,34 +401,34 @@ TEST(NonRegularRecords, FifoAndDeviceAreNotRead) {
 TEST(OversizedSettings, ReportedOnceReadAsDefaultsLeftAlone) {
     TestState t;
     AppState& s = t.state;
-    writeFile(s.settingsPath,
+    writeFile(s.locations.settingsPath,
               "[Active]\nUnit=C\n[X]\njunk=" + std::string(kMaxSettingsFileBytes, 'z'));
-    const auto size = std::filesystem::file_size(s.settingsPath);
+    const auto size = std::filesystem::file_size(s.locations.settingsPath);
     EXPECT_EQ(readSetting(s, "Active", "Unit", "M"), "M");
     ensureSettings(s);
     for (int i = 0; i < 5; ++i)
         EXPECT_FALSE(writeSetting(s, "Active", "Unit", "I"));
     const auto m = t.ui.messages();
     ASSERT_EQ(m.size(), 1u);
-    EXPECT_NE(m[0].text.find(s.settingsPath), std::string::npos) << m[0].text;
+    EXPECT_NE(m[0].text.find(s.locations.settingsPath), std::string::npos) << m[0].text;
     EXPECT_NE(m[0].text.find("is larger than 16 MB"), std::string::npos) << m[0].text;
-    EXPECT_EQ(std::filesystem::file_size(s.settingsPath), size);
-    EXPECT_EQ(s.whiteMaskPercent, 100) << "the record holds the defaults";
+    EXPECT_EQ(std::filesystem::file_size(s.locations.settingsPath), size);
+    EXPECT_EQ(s.record.whiteMaskPercent, 100) << "the record holds the defaults";
     EXPECT_EQ(writeErrorText(EFBIG), "Error 27 - File too large (over 16 MB)");
 }
 
 TEST(RecentFiles, OversizedRecordIsReportedOnceAndIgnored) {
     TestState t;
     AppState& s = t.state;
-    writeFile(s.recentFilesPath, "/a.png\r\n/b.png\r\n");
+    writeFile(s.locations.recentFilesPath, "/a.png\r\n/b.png\r\n");
     readRecentFiles(s);
-    EXPECT_EQ(s.recentFiles[1], "/a.png");
-    EXPECT_EQ(s.recentFiles[2], "/b.png");
-    writeFile(s.recentFilesPath, "/a.png\r\n" + std::string(kMaxRecentFileBytes, 'x'));
+    EXPECT_EQ(s.recent.recentFiles[1], "/a.png");
+    EXPECT_EQ(s.recent.recentFiles[2], "/b.png");
+    writeFile(s.locations.recentFilesPath, "/a.png\r\n" + std::string(kMaxRecentFileBytes, 'x'));
     readRecentFiles(s);
-    EXPECT_EQ(s.recentFiles[1], "");
+    EXPECT_EQ(s.recent.recentFiles[1], "");
     ASSERT_EQ(t.ui.messages().size(), 1u);
-    EXPECT_NE(t.ui.messages()[0].text.find(s.recentFilesPath), std::string::npos);
+    EXPECT_NE(t.ui.messages()[0].text.find(s.locations.recentFilesPath), std::string::npos);
 }
 
 // True once a process waits for the flock on the file with this inode (/proc/locks lists a
@@ -452,7 +452,8 @@ TEST(RecentFiles, RememberingWaitsForAnotherWriterAndKeepsItsEntry) {
     AppState& s = t.state;
     ASSERT_TRUE(rememberFile(s, "/pictures/a.png"));
     const std::string lockPath =
-        std::filesystem::path(s.recentFilesPath).parent_path().string() + "/.settings.lock";
+        std::filesystem::path(s.locations.recentFilesPath).parent_path().string() +
+        "/.settings.lock";
     const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
@@ -472,15 +473,15 @@ TEST(RecentFiles, RememberingWaitsForAnotherWriterAndKeepsItsEntry) {
     }
     ASSERT_TRUE(waiting) << "the remembering process did not wait for the lock";
     // The other program's write, made while it holds the lock.
-    writeFile(s.recentFilesPath, "/pictures/b.png\r\n/pictures/a.png\r\n \r\n \r\n \r\n"
-                                 "/pictures/b.png\r\n");
+    writeFile(s.locations.recentFilesPath, "/pictures/b.png\r\n/pictures/a.png\r\n \r\n \r\n \r\n"
+                                           "/pictures/b.png\r\n");
     ::close(lock);
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     readRecentFiles(s);
-    EXPECT_EQ(s.recentFiles[1], "/pictures/c.png");
-    EXPECT_EQ(s.recentFiles[2], "/pictures/b.png");
-    EXPECT_EQ(s.recentFiles[3], "/pictures/a.png");
+    EXPECT_EQ(s.recent.recentFiles[1], "/pictures/c.png");
+    EXPECT_EQ(s.recent.recentFiles[2], "/pictures/b.png");
+    EXPECT_EQ(s.recent.recentFiles[3], "/pictures/a.png");
 }
 
 // A name with a line break would make lines of its own in the record (and plant an entry);
@@ -489,10 +490,10 @@ TEST(RecentFiles, NameWithALineBreakIsNotRemembered) {
     TestState t;
     AppState& s = t.state;
     ASSERT_TRUE(rememberFile(s, "/pictures/a.png"));
-    const std::string before = readFile(s.recentFilesPath);
+    const std::string before = readFile(s.locations.recentFilesPath);
     for (const char* name : {"/x.png\n/etc/passwd", "/x.png\r/y.png", "/x\r\n.png"}) {
         EXPECT_FALSE(rememberFile(s, name));
-        EXPECT_EQ(readFile(s.recentFilesPath), before) << name;
+        EXPECT_EQ(readFile(s.locations.recentFilesPath), before) << name;
     }
 }
 
@@ -507,7 +508,7 @@ TEST(SettingValue, ReadsLeadingNumber) {
 
 TEST(DefaultSettings, FirstRunWritesEveryDefault) {
     TestState t;
-    t.state.targetModel = "C844";
+    t.state.target.targetModel = "C844";
     createDefaultSettings(t.state);
     const struct {
         const char* section;
@@ -523,7 +524,7 @@ TEST(DefaultSettings, FirstRunWritesEveryDefault) {
         {"Active", "Mirror", "1"},
         {"Active", "Display", "1"},
         {"Active", "TonerOn", "1"},
-        {"Active", "ICM Profile Out", t.state.programFolder + "OKC833P2.ICM"},
+        {"Active", "ICM Profile Out", t.state.locations.programFolder + "OKC833P2.ICM"},
         {"Active", "ICM Profile In", "sRGB.icm"},
         {"Active", "Unit", "M"},
         {"Active", "MPT Offset", "0"},
@@ -554,7 +555,7 @@ TEST(VersionRule, OldVersionIsRewrittenNewerKept) {
         ensureSettings(t.state);
         bool rewritten = std::string(version) == "0.9" || std::string(version) == "OKI C711";
         EXPECT_EQ(readSetting(t.state, "Active", "Tray"), rewritten ? "AUTO" : "Tray 1") << version;
-        EXPECT_FLOAT_EQ(t.state.settingsVersion, rewritten ? 1.0f : settingValue(version));
+        EXPECT_FLOAT_EQ(t.state.record.settingsVersion, rewritten ? 1.0f : settingValue(version));
     }
 }
 
@@ -563,12 +564,11 @@ TEST(SettingsRecord, FallbacksForMissingKeys) {
     writeSetting(t.state, "INI_INF", "Version", "1.0");
     writeSetting(t.state, "Active", "White Mask %", "40");
     readSettingsRecord(t.state);
-    EXPECT_EQ(t.state.whiteMaskPercent, 40);
-    EXPECT_EQ(t.state.whiteOverlayPercent, 2);
-    EXPECT_EQ(t.state.displayWhite, 1);
-    EXPECT_EQ(t.state.tonerOn, 1);
-    EXPECT_EQ(t.state.trayName, "MultiPurpose Tray");
-    EXPECT_FLOAT_EQ(t.state.settingsVersion, 1.0f);
+    EXPECT_EQ(t.state.record.whiteMaskPercent, 40);
+    EXPECT_EQ(t.state.record.whiteOverlayPercent, 2);
+    EXPECT_EQ(t.state.record.displayWhite, 1);
+    EXPECT_EQ(t.state.record.tonerOn, 1);
+    EXPECT_FLOAT_EQ(t.state.record.settingsVersion, 1.0f);
 }
 
 TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
@@ -585,21 +585,21 @@ TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
     for (const auto& c : cases) {
         TestState t;
         setTargetPrinter(t.state, c.model);
-        t.state.brightness = 40;
-        t.state.copiesText = "7";
+        t.state.layout.brightness = 40;
+        t.state.window.copiesText = "7";
         loadDefaults(t.state);
         EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"),
-                  t.state.programFolder + c.profile)
+                  t.state.locations.programFolder + c.profile)
             << c.model;
         EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"),
-                  t.state.programFolder + "sRGB.ICM");
+                  t.state.locations.programFolder + "sRGB.ICM");
         const char* keys[] = {"Top Margin", "Left Margin", "Right Margin", "Bottom Margin"};
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(readSetting(t.state, "Active", keys[i]), c.margins[i]) << c.model << keys[i];
         EXPECT_EQ(readSetting(t.state, "Others", "RightHand"), "1");
         EXPECT_EQ(readSetting(t.state, "Others", "LeftHand"), "0");
-        EXPECT_EQ(t.state.brightness, 0);
-        EXPECT_EQ(t.state.copiesText, "1");
+        EXPECT_EQ(t.state.layout.brightness, 0);
+        EXPECT_EQ(t.state.window.copiesText, "1");
     }
 }
 

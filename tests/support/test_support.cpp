@@ -73,8 +73,8 @@ TestState::TestState() {
     setenv("XDG_RUNTIME_DIR", dir.file("run").c_str(), 1);
     state.ui = &ui;
     resolveFolders(state);
-    state.programFolder = dataFolder();
-    loadBuiltInTexts(state);
+    state.locations.programFolder = dataFolder();
+    loadBuiltInTexts(state.language);
 }
 TestState::~TestState() = default;
 
@@ -203,18 +203,15 @@ void setMedium(AppState& state, std::string_view name) {
     // Rules are also tested for media the list does not offer this printer.
     for (int u = 1; u <= 3; ++u)
         if (name == mediaLabel(state, kUserTypeMedia + u)) {
-            state.mediaId = kUserTypeMedia + u;
-            state.mediaText = std::string(name);
+            state.page.mediaId = kUserTypeMedia + u;
             return;
         }
     for (int n = 101; n < 200 && !name.empty(); ++n)
-        if (text(state, n) == name || builtInText(n) == name) {
-            state.mediaId = n;
-            state.mediaText = std::string(name);
+        if (text(state.language, n) == name || builtInText(n) == name) {
+            state.page.mediaId = n;
             return;
         }
-    state.mediaId = 0;
-    state.mediaText = std::string(name);
+    state.page.mediaId = 0;
 }
 } // namespace testsupport
 
