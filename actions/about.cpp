@@ -26,7 +26,7 @@ std::string localDateTime(const std::string& path) {
 } // namespace
 
 std::string aboutText(const AppState& state, const std::vector<SpoolerQueue>& queues) {
-    const std::string language = readSetting(state, "Active", "Language");
+    const std::string language = readSetting(state.settings, keys::kLanguage);
     // The program folder is found beside the executable ("bin/../share/..."): shown without
     // the detour.
     const std::string path =

@@ -18,6 +18,7 @@
 #include "job/job.h"
 #include "model/media.h"
 #include "model/models.h"
+#include "pattern/pattern_mask.h"
 #include "printer/spooler.h"
 #include "settings/recent_files.h"
 #include "settings/settings.h"
@@ -27,10 +28,6 @@
 #include <filesystem>
 
 namespace {
-
-void writeWhenMissing(AppState& state, const char* section, const char* key, const char* value) {
-    if (readSetting(state, section, key).empty()) writeSetting(state, section, key, value);
-}
 
 void setTitle(AppState& state, const std::string& path) {
     state.window.windowTitle = text(state.language, kTextProgramName);
@@ -89,15 +86,14 @@ bool listed(const std::vector<std::string>& list, std::string_view item) {
 
 void setUpMainWindow(AppState& state) {
     ensureSettings(state);
-    writeWhenMissing(state, "RIP Patten Setup", "SizeX", "2");
-    writeWhenMissing(state, "RIP Patten Setup", "SizeY", "2");
-    writeWhenMissing(state, "RIP Patten Setup", "Gap", "1");
-    writeWhenMissing(state, "RIP Patten Setup", "Screen", "45");
-    writeWhenMissing(state, "RIP Patten Setup", "Shape", "Ellipse");
+    ensurePatternDefaults(state.settings);
 
     setTitle(state, {});
-    fillMediaList(state);
-    if (!state.page.mediaIds.empty()) selectMedium(state, state.page.mediaIds.front());
+    fillMediaList(state.target, state.language, state.page);
+    state.window.mediaList.clear();
+    for (const int id : state.page.mediaIds)
+        state.window.mediaList.push_back(mediaLabel(state.language, id));
+    if (!state.page.mediaIds.empty()) selectMedium(state.page, state.page.mediaIds.front());
     fillTrayList(state);
     if (state.page.trayList.empty()) {
         state.page.trayList = {text(state.language, kTextTrayAuto),
@@ -114,8 +110,8 @@ void setUpMainWindow(AppState& state) {
     if (!state.page.paperText.empty()) selectPaper(state, state.page.paperText);
 
     chooseInkThresholds(state);
-    rebuildColourCurveTable(state);
-    state.layout.mirrorChecked = settingValue(readSetting(state, "Active", "Mirror", "1")) != 0.0;
+    rebuildColourCurveTable(state.colour);
+    state.layout.mirrorChecked = settingValue(readSetting(state.settings, keys::kMirror)) != 0.0;
     state.window.copiesText = "1";
     state.window.xCopiesText = state.window.yCopiesText = state.window.totalCopiesText = "1";
     state.layout.brightness = state.layout.contrast = 0;
@@ -201,14 +197,14 @@ ActionResult setMirror(AppState& state, bool on) {
 ActionResult setFlip(AppState& state, bool on) {
     state.layout.flipChecked = on;
     if (state.picture.imageLoaded != 1) return refreshed(state);
-    const bool cropped = readSetting(state, "Active", "Crop") == "1";
+    const bool cropped = readSetting(state.settings, keys::kCrop) == "1";
     // Flip changes the decoder's row order, so the file is read again.
     ActionResult r = reloadImage(state);
     if (r != ActionResult::Done) return r;
     if (cropped) {
         int w = state.picture.imagePixelWidth, h = state.picture.imagePixelHeight;
         autoCrop(state, 2, w, h);
-        writeSetting(state, "Active", "Crop", "1");
+        writeSetting(state.settings, keys::kCrop, "1");
         reorient(state);
     }
     return refreshed(state);
@@ -219,7 +215,7 @@ ActionResult cropImage(AppState& state) {
     int w = state.picture.imagePixelWidth, h = state.picture.imagePixelHeight;
     autoCrop(state, 2, w, h);
     reorient(state);
-    writeSetting(state, "Active", "Crop", "1");
+    writeSetting(state.settings, keys::kCrop, "1");
     return refreshed(state);
 }
 
@@ -296,8 +292,8 @@ ActionResult setPreviewBackground(AppState& state, int n) {
 }
 
 ActionResult setHandedness(AppState& state, bool leftHand) {
-    writeSetting(state, "Others", "LeftHand", leftHand ? "1" : "0");
-    writeSetting(state, "Others", "RightHand", leftHand ? "0" : "1");
+    writeSetting(state.settings, keys::kLeftHand, leftHand ? "1" : "0");
+    writeSetting(state.settings, keys::kRightHand, leftHand ? "0" : "1");
     state.record.leftHand = leftHand ? 1 : 0;
     state.record.rightHand = leftHand ? 0 : 1;
     return refreshed(state);
@@ -316,7 +312,7 @@ ActionResult choosePaper(AppState& state, std::string_view name) {
 }
 
 ActionResult chooseMedium(AppState& state, int mediaId) {
-    if (!selectMedium(state, mediaId)) return ActionResult::Refused;
+    if (!selectMedium(state.page, mediaId)) return ActionResult::Refused;
     restoreMargins(state);
     fillTrayList(state);
     return refreshed(state);
@@ -325,13 +321,13 @@ ActionResult chooseMedium(AppState& state, int mediaId) {
 ActionResult chooseTray(AppState& state, std::string_view tray) {
     if (!listed(state.page.trayList, tray)) return ActionResult::Refused;
     state.page.trayText = std::string(tray);
-    writeSetting(state, "Active", "Tray", tray);
+    writeSetting(state.settings, keys::kTray, tray);
     return ActionResult::Done;
 }
 
 ActionResult choosePrinterQueue(AppState& state, std::string_view queue) {
     state.window.printerChoice = std::string(queue);
-    writeSetting(state, "Active", "Printer", queue);
+    writeSetting(state.settings, keys::kPrinter, queue);
     return ActionResult::Done;
 }
 
@@ -345,17 +341,17 @@ ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
                     "Unknown printer model \"" + std::string(model) + "\".");
         return ActionResult::Refused;
     }
-    setTargetPrinter(state, code);
-    if (!writeSetting(state, "Active", "Target Model", state.target.targetModel))
+    setTargetPrinter(state.target, code);
+    if (!writeSetting(state.settings, keys::kTargetModel, state.target.targetModel))
         return ActionResult::Failed;
     // The model's own defaults, as a first start derives them.
-    writeSetting(state, "Active", "ICM Profile Out",
+    writeSetting(state.settings, keys::kProfileOut,
                  state.locations.programFolder +
                      defaultOutputProfile(state.target.targetModel, true));
     writeModelMargins(state);
-    writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(state));
-    setColourAdjustFromText(state, defaultColourAdjustText(state));
-    rebuildColourCurveTable(state);
+    writeSetting(state.settings, keys::kColourAdjust, defaultColourAdjustText(state.target));
+    setColourAdjustFromText(state.colour, defaultColourAdjustText(state.target));
+    rebuildColourCurveTable(state.colour);
     const std::string paper = state.page.paperText;
     setUpMainWindow(state);
     // Keep the chosen paper when the new model offers it.
@@ -365,7 +361,7 @@ ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
 
 ActionResult chooseUnit(AppState& state, std::string_view unit) {
     const std::string code = unit == "C" || unit == "I" ? std::string(unit) : std::string("M");
-    if (!writeSetting(state, "Active", "Unit", code)) return ActionResult::Failed;
+    if (!writeSetting(state.settings, keys::kUnit, code)) return ActionResult::Failed;
     state.record.unit = unitFromSetting(code);
     showPlacedSize(state);
     return refreshed(state);
@@ -379,7 +375,7 @@ ActionResult loadDefaultsAction(AppState& state) {
 
 ActionResult chooseProfile(AppState& state, bool output, const std::string& path) {
     if (path.empty()) return ActionResult::Nothing;
-    if (!writeSetting(state, "Active", output ? "ICM Profile Out" : "ICM Profile In", path))
+    if (!writeSetting(state.settings, output ? keys::kProfileOut : keys::kProfileIn, path))
         return ActionResult::Failed;
     if (output) chooseInkThresholds(state);
     return ActionResult::Done;
@@ -389,8 +385,8 @@ namespace {
 
 // A stored snapshot margin: hundredths of a point as plain decimal text. Anything else, a
 // negative value or one wider than any paper (10000 points) loads the fallback "60".
-std::string snapshotMargin(const std::string& path, const std::string& key) {
-    const std::string v = readProfileString(path, "Active", key, "60");
+std::string snapshotMargin(const ProfileFile& snapshot, const SettingKey& key) {
+    const std::string v = readSetting(snapshot, key, "60");
     const bool plain = !v.empty() && v.find_first_not_of("0123456789.") == std::string::npos &&
                        std::count(v.begin(), v.end(), '.') <= 1 && v != ".";
     if (!plain || settingValue(v) > 1000000.0) return "60";
@@ -398,8 +394,8 @@ std::string snapshotMargin(const std::string& path, const std::string& key) {
 }
 
 // A snapshot's colour adjustment: exactly 48 hexadecimal digits, else the fallback "0".
-std::string snapshotProfile(const std::string& path) {
-    const std::string v = readProfileString(path, "KYMC", "Profile", "0");
+std::string snapshotProfile(const ProfileFile& snapshot) {
+    const std::string v = readSetting(snapshot, keys::kColourAdjust, "0");
     if (v.size() != 48 || v.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return "0";
     return v;
@@ -424,21 +420,21 @@ ActionResult applySnapshot(AppState& state, const std::string& path) {
                     "Cannot read the settings file " + path);
         return ActionResult::Failed;
     }
-    state.record.unit = unitFromSetting(readSetting(state, "Active", "Unit"));
-    auto byte = [](const std::string& v) {
-        const double d = settingValue(v);
+    const ProfileFile snapshot(path);
+    state.record.unit = unitFromSetting(readSetting(state.settings, keys::kUnit, ""));
+    auto byte = [&](const SettingKey& key, std::string_view fallback) {
+        const double d = settingValue(readSetting(snapshot, key, fallback));
         return static_cast<std::uint8_t>(std::clamp(d, 0.0, 255.0));
     };
-    state.record.whiteMaskPercent = byte(readProfileString(path, "Active", "White Mask %", "40"));
-    state.record.whiteOverlayPercent =
-        byte(readProfileString(path, "Active", "White Overlay %", "2"));
-    state.record.displayWhite = byte(readProfileString(path, "Active", "Display", "1"));
-    state.record.tonerOn = byte(readProfileString(path, "Active", "TonerOn", "1"));
-    for (const char* which : {"Right", "Left", "Bottom", "Top"}) {
-        const std::string key = std::string(which) + " Margin";
-        writeSetting(state, "Active", key, snapshotMargin(path, key));
-    }
-    const std::string paper = readProfileString(path, "Active", "PaperSize", "");
+    // A snapshot without white keys gives less white than a fresh settings file.
+    state.record.whiteMaskPercent = byte(keys::kWhiteMask, "40");
+    state.record.whiteOverlayPercent = byte(keys::kWhiteOverlay, "2");
+    state.record.displayWhite = byte(keys::kDisplayWhite, "1");
+    state.record.tonerOn = byte(keys::kTonerOn, "1");
+    for (const SettingKey* key :
+         {&keys::kRightMargin, &keys::kLeftMargin, &keys::kBottomMargin, &keys::kTopMargin})
+        writeSetting(state.settings, *key, snapshotMargin(snapshot, *key));
+    const std::string paper = readSetting(snapshot, keys::kPaperSize, "");
     int w = state.page.paperWidthPt, h = state.page.paperHeightPt;
     if (snapshotPaperSize(state, paper, w, h)) {
         state.page.paperWidthPt = w;
@@ -448,23 +444,24 @@ ActionResult applySnapshot(AppState& state, const std::string& path) {
     // A stored margin below what the printer can print would reach the job: raise it now.
     enforceMargins(state);
     computePrintableArea(state);
-    setColourAdjustFromText(state, snapshotProfile(path));
-    rebuildColourCurveTable(state);
+    setColourAdjustFromText(state.colour, snapshotProfile(snapshot));
+    rebuildColourCurveTable(state.colour);
     fillTrayList(state);
     return refreshed(state);
 }
 
 ActionResult saveSnapshot(AppState& state, const std::string& path) {
     // Key by key, so that the other keys of a file saved over (white keys) stay.
-    auto put = [&](const char* section, const std::string& key, const std::string& value) {
-        return reportFailedWrite(state, path, writeProfileString(path, section, key, value));
-    };
-    for (const char* which : {"Right", "Left", "Bottom", "Top"}) {
-        const std::string key = std::string(which) + " Margin";
-        if (!put("Active", key, readSetting(state, "Active", key))) return ActionResult::Failed;
-    }
-    if (!put("Active", "PaperSize", state.page.paperText)) return ActionResult::Failed;
-    if (!put("KYMC", "Profile", colourAdjustText(state))) return ActionResult::Failed;
+    ProfileFile snapshot(path);
+    snapshot.onWriteFailure = state.settings.onWriteFailure;
+    for (const SettingKey* key :
+         {&keys::kRightMargin, &keys::kLeftMargin, &keys::kBottomMargin, &keys::kTopMargin})
+        if (!writeSetting(snapshot, *key, readSetting(state.settings, *key, "")))
+            return ActionResult::Failed;
+    if (!writeSetting(snapshot, keys::kPaperSize, state.page.paperText))
+        return ActionResult::Failed;
+    if (!writeSetting(snapshot, keys::kColourAdjust, colourAdjustText(state.colour)))
+        return ActionResult::Failed;
     return ActionResult::Done;
 }
 
@@ -483,23 +480,23 @@ std::string chooseSnapshotFile(AppState& state, bool save, const std::string& st
 } // namespace
 
 ActionResult saveSettingsCommand(AppState& state) {
-    const std::string start = readSetting(state, "Directory", "Last Config");
+    const std::string start = readSetting(state.settings, keys::kLastConfig);
     const std::string path = chooseSnapshotFile(state, true, start);
     if (path.empty()) return ActionResult::Cancelled;
-    writeSetting(state, "Directory", "Last Config", path);
+    writeSetting(state.settings, keys::kLastConfig, path);
     return saveSnapshot(state, path);
 }
 
 ActionResult loadSettingsCommand(AppState& state) {
-    state.record.unit = unitFromSetting(readSetting(state, "Active", "Unit"));
-    std::string start = readSetting(state, "Directory", "Last Config");
+    state.record.unit = unitFromSetting(readSetting(state.settings, keys::kUnit, ""));
+    std::string start = readSetting(state.settings, keys::kLastConfig);
     if (start.empty()) {
         std::error_code ec;
         start = std::filesystem::current_path(ec).string();
     }
     const std::string path = chooseSnapshotFile(state, false, start);
     if (path.empty()) return ActionResult::Cancelled;
-    writeSetting(state, "Directory", "Last Config", path);
+    writeSetting(state.settings, keys::kLastConfig, path);
     const ActionResult r = applySnapshot(state, path);
     if (r == ActionResult::Done) showPlacedSize(state);
     return r;
@@ -603,7 +600,7 @@ ActionResult deleteCustomPaperSize(AppState& state, std::string_view name) {
 
 CheckedMargin checkMargin(const AppState& state, int which, double points) {
     const MarginMinimum m =
-        marginMinimums(state)[static_cast<std::size_t>(std::clamp(which, 0, 3))];
+        marginMinimums(state.target)[static_cast<std::size_t>(std::clamp(which, 0, 3))];
     CheckedMargin out{points, false};
     if (!(points * 100.0 >= m.hundredths)) {
         out.points = settingValue(m.replacement) / 100.0;
@@ -614,7 +611,7 @@ CheckedMargin checkMargin(const AppState& state, int which, double points) {
 
 std::array<double, 4> printerMarginsPt(const AppState& state) {
     std::array<double, 4> out{};
-    const auto minimum = marginMinimums(state);
+    const auto minimum = marginMinimums(state.target);
     for (std::size_t i = 0; i < 4; ++i)
         out[i] = settingValue(minimum[i].replacement) / 100.0;
     return out;

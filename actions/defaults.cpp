@@ -5,6 +5,7 @@
 #include "core/tone_curves.h"
 #include "image/paper.h"
 #include "model/models.h"
+#include "settings/recent_files.h"
 #include "settings/settings.h"
 
 #include <sys/stat.h>
@@ -12,59 +13,69 @@
 
 void createDefaultSettings(AppState& state) {
     if (!state.locations.userFolder.empty()) ::mkdir(state.locations.userFolder.c_str(), 0700);
-    writeSetting(state, "INI_INF", "Version", "1.0");
-    writeSetting(state, "Active", "Tray", "AUTO");
-    writeSetting(state, "Active", "PaperSize", "A4");
-    writeSettingNumber(state, "Active", "TraySwitch", 0);
-    writeSetting(state, "Active", "White Mask %", "100");
-    writeSetting(state, "Active", "White Overlay %", "2");
-    writeSettingNumber(state, "Active", "Mirror", 1);
-    writeSettingNumber(state, "Active", "Display", 1);
-    writeSettingNumber(state, "Active", "TonerOn", 1);
-    writeSetting(state, "Active", "ICM Profile Out",
+    writeSetting(state.settings, keys::kVersion, "1.0");
+    writeSetting(state.settings, keys::kTray, "AUTO");
+    writeSetting(state.settings, keys::kPaperSize, "A4");
+    writeSettingNumber(state.settings, keys::kTraySwitch, 0);
+    writeSetting(state.settings, keys::kWhiteMask, "100");
+    writeSetting(state.settings, keys::kWhiteOverlay, "2");
+    writeSettingNumber(state.settings, keys::kMirror, 1);
+    writeSettingNumber(state.settings, keys::kDisplayWhite, 1);
+    writeSettingNumber(state.settings, keys::kTonerOn, 1);
+    writeSetting(state.settings, keys::kProfileOut,
                  state.locations.programFolder +
                      defaultOutputProfile(state.target.targetModel, true));
-    writeSetting(state, "Active", "ICM Profile In", "sRGB.icm");
-    writeSetting(state, "Active", "Unit", "M");
-    writeSetting(state, "Active", "MPT Offset", "0");
-    writeSetting(state, "Active", "Tray1 Offset", "0");
-    writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(state));
+    writeSetting(state.settings, keys::kProfileIn, "sRGB.icm");
+    writeSetting(state.settings, keys::kUnit, "M");
+    writeSetting(state.settings, keys::kMptOffset, "0");
+    writeSetting(state.settings, keys::kTray1Offset, "0");
+    writeSetting(state.settings, keys::kColourAdjust, defaultColourAdjustText(state.target));
 }
 
+namespace {
+
+// The settings record with the recent-file record read with it.
+void readRecord(AppState& state) {
+    readSettingsRecord(state.settings, state.record, state.colour, state.language);
+    readRecentFiles(state);
+}
+
+} // namespace
+
 void ensureSettings(AppState& state) {
-    if (reportOversizedSettings(state)) {
-        readSettingsRecord(state);
+    if (reportOversizedSettings(state.settings, state.ui)) {
+        readRecord(state);
         return;
     }
     if (::access(state.locations.settingsPath.c_str(), F_OK) != 0) {
         createDefaultSettings(state);
-        readSettingsRecord(state);
+        readRecord(state);
         return;
     }
-    readSettingsRecord(state);
+    readRecord(state);
     if (1.0f > state.record.settingsVersion) {
         createDefaultSettings(state);
-        readSettingsRecord(state);
+        readRecord(state);
     }
 }
 
 void writeModelMargins(AppState& state) {
-    const ModelMargins m = modelMargins(state);
-    writeSettingNumber(state, "Active", "Top Margin", m.top);
-    writeSettingNumber(state, "Active", "Left Margin", m.left);
-    writeSettingNumber(state, "Active", "Right Margin", m.right);
-    writeSettingNumber(state, "Active", "Bottom Margin", m.bottom);
+    const ModelMargins m = modelMargins(state.target);
+    writeSettingNumber(state.settings, keys::kTopMargin, m.top);
+    writeSettingNumber(state.settings, keys::kLeftMargin, m.left);
+    writeSettingNumber(state.settings, keys::kRightMargin, m.right);
+    writeSettingNumber(state.settings, keys::kBottomMargin, m.bottom);
 }
 
 void loadDefaults(AppState& state) {
-    setColourAdjustFromText(state, defaultColourAdjustText(state));
-    rebuildColourCurveTable(state);
+    setColourAdjustFromText(state.colour, defaultColourAdjustText(state.target));
+    rebuildColourCurveTable(state.colour);
     state.layout.brightness = 0;
     state.layout.contrast = 0;
     state.window.copiesText = "1";
     writeModelMargins(state);
-    writeSetting(state, "Others", "RightHand", "1");
-    writeSetting(state, "Others", "LeftHand", "0");
+    writeSetting(state.settings, keys::kRightHand, "1");
+    writeSetting(state.settings, keys::kLeftHand, "0");
     state.record.rightHand = 1;
     state.record.leftHand = 0;
     // The tray box selects "MultiPurpose Tray", or its first entry when that is missing.
@@ -78,8 +89,8 @@ void loadDefaults(AppState& state) {
         state.page.trayText = state.page.trayList.front();
     restoreMargins(state);
     createDefaultSettings(state);
-    writeSetting(state, "Active", "ICM Profile In", state.locations.programFolder + "sRGB.ICM");
-    writeSetting(state, "Active", "ICM Profile Out",
+    writeSetting(state.settings, keys::kProfileIn, state.locations.programFolder + "sRGB.ICM");
+    writeSetting(state.settings, keys::kProfileOut,
                  state.locations.programFolder +
                      loadDefaultsOutputProfile(state.target.targetModel));
 }

@@ -16,25 +16,26 @@ int findItemPrefix(const std::vector<std::string>& items, std::string_view prefi
     return -1;
 }
 
-PrinterBoxContents printerBoxFromEntries(const AppState& state,
+PrinterBoxContents printerBoxFromEntries(const PrinterBoxRequest& request,
                                          const std::vector<PrinterListEntry>& entries) {
     PrinterBoxContents box;
-    const std::string filter = upperAscii(state.target.targetModel);
+    const std::string filter = upperAscii(request.target.targetModel);
     for (std::size_t i = 0; i < entries.size() && i < kMaxPrinterBoxEntries; ++i) {
         const auto& e = entries[i];
         if (!e.serial.empty() && upperAscii(e.queueName).find(filter) != std::string::npos)
             box.items.push_back(e.queueName);
     }
     if (box.items.empty()) return box;
-    const std::string saved = readSetting(state, "Active", "Printer");
+    const std::string saved = readSetting(ProfileFile(request.settingsPath), keys::kPrinter);
     int found = saved.empty() ? -1 : findItemPrefix(box.items, saved);
     box.selected = found >= 0 ? found : 0;
     return box;
 }
 
-PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions& options) {
+PrinterBoxContents listPrinterBox(const PrinterBoxRequest& request,
+                                  const DiscoveryOptions& options) {
     PrinterBoxContents box = printerBoxFromEntries(
-        state, listPrinterQueues(state, QueueListKind::PrinterBox, nullptr, options));
+        request, listPrinterQueues(request.target, QueueListKind::PrinterBox, nullptr, options));
     if (std::string reason; box.items.empty() && !cupsServerAnswers(reason)) box.problem = reason;
     return box;
 }
@@ -51,14 +52,5 @@ void applyPrinterBox(AppState& state, const PrinterBoxContents& box) {
 }
 
 PrinterBoxRequest printerBoxRequest(const AppState& state) {
-    return {state.target.targetBrand, state.target.targetModel, state.locations.settingsPath};
-}
-
-PrinterBoxContents listPrinterBox(const PrinterBoxRequest& request,
-                                  const DiscoveryOptions& options) {
-    AppState own; // no seam: discovery on a worker says nothing
-    own.target.targetBrand = request.targetBrand;
-    own.target.targetModel = request.targetModel;
-    own.locations.settingsPath = request.settingsPath;
-    return listPrinterBox(own, options);
+    return {state.target, state.locations.settingsPath};
 }

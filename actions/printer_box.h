@@ -22,28 +22,24 @@ struct PrinterBoxContents {
 // box's prefix search); -1 when none does or prefix is empty.
 int findItemPrefix(const std::vector<std::string>& items, std::string_view prefix);
 
-// Fills the box from the given discovery entries: entries with a serial number whose queue
-// name contains the target model code, at most 10; then selects the saved "Printer" of
-// section "Active" by prefix search, or item 1 when it is missing or not offered.
-PrinterBoxContents printerBoxFromEntries(const AppState& state,
-                                         const std::vector<PrinterListEntry>& entries);
-
-// The whole filling: a printer-box discovery pass over the spooler's queues, then
-// printerBoxFromEntries; an empty box whose print server does not answer carries the reason.
-// Shows nothing.
-PrinterBoxContents listPrinterBox(const AppState& state, const DiscoveryOptions& options = {});
-
-// What the printer box's worker needs, copied from the state on the window's thread: the
-// target printer and the settings file, never the picture.
+// What the printer box's filling reads, copied from the state on the window's thread: the
+// target printer and the settings file (for the saved "Printer"), never the picture. The
+// filling runs on a worker with this alone.
 struct PrinterBoxRequest {
-    std::string targetBrand;
-    std::string targetModel;
+    TargetPrinter target;
     std::string settingsPath;
 };
 PrinterBoxRequest printerBoxRequest(const AppState& state);
 
-// The filling for a worker thread: touches no AppState of the window and shows nothing; the
-// window puts the returned contents into its box (applyPrinterBox) on its own thread.
+// Fills the box from the given discovery entries: entries with a serial number whose queue
+// name contains the target model code, at most 10; then selects the saved "Printer" of
+// section "Active" by prefix search, or item 1 when it is missing or not offered.
+PrinterBoxContents printerBoxFromEntries(const PrinterBoxRequest& request,
+                                         const std::vector<PrinterListEntry>& entries);
+
+// The whole filling: a printer-box discovery pass over the spooler's queues, then
+// printerBoxFromEntries; an empty box whose print server does not answer carries the reason.
+// Touches no state and shows nothing: it may run on any thread.
 PrinterBoxContents listPrinterBox(const PrinterBoxRequest& request,
                                   const DiscoveryOptions& options = {});
 

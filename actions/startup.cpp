@@ -66,11 +66,11 @@ void prepareSettings(AppState& state, bool provisionShapes) {
     }
 
     // Language: a stored name naming a language file gives way to the shared choice.
-    std::string language = readSetting(state, "Active", "Language");
+    std::string language = readSetting(state.settings, keys::kLanguage);
     if (language.empty() || containsNoCase(language, ".lan3")) {
-        std::string shared = readSharedSetting(state, "Active", "Language");
+        std::string shared = readSetting(state.sharedSettings, keys::kLanguage);
         if (!shared.empty()) {
-            writeSetting(state, "Active", "language", shared);
+            writeSetting(state.settings, keys::kLanguageCopied, shared);
             language = shared;
         }
     }
@@ -80,40 +80,40 @@ void prepareSettings(AppState& state, bool provisionShapes) {
     else
         loadLanguage(state, language);
 
-    if (readSetting(state, "Active", "ICM Profile in").empty())
-        writeSetting(state, "Active", "ICM Profile In", state.locations.programFolder + "sRGB.ICM");
-    if (readSetting(state, "Active", "ICM Profile Out").empty())
-        writeSetting(state, "Active", "ICM Profile Out",
+    if (readSetting(state.settings, keys::kProfileIn).empty())
+        writeSetting(state.settings, keys::kProfileIn, state.locations.programFolder + "sRGB.ICM");
+    if (readSetting(state.settings, keys::kProfileOut).empty())
+        writeSetting(state.settings, keys::kProfileOut,
                      state.locations.programFolder +
                          defaultOutputProfile(state.target.targetModel, false));
 
     // Old installations stored a bottom margin just above 4 points.
-    double bottom = settingValue(readSetting(state, "Active", "Bottom Margin"));
+    double bottom = settingValue(readSetting(state.settings, keys::kBottomMargin));
     if (bottom != 0.0 && std::trunc(100.0 / bottom) == 24.0)
-        writeSetting(state, "Active", "Bottom Margin", "1307");
+        writeSetting(state.settings, keys::kBottomMargin, "1307");
 
-    double right = settingValue(readSetting(state, "Others", "RightHand"));
-    double left = settingValue(readSetting(state, "Others", "LeftHand"));
+    double right = settingValue(readSetting(state.settings, keys::kRightHand));
+    double left = settingValue(readSetting(state.settings, keys::kLeftHand));
     if (right + left == 0.0) {
-        writeSetting(state, "Others", "RightHand", "1");
-        writeSetting(state, "Others", "LeftHand", "0");
+        writeSetting(state.settings, keys::kRightHand, "1");
+        writeSetting(state.settings, keys::kLeftHand, "0");
     }
 }
 
 void shutDown(AppState& state) {
-    writeSetting(state, "KYMC", "Profile", defaultColourAdjustText(state));
+    writeSetting(state.settings, keys::kColourAdjust, defaultColourAdjustText(state.target));
     writeModelMargins(state);
 }
 
 int runApplication(AppState& state, int (*runWindow)(AppState&)) {
     SilentUserInterface silent;
     if (!state.ui) state.ui = &silent;
-    resolveFolders(state);
+    resolveFolders(state.locations);
     if (isAlreadyRunning(state, "Lumivane_Basic")) {
         if (state.ui == &silent) state.ui = nullptr;
         return 0;
     }
-    loadTargetPrinter(state);
+    loadTargetPrinter(state.target, state.settings);
     prepareSettings(state);
     if (runWindow) {
         runWindow(state);

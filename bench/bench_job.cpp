@@ -58,8 +58,8 @@ void runCase(const Case& c) {
     s.page.paperHeightPt = 842;
     s.page.printableWidthPt = 569;
     s.page.printableHeightPt = 816;
-    fillMediaList(s);
-    selectMedium(s, findMedium(s, "Transfer media 02"));
+    fillMediaList(s.target, s.language, s.page);
+    selectMedium(s.page, findMedium(s.page, s.language, "Transfer media 02"));
     s.window.copiesText = "1";
     s.picture.gridWidth = c.width;
     s.picture.gridHeight = c.height;

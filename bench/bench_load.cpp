@@ -117,18 +117,18 @@ void prepareState(AppState& s, QuietUi& ui, const std::string& dir) {
     setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     s.ui = &ui;
-    resolveFolders(s);
+    resolveFolders(s.locations);
     s.locations.programFolder = defaultProgramFolder();
     loadBuiltInTexts(s.language);
-    writeSetting(s, "Active", "ICM Profile In", s.locations.programFolder + "sRGB.ICM");
-    writeSetting(s, "Active", "ICM Profile Out", s.locations.programFolder + "OKC711P2.ICM");
+    writeSetting(s.settings, keys::kProfileIn, s.locations.programFolder + "sRGB.ICM");
+    writeSetting(s.settings, keys::kProfileOut, s.locations.programFolder + "OKC711P2.ICM");
     // A4 less the usual margins of 12.96 / 13.08 points.
     s.page.paperWidthPt = 595;
     s.page.paperHeightPt = 842;
     s.page.printableWidthPt = 595 - 25.92f;
     s.page.printableHeightPt = 842 - 26.04f;
-    fillMediaList(s);
-    selectMedium(s, findMedium(s, "Transfer media 13"));
+    fillMediaList(s.target, s.language, s.page);
+    selectMedium(s.page, findMedium(s.page, s.language, "Transfer media 13"));
     chooseInkThresholds(s);
 }
 

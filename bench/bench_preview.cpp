@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         QuietUi ui;
         AppState s;
         s.ui = &ui;
-        resolveFolders(s);
+        resolveFolders(s.locations);
         s.locations.programFolder = defaultProgramFolder();
         loadBuiltInTexts(s.language);
         chooseTargetPrinter(s, "C711WT");
@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot load %s\n", file.c_str());
             return 1;
         }
-        selectMedium(s, findMedium(s, "Transfer media 13")); // the ink test runs too
+        selectMedium(s.page,
+                     findMedium(s.page, s.language, "Transfer media 13")); // the ink test runs too
         std::vector<double> ms;
         for (int i = 0; i < runs; ++i) {
             s.layout.brightness = i % 2 ? 10 : -10; // a slider move between refreshes

@@ -20,8 +20,6 @@ void printValue(const char* name, double value, int decimals) {
 int cliLayout(AppState& state, const CliArgs& args) {
     JobOptions o;
     if (!parseJobOptions(args, true, o) || !o.output.empty()) return 2;
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     printValue("across", state.layout.across, 0);
     printValue("down", state.layout.down, 0);
@@ -46,8 +44,6 @@ int cliSeparate(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: separate needs -o FILE\n");
         return 2;
     }
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     SeparationData data = separateForPrint(state);
     if (data == kErr) return 1;
@@ -71,8 +67,6 @@ int cliPreview(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: preview needs -o FILE.png\n");
         return 2;
     }
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     if (!writePagePreviewPng(state, o.output)) {
         std::fprintf(stderr, "printconv-cli: cannot write %s\n", o.output.c_str());

@@ -28,8 +28,6 @@ int cliJob(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: job needs -o FILE\n");
         return 2;
     }
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     PrintJobParts job = makePrintJob(state);
     if (job.imageData == kErr) return 1;
@@ -48,8 +46,6 @@ int cliBlank(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: blank needs -o FILE or --queue NAME\n");
         return 2;
     }
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     if (!o.output.empty()) return writeBytes(o.output, blankPageJobBytes(state)) ? 0 : 1;
     return printBlankPage(state, o.queue) == ActionResult::Done ? 0 : 1;
@@ -62,8 +58,6 @@ int cliPrint(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: print needs --queue NAME\n");
         return 2;
     }
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     return printImageAction(state, {o.queue}, o.queue) == ActionResult::Done ? 0 : 1;
 }
@@ -75,8 +69,6 @@ int cliProof(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: proof needs -o FILE.png\n");
         return 2;
     }
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     const std::string bytes = currentJobBytes(state);
     if (bytes.empty()) return 1;

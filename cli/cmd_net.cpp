@@ -63,7 +63,7 @@ int cliQueues(AppState& state, const CliArgs& args) {
         if (args[i] == "--brand") {
             brand = true;
         } else if (args[i] == "--printer" && i + 1 < args.size()) {
-            setTargetPrinter(state, args[++i]);
+            setTargetPrinter(state.target, args[++i]);
         } else {
             bad = true;
         }
@@ -75,12 +75,13 @@ int cliQueues(AppState& state, const CliArgs& args) {
         return 1;
     }
     if (brand) {
-        for (const auto& e : listPrinterQueues(state, QueueListKind::NetworkUtility, nullptr, o))
+        for (const auto& e :
+             listPrinterQueues(state.target, QueueListKind::NetworkUtility, nullptr, o))
             std::printf("%s\t%s\t%s\n", printable(e.queueName).c_str(),
                         printable(e.column1).c_str(), printable(e.serial).c_str());
         return 0;
     }
-    const PrinterBoxContents box = listPrinterBox(state, o);
+    const PrinterBoxContents box = listPrinterBox(printerBoxRequest(state), o);
     if (box.selected >= 0)
         std::printf("* %s\n", printable(box.items[static_cast<std::size_t>(box.selected)]).c_str());
     for (std::size_t i = 0; i < box.items.size(); ++i)

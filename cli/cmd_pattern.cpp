@@ -108,8 +108,8 @@ bool applyPatternOptions(AppState& state, const JobOptions& o) {
                      o.patternGap || o.patternAngle;
     if (!any) return true;
     if (!libraryReady(state)) return false;
-    ensurePatternDefaults(state);
-    PatternSettings s = readPatternSettings(state);
+    ensurePatternDefaults(state.settings);
+    PatternSettings s = readPatternSettings(state.settings);
     if (o.patternShape) s.shape = *o.patternShape;
     if (o.patternSize) {
         s.sizeX = o.patternSize->first;
@@ -120,7 +120,7 @@ bool applyPatternOptions(AppState& state, const JobOptions& o) {
     if (o.patternInvert) s.invert = true;
     if (const std::string problem = patternSettingsProblem(s); !problem.empty())
         return fail(problem);
-    writePatternSettings(state, s);
+    writePatternSettings(state.settings, s);
     if (!o.pattern) return true;
     state.layout.patternPrintChecked = true;
     return updatePatternMask(state) != ActionResult::Failed;
@@ -133,8 +133,6 @@ int cliMask(AppState& state, const CliArgs& args) {
         std::fprintf(stderr, "printconv-cli: mask needs -o FILE\n");
         return 2;
     }
-    ScratchSettings scratch(state);
-    if (!scratch.ok) return 1;
     if (!openWithOptions(state, o)) return 1;
     if (!libraryReady(state)) return 1;
     const PatternMask mask = generateImagePatternMask(state);

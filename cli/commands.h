@@ -31,5 +31,5 @@ int cliQueues(AppState& state, const CliArgs& args);
 // status ADDRESS [--details]: the printer readout, "Caption: value" a line; 1 when not found.
 int cliStatus(AppState& state, const CliArgs& args);
 // snapshot save FILE [options]: writes a configuration snapshot of the current settings (the
-// options act on a scratch copy first, as for the image commands).
+// options act on the settings of this run first, as for the image commands).
 int cliSnapshot(AppState& state, const CliArgs& args);

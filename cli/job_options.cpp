@@ -39,7 +39,7 @@ bool fail(const std::string& message) {
 // A model the program offers, in any spelling setTargetPrinter accepts.
 bool offeredModel(const std::string& text) {
     AppState probe;
-    setTargetPrinter(probe, text);
+    setTargetPrinter(probe.target, text);
     const auto& codes = offeredModelCodes();
     return !text.empty() &&
            std::find(codes.begin(), codes.end(), probe.target.targetModel) != codes.end();
@@ -215,56 +215,28 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& o) {
     return true;
 }
 
-ScratchSettings::ScratchSettings(AppState& state) {
-    // Without a scratch copy the run's options would land in the stored settings: stop.
-    folder = makeTemporaryFolder("printconv-run-");
-    if (folder.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        fail(std::string("cannot make a scratch copy of the settings in ") +
-             (tmp && *tmp ? tmp : "/tmp") + " (" + std::strerror(errno) + "); nothing was changed");
-        return;
-    }
-    std::error_code ec;
-    const std::string copy = folder + "/LumivaneB.ini";
-    // An oversized settings file is not read (the run starts from the defaults), so not copied.
-    const bool oversized =
-        std::filesystem::file_size(state.locations.settingsPath, ec) > kMaxSettingsFileBytes && !ec;
-    if (!oversized && !std::filesystem::copy_file(state.locations.settingsPath, copy, ec) &&
-        std::filesystem::exists(state.locations.settingsPath)) {
-        fail("cannot make a scratch copy of the settings in " + folder + " (" + ec.message() +
-             "); nothing was changed");
-        return;
-    }
-    state.locations.settingsPath = copy;
-    ok = true;
-}
-
-ScratchSettings::~ScratchSettings() {
-    removeTemporaryFolder(folder);
-}
-
 bool openWithOptions(AppState& state, const JobOptions& o) {
     // Options that come before the window is set up: the model and its defaults, profiles
     // and the colour adjustment.
     if (o.printer && chooseTargetPrinter(state, *o.printer) != ActionResult::Done) return false;
     if (o.profileIn) chooseProfile(state, false, *o.profileIn);
     if (o.profileOut) chooseProfile(state, true, *o.profileOut);
-    if (o.colourAdjust) writeSetting(state, "KYMC", "Profile", *o.colourAdjust);
+    if (o.colourAdjust) writeSetting(state.settings, keys::kColourAdjust, *o.colourAdjust);
     if (o.previewSize) {
         state.window.previewBoxWidth = o.previewSize->first;
         state.window.previewBoxHeight = o.previewSize->second;
     }
 
     setUpMainWindow(state);
-    // The snapshot acts on the scratch settings as Load Settings would, before the options
+    // The snapshot acts on the run's settings as Load Settings would, before the options
     // that follow; an explicit colour adjustment still wins over the snapshot's.
     if (o.snapshot) {
         if (applySnapshot(state, *o.snapshot) != ActionResult::Done) return false;
-        if (o.colourAdjust) setColourAdjustFromText(state, *o.colourAdjust);
+        if (o.colourAdjust) setColourAdjustFromText(state.colour, *o.colourAdjust);
     }
 
     if (o.media) {
-        const int id = findMedium(state, *o.media);
+        const int id = findMedium(state.page, state.language, *o.media);
         if (id == 0) return fail("unknown media type \"" + *o.media + "\"");
         chooseMedium(state, id);
     }

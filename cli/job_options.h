@@ -1,6 +1,6 @@
 // The options shared by every printconv-cli command that opens an image. Each option acts as
 // the user setting that control of the main window for this run; no stored setting changes
-// (the run works on a scratch copy of the settings file).
+// (the run's settings changes stay in memory).
 #pragma once
 
 #include "cli/commands.h"
@@ -38,21 +38,9 @@ bool parseJobOptions(const CliArgs& args, bool wantImage, JobOptions& options);
 
 // Parses the --pattern option at args[i] (advancing i over its values); false with a message.
 bool parsePatternOption(const CliArgs& args, std::size_t& i, JobOptions& options);
-// Writes the pattern options into the (scratch) settings and, with --pattern, turns Pattern
+// Writes the pattern options into the run's settings and, with --pattern, turns Pattern
 // Print on and makes the mask. False (message shown) for values that make no screen.
 bool applyPatternOptions(AppState& state, const JobOptions& options);
-
-// Switches the state to a scratch copy of its settings file, removed with this object. When
-// the copy cannot be made, ok stays false (message shown) and the state is left as it was:
-// the caller must stop rather than run on the stored settings.
-struct ScratchSettings {
-    explicit ScratchSettings(AppState& state);
-    ~ScratchSettings();
-    ScratchSettings(const ScratchSettings&) = delete;
-    ScratchSettings& operator=(const ScratchSettings&) = delete;
-    std::string folder;
-    bool ok = false;
-};
 
 // Applies the options that come before loading (printer, paper, media, tray, profiles,
 // colour adjustment, flip), sets the main window state up, then loads the image when one is

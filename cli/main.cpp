@@ -52,7 +52,8 @@ void usage() {
 
 int cliSettings(AppState& state, const CliArgs& args) {
     if (args.size() == 3 && args[0] == "get") {
-        std::printf("%s\n", readSetting(state, args[1], args[2]).c_str());
+        // Any section and key, as the file holds them: this is the raw tool.
+        std::printf("%s\n", state.settings.read(args[1], args[2]).c_str());
         return 0;
     }
     if (args.size() == 4 && args[0] == "set") {
@@ -60,7 +61,7 @@ int cliSettings(AppState& state, const CliArgs& args) {
             std::fprintf(stderr, "printconv-cli: %s\n", problem.c_str());
             return 2;
         }
-        return writeSetting(state, args[1], args[2], args[3]) ? 0 : 1;
+        return state.settings.write(args[1], args[2], args[3]) == 0 ? 0 : 1;
     }
     return 2;
 }
@@ -104,23 +105,28 @@ int main(int argc, char** argv) {
     CliUserInterface ui;
     AppState state;
     state.ui = &ui;
-    if (!resolveFolders(state)) {
+    if (!resolveFolders(state.locations)) {
         std::fprintf(stderr,
                      "cannot use the settings folder \"%s\": it cannot be created, is not yours, "
                      "or there is no home folder\n",
                      state.locations.userFolder.c_str());
         return 1;
     }
-    loadTargetPrinter(state);
+    loadTargetPrinter(state.target, state.settings);
     if (command == "settings") {
         int rc = cliSettings(state, args);
         if (rc == 2) usage();
         return rc;
     }
 
-    // Every other command sees the program as it starts: settings prepared, language loaded.
+    // Every other command sees the program as it starts: settings prepared (on a first run
+    // the file is made), language loaded.
     prepareSettings(state, false);
     ensureSettings(state);
+    // From here the command acts as the user setting the window's controls for this run
+    // alone: the stored settings are read, never written (the shape library commands change
+    // the library and say where it is).
+    if (command != "shapes") state.settings.keepChangesInMemory();
 
     struct Command {
         const char* name;

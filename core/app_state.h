@@ -4,12 +4,17 @@
 #pragma once
 
 #include "core/no_widgets.h"
+#include "core/profile_file.h"
 #include "core/state.h"
 
 struct UserInterface;
 class ProgressSink;
 
 struct AppState {
+    AppState();
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
     Locations locations;
     TargetPrinter target;
     SettingsRecord record;
@@ -20,6 +25,11 @@ struct AppState {
     Picture picture;
     Layout layout;
     WindowTexts window;
+
+    // The user's settings file (at locations.settingsPath) and the machine-wide one; a failed
+    // write is reported through the seam.
+    ProfileFile settings{&locations.settingsPath};
+    ProfileFile sharedSettings{&locations.sharedSettingsPath};
 
     // The user-interface seam (never null once start-up has run).
     UserInterface* ui = nullptr;

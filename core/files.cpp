@@ -21,12 +21,8 @@ int openRegularFile(const std::string& path) {
     return fd;
 }
 
-bool isRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out) {
+ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out,
+                           struct stat* identity) {
     out.clear();
     const int fd = openRegularFile(path);
     if (fd < 0) return ReadResult::Unreadable;
@@ -35,6 +31,7 @@ ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std:
         ::close(fd);
         return ReadResult::Unreadable;
     }
+    if (identity) *identity = st;
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
         ::close(fd);
         return ReadResult::TooLarge;

@@ -12,13 +12,13 @@
 // (close-on-exec), or -1 with errno set: EISDIR for a folder, EINVAL for the other kinds.
 int openRegularFile(const std::string& path);
 
-// True when path names a regular file (a link is followed).
-bool isRegularFile(const std::string& path);
-
 enum class ReadResult { Ok, Unreadable, TooLarge };
 
-// Reads the whole regular file at path into out when it holds at most maxBytes.
-ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out);
+struct stat;
+// Reads the whole regular file at path into out when it holds at most maxBytes. identity, when
+// given, receives the status of the file that was read (as fstat gives it).
+ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out,
+                           struct stat* identity = nullptr);
 
 // Writes bytes to path (created or truncated), checking every write and the close, so a full
 // file system is a failure rather than a short file. Returns 0 or the errno of the failure;

@@ -1,7 +1,5 @@
 #include "core/folders.h"
 
-#include "core/app_state.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
@@ -66,33 +64,31 @@ std::string homeFolder() {
 
 } // namespace
 
-bool resolveFolders(AppState& state) {
+bool resolveFolders(Locations& locations) {
     const std::string home = homeFolder();
     std::string config = envOr("XDG_CONFIG_HOME", home.empty() ? std::string() : home + "/.config");
     std::string dirs = envOr("XDG_CONFIG_DIRS", "/etc/xdg");
     std::string firstDir = dirs.substr(0, dirs.find(':'));
     if (firstDir.empty() || firstDir[0] != '/') firstDir = "/etc/xdg";
 
-    state.locations.userFolder = config.empty() ? std::string() : withSlash(config) + "LumivaneB/";
-    state.locations.sharedFolder = withSlash(firstDir) + "LumivaneB/";
+    locations.userFolder = config.empty() ? std::string() : withSlash(config) + "LumivaneB/";
+    locations.sharedFolder = withSlash(firstDir) + "LumivaneB/";
     // Without a home folder there is no place of the user's own for the settings.
-    bool ok =
-        !config.empty() &&
-        makeFolders(state.locations.userFolder.substr(0, state.locations.userFolder.size() - 1));
+    bool ok = !config.empty() &&
+              makeFolders(locations.userFolder.substr(0, locations.userFolder.size() - 1));
     // A settings folder that is not the user's own is refused: its owner could replace files.
     struct stat st {};
-    if (ok && (::stat(state.locations.userFolder.c_str(), &st) != 0 || st.st_uid != ::geteuid()))
+    if (ok && (::stat(locations.userFolder.c_str(), &st) != 0 || st.st_uid != ::geteuid()))
         ok = false;
-    const std::string runtime = envOr("XDG_RUNTIME_DIR", state.locations.userFolder);
-    state.locations.runtimeFolder = runtime.empty() ? std::string() : withSlash(runtime);
-    if (state.locations.programFolder.empty())
-        state.locations.programFolder = defaultProgramFolder();
+    const std::string runtime = envOr("XDG_RUNTIME_DIR", locations.userFolder);
+    locations.runtimeFolder = runtime.empty() ? std::string() : withSlash(runtime);
+    if (locations.programFolder.empty()) locations.programFolder = defaultProgramFolder();
     // Without a user folder the paths stay empty, so every write fails instead of landing in
     // the working folder.
-    state.locations.settingsPath =
-        config.empty() ? std::string() : state.locations.userFolder + "LumivaneB.ini";
-    state.locations.sharedSettingsPath = state.locations.sharedFolder + "LumivaneB.ini";
-    state.locations.recentFilesPath =
-        config.empty() ? std::string() : state.locations.userFolder + "Lastfile.exini";
+    locations.settingsPath =
+        config.empty() ? std::string() : locations.userFolder + "LumivaneB.ini";
+    locations.sharedSettingsPath = locations.sharedFolder + "LumivaneB.ini";
+    locations.recentFilesPath =
+        config.empty() ? std::string() : locations.userFolder + "Lastfile.exini";
     return ok;
 }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-struct AppState;
+#include "core/state.h"
 
 // Fills userFolder ($XDG_CONFIG_HOME or ~/.config, + "/LumivaneB/", created when missing; the
 // home folder is $HOME or the password database's, never a fallback such as /tmp),
@@ -11,7 +11,7 @@ struct AppState;
 // runtimeFolder ($XDG_RUNTIME_DIR, else userFolder), programFolder (see below) and the three
 // file paths. Returns false when userFolder cannot be created, there is no home folder, or the
 // folder is not owned by the user.
-bool resolveFolders(AppState& state);
+bool resolveFolders(Locations& locations);
 
 // The installed data folder: "../share/lumivane-basic/" beside the running executable, with a
 // trailing '/'. The build tree has the same shape.

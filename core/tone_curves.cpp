@@ -2,8 +2,6 @@
 
 #include "core/numbers.h"
 
-#include "core/app_state.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -42,32 +40,32 @@ CurvePoint bezierPoint(CurvePoint p0, CurvePoint p1, CurvePoint p2, CurvePoint p
 
 } // namespace
 
-void setColourAdjustFromText(AppState& state, std::string_view hex) {
-    for (std::size_t i = 0; i < state.colour.colourAdjust.size(); ++i) {
+void setColourAdjustFromText(ColourAdjustment& colour, std::string_view hex) {
+    for (std::size_t i = 0; i < colour.colourAdjust.size(); ++i) {
         const int hi = 2 * i < hex.size() ? hexDigit(hex[2 * i]) : 0;
         const int lo = 2 * i + 1 < hex.size() ? hexDigit(hex[2 * i + 1]) : 0;
-        state.colour.colourAdjust[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+        colour.colourAdjust[i] = static_cast<std::uint8_t>(hi * 16 + lo);
     }
-    rebuildColourCurveTable(state);
+    rebuildColourCurveTable(colour);
 }
 
-std::string colourAdjustText(const AppState& state) {
+std::string colourAdjustText(const ColourAdjustment& colour) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
-    out.reserve(state.colour.colourAdjust.size() * 2);
-    for (std::uint8_t b : state.colour.colourAdjust) {
+    out.reserve(colour.colourAdjust.size() * 2);
+    for (std::uint8_t b : colour.colourAdjust) {
         out += digits[b >> 4];
         out += digits[b & 15];
     }
     return out;
 }
 
-void rebuildColourCurveTable(AppState& state) {
-    auto& tables = state.colour.toneCurves.table;
+void rebuildColourCurveTable(ColourAdjustment& colour) {
+    auto& tables = colour.toneCurves.table;
     for (int ch = 0; ch < 3; ++ch) {
         auto& table = tables[static_cast<std::size_t>(ch)];
         table.fill(0);
-        const std::uint8_t* g = state.colour.colourAdjust.data() + ch * 8;
+        const std::uint8_t* g = colour.colourAdjust.data() + ch * 8;
         const CurvePoint p0{g[0], g[1]}, p1{g[2], g[3]}, p2{g[4], g[5]}, p3{g[6], g[7]};
         for (int i = 0; i <= 1000; ++i) {
             const float t = static_cast<float>(i / 1000.0);
@@ -98,10 +96,10 @@ std::size_t groupOf(CurveChannel channel) {
 
 } // namespace
 
-CurvePosition curvePoint(const AppState& state, CurveChannel channel, int point) {
+CurvePosition curvePoint(const ColourAdjustment& colour, CurveChannel channel, int point) {
     const std::size_t at =
         groupOf(channel) * 8 + static_cast<std::size_t>(std::clamp(point, 0, 3)) * 2;
-    return {state.colour.colourAdjust[at], state.colour.colourAdjust[at + 1]};
+    return {colour.colourAdjust[at], colour.colourAdjust[at + 1]};
 }
 
 CurvePosition curveValueAtPixel(int px, int py) {
@@ -112,18 +110,17 @@ CurvePosition curvePixelOf(CurvePosition value) {
     return {value.x + 1, 256 - value.y};
 }
 
-bool moveCurvePoint(AppState& state, CurveChannel channel, int point, int x, int y) {
+bool moveCurvePoint(ColourAdjustment& colour, CurveChannel channel, int point, int x, int y) {
     if (point < 0 || point > 2) return false;
-    const auto before = state.colour.colourAdjust;
+    const auto before = colour.colourAdjust;
     const std::size_t at = groupOf(channel) * 8 + static_cast<std::size_t>(point) * 2;
-    state.colour.colourAdjust[at] = static_cast<std::uint8_t>(std::clamp(x, 0, 255));
-    state.colour.colourAdjust[at + 1] = static_cast<std::uint8_t>(std::clamp(y, 0, 255));
+    colour.colourAdjust[at] = static_cast<std::uint8_t>(std::clamp(x, 0, 255));
+    colour.colourAdjust[at + 1] = static_cast<std::uint8_t>(std::clamp(y, 0, 255));
     if (channel == CurveChannel::All) {
         for (std::size_t g = 1; g < 3; ++g)
-            std::copy_n(state.colour.colourAdjust.begin(), 8,
-                        state.colour.colourAdjust.begin() + g * 8);
+            std::copy_n(colour.colourAdjust.begin(), 8, colour.colourAdjust.begin() + g * 8);
     }
-    if (state.colour.colourAdjust == before) return false;
-    rebuildColourCurveTable(state);
+    if (colour.colourAdjust == before) return false;
+    rebuildColourCurveTable(colour);
     return true;
 }

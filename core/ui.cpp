@@ -38,3 +38,11 @@ ProgressScope::~ProgressScope() {
 bool progressCancelled(const AppState& state) {
     return state.progressSink && state.progressSink->cancelRequested();
 }
+
+AppState::AppState() {
+    auto report = [this](const std::string& path, int err) {
+        reportProfileWriteFailure(ui, path, err);
+    };
+    settings.onWriteFailure = report;
+    sharedSettings.onWriteFailure = report;
+}

@@ -42,7 +42,7 @@ struct LoaderFuzzSetup {
         setenv("XDG_RUNTIME_DIR", (root + "/config").c_str(), 1);
         setenv("TMPDIR", tempFolder.c_str(), 1);
         state.ui = &ui;
-        resolveFolders(state);
+        resolveFolders(state.locations);
         state.locations.programFolder = PRINTCONV_FUZZ_DATA_DIR;
         loadBuiltInTexts(state.language);
         state.page.printableWidthPt = 571.0f;

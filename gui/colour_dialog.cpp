@@ -85,7 +85,7 @@ QImage CurveArea::render() const {
     // Handles last and without smoothing, so that each is one clean colour (P2, P1, P0).
     p.setRenderHint(QPainter::Antialiasing, false);
     for (int point = 2; point >= 0; --point) {
-        const CurvePosition at = curvePixelOf(curvePoint(state_, channel_, point));
+        const CurvePosition at = curvePixelOf(curvePoint(state_.colour, channel_, point));
         p.fillRect(at.x - kHandleHalf, at.y - kHandleHalf, 2 * kHandleHalf + 1, 2 * kHandleHalf + 1,
                    handleColour(point));
     }
@@ -113,7 +113,7 @@ void CurveArea::mouseMoveEvent(QMouseEvent* event) {
     if (dragging_ < 0) return;
     const QPoint at = event->position().toPoint();
     const CurvePosition v = curveValueAtPixel(at.x(), at.y());
-    if (moveCurvePoint(state_, channel_, dragging_, v.x, v.y)) {
+    if (moveCurvePoint(state_.colour, channel_, dragging_, v.x, v.y)) {
         update();
         emit curvesChanged();
     }

@@ -135,27 +135,9 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
 
 std::vector<std::string> spoolerQueuesOfTarget(const AppState& state) {
     std::vector<std::string> names;
-    for (const auto& entry : listPrinterQueues(state, QueueListKind::PrinterBox))
+    for (const auto& entry : listPrinterQueues(state.target, QueueListKind::PrinterBox))
         names.push_back(entry.queueName);
     return names;
-}
-
-// What the printer box worker reads: locations, target printer and texts. The picture and the
-// seam stay with the window.
-AppState printerBoxCopy(const AppState& state) {
-    AppState copy;
-    copy.locations.programFolder = state.locations.programFolder;
-    copy.locations.userFolder = state.locations.userFolder;
-    copy.locations.sharedFolder = state.locations.sharedFolder;
-    copy.locations.settingsPath = state.locations.settingsPath;
-    copy.locations.sharedSettingsPath = state.locations.sharedSettingsPath;
-    copy.locations.recentFilesPath = state.locations.recentFilesPath;
-    copy.locations.runtimeFolder = state.locations.runtimeFolder;
-    copy.target.targetBrand = state.target.targetBrand;
-    copy.target.targetModel = state.target.targetModel;
-    copy.language.texts = state.language.texts;
-    copy.ui = nullptr;
-    return copy;
 }
 
 constexpr int kSwatchCount = 16;
@@ -987,23 +969,23 @@ void MainWindow::startPrinterBoxWorker() {
         applyPrinterBox(state_, contents);
         showPrinterBox();
     });
-    std::function<PrinterBoxContents(const AppState&)> list = hooks_.listPrinterBox;
-    if (!list) list = [](const AppState& s) { return listPrinterBox(s); };
+    std::function<PrinterBoxContents(const PrinterBoxRequest&)> list = hooks_.listPrinterBox;
+    if (!list) list = [](const PrinterBoxRequest& r) { return listPrinterBox(r); };
     printerWatcher_->setFuture(
-        QtConcurrent::run([list, copy = printerBoxCopy(state_)]() { return list(copy); }));
+        QtConcurrent::run([list, request = printerBoxRequest(state_)]() { return list(request); }));
 }
 
 void MainWindow::restorePlacement() {
-    auto value = [this](const char* key, bool& present) {
-        const std::string v = readSetting(state_, "Active", key);
+    auto value = [this](const SettingKey& key, bool& present) {
+        const std::string v = readSetting(state_.settings, key);
         present = present && !v.empty();
         return static_cast<int>(std::lround(settingValue(v)));
     };
     bool present = true;
-    const int x = value("L_Used_X", present);
-    const int y = value("L_Used_Y", present);
-    const int w = value("L_Used_W", present);
-    const int h = value("L_Used_H", present);
+    const int x = value(keys::kWindowX, present);
+    const int y = value(keys::kWindowY, present);
+    const int w = value(keys::kWindowWidth, present);
+    const int h = value(keys::kWindowHeight, present);
     if (present && w > 0 && h > 0) {
         resize(w, h);
         move(x, y);
@@ -1015,7 +997,7 @@ void MainWindow::restorePlacement() {
         }
     }
     bool previewPresent = true;
-    const int previewWidth = value("T_Used_W", previewPresent);
+    const int previewWidth = value(keys::kPreviewWidth, previewPresent);
     const int total = std::max(width() - 12, 1);
     const int start =
         previewPresent && previewWidth > 0 ? previewWidth : state_.layout.layoutBoxWidth;
@@ -1023,11 +1005,11 @@ void MainWindow::restorePlacement() {
 }
 
 void MainWindow::savePlacement() {
-    writeSettingNumber(state_, "Active", "L_Used_X", x());
-    writeSettingNumber(state_, "Active", "L_Used_Y", y());
-    writeSettingNumber(state_, "Active", "L_Used_W", width());
-    writeSettingNumber(state_, "Active", "L_Used_H", height());
-    writeSettingNumber(state_, "Active", "T_Used_W", preview_->width());
+    writeSettingNumber(state_.settings, keys::kWindowX, x());
+    writeSettingNumber(state_.settings, keys::kWindowY, y());
+    writeSettingNumber(state_.settings, keys::kWindowWidth, width());
+    writeSettingNumber(state_.settings, keys::kWindowHeight, height());
+    writeSettingNumber(state_.settings, keys::kPreviewWidth, preview_->width());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

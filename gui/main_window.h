@@ -128,8 +128,8 @@ class PreviewArea : public QWidget {
 
 // What the main window asks the system for; tests put their own answers here.
 struct MainWindowHooks {
-    // Fills the printer box; runs on a worker thread with a copy of the state.
-    std::function<PrinterBoxContents(const AppState&)> listPrinterBox;
+    // Fills the printer box; runs on a worker thread with the request alone.
+    std::function<PrinterBoxContents(const PrinterBoxRequest&)> listPrinterBox;
     // The target printer's queues, asked by Print on the window's thread.
     std::function<std::vector<std::string>(const AppState&)> listQueues;
     // When set, message boxes, questions and file dialogs go here instead of to Qt dialogs

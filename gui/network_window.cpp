@@ -46,6 +46,8 @@ QLineEdit* valueBox(QWidget* parent, const char* name) {
 NetworkWindow::NetworkWindow(AppState& state, QWidget* parent, DiscoveryOptions options)
     : QDialog(parent), state_(state), previousUi_(state.ui), options_(std::move(options)) {
     state_.ui = this;
+    // The probes' texts and waits show in this window.
+    if (!options_.ui) options_.ui = this;
     setWindowTitle(QStringLiteral("Printers"));
     move(10, 10);
 
@@ -119,18 +121,18 @@ NetworkWindow::NetworkWindow(AppState& state, QWidget* parent, DiscoveryOptions 
     connect(printers_, &QComboBox::activated, this, &NetworkWindow::choose);
     connect(details_, &QPushButton::clicked, this, [this] {
         WaitCursor wait;
-        readUtilityDetails(state_, view_, options_);
+        readUtilityDetails(view_, options_);
         showView();
     });
     connect(ok_, &QPushButton::clicked, this, [this] {
-        storeUtilityChoice(state_, view_);
+        storeUtilityChoice(state_.sharedSettings, view_);
         accept();
     });
 
     showView();
     {
         WaitCursor wait;
-        listPrinterQueues(state_, QueueListKind::NetworkUtility, &view_, options_);
+        listPrinterQueues(state_.target, QueueListKind::NetworkUtility, &view_, options_);
     }
     printers_->addItems([this] {
         QStringList l;
@@ -150,7 +152,7 @@ NetworkWindow::~NetworkWindow() {
 
 void NetworkWindow::choose(int index) {
     WaitCursor wait;
-    selectUtilityEntry(state_, view_, index, options_);
+    selectUtilityEntry(state_.target, view_, index, options_);
     showView();
 }
 
@@ -159,7 +161,7 @@ void NetworkWindow::showEvent(QShowEvent* event) {
     if (initialised_) return;
     initialised_ = true;
     WaitCursor wait;
-    selectMainWindowQueue(state_, view_, state_.window.printerChoice, options_);
+    selectMainWindowQueue(state_.target, view_, state_.window.printerChoice, options_);
     showView();
 }
 

@@ -62,7 +62,7 @@ PatternSetupWindow::PatternSetupWindow(AppState& state, QWidget* parent)
     : QDialog(parent), state_(state) {
     setObjectName("patternSetupWindow");
     setWindowTitle(label(state, 240));
-    PatternSettings s = readPatternSettings(state, true);
+    PatternSettings s = readPatternSettings(state.settings, true);
 
     auto* top = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -157,7 +157,7 @@ PatternSetupWindow::PatternSetupWindow(AppState& state, QWidget* parent)
 
     // Starting values (signals are connected afterwards, so nothing is written yet).
     reloadShapes();
-    angle_->setCurrentText(qs(choosePatternAngle(state)));
+    angle_->setCurrentText(qs(choosePatternAngle(state.settings)));
     height_->setText(qs(patternLengthText(s.sizeY, u)));
     width_->setText(qs(patternLengthText(s.sizeX, u)));
     gap_->setText(qs(patternLengthText(s.gap, u)));
@@ -211,7 +211,7 @@ void PatternSetupWindow::reloadShapes() {
     shape_->clear();
     for (const std::string& c : choices)
         shape_->addItem(qs(c));
-    shape_->setCurrentText(qs(choosePatternShape(state_, choices)));
+    shape_->setCurrentText(qs(choosePatternShape(state_.settings, choices)));
     drawPreview();
 }
 
@@ -234,7 +234,7 @@ PatternSettings PatternSetupWindow::fieldSettings() const {
 }
 
 void PatternSetupWindow::saveSettings() {
-    writePatternSettings(state_, fieldSettings());
+    writePatternSettings(state_.settings, fieldSettings());
 }
 
 void PatternSetupWindow::drawPreview() {

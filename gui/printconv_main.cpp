@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     // The running copy has another working folder: the path goes over absolute.
     if (args.size() > 1) gStartFile = QFileInfo(args.at(1)).absoluteFilePath();
     AppState state;
-    resolveFolders(state);
+    resolveFolders(state.locations);
     gSocketPath = QString::fromStdString(instanceSocketPath(state, kInstanceName));
     if (isAlreadyRunning(state, kInstanceName)) {
         if (!handOff(gStartFile))

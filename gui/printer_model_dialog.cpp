@@ -19,7 +19,7 @@ PrinterModelDialog::PrinterModelDialog(const AppState& state, QWidget* parent) :
     for (const std::string& code : offeredModelCodes()) {
         // The brand as choosing the model would set it.
         AppState probe;
-        setTargetPrinter(probe, code);
+        setTargetPrinter(probe.target, code);
         auto* item = new QListWidgetItem(
             QString::fromStdString(probe.target.targetBrand + " " + code), list_);
         item->setData(Qt::UserRole, QString::fromStdString(code));

@@ -106,9 +106,9 @@ bool ShapeImportWindow::importFile() {
     if (!state_.ui) return false;
     const std::string path =
         state_.ui->chooseFile(false, "File Import", "Illustrator AI Files (V3 to 6) (*.AI *.ai)",
-                              lastImportFolder(state_));
+                              lastImportFolder(state_.settings));
     if (path.empty()) return false;
-    rememberImportFolder(state_, path);
+    rememberImportFolder(state_.settings, path);
     return importPath(path);
 }
 

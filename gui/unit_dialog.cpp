@@ -25,7 +25,7 @@ UnitDialog::UnitDialog(AppState& state, QWidget* parent) : QDialog(parent), stat
     setWindowTitle(plain(state, 75));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(plain(state, 76), this));
-    const std::string stored = readSetting(state, "Active", "Unit");
+    const std::string stored = readSetting(state.settings, keys::kUnit, "");
     const char checked = stored == "C" || stored == "I" ? stored[0] : 'M';
     for (int i = 0; i < 3; ++i) {
         auto* r = new QRadioButton(plain(state, 77 + i), this);

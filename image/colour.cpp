@@ -213,12 +213,12 @@ std::string resolveProfilePath(const AppState& state, const std::string& stored)
 }
 
 std::string inputProfileSetting(const AppState& state) {
-    std::string s = readSetting(state, "Active", "ICM Profile In");
+    std::string s = readSetting(state.settings, keys::kProfileIn);
     return s.empty() ? "sRGB.icm" : s;
 }
 
 std::string outputProfileSetting(const AppState& state) {
-    std::string s = readSetting(state, "Active", "ICM Profile Out");
+    std::string s = readSetting(state.settings, keys::kProfileOut);
     return s.empty() ? "OKC711P2.ICM" : s;
 }
 

@@ -238,8 +238,8 @@ void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
 
 void loadImage(AppState& state, std::string& path) {
     state.picture.loadFailure = LoadFailure::None;
-    const std::string previousCrop = readSetting(state, "Active", "Crop");
-    writeSetting(state, "Active", "Crop", "0");
+    const std::string previousCrop = readSetting(state.settings, keys::kCrop);
+    writeSetting(state.settings, keys::kCrop, "0");
     setProgress(state, 1);
     stripQuotes(path);
     if (!acceptableSource(state, path)) {
@@ -278,7 +278,7 @@ void loadImage(AppState& state, std::string& path) {
     if (d.status == DecodeStatus::Cancelled) {
         state.window.xCopiesText = previousX;
         state.window.yCopiesText = previousY;
-        writeSetting(state, "Active", "Crop", previousCrop);
+        writeSetting(state.settings, keys::kCrop, previousCrop);
         state.picture.loadFailure = LoadFailure::Cancelled;
         path.clear();
         return;
@@ -370,7 +370,7 @@ void loadImage(AppState& state, std::string& path) {
     d.rgba.release();
     if (!convertedOk && state.picture.loadFailure == LoadFailure::Cancelled) {
         previous.restore(state);
-        writeSetting(state, "Active", "Crop", previousCrop);
+        writeSetting(state.settings, keys::kCrop, previousCrop);
         path.clear();
         return;
     }

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr std::string_view kActive = "Active";
-constexpr std::string_view kPapers = "Papers";
 // More keys than any user makes; a damaged "Number" must not make us read for ever.
 constexpr int kMaxCustomPapers = 500;
 
@@ -27,14 +25,17 @@ std::string integerText(long long value) {
     return std::string(buffer.data(), result.ptr);
 }
 
-std::string marginKey(std::string_view which) {
-    std::string key(which);
-    key += " Margin";
-    return key;
+// which: "Top", "Left", "Right" or "Bottom".
+std::size_t marginIndex(std::string_view which) {
+    return which == "Top" ? 0 : which == "Left" ? 1 : which == "Right" ? 2 : 3;
 }
 
-std::string backupKey(std::string_view which) {
-    return marginKey(which) + " Backup";
+const SettingKey& marginKey(std::string_view which) {
+    return *keys::kMargins[marginIndex(which)];
+}
+
+const SettingKey& backupKey(std::string_view which) {
+    return *keys::kMarginBackups[marginIndex(which)];
 }
 
 constexpr std::array<std::string_view, 4> kMarginNames = {"Top", "Left", "Right", "Bottom"};
@@ -65,14 +66,10 @@ std::vector<std::string_view> splitFields(std::string_view record) {
 }
 
 int customCount(const AppState& state) {
-    double n = settingValue(readSetting(state, kPapers, "Number"));
+    double n = readSettingNumber(state.settings, keys::kCustomPaperCount);
     if (!(n > 0)) return 0;
     if (n > kMaxCustomPapers) return kMaxCustomPapers;
     return static_cast<int>(n);
-}
-
-std::string customKey(int i) {
-    return "Custom" + integerText(i);
 }
 
 struct BuiltInPaper {
@@ -117,7 +114,7 @@ bool findCustomPaper(const AppState& state, std::string_view name, CustomPaper& 
 } // namespace
 
 std::vector<std::string> buildPaperList(AppState& state) {
-    const int cls = printerClass(state);
+    const int cls = printerClass(state.target);
     std::vector<std::string> list;
     if (cls == 2 || cls == 3) list.emplace_back("A3");
     if (cls != 5) list.emplace_back("A4XL 216x420mm");
@@ -236,7 +233,7 @@ std::vector<CustomPaper> readCustomPapers(const AppState& state) {
     const int count = customCount(state);
     for (int i = 1; i <= count; ++i) {
         CustomPaper paper;
-        if (parseCustomPaper(readSetting(state, kPapers, customKey(i)), paper))
+        if (parseCustomPaper(readSetting(state.settings, keys::kCustomPaper, i), paper))
             papers.push_back(paper);
     }
     return papers;
@@ -275,16 +272,16 @@ CustomPaperError addCustomPaper(AppState& state, std::string_view name, double w
     const int count = customCount(state);
     for (int i = 1; i <= count; ++i) {
         CustomPaper existing;
-        if (parseCustomPaper(readSetting(state, kPapers, customKey(i)), existing) &&
+        if (parseCustomPaper(readSetting(state.settings, keys::kCustomPaper, i), existing) &&
             existing.name == name) {
-            return writeSetting(state, kPapers, customKey(i), record)
+            return writeSetting(state.settings, keys::kCustomPaper, i, record)
                        ? CustomPaperError::None
                        : CustomPaperError::WriteFailed;
         }
     }
-    if (!writeSetting(state, kPapers, customKey(count + 1), record))
+    if (!writeSetting(state.settings, keys::kCustomPaper, count + 1, record))
         return CustomPaperError::WriteFailed;
-    if (!writeSetting(state, kPapers, "Number", integerText(count + 1)))
+    if (!writeSetting(state.settings, keys::kCustomPaperCount, integerText(count + 1)))
         return CustomPaperError::WriteFailed;
     return CustomPaperError::None;
 }
@@ -294,19 +291,18 @@ bool deleteCustomPaper(AppState& state, std::string_view name) {
     int found = 0;
     for (int i = 1; i <= count && found == 0; ++i) {
         CustomPaper paper;
-        if (parseCustomPaper(readSetting(state, kPapers, customKey(i)), paper) &&
+        if (parseCustomPaper(readSetting(state.settings, keys::kCustomPaper, i), paper) &&
             paper.name == name)
             found = i;
     }
     if (found == 0) return false;
     for (int i = found; i < count; ++i) {
-        if (!writeSetting(state, kPapers, customKey(i),
-                          readSetting(state, kPapers, customKey(i + 1))))
+        if (!writeSetting(state.settings, keys::kCustomPaper, i,
+                          readSetting(state.settings, keys::kCustomPaper, i + 1)))
             return false;
     }
-    if (deleteProfileKey(state.locations.settingsPath, kPapers, customKey(count)) != 0)
-        return false;
-    return writeSetting(state, kPapers, "Number", integerText(count - 1));
+    if (!deleteSetting(state.settings, keys::kCustomPaper, count)) return false;
+    return writeSetting(state.settings, keys::kCustomPaperCount, integerText(count - 1));
 }
 
 CustomSizeRanges customSizeRanges(const AppState& state, Unit unit) {
@@ -336,21 +332,22 @@ CustomSizeRanges customSizeRanges(const AppState& state, Unit unit) {
 }
 
 double marginPt(const AppState& state, std::string_view which) {
-    return settingValue(readSetting(state, kActive, marginKey(which))) / 100.0;
+    return settingValue(readSetting(state.settings, marginKey(which))) / 100.0;
 }
 
 bool writeMargin(AppState& state, std::string_view which, double hundredths) {
-    return writeSetting(state, kActive, marginKey(which), integerText(roundHalfEven(hundredths)));
+    return writeSetting(state.settings, marginKey(which), integerText(roundHalfEven(hundredths)));
 }
 
 MarginSums enforceMargins(AppState& state) {
-    const std::array<MarginMinimum, 4> minimum = marginMinimums(state); // top, left, right, bottom
+    const std::array<MarginMinimum, 4> minimum =
+        marginMinimums(state.target); // top, left, right, bottom
 
     std::array<double, 4> used{};
     for (std::size_t i = 0; i < 4; ++i) {
-        double stored = settingValue(readSetting(state, kActive, marginKey(kMarginNames[i])));
+        double stored = readSettingNumber(state.settings, *keys::kMargins[i]);
         if (stored < minimum[i].hundredths) {
-            writeSetting(state, kActive, marginKey(kMarginNames[i]), minimum[i].replacement);
+            writeSetting(state.settings, *keys::kMargins[i], minimum[i].replacement);
             used[i] = minimum[i].hundredths / 100.0;
         } else {
             used[i] = stored / 100.0;
@@ -371,7 +368,7 @@ void restoreMargins(AppState& state) {
     for (std::string_view which : kMarginNames) {
         // The backups are only ever written by the margins dialog; without one the margin
         // stays rather than dropping to 0 (printing into the unprintable edge).
-        std::string backup = readSetting(state, kActive, backupKey(which));
+        std::string backup = readSetting(state.settings, backupKey(which));
         if (!looksNumeric(backup)) continue;
         double value = settingValue(backup) / 100.0;
         writeMargin(state, which, value * 100.0);
@@ -381,8 +378,8 @@ void restoreMargins(AppState& state) {
 
 void backupMargins(AppState& state) {
     for (std::string_view which : kMarginNames) {
-        std::string current = readSetting(state, kActive, marginKey(which));
-        if (looksNumeric(current)) writeSetting(state, kActive, backupKey(which), current);
+        std::string current = readSetting(state.settings, marginKey(which));
+        if (looksNumeric(current)) writeSetting(state.settings, backupKey(which), current);
     }
 }
 
@@ -404,7 +401,7 @@ TrayChoice trayListForMedia(const AppState& state, int mediaId) {
     Pick pick = Auto;
     TrayChoice choice;
 
-    const bool secondFamily = isSecondFamily(state);
+    const bool secondFamily = isSecondFamily(state.target);
     const int transfer = transferMediaNumber(mediaId);
     if (isPrinterSettingMedium(mediaId)) {
         allowAuto = allowMpt = allowTray1 = true;

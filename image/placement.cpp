@@ -383,13 +383,13 @@ PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight)
         pw = fix(ph0 * paperW / paperH);
         ph = ph0;
     }
-    auto margin = [&](const char* key) {
-        return fix(settingValue(readSetting(state, "Active", key)) / 100.0);
+    auto margin = [&](const SettingKey& key) {
+        return fix(readSettingNumber(state.settings, key) / 100.0);
     };
-    frame.left = nearest(pw * static_cast<double>(margin("Left Margin")) / paperW);
-    frame.right = nearest(pw * static_cast<double>(margin("Right Margin")) / paperW);
-    frame.top = nearest(ph * static_cast<double>(margin("Top Margin")) / paperH);
-    frame.bottom = nearest(ph * static_cast<double>(margin("Bottom Margin")) / paperH);
+    frame.left = nearest(pw * static_cast<double>(margin(keys::kLeftMargin)) / paperW);
+    frame.right = nearest(pw * static_cast<double>(margin(keys::kRightMargin)) / paperW);
+    frame.top = nearest(ph * static_cast<double>(margin(keys::kTopMargin)) / paperH);
+    frame.bottom = nearest(ph * static_cast<double>(margin(keys::kBottomMargin)) / paperH);
     frame.paperWidth = pw;
     frame.paperHeight = ph;
     frame.valid = pw > 0 && ph > 0;

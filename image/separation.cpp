@@ -268,7 +268,7 @@ void chooseInkThresholds(AppState& state) {
     static const Rule rules[] = {{"C711", 202, 232}, {"C712", 200, 230}, {"C650", 200, 230},
                                  {"C612", 200, 230}, {"C332", 206, 236}, {"C331", 206, 236},
                                  {"C610", 202, 232}, {"C831", 200, 230}, {"C833", 200, 200}};
-    const std::string profile = upperAscii(readSetting(state, "Active", "ICM Profile Out"));
+    const std::string profile = upperAscii(readSetting(state.settings, keys::kProfileOut));
     state.colour.inkThresholdLow = 206;
     state.colour.inkThresholdHigh = 236;
     for (const Rule& r : rules) {

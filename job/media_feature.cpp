@@ -111,7 +111,7 @@ int firstFamilyMediaIndex(const AppState& state) {
         break;
     case 16: {
         // A language file may name the foil entry "... Dark" to choose the dark foil setting.
-        index = contains(lowerAscii(mediaLabel(state, media)), "dark") ? 30 : 16;
+        index = contains(lowerAscii(mediaLabel(state.language, media)), "dark") ? 30 : 16;
         break;
     }
     case 5:

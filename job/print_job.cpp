@@ -28,7 +28,7 @@ void buildFrom(AppState& state, PrintJobParts& job, const SeparatedRows& source)
 } // namespace
 
 PrinterFamily targetFamily(const AppState& state) {
-    return isSecondFamily(state) ? PrinterFamily::Second : PrinterFamily::First;
+    return isSecondFamily(state.target) ? PrinterFamily::Second : PrinterFamily::First;
 }
 
 void buildPrintJob(AppState& state, PrintJobParts& job) {

@@ -1,6 +1,5 @@
 #include "model/media.h"
 
-#include "core/app_state.h"
 #include "core/strings.h"
 #include "core/texts.h"
 #include "model/models.h"
@@ -14,16 +13,16 @@ namespace {
 constexpr std::array<int, 17> kTransferMediaTexts = {113, 114, 115, 116, 117, 118, 119, 120, 140,
                                                      141, 142, 170, 194, 195, 196, 198, 199};
 
-void setText(AppState& state, int n, const char* value) {
-    if (state.language.texts.size() <= static_cast<std::size_t>(n))
-        state.language.texts.resize(static_cast<std::size_t>(n) + 1);
-    state.language.texts[static_cast<std::size_t>(n)] = value;
+void setText(TextTable& texts, int n, const char* value) {
+    if (texts.texts.size() <= static_cast<std::size_t>(n))
+        texts.texts.resize(static_cast<std::size_t>(n) + 1);
+    texts.texts[static_cast<std::size_t>(n)] = value;
 }
 
 } // namespace
 
-std::vector<int> buildMediaIds(AppState& state) {
-    const bool second = isSecondFamily(state);
+std::vector<int> buildMediaIds(const TargetPrinter& target, TextTable& texts) {
+    const bool second = isSecondFamily(target);
     static const char* const firstNames[] = {
         "Printer Setting", "Light",         "Medium Light", "Medium",   "Heavy",  "Ultra Heavy 1",
         "Ultra Heavy 2",   "Ultra Heavy 3", "Labels 1",     "Labels 2", "Glossy", "Films"};
@@ -40,48 +39,44 @@ std::vector<int> buildMediaIds(AppState& state) {
                                               "Glossy"};
     if (second)
         for (int i = 0; i < 11; ++i)
-            setText(state, 101 + i, secondNames[i]);
+            setText(texts, 101 + i, secondNames[i]);
     else
         for (int i = 0; i < 12; ++i)
-            setText(state, 101 + i, firstNames[i]);
+            setText(texts, 101 + i, firstNames[i]);
 
     std::vector<int> ids = {
         kMediaPrinterSetting, 114, 115, 194, 196, 198, 117, 118, 195, 116, 120, 113, 141};
     for (int n = 102; n <= 111; ++n)
         ids.push_back(n);
     if (!second) ids.push_back(112);
-    if (contains(state.target.targetModel, "C844"))
+    if (contains(target.targetModel, "C844"))
         for (int u = 1; u <= 3; ++u)
             ids.push_back(kUserTypeMedia + u);
     return ids;
 }
 
-std::string mediaLabel(const AppState& state, int mediaId) {
+std::string mediaLabel(const TextTable& texts, int mediaId) {
     if (int u = userTypeNumber(mediaId)) return "Usertype" + std::to_string(u);
     if (mediaId <= 0 || mediaId >= kUserTypeMedia) return {};
-    return text(state.language, mediaId);
+    return text(texts, mediaId);
 }
 
-void fillMediaList(AppState& state) {
-    state.page.mediaIds = buildMediaIds(state);
-    state.window.mediaList.clear();
-    for (int id : state.page.mediaIds)
-        state.window.mediaList.push_back(mediaLabel(state, id));
+void fillMediaList(const TargetPrinter& target, TextTable& texts, PageSetup& page) {
+    page.mediaIds = buildMediaIds(target, texts);
 }
 
-bool selectMedium(AppState& state, int mediaId) {
-    if (std::find(state.page.mediaIds.begin(), state.page.mediaIds.end(), mediaId) ==
-        state.page.mediaIds.end())
+bool selectMedium(PageSetup& page, int mediaId) {
+    if (std::find(page.mediaIds.begin(), page.mediaIds.end(), mediaId) == page.mediaIds.end())
         return false;
-    state.page.mediaId = mediaId;
+    page.mediaId = mediaId;
     return true;
 }
 
-int findMedium(const AppState& state, std::string_view name) {
+int findMedium(const PageSetup& page, const TextTable& texts, std::string_view name) {
     if (name.empty()) return 0;
-    for (int id : state.page.mediaIds)
-        if (mediaLabel(state, id) == name) return id;
-    for (int id : state.page.mediaIds)
+    for (int id : page.mediaIds)
+        if (mediaLabel(texts, id) == name) return id;
+    for (int id : page.mediaIds)
         if (id < kUserTypeMedia && builtInText(id) == name) return id;
     return 0;
 }

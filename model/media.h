@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-struct AppState;
+#include "core/state.h"
 
 // Identity base of the C844's user types "Usertype1" .. "Usertype3".
 inline constexpr int kUserTypeMedia = 1000;
@@ -25,20 +25,20 @@ inline constexpr int kMediaTransfer16 = 198; // the foil
 
 // Rewrites texts 101..112 with the family's short media names and returns the identities of
 // the media list in its order (the C844 adds its three user types).
-std::vector<int> buildMediaIds(AppState& state);
+std::vector<int> buildMediaIds(const TargetPrinter& target, TextTable& texts);
 
 // The text the box shows for a medium identity (empty for an unknown one).
-std::string mediaLabel(const AppState& state, int mediaId);
+std::string mediaLabel(const TextTable& texts, int mediaId);
 
-// Fills state.mediaIds and state.mediaList (labels in the language in force).
-void fillMediaList(AppState& state);
+// Fills page.mediaIds with the target printer's media (buildMediaIds).
+void fillMediaList(const TargetPrinter& target, TextTable& texts, PageSetup& page);
 
 // Makes mediaId the chosen medium; false when it is not in the list.
-bool selectMedium(AppState& state, int mediaId);
+bool selectMedium(PageSetup& page, int mediaId);
 
 // The identity of a medium named by its label in the language in force or by its built-in
 // English name; 0 when the list has no such entry.
-int findMedium(const AppState& state, std::string_view name);
+int findMedium(const PageSetup& page, const TextTable& texts, std::string_view name);
 
 // 1..17 for "Transfer media 01" .. "Transfer media 17", 0 for any other medium.
 int transferMediaNumber(int mediaId);

@@ -1,6 +1,5 @@
 #include "model/models.h"
 
-#include "core/app_state.h"
 #include "core/strings.h"
 #include "settings/settings.h"
 
@@ -56,13 +55,13 @@ bool isSecondFamilyModel(std::string_view targetModel) {
     return row ? std::string_view(row->brand) == "RICOH" : contains(m, "C360");
 }
 
-bool isSecondFamily(const AppState& state) {
-    return contains(upperAscii(state.target.targetBrand), "RICOH") ||
-           isSecondFamilyModel(state.target.targetModel);
+bool isSecondFamily(const TargetPrinter& target) {
+    return contains(upperAscii(target.targetBrand), "RICOH") ||
+           isSecondFamilyModel(target.targetModel);
 }
 
-int printerClass(const AppState& state) {
-    return printerClassOf(state.target.targetModel, "8432");
+int printerClass(const TargetPrinter& target) {
+    return printerClassOf(target.targetModel, "8432");
 }
 
 int printerClassOf(std::string_view model, std::string_view proCode) {
@@ -73,17 +72,17 @@ int printerClassOf(std::string_view model, std::string_view proCode) {
     return 0;
 }
 
-std::array<MarginMinimum, 4> marginMinimums(const AppState& state) {
-    if (contains(state.target.targetModel, "C650"))
+std::array<MarginMinimum, 4> marginMinimums(const TargetPrinter& target) {
+    if (contains(target.targetModel, "C650"))
         return {{{1301, "1296"}, {1301, "1296"}, {1301, "1296"}, {1296, "1307"}}};
-    if (isSecondFamily(state))
+    if (isSecondFamily(target))
         return {{{1200, "1200"}, {1284, "1284"}, {1236, "1236"}, {1213, "1213"}}};
     return {{{1296, "1296"}, {1296, "1296"}, {1296, "1296"}, {1308, "1307"}}};
 }
 
-ModelMargins modelMargins(const AppState& state) {
-    if (contains(state.target.targetModel, "C650")) return {1301, 1301, 1301, 1296};
-    if (isSecondFamily(state)) return {1200, 1284, 1236, 1213};
+ModelMargins modelMargins(const TargetPrinter& target) {
+    if (contains(target.targetModel, "C650")) return {1301, 1301, 1301, 1296};
+    if (isSecondFamily(target)) return {1200, 1284, 1236, 1213};
     return {1296, 1296, 1296, 1307};
 }
 
@@ -112,8 +111,8 @@ std::string loadDefaultsOutputProfile(std::string_view targetModel) {
     return defaultOutputProfile(targetModel, true);
 }
 
-std::string defaultColourAdjustText(const AppState& state) {
-    return defaultColourAdjustText(isSecondFamily(state));
+std::string defaultColourAdjustText(const TargetPrinter& target) {
+    return defaultColourAdjustText(isSecondFamily(target));
 }
 
 std::string defaultColourAdjustText(bool secondFamily) {
@@ -130,23 +129,23 @@ const std::vector<std::string>& offeredModelCodes() {
     return codes;
 }
 
-void setTargetPrinter(AppState& state, std::string_view modelCode) {
+void setTargetPrinter(TargetPrinter& target, std::string_view modelCode) {
     std::string m = upperAscii(modelCode);
     while (!m.empty() && m.back() == ' ')
         m.pop_back();
     for (const char* longForm : {"PC300W", "PC301W", "PC311W", "PC251FW"})
         if (m == longForm) m.erase(0, 1);
     if (m.empty()) m = "C711WT";
-    state.target.targetModel = m;
+    target.targetModel = m;
     const PrinterModel* row = findPrinterModel(m);
     if (row)
-        state.target.targetBrand = row->brand;
+        target.targetBrand = row->brand;
     else
-        state.target.targetBrand = isSecondFamilyModel(m) ? "RICOH" : "OKI";
+        target.targetBrand = isSecondFamilyModel(m) ? "RICOH" : "OKI";
 }
 
-void loadTargetPrinter(AppState& state) {
-    setTargetPrinter(state, readSetting(state, "Active", "Target Model", "C711WT"));
+void loadTargetPrinter(TargetPrinter& target, const ProfileFile& settings) {
+    setTargetPrinter(target, readSetting(settings, keys::kTargetModel));
 }
 
 UsbPrinter findUsbPrinter(std::string_view targetModel, const std::string& sysfsRoot) {

@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-struct AppState;
+#include "core/profile_file.h"
+#include "core/state.h"
 
 struct PrinterModel {
     const char* modelCode; // substring tested against the target model
@@ -31,11 +32,11 @@ bool isSecondFamilyModel(std::string_view targetModel);
 // The one test of the printer family: true when the target brand is "RICOH" or the target
 // model is a second-family model. Job writer, colour adjustment defaults, margins by model,
 // media and paper source lists all ask this.
-bool isSecondFamily(const AppState& state);
+bool isSecondFamily(const TargetPrinter& target);
 
 // Printer class used to choose paper lists and custom size ranges: 3 for "8432", 4 for
 // "C650", 5 for "C300W"/"C301W"/"C311W", 2 for any other "C8", else 0.
-int printerClass(const AppState& state);
+int printerClass(const TargetPrinter& target);
 // The same rule for a model code, with the code that marks class 3 (the custom size ranges
 // know the Pro8432WT only by its full code "8432WT").
 int printerClassOf(std::string_view model, std::string_view proCode);
@@ -46,14 +47,14 @@ struct MarginMinimum {
     int hundredths;
     std::string_view replacement;
 };
-std::array<MarginMinimum, 4> marginMinimums(const AppState& state);
+std::array<MarginMinimum, 4> marginMinimums(const TargetPrinter& target);
 
 // The margins of the target model in hundredths of a point: "C650" 1301, 1301, 1301, 1296;
 // second family 1200, 1284, 1236, 1213; every other model 1296, 1296, 1296, 1307.
 struct ModelMargins {
     int top, left, right, bottom;
 };
-ModelMargins modelMargins(const AppState& state);
+ModelMargins modelMargins(const TargetPrinter& target);
 
 // Default output profile file name for the model; with844 selects the table variant that
 // has the "844" row (settings defaults) or not (start-up).
@@ -66,17 +67,17 @@ std::string loadDefaultsOutputProfile(std::string_view targetModel);
 // The family default colour adjustment text (48 hex digits).
 std::string defaultColourAdjustText(bool secondFamily);
 // The default of the target printer's family.
-std::string defaultColourAdjustText(const AppState& state);
+std::string defaultColourAdjustText(const TargetPrinter& target);
 
 // Full model codes offered to the user, each carrying the substrings the rules test.
 const std::vector<std::string>& offeredModelCodes();
 
 // Sets targetModel (upper-cased; a Ricoh long form "PC300W" … is stored without the "P") and
 // targetBrand from its table row ("OKI" when no row matches).
-void setTargetPrinter(AppState& state, std::string_view modelCode);
+void setTargetPrinter(TargetPrinter& target, std::string_view modelCode);
 
 // Reads the target model from section "Active" key "Target Model" (default "C711WT").
-void loadTargetPrinter(AppState& state);
+void loadTargetPrinter(TargetPrinter& target, const ProfileFile& settings);
 
 // The found record of a USB-attached printer.
 struct UsbPrinter {

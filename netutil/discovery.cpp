@@ -1,6 +1,5 @@
 #include "netutil/discovery.h"
 
-#include "core/app_state.h"
 #include "core/progress.h"
 #include "core/strings.h"
 #include "core/ui.h"
@@ -129,11 +128,11 @@ bool isUsbColumn(std::string_view column1) {
     return column1.find_first_of("UuSs") != std::string_view::npos;
 }
 
-void showUsbPrinterStatus(const AppState& state, PrinterReadout& readout,
+void showUsbPrinterStatus(const TargetPrinter& target, PrinterReadout& readout,
                           const std::string& sysfsRoot) {
-    const UsbPrinter usb = findUsbPrinter(state.target.targetModel, sysfsRoot);
-    if (isSecondFamily(state))
-        readout.serialNumber = state.target.targetModel;
+    const UsbPrinter usb = findUsbPrinter(target.targetModel, sysfsRoot);
+    if (isSecondFamily(target))
+        readout.serialNumber = target.targetModel;
     else
         readout.serialNumber = printerText(usb.serial);
     readout.status = usb.found == "1" ? "OnLine" : "OffLine";
@@ -144,14 +143,14 @@ void showUsbPrinterStatus(const AppState& state, PrinterReadout& readout,
     readout.drum.fill(dashes);
 }
 
-std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueListKind kind,
+std::vector<PrinterListEntry> listPrinterQueues(const TargetPrinter& target, QueueListKind kind,
                                                 NetworkUtilityView* window,
                                                 const std::vector<SpoolerQueue>& queues,
                                                 const DiscoveryOptions& options) {
     const bool box = kind == QueueListKind::PrinterBox;
     if (box) window = nullptr;
-    const std::string filter = box ? upperAscii(state.target.targetModel)
-                                   : upperAscii(firstWord(state.target.targetBrand));
+    const std::string filter =
+        box ? upperAscii(target.targetModel) : upperAscii(firstWord(target.targetBrand));
     const std::size_t limit = box ? kMaxPrinterBoxEntries : kMaxPrinterEntries;
     PrinterReadout* probeWindow = window ? &window->readout : nullptr;
 
@@ -167,22 +166,22 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
         std::string address;
         int mode = 0;
         if (pk == PortKind::DnsSd) {
-            address = resolveDnssdAddress(port, state.ui);
+            address = resolveDnssdAddress(port, options.ui);
             mode = 3;
         } else {
             address = resolveQueueAddress(port);
         }
 
         if (pk == PortKind::Usb) {
-            const UsbPrinter usb = findUsbPrinter(state.target.targetModel, options.sysfsRoot);
+            const UsbPrinter usb = findUsbPrinter(target.targetModel, options.sysfsRoot);
             entries.push_back({name, port, address, printerText(usb.serial)});
             continue;
         }
         if (!passesAddressTest(address)) continue;
-        if (probePrinter(probeWindow, address, mode, options.ports, state.ui) != 0) continue;
+        if (probePrinter(probeWindow, address, mode, options.ports, options.ui) != 0) continue;
 
         std::string serial = pk == PortKind::DnsSd ? address : port;
-        SnmpSession session = openSnmpSession(address, options.ports.snmp, state.ui);
+        SnmpSession session = openSnmpSession(address, options.ports.snmp, options.ui);
         snmpGetText(session, snmpoid::kSerialFirst, serial);
         snmpGetText(session, snmpoid::kSerialSecond, serial);
         closeSnmpSession(session);
@@ -206,20 +205,21 @@ std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueList
         window->selected = entries.empty() ? -1 : 0;
         if (isUsbColumn(first)) {
             window->detailsEnabled = false;
-            showUsbPrinterStatus(state, window->readout, options.sysfsRoot);
+            showUsbPrinterStatus(target, window->readout, options.sysfsRoot);
         } else {
             window->detailsEnabled = true;
-            readPrinterDetails(window->readout, first, true, options.ports, state.ui);
+            readPrinterDetails(window->readout, first, true, options.ports, options.ui);
         }
     }
     return entries;
 }
 
-std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueListKind kind,
+std::vector<PrinterListEntry> listPrinterQueues(const TargetPrinter& target, QueueListKind kind,
                                                 NetworkUtilityView* window,
                                                 const DiscoveryOptions& options) {
     const std::vector<SpoolerQueue> queues = spoolerQueues();
-    std::vector<PrinterListEntry> entries = listPrinterQueues(state, kind, window, queues, options);
+    std::vector<PrinterListEntry> entries =
+        listPrinterQueues(target, kind, window, queues, options);
     // The utility window's Status box says why the list is empty when the print server does
     // not answer, rather than looking like a system without printers.
     std::string reason;

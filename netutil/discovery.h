@@ -3,13 +3,13 @@
 // serial number. The network is never scanned.
 #pragma once
 
+#include "core/state.h"
 #include "netutil/snmp.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-struct AppState;
 class ProgressSink;
 struct UserInterface;
 
@@ -73,6 +73,9 @@ struct DiscoveryOptions {
     std::string sysfsRoot = "/sys";
     // Checked before each queue is asked: a cancel ends the pass with what was found so far.
     const ProgressSink* progress = nullptr;
+    // Where the probes say what they do (the status line, the wait before a device answers,
+    // an OID that cannot be read); null: nowhere.
+    UserInterface* ui = nullptr;
 };
 
 // The lists of the network utility window and its value boxes.
@@ -88,16 +91,16 @@ struct NetworkUtilityView {
 // device URI, USB entries through findUsbPrinter, SNMP probe (mode 3 for dnssd), serial
 // number. With a window (network utility only) the probe texts go to its boxes, and at the
 // end its lists are filled, the first entry selected and its brief readout (or USB view) run.
-std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueListKind kind,
+std::vector<PrinterListEntry> listPrinterQueues(const TargetPrinter& target, QueueListKind kind,
                                                 NetworkUtilityView* window,
                                                 const std::vector<SpoolerQueue>& queues,
                                                 const DiscoveryOptions& options = {});
 // The same over spoolerQueues().
-std::vector<PrinterListEntry> listPrinterQueues(const AppState& state, QueueListKind kind,
+std::vector<PrinterListEntry> listPrinterQueues(const TargetPrinter& target, QueueListKind kind,
                                                 NetworkUtilityView* window = nullptr,
                                                 const DiscoveryOptions& options = {});
 
 // The USB view of the utility window: serial number (for a Ricoh target its model code),
 // "OnLine"/"OffLine", and "----" in every counter and consumable box.
-void showUsbPrinterStatus(const AppState& state, PrinterReadout& readout,
+void showUsbPrinterStatus(const TargetPrinter& target, PrinterReadout& readout,
                           const std::string& sysfsRoot = "/sys");

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr const char* kSection = "RIP Patten Setup";
 // The canvas is an RGB32 bitmap: keep it below 1 GiB.
 constexpr double kMaxCanvasPixels = 256.0 * 1024 * 1024;
 
@@ -36,41 +35,44 @@ std::string trimmed(std::string s) {
 
 } // namespace
 
-PatternSettings readPatternSettings(AppState& state, bool writeBack) {
+PatternSettings readPatternSettings(ProfileFile& settings, bool writeBack) {
     PatternSettings s;
-    s.shape = readSetting(state, kSection, "Shape", "Ellipse");
+    s.shape = readSetting(settings, keys::kPatternShape);
     if (s.shape.empty()) s.shape = "Ellipse";
-    const auto length = [&](const char* key, double& out) {
-        const std::string stored = readSetting(state, kSection, key);
-        out = settingValue(stored);
+    const auto length = [&](const SettingKey& key, double& out) {
+        out = readSettingNumber(settings, key);
         if (out == 0.0) {
             out = 1.0;
-            if (writeBack) writeSetting(state, kSection, key, "1");
+            if (writeBack) writeSetting(settings, key, "1");
         }
     };
-    length("SizeX", s.sizeX);
-    length("SizeY", s.sizeY);
-    length("Gap", s.gap);
-    const std::string screen = trimmed(readSetting(state, kSection, "Screen", "45"));
+    length(keys::kPatternSizeX, s.sizeX);
+    length(keys::kPatternSizeY, s.sizeY);
+    length(keys::kPatternGap, s.gap);
+    const std::string screen = trimmed(readSetting(settings, keys::kPatternScreen));
     s.screen = screen == "45" ? 45 : screen == "0" ? 0 : -1;
-    s.invert = trimmed(readSetting(state, kSection, "Mask", "0")) == "1";
+    s.invert = trimmed(readSetting(settings, keys::kPatternMask)) == "1";
     return s;
 }
 
-void writePatternSettings(AppState& state, const PatternSettings& s) {
-    writeSetting(state, kSection, "Shape", s.shape);
-    writeSetting(state, kSection, "SizeX", millimetres(s.sizeX));
-    writeSetting(state, kSection, "SizeY", millimetres(s.sizeY));
-    writeSetting(state, kSection, "Gap", millimetres(s.gap));
-    writeSetting(state, kSection, "Screen", s.screen == 0 ? "0" : "45");
-    writeSetting(state, kSection, "Mask", s.invert ? "1" : "0");
+void writePatternSettings(ProfileFile& settings, const PatternSettings& s) {
+    writeSetting(settings, keys::kPatternShape, s.shape);
+    writeSetting(settings, keys::kPatternSizeX, millimetres(s.sizeX));
+    writeSetting(settings, keys::kPatternSizeY, millimetres(s.sizeY));
+    writeSetting(settings, keys::kPatternGap, millimetres(s.gap));
+    writeSetting(settings, keys::kPatternScreen, s.screen == 0 ? "0" : "45");
+    writeSetting(settings, keys::kPatternMask, s.invert ? "1" : "0");
 }
 
-void ensurePatternDefaults(AppState& state) {
-    static const std::pair<const char*, const char*> defaults[] = {
-        {"SizeX", "2"}, {"SizeY", "2"}, {"Gap", "1"}, {"Screen", "45"}, {"Shape", "Ellipse"}};
+void ensurePatternDefaults(ProfileFile& settings) {
+    static const std::pair<const SettingKey*, const char*> defaults[] = {
+        {&keys::kPatternSizeX, "2"},
+        {&keys::kPatternSizeY, "2"},
+        {&keys::kPatternGap, "1"},
+        {&keys::kPatternScreen, "45"},
+        {&keys::kPatternShape, "Ellipse"}};
     for (const auto& [key, value] : defaults)
-        if (readSetting(state, kSection, key).empty()) writeSetting(state, kSection, key, value);
+        if (readSetting(settings, *key, "").empty()) writeSetting(settings, *key, value);
 }
 
 std::string patternSettingsProblem(const PatternSettings& s) {
@@ -260,7 +262,8 @@ PatternMask generateImagePatternMask(AppState& state) {
         state.layout.rotateChecked ? state.layout.placedHeightPt : state.layout.placedWidthPt;
     if (state.picture.imageLoaded != 1 || w <= 0 || h <= 0 || !(printedWidth > 0.0)) return {};
     const double k = w * 72.0 / (printedWidth * 25.4);
-    const PatternMask mask = generatePatternMask(state, w, h, k, readPatternSettings(state));
+    const PatternMask mask =
+        generatePatternMask(state, w, h, k, readPatternSettings(state.settings));
     return orientPatternMask(mask, state.layout.mirrorChecked, state.layout.flipChecked,
                              state.layout.rotateChecked);
 }

@@ -2,6 +2,7 @@
 // rectangles or library shapes drawn without antialiasing, one byte per image pixel.
 #pragma once
 
+#include "core/profile_file.h"
 #include "pattern/shape_library.h"
 
 #include <cstdint>
@@ -24,11 +25,11 @@ inline constexpr double kMaxPatternLength = 1000.0; // mm, for sizes and the gap
 
 // Reads the settings with their defaults. A size or gap that reads as 0 becomes 1 (and is
 // written back when writeBack is set, as opening the setup window does).
-PatternSettings readPatternSettings(AppState& state, bool writeBack = false);
+PatternSettings readPatternSettings(ProfileFile& settings, bool writeBack = false);
 // Writes all six keys.
-void writePatternSettings(AppState& state, const PatternSettings& settings);
+void writePatternSettings(ProfileFile& settings, const PatternSettings& pattern);
 // The defaults the main window writes at build time when the keys are missing.
-void ensurePatternDefaults(AppState& state);
+void ensurePatternDefaults(ProfileFile& settings);
 
 // Empty when the settings can make a screen; otherwise what is wrong, for the user.
 std::string patternSettingsProblem(const PatternSettings& settings);

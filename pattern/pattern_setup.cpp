@@ -11,11 +11,7 @@
 #include <cmath>
 #include <filesystem>
 
-namespace {
-
-constexpr const char* kSection = "RIP Patten Setup";
-
-} // namespace
+namespace {} // namespace
 
 std::string patternLengthText(double millimetres, Unit unit) {
     return formatFixed(millimetres / millimetresPerUnit(unit), unit == Unit::Millimetre ? 1 : 2);
@@ -58,18 +54,18 @@ std::vector<std::string> patternShapeChoices(const AppState& state) {
     return names;
 }
 
-std::string choosePatternShape(AppState& state, const std::vector<std::string>& choices) {
-    const std::string stored = shapeKey(readSetting(state, kSection, "Shape"));
+std::string choosePatternShape(ProfileFile& settings, const std::vector<std::string>& choices) {
+    const std::string stored = shapeKey(readSetting(settings, keys::kPatternShape, ""));
     for (const std::string& c : choices)
         if (shapeKey(c) == stored) return c;
-    writeSetting(state, kSection, "Shape", "Ellipse");
+    writeSetting(settings, keys::kPatternShape, "Ellipse");
     return "Ellipse";
 }
 
-std::string choosePatternAngle(AppState& state) {
-    const std::string stored = readSetting(state, kSection, "Screen");
+std::string choosePatternAngle(ProfileFile& settings) {
+    const std::string stored = readSetting(settings, keys::kPatternScreen, "");
     if (stored == "0" || stored == "45") return stored;
-    writeSetting(state, kSection, "Screen", "45");
+    writeSetting(settings, keys::kPatternScreen, "45");
     return "45";
 }
 
@@ -89,12 +85,12 @@ std::string shapeSpacingText(double spacing, Unit unit) {
     return formatFixed(spacing / millimetresPerUnit(unit), 3);
 }
 
-std::string lastImportFolder(const AppState& state) {
-    return readSetting(state, "Pattern", "AIPath");
+std::string lastImportFolder(const ProfileFile& settings) {
+    return readSetting(settings, keys::kImportFolder);
 }
 
-void rememberImportFolder(AppState& state, const std::string& file) {
+void rememberImportFolder(ProfileFile& settings, const std::string& file) {
     std::string folder = std::filesystem::path(file).parent_path().string();
     if (!folder.empty() && folder.back() != '/') folder += '/';
-    writeSetting(state, "Pattern", "AIPath", folder);
+    writeSetting(settings, keys::kImportFolder, folder);
 }

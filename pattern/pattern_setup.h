@@ -2,6 +2,7 @@
 // shape list and the importer's spacing values. The windows only move values.
 #pragma once
 
+#include "core/profile_file.h"
 #include "core/units.h"
 
 #include <string>
@@ -29,8 +30,8 @@ int patternGapSliderPosition(double millimetres);
 std::vector<std::string> patternShapeChoices(const AppState& state);
 // The entry of choices that names the stored shape; when none does, "Ellipse" is chosen and
 // written back. Likewise the stored angle: "45" unless it is "0" (written back when missing).
-std::string choosePatternShape(AppState& state, const std::vector<std::string>& choices);
-std::string choosePatternAngle(AppState& state);
+std::string choosePatternShape(ProfileFile& settings, const std::vector<std::string>& choices);
+std::string choosePatternAngle(ProfileFile& settings);
 
 // The importer's spacing slider: position p gives (p - 50) / 10; the record stores a tenth
 // of it. Shown with three decimals in the user's unit.
@@ -41,5 +42,5 @@ std::string shapeSpacingText(double spacing, Unit unit);
 
 // The folder of the last imported drawing ("AIPath" of section "Pattern") and storing the
 // folder of a chosen file.
-std::string lastImportFolder(const AppState& state);
-void rememberImportFolder(AppState& state, const std::string& file);
+std::string lastImportFolder(const ProfileFile& settings);
+void rememberImportFolder(ProfileFile& settings, const std::string& file);

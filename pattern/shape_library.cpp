@@ -13,7 +13,7 @@
 #include <filesystem>
 
 int initialiseShapeLibrary(AppState& state) {
-    if (!readSetting(state, "Active", "Shape Library").empty()) return 0;
+    if (!readSetting(state.settings, keys::kShapeLibrary).empty()) return 0;
     if (state.locations.sharedFolder.empty()) return 1;
     std::error_code ec;
     std::string master = state.locations.sharedFolder + "shape.lib";
@@ -30,7 +30,7 @@ int initialiseShapeLibrary(AppState& state) {
     std::string bytes;
     if (readRegularFile(master, kMaxShapeLibraryBytes, bytes) != ReadResult::Ok) return 3;
     if (writeWholeFileAtomically(user, bytes) != 0) return 2;
-    writeSetting(state, "Active", "Shape Library", user);
+    writeSetting(state.settings, keys::kShapeLibrary, user);
     return 0;
 }
 
@@ -204,7 +204,7 @@ std::string shapeNameProblem(std::string_view typed) {
 }
 
 std::string shapeLibraryPath(const AppState& state) {
-    return readSetting(state, "Active", "Shape Library");
+    return readSetting(state.settings, keys::kShapeLibrary);
 }
 
 ShapeLookup loadShape(AppState& state, std::string_view name, ShapeRecord& out) {
@@ -248,7 +248,7 @@ ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape) {
     std::string path = shapeLibraryPath(state);
     if (path.empty()) {
         path = state.locations.userFolder + "shape.lib";
-        writeSetting(state, "Active", "Shape Library", path);
+        writeSetting(state.settings, keys::kShapeLibrary, path);
     }
     const auto failed = [&](int err) {
         showMessage(state, MessageIcon::Error, "shape converter",

@@ -109,7 +109,7 @@ bool endsWithLan3(const std::string& name) {
 }
 
 std::string storedLanguageStem(const AppState& state) {
-    std::string stored = readSetting(state, "Active", "Language");
+    std::string stored = readSetting(state.settings, keys::kLanguage);
     return stored.substr(0, stored.find('.'));
 }
 
@@ -259,7 +259,7 @@ bool chooseLanguage(AppState& state, const std::string& name) {
         return false;
     }
     loadLanguage(state, name + ".lan3");
-    writeSetting(state, "Active", "Language", name + ".lan3");
+    writeSetting(state.settings, keys::kLanguage, name + ".lan3");
     state.language.languageFile = name + ".lan3";
     return true;
 }

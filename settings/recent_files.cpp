@@ -66,7 +66,8 @@ template <typename Edit> bool updateRecentFiles(AppState& state, Edit edit) {
             content = recordText(state);
             return 0;
         });
-    return reportFailedWrite(state, state.locations.recentFilesPath, err);
+    reportProfileWriteFailure(state.ui, state.locations.recentFilesPath, err);
+    return err == 0;
 }
 
 } // namespace

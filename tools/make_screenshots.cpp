@@ -69,15 +69,15 @@ void shootLanguage(const char* languageFile, const QString& suffix) {
     PrintedMessages messages;
     AppState state;
     state.ui = &messages;
-    resolveFolders(state);
-    if (*languageFile) writeSetting(state, "Active", "Language", languageFile);
-    loadTargetPrinter(state);
+    resolveFolders(state.locations);
+    if (*languageFile) writeSetting(state.settings, keys::kLanguage, languageFile);
+    loadTargetPrinter(state.target, state.settings);
     prepareSettings(state, false); // the pictures need no shape library
 
     MainWindowHooks hooks;
     hooks.dialogs = &messages;
     // Two example queues instead of the machine's, so every picture shows the same.
-    hooks.listPrinterBox = [](const AppState&) {
+    hooks.listPrinterBox = [](const PrinterBoxRequest&) {
         PrinterBoxContents box;
         box.items = {"C711WT-OFFICE", "C711WT-STUDIO"};
         box.selected = 0;

@@ -53,7 +53,7 @@ struct AboutFixture {
 
 TEST(AboutText, LanguageFileWithDateReleaseAndVersion) {
     AboutFixture f;
-    ASSERT_TRUE(writeSetting(f.ts.state, "Active", "Language", "German.lan3"));
+    ASSERT_TRUE(writeSetting(f.ts.state.settings, keys::kLanguage, "German.lan3"));
     const auto got = lines(aboutText(f.ts.state, {}));
     const std::vector<std::string> want = {f.ts.state.locations.programFolder + "German.lan3",
                                            "01/02/24 03:04:05", ">>>>> Release 2.0 <<<<<<",
@@ -63,7 +63,7 @@ TEST(AboutText, LanguageFileWithDateReleaseAndVersion) {
 
 TEST(AboutText, PathWithoutDetours) {
     AboutFixture f;
-    ASSERT_TRUE(writeSetting(f.ts.state, "Active", "Language", "German.lan3"));
+    ASSERT_TRUE(writeSetting(f.ts.state.settings, keys::kLanguage, "German.lan3"));
     const std::string folder = f.ts.state.locations.programFolder;
     f.ts.state.locations.programFolder = folder + "../program/./";
     EXPECT_EQ(lines(aboutText(f.ts.state, {}))[0], folder + "German.lan3");
@@ -72,7 +72,7 @@ TEST(AboutText, PathWithoutDetours) {
 TEST(AboutText, MissingLanguageFileGivesAnEmptyDate) {
     AboutFixture f;
     for (const char* language : {"Klingon.lan3", ""}) {
-        ASSERT_TRUE(writeSetting(f.ts.state, "Active", "Language", language));
+        ASSERT_TRUE(writeSetting(f.ts.state.settings, keys::kLanguage, language));
         const auto got = lines(aboutText(f.ts.state, {}));
         ASSERT_GE(got.size(), 2u);
         EXPECT_EQ(got[0], f.ts.state.locations.programFolder + language);

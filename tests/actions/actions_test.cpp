@@ -61,30 +61,32 @@ TEST(TargetPrinter, ChoosingAModelDerivesItsDefaults) {
         TestState ts; // a fresh settings folder
         startWindow(ts, c.model);
         AppState& s = ts.state;
-        EXPECT_EQ(isSecondFamily(s), c.second) << c.model;
-        EXPECT_EQ(readSetting(s, "Active", "Target Model"), c.model);
-        EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"),
+        EXPECT_EQ(isSecondFamily(s.target), c.second) << c.model;
+        EXPECT_EQ(readSetting(s.settings, keys::kTargetModel, ""), c.model);
+        EXPECT_EQ(readSetting(s.settings, keys::kProfileOut),
                   s.locations.programFolder + c.profile);
-        EXPECT_EQ(readSetting(s, "KYMC", "Profile"), defaultColourAdjustText(c.second)) << c.model;
-        EXPECT_EQ(colourAdjustText(s), defaultColourAdjustText(c.second)) << c.model;
-        EXPECT_EQ(readSetting(s, "Active", "Top Margin"), c.top) << c.model;
+        EXPECT_EQ(readSetting(s.settings, keys::kColourAdjust, ""),
+                  defaultColourAdjustText(c.second))
+            << c.model;
+        EXPECT_EQ(colourAdjustText(s.colour), defaultColourAdjustText(c.second)) << c.model;
+        EXPECT_EQ(readSetting(s.settings, keys::kTopMargin), c.top) << c.model;
         // Second-family media list: eleven printer settings, no "Films".
         EXPECT_EQ(s.window.mediaList.front(),
                   c.second ? "Auto (Plain&Recycled)" : "Printer Setting");
     }
     TestState ts;
     EXPECT_EQ(chooseTargetPrinter(ts.state, "NOSUCH"), ActionResult::Refused);
-    EXPECT_EQ(readSetting(ts.state, "Active", "Target Model"), "");
+    EXPECT_EQ(readSetting(ts.state.settings, keys::kTargetModel, ""), "");
 }
 
 TEST(TargetPrinter, HandSetValuesThatAreNotModelDefaultsStay) {
     TestState ts;
     startWindow(ts, "C711WT");
-    writeSetting(ts.state, "Active", "Unit", "I");
-    writeSetting(ts.state, "Others", "LeftHand", "1");
+    writeSetting(ts.state.settings, keys::kUnit, "I");
+    writeSetting(ts.state.settings, keys::kLeftHand, "1");
     startWindow(ts, "C301W");
-    EXPECT_EQ(readSetting(ts.state, "Active", "Unit"), "I");
-    EXPECT_EQ(readSetting(ts.state, "Others", "LeftHand"), "1");
+    EXPECT_EQ(readSetting(ts.state.settings, keys::kUnit, ""), "I");
+    EXPECT_EQ(readSetting(ts.state.settings, keys::kLeftHand), "1");
 }
 
 // For every medium of both families the job is the same whichever language is in force.
@@ -117,7 +119,7 @@ TEST(Medium, JobBytesDoNotDependOnTheLanguage) {
         loadLanguage(ts.state, "German.lan3");
         setUpMainWindow(ts.state);
         ASSERT_EQ(chooseMedium(ts.state, kMediaTransfer16), ActionResult::Done);
-        EXPECT_NE(mediaLabel(ts.state, ts.state.page.mediaId), "Transfer media 16");
+        EXPECT_NE(mediaLabel(ts.state.language, ts.state.page.mediaId), "Transfer media 16");
     }
     unsetenv("SOURCE_DATE_EPOCH");
 }
@@ -132,7 +134,8 @@ TEST(Preview, DrawingChangesNothing) {
     const std::string settingsBefore = fileBytes(s.locations.settingsPath);
     const auto gridBefore = s.picture.previewGrid.cells;
     const auto printBefore = s.picture.printGrid.cells;
-    const AppState copy = s;
+    const WindowTexts windowBefore = s.window;
+    const float imagePosXBefore = s.layout.imagePosX;
     ts.ui.clear();
     const auto first = renderPagePreview(s, 1000, 700);
     const auto second = renderPagePreview(s, 1000, 700);
@@ -141,9 +144,9 @@ TEST(Preview, DrawingChangesNothing) {
     EXPECT_EQ(s.picture.printGrid.cells, printBefore);
     EXPECT_EQ(fileBytes(s.locations.settingsPath), settingsBefore);
     EXPECT_TRUE(ts.ui.messages().empty());
-    EXPECT_EQ(s.window.xCopiesText, copy.window.xCopiesText);
-    EXPECT_EQ(s.layout.imagePosX, copy.layout.imagePosX);
-    EXPECT_EQ(s.window.statusText, copy.window.statusText);
+    EXPECT_EQ(s.window.xCopiesText, windowBefore.xCopiesText);
+    EXPECT_EQ(s.layout.imagePosX, imagePosXBefore);
+    EXPECT_EQ(s.window.statusText, windowBefore.statusText);
 }
 
 TEST(Preview, PrintedPlacementDoesNotFollowTheWindowSize) {
@@ -275,14 +278,14 @@ TEST(Snapshot, PaperByItsFirstCharactersAndMarginsRaisedToTheMinimum) {
     EXPECT_EQ(s.page.paperHeightPt, 595);
     EXPECT_EQ(s.record.whiteMaskPercent, 40);
     // The fallback margins of 0.6 points lie where the printer cannot print.
-    EXPECT_EQ(readSetting(s, "Active", "Top Margin"), "1296");
-    EXPECT_EQ(readSetting(s, "Active", "Bottom Margin"), "1307");
+    EXPECT_EQ(readSetting(s.settings, keys::kTopMargin), "1296");
+    EXPECT_EQ(readSetting(s.settings, keys::kBottomMargin), "1307");
     EXPECT_NEAR(s.page.printableWidthPt, 420 - 25.92f, 1e-3);
 
     const std::string saved = ts.dir.file("saved.scfg");
     ASSERT_EQ(saveSnapshot(s, saved), ActionResult::Done);
     EXPECT_EQ(readProfileString(saved, "Active", "PaperSize"), "A5 SEF");
-    EXPECT_EQ(readProfileString(saved, "KYMC", "Profile"), colourAdjustText(s));
+    EXPECT_EQ(readProfileString(saved, "KYMC", "Profile"), colourAdjustText(s.colour));
     EXPECT_EQ(applySnapshot(s, ts.dir.file("missing.scfg")), ActionResult::Failed);
 }
 
@@ -292,7 +295,7 @@ TEST(Snapshot, OnlyARegularFileIsApplied) {
     TestState ts;
     startWindow(ts, "C711WT");
     AppState& s = ts.state;
-    ASSERT_TRUE(writeSetting(s, "Active", "Top Margin", "5000"));
+    ASSERT_TRUE(writeSetting(s.settings, keys::kTopMargin, "5000"));
     const std::string fifo = ts.dir.file("pipe.scfg"), folder = ts.dir.file("folder.scfg");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
@@ -301,7 +304,7 @@ TEST(Snapshot, OnlyARegularFileIsApplied) {
         EXPECT_EQ(applySnapshot(s, path), ActionResult::Failed) << path;
         ASSERT_EQ(ts.ui.messages().size(), 1u) << path;
         EXPECT_NE(ts.ui.messages()[0].text.find(path), std::string::npos);
-        EXPECT_EQ(readSetting(s, "Active", "Top Margin"), "5000") << path;
+        EXPECT_EQ(readSetting(s.settings, keys::kTopMargin), "5000") << path;
     }
 }
 
@@ -311,10 +314,10 @@ TEST(OpenImage, AConversionFailureLoadsTheDefaultsAndAsksForARebuild) {
     AppState& s = ts.state;
     const std::string junk = ts.dir.file("junk.icm");
     std::ofstream(junk) << "not a profile";
-    writeSetting(s, "Active", "ICM Profile Out", junk);
+    writeSetting(s.settings, keys::kProfileOut, junk);
     EXPECT_EQ(openImage(s, writePicture(ts, "art.png")), ActionResult::Rebuild);
     EXPECT_EQ(s.picture.imageLoaded, 0);
-    EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"),
+    EXPECT_EQ(readSetting(s.settings, keys::kProfileOut),
               s.locations.programFolder + "OKC332P2.ICM");
 }
 

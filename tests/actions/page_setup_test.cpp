@@ -40,7 +40,7 @@ struct FileDialogs : testsupport::RecordingUserInterface {
 std::string margins(const AppState& s) {
     std::string out;
     for (const char* k : {"Top Margin", "Left Margin", "Right Margin", "Bottom Margin"})
-        out += readSetting(s, "Active", k) + " ";
+        out += s.settings.read("Active", k) + " ";
     return out;
 }
 
@@ -80,8 +80,8 @@ TEST(Snapshot, SparseAndBadFilesLoadTheirFallbacksRaisedToTheMinimums) {
         EXPECT_EQ(s.page.paperHeightPt, c.height);
         EXPECT_EQ(s.record.whiteMaskPercent, c.whiteMask);
         EXPECT_EQ(margins(s), c.margins);
-        const double lr = settingValue(readSetting(s, "Active", "Left Margin")) / 100 +
-                          settingValue(readSetting(s, "Active", "Right Margin")) / 100;
+        const double lr = settingValue(readSetting(s.settings, keys::kLeftMargin)) / 100 +
+                          settingValue(readSetting(s.settings, keys::kRightMargin)) / 100;
         EXPECT_NEAR(s.page.printableWidthPt, c.width - lr, 1e-3);
     }
 }
@@ -94,11 +94,11 @@ TEST(Snapshot, AMalformedProfileLoadsZeroAndAGoodOneIsTaken) {
     const std::string good = "FFF8AAA0584E0000FFF8AAA0584E0000FFF8AAA0584E0000";
     testsupport::writeFile(path, "[KYMC]\r\nProfile=" + good + "\r\n");
     ASSERT_EQ(applySnapshot(s, path), ActionResult::Done);
-    EXPECT_EQ(colourAdjustText(s), good);
+    EXPECT_EQ(colourAdjustText(s.colour), good);
     for (const std::string& bad : {good.substr(0, 46), good.substr(0, 47) + "G", good + "00"}) {
         testsupport::writeFile(path, "[KYMC]\r\nProfile=" + bad + "\r\n");
         ASSERT_EQ(applySnapshot(s, path), ActionResult::Done);
-        EXPECT_EQ(colourAdjustText(s), std::string(48, '0')) << bad;
+        EXPECT_EQ(colourAdjustText(s.colour), std::string(48, '0')) << bad;
     }
 }
 
@@ -116,7 +116,7 @@ TEST(Snapshot, ShippedSnapshotsLoadAndNameThePhotoOne) {
         EXPECT_EQ(testsupport::readFile(path).rfind("; ", 0), 0u);
         ASSERT_EQ(applySnapshot(s, path), ActionResult::Done);
         EXPECT_EQ(readProfileString(path, "KYMC", "Profile").size(), 48u);
-        EXPECT_EQ(colourAdjustText(s), readProfileString(path, "KYMC", "Profile"));
+        EXPECT_EQ(colourAdjustText(s.colour), readProfileString(path, "KYMC", "Profile"));
         EXPECT_EQ(s.page.paperText, readProfileString(path, "Active", "PaperSize"));
     }
     EXPECT_EQ(s.page.paperWidthPt, 420); // the last one is A5 SEF
@@ -135,7 +135,7 @@ TEST(Snapshot, SaveAndLoadCommandsAskForTheFileAndRememberIt) {
     EXPECT_EQ(dialogs.title, "Save Settings");
     EXPECT_EQ(dialogs.filter, "SCFG Files .scfg (*.scfg)");
     EXPECT_EQ(dialogs.start, "");
-    EXPECT_EQ(readSetting(s, "Directory", "Last Config"), "");
+    EXPECT_EQ(readSetting(s.settings, keys::kLastConfig), "");
 
     // Saved over a file with white keys: those stay; the extension is added.
     const std::string file = ts.dir.file("mine.scfg");
@@ -143,15 +143,15 @@ TEST(Snapshot, SaveAndLoadCommandsAskForTheFileAndRememberIt) {
     dialogs.answer = ts.dir.file("mine");
     ASSERT_TRUE(choosePaper(s, "A5 SEF") == ActionResult::Done);
     ASSERT_EQ(saveSettingsCommand(s), ActionResult::Done);
-    EXPECT_EQ(readSetting(s, "Directory", "Last Config"), file);
+    EXPECT_EQ(readSetting(s.settings, keys::kLastConfig), file);
     EXPECT_EQ(readProfileString(file, "Active", "White Mask %"), "55");
     EXPECT_EQ(readProfileString(file, "Active", "PaperSize"), "A5 SEF");
     EXPECT_EQ(readProfileString(file, "Active", "Bottom Margin"), "1307");
-    EXPECT_EQ(readProfileString(file, "KYMC", "Profile"), colourAdjustText(s));
+    EXPECT_EQ(readProfileString(file, "KYMC", "Profile"), colourAdjustText(s.colour));
 
     // Load starts at "Last Config" and applies the file.
     ASSERT_TRUE(choosePaper(s, "A4") == ActionResult::Done);
-    writeSetting(s, "Active", "Unit", "I");
+    writeSetting(s.settings, keys::kUnit, "I");
     dialogs.answer = file;
     ASSERT_EQ(loadSettingsCommand(s), ActionResult::Done);
     EXPECT_FALSE(dialogs.save);
@@ -235,7 +235,7 @@ TEST(CustomPaperDialog, SavedSizeIsListedAtOnceAndDeleteRenumbers) {
 
     ASSERT_EQ(choosePaper(s, "Mug wrap"), ActionResult::Done);
     ASSERT_EQ(deleteCustomPaperSize(s, "Mug wrap"), ActionResult::Done);
-    EXPECT_EQ(readSetting(s, "Papers", "Custom1").rfind("Label^", 0), 0u);
+    EXPECT_EQ(s.settings.read("Papers", "Custom1").rfind("Label^", 0), 0u);
     EXPECT_EQ(s.page.paperText, "A4");
     EXPECT_EQ(s.page.paperWidthPt, 595);
     EXPECT_EQ(deleteCustomPaperSize(s, "Mug wrap"), ActionResult::Nothing);
@@ -284,7 +284,7 @@ TEST(CurveEditor, PointMovesClampAndAllCopiesCyan) {
     TestState ts;
     start(ts, "C711WT");
     AppState& s = ts.state;
-    const std::string before = colourAdjustText(s);
+    const std::string before = colourAdjustText(s.colour);
     struct Case {
         CurveChannel channel;
         int point, x, y;
@@ -299,18 +299,18 @@ TEST(CurveEditor, PointMovesClampAndAllCopiesCyan) {
     };
     ASSERT_EQ(before, "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000");
     for (const Case& c : cases) {
-        EXPECT_TRUE(moveCurvePoint(s, c.channel, c.point, c.x, c.y));
-        EXPECT_EQ(colourAdjustText(s), c.expect);
+        EXPECT_TRUE(moveCurvePoint(s.colour, c.channel, c.point, c.x, c.y));
+        EXPECT_EQ(colourAdjustText(s.colour), c.expect);
     }
     // The table follows every move: cyan's light end is now (250, 240).
     EXPECT_EQ(s.colour.toneCurves.table[0][250], 240);
     // Inputs above the light end are not reached: they take the next lower input's value.
     EXPECT_EQ(s.colour.toneCurves.table[2][255], 240);
     // P3 has no handle; the same position again changes nothing.
-    EXPECT_FALSE(moveCurvePoint(s, CurveChannel::Cyan, 3, 10, 10));
-    EXPECT_FALSE(moveCurvePoint(s, CurveChannel::Cyan, 2, 80, 70));
-    EXPECT_EQ(curvePoint(s, CurveChannel::All, 2).x, 80);
-    EXPECT_EQ(curvePoint(s, CurveChannel::Magenta, 2).x, 0x57);
+    EXPECT_FALSE(moveCurvePoint(s.colour, CurveChannel::Cyan, 3, 10, 10));
+    EXPECT_FALSE(moveCurvePoint(s.colour, CurveChannel::Cyan, 2, 80, 70));
+    EXPECT_EQ(curvePoint(s.colour, CurveChannel::All, 2).x, 80);
+    EXPECT_EQ(curvePoint(s.colour, CurveChannel::Magenta, 2).x, 0x57);
 }
 
 TEST(CurveEditor, PixelsMapToValuesWithTheVerticalAxisInverted) {

@@ -36,7 +36,7 @@ TEST(PrinterBox, OffersAnsweringQueuesOfTheModel) {
         entry("OKI_C711WT_C", ""),  // no serial number: not offered
         entry("OKI_C711WT_D", "AK3"),
     };
-    PrinterBoxContents box = printerBoxFromEntries(ts.state, entries);
+    PrinterBoxContents box = printerBoxFromEntries(printerBoxRequest(ts.state), entries);
     EXPECT_EQ(box.items, (std::vector<std::string>{"OKI_C711WT_A", "OKI_C711WT_D"}));
     EXPECT_EQ(box.selected, 0);
 }
@@ -47,7 +47,7 @@ TEST(PrinterBox, UnreachableServerIsSaidOnTheStatusLine) {
     TestState ts;
     ts.state.target.targetModel = "C711WT";
     cupsSetServer(ts.dir.file("no-such-cupsd.sock").c_str());
-    const PrinterBoxContents box = listPrinterBox(ts.state);
+    const PrinterBoxContents box = listPrinterBox(printerBoxRequest(ts.state));
     cupsSetServer(nullptr);
     EXPECT_TRUE(box.items.empty());
     EXPECT_NE(box.problem.find("cannot be reached"), std::string::npos) << box.problem;
@@ -69,11 +69,12 @@ TEST(PrinterBox, SavedPrinterDecidesTheSelection) {
     };
     for (const Case c : {Case{"", 0}, Case{"OKI_C844_BACK", 1}, Case{"oki_c844_b", 1},
                          Case{"OKI_C844_GONE", 0}, Case{"OKI_C844", 0}}) {
-        ASSERT_TRUE(writeSetting(ts.state, "Active", "Printer", c.saved));
-        EXPECT_EQ(printerBoxFromEntries(ts.state, entries).selected, c.selected) << c.saved;
+        ASSERT_TRUE(writeSetting(ts.state.settings, keys::kPrinter, c.saved));
+        EXPECT_EQ(printerBoxFromEntries(printerBoxRequest(ts.state), entries).selected, c.selected)
+            << c.saved;
     }
     // An empty box has no selection, whatever was saved.
-    EXPECT_EQ(printerBoxFromEntries(ts.state, {}).selected, -1);
+    EXPECT_EQ(printerBoxFromEntries(printerBoxRequest(ts.state), {}).selected, -1);
 }
 
 TEST(PrinterBox, AtMostTenEntriesAreLookedAt) {
@@ -81,7 +82,7 @@ TEST(PrinterBox, AtMostTenEntriesAreLookedAt) {
     std::vector<PrinterListEntry> entries;
     for (int i = 0; i < 12; ++i)
         entries.push_back(entry("OKI_C711WT_" + std::to_string(i), "S"));
-    PrinterBoxContents box = printerBoxFromEntries(ts.state, entries);
+    PrinterBoxContents box = printerBoxFromEntries(printerBoxRequest(ts.state), entries);
     ASSERT_EQ(box.items.size(), 10u);
     EXPECT_EQ(box.items.back(), "OKI_C711WT_9");
 }

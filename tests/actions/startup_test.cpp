@@ -37,7 +37,7 @@ TEST(Folders, FirstConfigDirAndDefaults) {
     unsetenv("XDG_CONFIG_HOME");
     setenv("HOME", t.dir.file("home").c_str(), 1);
     AppState s;
-    ASSERT_TRUE(resolveFolders(s));
+    ASSERT_TRUE(resolveFolders(s.locations));
     EXPECT_EQ(s.locations.sharedFolder, t.dir.file("a") + "/LumivaneB/");
     EXPECT_EQ(s.locations.userFolder, t.dir.file("home") + "/.config/LumivaneB/");
 }
@@ -51,7 +51,7 @@ TEST(Folders, NoTmpFallbackAndOnlyOwnFolders) {
     const int rc = inChild([] {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 90;
         AppState s;
-        if (resolveFolders(s)) return 91; // nobody's home, /nonexistent, cannot be made
+        if (resolveFolders(s.locations)) return 91; // nobody's home, /nonexistent, cannot be made
         if (s.locations.userFolder != "/nonexistent/.config/LumivaneB/") return 92;
         if (s.locations.settingsPath.rfind("/tmp", 0) == 0) return 93;
         return 0;
@@ -62,31 +62,31 @@ TEST(Folders, NoTmpFallbackAndOnlyOwnFolders) {
     std::filesystem::create_directories(t.dir.file("theirs/LumivaneB"));
     ASSERT_EQ(::chown(t.dir.file("theirs/LumivaneB").c_str(), 65534, 65534), 0);
     AppState s;
-    EXPECT_FALSE(resolveFolders(s));
+    EXPECT_FALSE(resolveFolders(s.locations));
     setenv("XDG_CONFIG_HOME", t.dir.file("config").c_str(), 1);
-    EXPECT_TRUE(resolveFolders(s));
+    EXPECT_TRUE(resolveFolders(s.locations));
 }
 
 TEST(StartUp, FirstRunWritesProfilesThenDefaultsComplete) {
     TestState t;
     t.state.target.targetModel = "C711WT";
     prepareSettings(t.state);
-    EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"),
+    EXPECT_EQ(readSetting(t.state.settings, keys::kProfileIn),
               t.state.locations.programFolder + "sRGB.ICM");
-    EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"),
+    EXPECT_EQ(readSetting(t.state.settings, keys::kProfileOut),
               t.state.locations.programFolder + "OKC711P2.ICM");
-    EXPECT_EQ(readSetting(t.state, "Others", "RightHand"), "1");
-    EXPECT_EQ(readSetting(t.state, "Others", "LeftHand"), "0");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kRightHand), "1");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kLeftHand), "0");
     ensureSettings(t.state); // the main window's build: no "Version" yet
-    EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"), "sRGB.icm");
-    EXPECT_EQ(readSetting(t.state, "INI_INF", "Version"), "1.0");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kProfileIn), "sRGB.icm");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kVersion, ""), "1.0");
 }
 
 TEST(StartUp, StartUpTableSkipsThe844Row) {
     TestState t;
     t.state.target.targetModel = "C844";
     prepareSettings(t.state);
-    EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"),
+    EXPECT_EQ(readSetting(t.state.settings, keys::kProfileOut),
               t.state.locations.programFolder + "OKC332P2.ICM");
 }
 
@@ -99,9 +99,9 @@ TEST(StartUp, OldBottomMargin) {
                                     {"0", "0"},
                                     {"1307", "1307"}}) {
         TestState t;
-        writeSetting(t.state, "Active", "Bottom Margin", stored);
+        writeSetting(t.state.settings, keys::kBottomMargin, stored);
         prepareSettings(t.state);
-        EXPECT_EQ(readSetting(t.state, "Active", "Bottom Margin"), expected) << stored;
+        EXPECT_EQ(readSetting(t.state.settings, keys::kBottomMargin), expected) << stored;
     }
 }
 
@@ -109,11 +109,11 @@ TEST(StartUp, Handedness) {
     for (auto [left, right, expLeft, expRight] :
          {std::tuple{"0", "0", "0", "1"}, {"1", "0", "1", "0"}, {"", "", "0", "1"}}) {
         TestState t;
-        if (*left) writeSetting(t.state, "Others", "LeftHand", left);
-        if (*right) writeSetting(t.state, "Others", "RightHand", right);
+        if (*left) writeSetting(t.state.settings, keys::kLeftHand, left);
+        if (*right) writeSetting(t.state.settings, keys::kRightHand, right);
         prepareSettings(t.state);
-        EXPECT_EQ(readSetting(t.state, "Others", "LeftHand"), expLeft);
-        EXPECT_EQ(readSetting(t.state, "Others", "RightHand"), expRight);
+        EXPECT_EQ(readSetting(t.state.settings, keys::kLeftHand), expLeft);
+        EXPECT_EQ(readSetting(t.state.settings, keys::kRightHand), expRight);
     }
 }
 
@@ -122,7 +122,7 @@ TEST(StartUp, LanguageFromSharedFile) {
     std::filesystem::create_directories(t.state.locations.sharedFolder);
     writeProfileString(t.state.locations.sharedSettingsPath, "Active", "Language", "German.lan3");
     prepareSettings(t.state);
-    EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kLanguage), "German.lan3");
     EXPECT_NE(t.state.language.texts[7], "Exit");
 }
 
@@ -141,7 +141,7 @@ TEST(StartUp, MasterShapeLibraryIsCopied) {
     std::filesystem::create_directories(t.state.locations.sharedFolder);
     writeFile(t.state.locations.sharedFolder + "shape.lib", std::string(32252, '\1'));
     prepareSettings(t.state);
-    EXPECT_EQ(readSetting(t.state, "Active", "Shape Library"),
+    EXPECT_EQ(readSetting(t.state.settings, keys::kShapeLibrary),
               t.state.locations.userFolder + "shape.lib");
     EXPECT_EQ(readFile(t.state.locations.userFolder + "shape.lib").size(), 32252u);
 }
@@ -170,13 +170,13 @@ TEST(ShutDown, ResetsByModel) {
         TestState t;
         t.state.target.targetModel = c.model;
         t.state.target.targetBrand = c.brand;
-        writeSetting(t.state, "Active", "Top Margin", "5000");
-        writeSetting(t.state, "KYMC", "Profile", "00");
+        writeSetting(t.state.settings, keys::kTopMargin, "5000");
+        writeSetting(t.state.settings, keys::kColourAdjust, "00");
         shutDown(t.state);
         const char* keys[] = {"Top Margin", "Left Margin", "Right Margin", "Bottom Margin"};
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(readSetting(t.state, "Active", keys[i]), c.margins[i]) << c.model;
-        EXPECT_EQ(readSetting(t.state, "KYMC", "Profile"), c.profile);
+            EXPECT_EQ(t.state.settings.read("Active", keys[i]), c.margins[i]) << c.model;
+        EXPECT_EQ(readSetting(t.state.settings, keys::kColourAdjust, ""), c.profile);
     }
 }
 
@@ -188,7 +188,7 @@ TEST(SingleInstance, SecondCopyRefusedStaleLockIgnored) {
     pid_t holder = ::fork();
     if (holder == 0) {
         AppState s;
-        resolveFolders(s);
+        resolveFolders(s.locations);
         bool running = isAlreadyRunning(s, "Lumivane_Basic");
         char c = running ? 'r' : 'h';
         (void)!::write(pipeFd[1], &c, 1);
@@ -201,7 +201,7 @@ TEST(SingleInstance, SecondCopyRefusedStaleLockIgnored) {
     pid_t second = ::fork();
     if (second == 0) {
         AppState s;
-        resolveFolders(s);
+        resolveFolders(s.locations);
         ::_exit(isAlreadyRunning(s, "Lumivane_Basic") ? 7 : 0);
     }
     int status = 0;
@@ -214,7 +214,7 @@ TEST(SingleInstance, SecondCopyRefusedStaleLockIgnored) {
     pid_t third = ::fork();
     if (third == 0) {
         AppState s;
-        resolveFolders(s);
+        resolveFolders(s.locations);
         ::_exit(isAlreadyRunning(s, "Lumivane_Basic") ? 7 : 0);
     }
     ::waitpid(third, &status, 0);
@@ -226,7 +226,7 @@ TEST(RunApplication, SecondInstanceEndsWithZeroAndTouchesNothing) {
     pid_t child = ::fork();
     if (child == 0) {
         AppState s;
-        resolveFolders(s);
+        resolveFolders(s.locations);
         isAlreadyRunning(s, "Lumivane_Basic");
         ::pause();
         ::_exit(0);

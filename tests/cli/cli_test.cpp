@@ -46,7 +46,7 @@ TEST(Cli, ProbeRefusesWhatIsNoRegularFile) {
 TEST(Cli, SettingsGetSetThroughTheSettingsFile) {
     TestState t;
     EXPECT_EQ(cli(t, "settings set Active Unit C").code, 0);
-    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kUnit, ""), "C");
     CliRun g = cli(t, "settings get active UNIT");
     EXPECT_EQ(g.code, 0);
     EXPECT_EQ(g.out, "C\n");
@@ -68,13 +68,13 @@ TEST(Cli, SettingNamesThatMakeLinesAreRefused) {
 
 TEST(Cli, FailedWriteExitsOneWithTheMessage) {
     TestState t;
-    writeSetting(t.state, "Active", "Unit", "C");
+    writeSetting(t.state.settings, keys::kUnit, "C");
     ::chmod(t.state.locations.settingsPath.c_str(), 0444);
     CliRun r = cli(t, "settings set Active Unit I");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Failed to write to:- "), std::string::npos);
     EXPECT_NE(r.err.find("Error 5 - Access denied (read only?)"), std::string::npos);
-    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kUnit, ""), "C");
 }
 
 TEST(Cli, TextsFollowTheLanguageInEffect) {
@@ -91,7 +91,7 @@ TEST(Cli, TextsFollowTheLanguageInEffect) {
     CliRun de = cli(t, "texts 7");
     EXPECT_EQ(de.code, 0);
     EXPECT_NE(de.out, "Exit\n");
-    EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kLanguage), "German.lan3");
 }
 
 } // namespace

@@ -97,7 +97,7 @@ TEST_F(CliNet, QueuesListsTheBoxWithTheSelectionFirst) {
     // Spooler order is by name; nothing saved selects the first.
     EXPECT_EQ(r.out, "* OKI_C711WT_BACK\nOKI_C711WT_FRONT\n");
 
-    ASSERT_TRUE(writeSetting(t.state, "Active", "Printer", "OKI_C711WT_FRONT"));
+    ASSERT_TRUE(writeSetting(t.state.settings, keys::kPrinter, "OKI_C711WT_FRONT"));
     r = cli(t, {"queues", "--printer", "C711WT", "--snmp-port", port_, "--web-port", web_});
     EXPECT_EQ(r.out, "* OKI_C711WT_FRONT\nOKI_C711WT_BACK\n");
 }

@@ -16,7 +16,7 @@ std::string allChannels(const std::string& group) {
 
 TEST(ToneCurves, FirstFamilyDefault) {
     AppState s;
-    setColourAdjustFromText(s, defaultColourAdjustText(false));
+    setColourAdjustFromText(s.colour, defaultColourAdjustText(false));
     for (const auto& t : s.colour.toneCurves.table) {
         EXPECT_EQ(t[255], 253);
         EXPECT_EQ(t[0], 0);
@@ -31,7 +31,7 @@ TEST(ToneCurves, FirstFamilyDefault) {
 
 TEST(ToneCurves, SecondFamilyDefaultIsAnSCurve) {
     AppState s;
-    setColourAdjustFromText(s, defaultColourAdjustText(true));
+    setColourAdjustFromText(s.colour, defaultColourAdjustText(true));
     for (const auto& t : s.colour.toneCurves.table) {
         EXPECT_EQ(t[255], 255);
         EXPECT_EQ(t[0], 0);
@@ -46,7 +46,7 @@ TEST(ToneCurves, SecondFamilyDefaultIsAnSCurve) {
 TEST(ToneCurves, DiagonalPointsComeCloseToIdentityButRoundingShows) {
     // With every intermediate point rounded the diagonal is not reproduced exactly.
     AppState s;
-    setColourAdjustFromText(s, allChannels("FFFFAAAA55550000"));
+    setColourAdjustFromText(s.colour, allChannels("FFFFAAAA55550000"));
     int differ = 0;
     for (int v = 0; v < 256; ++v) {
         const int d = std::abs(static_cast<int>(s.colour.toneCurves.table[0][v]) - v);
@@ -60,7 +60,7 @@ TEST(ToneCurves, DiagonalPointsComeCloseToIdentityButRoundingShows) {
 
 TEST(ToneCurves, ConstantOutputFillsEveryEntry) {
     AppState s;
-    setColourAdjustFromText(s, allChannels("FF64AA6455640064"));
+    setColourAdjustFromText(s.colour, allChannels("FF64AA6455640064"));
     for (const auto& t : s.colour.toneCurves.table)
         for (int v = 0; v < 256; ++v)
             EXPECT_EQ(t[v], 100) << v;
@@ -70,9 +70,9 @@ TEST(ToneCurves, InputsNoSampleReachesTakeTheNextLowerValue) {
     // x runs only from 50 to 100: below 50 nothing is set (entry 0 stays 0 and 1..49 copy
     // it), above 100 every entry copies entry 100.
     AppState s;
-    setColourAdjustFromText(s, "6432643232143214"
-                               "FF80FF8000000000"
-                               "6432643232143214");
+    setColourAdjustFromText(s.colour, "6432643232143214"
+                                      "FF80FF8000000000"
+                                      "6432643232143214");
     for (int ch : {0, 2}) {
         const auto& t = s.colour.toneCurves.table[ch];
         for (int v = 0; v < 50; ++v)
@@ -93,7 +93,7 @@ TEST(ToneCurves, ZeroOutputInsideTheRangeIsFilledToo) {
     // An output of 0 counts as unset: this curve leaves input 255 at once (P1 = (0, 255)),
     // so entry 255 keeps the 0 of P0 = (255, 0) and then inherits the value below it.
     AppState s;
-    setColourAdjustFromText(s, allChannels("FF0000FF40FF0000"));
+    setColourAdjustFromText(s.colour, allChannels("FF0000FF40FF0000"));
     const auto& t = s.colour.toneCurves.table[0];
     EXPECT_EQ(t[0], 0);
     EXPECT_EQ(t[255], t[254]) << "entry 255 got 0 from the curve and takes entry 254";
@@ -103,33 +103,33 @@ TEST(ToneCurves, ZeroOutputInsideTheRangeIsFilledToo) {
 TEST(ColourAdjustText, RoundTripAndParsing) {
     AppState s;
     const std::string hex = "0123456789ABCDEFFEDCBA9876543210A5A5A5A55A5A5A5A";
-    setColourAdjustFromText(s, hex);
-    EXPECT_EQ(colourAdjustText(s), hex);
+    setColourAdjustFromText(s.colour, hex);
+    EXPECT_EQ(colourAdjustText(s.colour), hex);
     EXPECT_EQ(s.colour.colourAdjust[0], 0x01);
     EXPECT_EQ(s.colour.colourAdjust[7], 0xEF);
     // Lower-case digits read the same.
-    setColourAdjustFromText(s, "ff0a");
+    setColourAdjustFromText(s.colour, "ff0a");
     EXPECT_EQ(s.colour.colourAdjust[0], 0xFF);
     EXPECT_EQ(s.colour.colourAdjust[1], 0x0A);
     // Missing digits and invalid digits read as 0.
     EXPECT_EQ(s.colour.colourAdjust[2], 0);
-    setColourAdjustFromText(s, "G1Z9F");
+    setColourAdjustFromText(s.colour, "G1Z9F");
     EXPECT_EQ(s.colour.colourAdjust[0], 0x01);
     EXPECT_EQ(s.colour.colourAdjust[1], 0x09);
     EXPECT_EQ(s.colour.colourAdjust[2], 0xF0);
-    EXPECT_EQ(colourAdjustText(s).size(), 48u);
+    EXPECT_EQ(colourAdjustText(s.colour).size(), 48u);
 }
 
 TEST(ColourAdjustText, SettingTheTextRebuildsTheTables) {
     AppState s;
-    setColourAdjustFromText(s, allChannels("FF64AA6455640064"));
+    setColourAdjustFromText(s.colour, allChannels("FF64AA6455640064"));
     EXPECT_EQ(s.colour.toneCurves.table[1][7], 100);
     // rebuildColourCurveTable follows the bytes.
     s.colour.colourAdjust[8 + 1] = 200;
     s.colour.colourAdjust[8 + 3] = 200;
     s.colour.colourAdjust[8 + 5] = 200;
     s.colour.colourAdjust[8 + 7] = 200;
-    rebuildColourCurveTable(s);
+    rebuildColourCurveTable(s.colour);
     EXPECT_EQ(s.colour.toneCurves.table[1][7], 200);
     EXPECT_EQ(s.colour.toneCurves.table[0][7], 100);
 }

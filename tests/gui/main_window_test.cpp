@@ -77,7 +77,7 @@ struct Fixture {
         MainWindowHooks hooks;
         hooks.dialogs = &dialogs;
         const Qt::HANDLE mainThread = QThread::currentThreadId();
-        hooks.listPrinterBox = [this, mainThread](const AppState&) {
+        hooks.listPrinterBox = [this, mainThread](const PrinterBoxRequest&) {
             boxFilledOnWorker = QThread::currentThreadId() != mainThread;
             PrinterBoxContents box;
             box.items = {"C711WT-OFFICE", "C711WT-STUDIO"};
@@ -336,15 +336,15 @@ void MainWindowTest::commandTable() {
          }},
         {"left hand writes the Others keys", [&] { click(kIdLeftHand); },
          [&] {
-             return readSetting(s, "Others", "LeftHand") == "1" &&
-                    readSetting(s, "Others", "RightHand") == "0" &&
+             return readSetting(s.settings, keys::kLeftHand) == "1" &&
+                    readSetting(s.settings, keys::kRightHand) == "0" &&
                     f.control<QToolButton>(kIdLeftHand)->isChecked() &&
                     !f.control<QToolButton>(kIdRightHand)->isChecked();
          }},
         {"right hand writes the Others keys", [&] { click(kIdRightHand); },
          [&] {
-             return readSetting(s, "Others", "LeftHand") == "0" &&
-                    readSetting(s, "Others", "RightHand") == "1" && s.record.rightHand == 1;
+             return readSetting(s.settings, keys::kLeftHand) == "0" &&
+                    readSetting(s.settings, keys::kRightHand) == "1" && s.record.rightHand == 1;
          }},
         {"guard area", [&] { click(kIdGuardArea); }, [&] { return s.layout.guardAreaChecked; }},
         {"automatic tile fills the page and disables alignment", [&] { click(kIdAutoTile); },
@@ -411,7 +411,7 @@ void MainWindowTest::mediaChangeRefillsPaperSources() {
     for (int i = 0; i < target; ++i)
         QTest::keyClick(media, Qt::Key_Down);
     QCOMPARE(media->currentIndex(), target);
-    QCOMPARE(q(mediaLabel(s, s.page.mediaId)), QStringLiteral("Transfer media 10"));
+    QCOMPARE(q(mediaLabel(s.language, s.page.mediaId)), QStringLiteral("Transfer media 10"));
     // First family, transfer media 10: of the three sources only the multi-purpose tray,
     // selected.
     QVERIFY(trayItems().contains(QStringLiteral("MultiPurpose Tray")));
@@ -429,7 +429,7 @@ void MainWindowTest::mediaChangeRefillsPaperSources() {
     // The tray box stores the user's choice.
     trays->setFocus();
     QTest::keyClick(trays, Qt::Key_Down);
-    QCOMPARE(q(readSetting(s, "Active", "Tray")), QStringLiteral("MultiPurpose Tray"));
+    QCOMPARE(q(readSetting(s.settings, keys::kTray, "")), QStringLiteral("MultiPurpose Tray"));
 }
 
 void MainWindowTest::copyFieldsEnterAppliesShiftEnterOnlyRefreshes() {
@@ -614,14 +614,14 @@ void MainWindowTest::placementWrittenOnCloseAndRestored() {
         w.resize(1100, 560);
         w.move(40, 50);
         QVERIFY(w.close());
-        QCOMPARE(settingValue(readSetting(f.ts.state, "Active", "L_Used_X")), 40.0);
-        QCOMPARE(settingValue(readSetting(f.ts.state, "Active", "L_Used_Y")), 50.0);
-        QCOMPARE(settingValue(readSetting(f.ts.state, "Active", "L_Used_W")), 1100.0);
-        QCOMPARE(settingValue(readSetting(f.ts.state, "Active", "L_Used_H")), 560.0);
-        QVERIFY(settingValue(readSetting(f.ts.state, "Active", "T_Used_W")) > 100.0);
+        QCOMPARE(settingValue(readSetting(f.ts.state.settings, keys::kWindowX)), 40.0);
+        QCOMPARE(settingValue(readSetting(f.ts.state.settings, keys::kWindowY)), 50.0);
+        QCOMPARE(settingValue(readSetting(f.ts.state.settings, keys::kWindowWidth)), 1100.0);
+        QCOMPARE(settingValue(readSetting(f.ts.state.settings, keys::kWindowHeight)), 560.0);
+        QVERIFY(settingValue(readSetting(f.ts.state.settings, keys::kPreviewWidth)) > 100.0);
         f.window.reset();
     }
-    writeSetting(f.ts.state, "Active", "T_Used_W", " 400");
+    writeSetting(f.ts.state.settings, keys::kPreviewWidth, " 400");
     MainWindow& again = f.open();
     QCOMPARE(again.pos(), QPoint(40, 50));
     QCOMPARE(again.size(), QSize(1100, 560));
@@ -668,16 +668,16 @@ void MainWindowTest::printerBoxFilledByWorker() {
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Up);
     QCOMPARE(box->currentText(), QStringLiteral("C711WT-OFFICE"));
-    QCOMPARE(q(readSetting(f.ts.state, "Active", "Printer")), QStringLiteral("C711WT-OFFICE"));
+    QCOMPARE(q(readSetting(f.ts.state.settings, keys::kPrinter)), QStringLiteral("C711WT-OFFICE"));
 }
 
 void MainWindowTest::exitButtonStoresPrinter() {
     Fixture f;
     MainWindow& w = f.open();
     QTRY_VERIFY(f.window->printerBoxFilled());
-    QCOMPARE(readSetting(f.ts.state, "Active", "Printer"), std::string());
+    QCOMPARE(readSetting(f.ts.state.settings, keys::kPrinter), std::string());
     QTest::mouseClick(f.control<QPushButton>(kIdExitButton), Qt::LeftButton);
-    QCOMPARE(q(readSetting(f.ts.state, "Active", "Printer")), QStringLiteral("C711WT-STUDIO"));
+    QCOMPARE(q(readSetting(f.ts.state.settings, keys::kPrinter)), QStringLiteral("C711WT-STUDIO"));
     QVERIFY(!w.isVisible());
 }
 
@@ -732,7 +732,7 @@ void MainWindowTest::profileChoiceRebuildsAndReloads() {
     const std::string profile = testsupport::dataFolder() + "sRGB.ICM";
     f.dialogs.nextFile = profile;
     f.action(kIdMenuProfileIn)->trigger();
-    QCOMPARE(q(readSetting(f.ts.state, "Active", "ICM Profile In")), q(profile));
+    QCOMPARE(q(readSetting(f.ts.state.settings, keys::kProfileIn)), q(profile));
     QVERIFY(f.control<QPushButton>(kIdPrintButton) != before);
     QCOMPARE(f.ts.state.picture.imageLoaded, 1);
     QCOMPARE(f.status(), q(text(f.ts.state.language, kStatusLoaded)));

@@ -169,10 +169,10 @@ void NetworkWindowTest::okAfterAUsbQueueStoresThePortName() {
     w->choose(w->printerList()->findText(QString::fromLatin1(kUsb)));
     QTest::mouseClick(w->okButton(), Qt::LeftButton);
     QCOMPARE(w->result(), int(QDialog::Accepted));
-    QCOMPARE(readSharedSetting(ts_->state, "Printer", "Model"), std::string(kUsb));
-    QCOMPARE(readSharedSetting(ts_->state, "Printer", "Port"), std::string(kUsbUri));
+    QCOMPARE(readSetting(ts_->state.sharedSettings, keys::kUtilityModel), std::string(kUsb));
+    QCOMPARE(readSetting(ts_->state.sharedSettings, keys::kUtilityPort), std::string(kUsbUri));
     // Only the shared file's "Printer" section is written.
-    QCOMPARE(readSetting(ts_->state, "Printer", "Model"), std::string());
+    QCOMPARE(readSetting(ts_->state.settings, keys::kUtilityModel), std::string());
 }
 
 void NetworkWindowTest::closingOtherwiseWritesNothing() {

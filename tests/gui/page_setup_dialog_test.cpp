@@ -53,7 +53,7 @@ struct Fixture {
         if (chooseTargetPrinter(ts.state, model) != ActionResult::Done) qFatal("no model");
         MainWindowHooks hooks;
         hooks.dialogs = &dialogs;
-        hooks.listPrinterBox = [](const AppState&) { return PrinterBoxContents{}; };
+        hooks.listPrinterBox = [](const PrinterBoxRequest&) { return PrinterBoxContents{}; };
         hooks.listQueues = [](const AppState&) { return std::vector<std::string>{}; };
         hooks.runDialog = [this](QDialog& d) {
             ++dialogsRun;
@@ -75,7 +75,7 @@ struct Fixture {
     }
     void trigger(int id) { control<QAction>(id)->trigger(); }
     std::string margin(const char* which) {
-        return readSetting(ts.state, "Active", std::string(which) + " Margin");
+        return ts.state.settings.read("Active", std::string(which) + " Margin");
     }
 };
 
@@ -108,7 +108,7 @@ class PageSetupDialogTest : public QObject {
 void PageSetupDialogTest::curveDragClampsAndAllCopiesTheGroup() {
     Fixture f;
     AppState& s = f.ts.state;
-    const std::string before = colourAdjustText(s);
+    const std::string before = colourAdjustText(s.colour);
     const auto tablesBefore = s.colour.toneCurves.table;
     f.drive = [&](QDialog& d) {
         auto* area = child<CurveArea>(d, QLatin1String(kCurveAreaName));
@@ -117,21 +117,23 @@ void PageSetupDialogTest::curveDragClampsAndAllCopiesTheGroup() {
         // Each handle shows in its own colour on its point.
         const QImage shown = area->render();
         for (int point = 0; point < 3; ++point) {
-            const CurvePosition at = curvePixelOf(curvePoint(s, CurveChannel::All, point));
+            const CurvePosition at = curvePixelOf(curvePoint(s.colour, CurveChannel::All, point));
             QCOMPARE(shown.pixel(at.x, at.y), CurveArea::handleColour(point).rgb());
         }
         // "All": P1 dragged far outside the drawing lands on the top-right corner value, and
         // the cyan group is copied to magenta and yellow.
-        const CurvePosition p1 = curvePixelOf(curvePoint(s, CurveChannel::All, 1));
+        const CurvePosition p1 = curvePixelOf(curvePoint(s.colour, CurveChannel::All, 1));
         QTest::mousePress(area, Qt::LeftButton, {}, QPoint(p1.x, p1.y));
         QMouseEvent move(QEvent::MouseMove, QPointF(400, -60), area->mapToGlobal(QPointF(400, -60)),
                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(area, &move);
         QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(400, -60));
-        QCOMPARE(curvePoint(s, CurveChannel::Cyan, 1).x, 255);
-        QCOMPARE(curvePoint(s, CurveChannel::Cyan, 1).y, 255);
-        QCOMPARE(colourAdjustText(s).substr(0, 16), colourAdjustText(s).substr(16, 16));
-        QCOMPARE(colourAdjustText(s).substr(0, 16), colourAdjustText(s).substr(32, 16));
+        QCOMPARE(curvePoint(s.colour, CurveChannel::Cyan, 1).x, 255);
+        QCOMPARE(curvePoint(s.colour, CurveChannel::Cyan, 1).y, 255);
+        QCOMPARE(colourAdjustText(s.colour).substr(0, 16),
+                 colourAdjustText(s.colour).substr(16, 16));
+        QCOMPARE(colourAdjustText(s.colour).substr(0, 16),
+                 colourAdjustText(s.colour).substr(32, 16));
         // The tables were rebuilt, magenta's and yellow's as copies of cyan's.
         QVERIFY(s.colour.toneCurves.table[1] != tablesBefore[1]);
         QVERIFY(s.colour.toneCurves.table[1] == s.colour.toneCurves.table[0]);
@@ -141,29 +143,29 @@ void PageSetupDialogTest::curveDragClampsAndAllCopiesTheGroup() {
         QTest::mouseClick(child<QRadioButton>(d, QLatin1String(kCurveChannelName) + "2"),
                           Qt::LeftButton);
         QCOMPARE(area->channel(), CurveChannel::Magenta);
-        const std::string cyan = colourAdjustText(s).substr(0, 16);
-        const CurvePosition p2 = curvePixelOf(curvePoint(s, CurveChannel::Magenta, 2));
+        const std::string cyan = colourAdjustText(s.colour).substr(0, 16);
+        const CurvePosition p2 = curvePixelOf(curvePoint(s.colour, CurveChannel::Magenta, 2));
         QTest::mousePress(area, Qt::LeftButton, {}, QPoint(p2.x, p2.y));
         QMouseEvent down(QEvent::MouseMove, QPointF(30, 900), area->mapToGlobal(QPointF(30, 900)),
                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(area, &down);
         QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(30, 900));
-        QCOMPARE(curvePoint(s, CurveChannel::Magenta, 2).x, 29);
-        QCOMPARE(curvePoint(s, CurveChannel::Magenta, 2).y, 0);
-        QCOMPARE(colourAdjustText(s).substr(0, 16), cyan);
+        QCOMPARE(curvePoint(s.colour, CurveChannel::Magenta, 2).x, 29);
+        QCOMPARE(curvePoint(s.colour, CurveChannel::Magenta, 2).y, 0);
+        QCOMPARE(colourAdjustText(s.colour).substr(0, 16), cyan);
 
         // A press beside every handle takes none: moving then changes nothing.
-        const std::string now = colourAdjustText(s);
+        const std::string now = colourAdjustText(s.colour);
         QTest::mousePress(area, Qt::LeftButton, {}, QPoint(128, 20));
         QTest::mouseMove(area, QPoint(20, 20));
         QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(20, 20));
-        QCOMPARE(colourAdjustText(s), now);
+        QCOMPARE(colourAdjustText(s.colour), now);
     };
     f.trigger(kIdMenuColourDialog);
     QCOMPARE(f.dialogsRun, 1);
-    QVERIFY(colourAdjustText(s) != before);
+    QVERIFY(colourAdjustText(s.colour) != before);
     // The points live for the session only: nothing was written.
-    QCOMPARE(readSetting(s, "KYMC", "Profile"), before);
+    QCOMPARE(readSetting(s.settings, keys::kColourAdjust, ""), before);
 }
 
 void PageSetupDialogTest::customSizeRangesByClassAndUnit() {
@@ -181,7 +183,7 @@ void PageSetupDialogTest::customSizeRangesByClassAndUnit() {
     };
     for (const Case& c : cases) {
         Fixture f(c.model);
-        writeSetting(f.ts.state, "Active", "Unit", c.unit);
+        writeSetting(f.ts.state.settings, keys::kUnit, c.unit);
         f.ts.state.record.unit = unitFromSetting(c.unit);
         f.drive = [&](QDialog& d) {
             auto& dialog = static_cast<CustomPaperDialog&>(d);
@@ -241,7 +243,7 @@ void PageSetupDialogTest::customSizeOutsideTheRangeIsRefusedAndASavedOneIsListed
 void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {
     Fixture f("C301W");
     AppState& s = f.ts.state;
-    writeSetting(s, "Active", "Left Margin", "500"); // 5 points: below the minimum 12.84
+    writeSetting(s.settings, keys::kLeftMargin, "500"); // 5 points: below the minimum 12.84
     // A picture fitted to the page: the wider margins make it too large.
     f.window->openFile(QString::fromStdString(testsupport::dataFolder() + "sample-artwork.png"));
     QCOMPARE(s.picture.imageLoaded, 1);
@@ -314,19 +316,19 @@ void PageSetupDialogTest::snapshotLoadAndSaveThroughTheMenu() {
     QCOMPARE(f.margin("Right"), "1296");
     QCOMPARE(f.margin("Bottom"), "1307");
     QCOMPARE(f.control<QComboBox>(kIdPaperBox)->currentText(), QStringLiteral("A5 SEF"));
-    QCOMPARE(readSetting(s, "Directory", "Last Config"), snap);
+    QCOMPARE(readSetting(s.settings, keys::kLastConfig), snap);
 
     const std::string saved = f.ts.dir.file("mine.scfg");
     f.dialogs.nextFile = saved;
     f.trigger(kIdMenuSaveSettings);
     QCOMPARE(readProfileString(saved, "Active", "PaperSize"), "A5 SEF");
     QCOMPARE(readProfileString(saved, "Active", "Top Margin"), "1296");
-    QCOMPARE(readSetting(s, "Directory", "Last Config"), saved);
+    QCOMPARE(readSetting(s.settings, keys::kLastConfig), saved);
 
     // A cancelled dialog changes nothing.
     f.dialogs.nextFile.clear();
     f.trigger(kIdMenuLoadSettings);
-    QCOMPARE(readSetting(s, "Directory", "Last Config"), saved);
+    QCOMPARE(readSetting(s.settings, keys::kLastConfig), saved);
     QCOMPARE(s.page.paperWidthPt, 420);
 }
 
@@ -344,8 +346,8 @@ void PageSetupDialogTest::loadDefaultsByModel() {
         Fixture f(c.model);
         AppState& s = f.ts.state;
         for (const char* k : {"Top", "Left", "Right", "Bottom"})
-            writeSetting(s, "Active", std::string(k) + " Margin", "3000");
-        moveCurvePoint(s, CurveChannel::All, 1, 10, 10);
+            s.settings.write("Active", std::string(k) + " Margin", "3000");
+        moveCurvePoint(s.colour, CurveChannel::All, 1, 10, 10);
         auto* brightness = f.control<QSlider>(kIdBrightnessSlider);
         brightness->setValue(40); // a move still waiting for its timer
         f.control<QLineEdit>(kIdCopies)->setText(QStringLiteral("7"));
@@ -354,7 +356,7 @@ void PageSetupDialogTest::loadDefaultsByModel() {
         QCOMPARE(f.margin("Top") + " " + f.margin("Left") + " " + f.margin("Right") + " " +
                      f.margin("Bottom"),
                  std::string(c.margins));
-        QCOMPARE(colourAdjustText(s).substr(0, 16), std::string(c.profile));
+        QCOMPARE(colourAdjustText(s.colour).substr(0, 16), std::string(c.profile));
         QCOMPARE(brightness->value(), 0);
         QCOMPARE(f.control<QLabel>(kIdBrightnessValue)->text(), QStringLiteral("0%"));
         QCOMPARE(f.control<QLabel>(kIdContrastValue)->text(), QStringLiteral("0%"));

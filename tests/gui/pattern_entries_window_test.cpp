@@ -36,7 +36,7 @@ struct Fixture {
         prepareSettings(ts.state);
         MainWindowHooks hooks;
         hooks.dialogs = &dialogs;
-        hooks.listPrinterBox = [](const AppState&) { return PrinterBoxContents{}; };
+        hooks.listPrinterBox = [](const PrinterBoxRequest&) { return PrinterBoxContents{}; };
         hooks.listQueues = [this](const AppState&) { return queues; };
         window = std::make_unique<MainWindow>(ts.state, hooks);
         window->show();

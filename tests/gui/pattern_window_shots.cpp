@@ -23,9 +23,9 @@ int main(int argc, char** argv) {
     SilentUserInterface ui;
     AppState state;
     state.ui = &ui;
-    if (!resolveFolders(state)) return 1;
+    if (!resolveFolders(state.locations)) return 1;
     prepareSettings(state);
-    ensurePatternDefaults(state);
+    ensurePatternDefaults(state.settings);
     // A picture of 120 x 80 mm, as the canvas boxes would show it.
     state.layout.placedWidthPt = 120 * 72 / 25.4f;
     state.layout.placedHeightPt = 80 * 72 / 25.4f;

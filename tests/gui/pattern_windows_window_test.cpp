@@ -44,9 +44,9 @@ struct Fixture {
     Fixture() {
         ts.state.ui = &files;
         prepareSettings(ts.state);
-        ensurePatternDefaults(ts.state);
+        ensurePatternDefaults(ts.state.settings);
     }
-    std::string setting(const char* key) { return readSetting(ts.state, "RIP Patten Setup", key); }
+    std::string setting(const char* key) { return ts.state.settings.read("RIP Patten Setup", key); }
 };
 
 template <typename T> T* child(QWidget& w, const char* name) {
@@ -87,7 +87,7 @@ class PatternWindowsTest : public QObject {
 
 void PatternWindowsTest::setupShowsStoredValuesAndSavesTyped() {
     Fixture f;
-    writeSetting(f.ts.state, "RIP Patten Setup", "Shape", "paw");
+    writeSetting(f.ts.state.settings, keys::kPatternShape, "paw");
     PatternSetupWindow w(f.ts.state);
     w.show();
     QCOMPARE(w.windowTitle(), QString("Pattern Print Setup"));
@@ -148,9 +148,9 @@ void PatternWindowsTest::setupSlidersLockUnitsAndCharacters() {
 
 void PatternWindowsTest::setupMissingChoicesFallBack() {
     Fixture f;
-    writeSetting(f.ts.state, "RIP Patten Setup", "Shape", "Moon");
-    writeSetting(f.ts.state, "RIP Patten Setup", "Screen", "30");
-    writeSetting(f.ts.state, "RIP Patten Setup", "SizeX", "0");
+    writeSetting(f.ts.state.settings, keys::kPatternShape, "Moon");
+    writeSetting(f.ts.state.settings, keys::kPatternScreen, "30");
+    writeSetting(f.ts.state.settings, keys::kPatternSizeX, "0");
     PatternSetupWindow w(f.ts.state);
     QCOMPARE(child<QComboBox>(w, "shapeBox")->currentText(), QString("Ellipse"));
     QCOMPARE(child<QComboBox>(w, "angleBox")->currentText(), QString("45"));
@@ -178,7 +178,7 @@ void PatternWindowsTest::importerConvertsAndSavesWithSpacing() {
     QCOMPARE(w.windowTitle(), QString("Shape Import Utility"));
     f.files.nextFile = f.ts.dir.file("tile one.ai");
     QTest::mouseClick(child<QPushButton>(w, "importButton"), Qt::LeftButton);
-    QCOMPARE(readSetting(f.ts.state, "Pattern", "AIPath"), f.ts.dir.path + "/");
+    QCOMPARE(readSetting(f.ts.state.settings, keys::kImportFolder), f.ts.dir.path + "/");
     QCOMPARE(child<QLineEdit>(w, "nameBox")->text(), QString("tile one"));
     QVERIFY(darkPixels(pixmapOf(w, "shapeView")) > 5000);
     QVERIFY(darkPixels(pixmapOf(w, "screenView")) > 5000);

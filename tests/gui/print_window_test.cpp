@@ -67,7 +67,7 @@ void PrintWindowTest::printSendsWhatTheCommandLineJobWrites() {
     ts.state.ui = &dialogs;
     MainWindowHooks hooks;
     hooks.dialogs = &dialogs;
-    hooks.listPrinterBox = [](const AppState&) {
+    hooks.listPrinterBox = [](const PrinterBoxRequest&) {
         PrinterBoxContents box;
         box.items = {kQueue};
         box.selected = 0;

@@ -56,7 +56,7 @@ struct Fixture {
     MainWindow& open() {
         MainWindowHooks hooks;
         hooks.dialogs = &dialogs;
-        hooks.listPrinterBox = [](const AppState&) { return PrinterBoxContents{}; };
+        hooks.listPrinterBox = [](const PrinterBoxRequest&) { return PrinterBoxContents{}; };
         hooks.listQueues = [](const AppState&) { return std::vector<std::string>{}; };
         hooks.runDialog = [this](QDialog& d) {
             ++shown;
@@ -137,7 +137,7 @@ void SmallDialogTest::unitDialogChecksStoredUnitAndWritesAtOnce() {
     for (const Case& c : cases) {
         Fixture f;
         f.open();
-        QVERIFY(writeSetting(f.ts.state, "Active", "Unit", c.stored));
+        QVERIFY(writeSetting(f.ts.state.settings, keys::kUnit, c.stored));
         f.load();
         const double widthPoints = parseLength(f.ts.state.record.unit, f.ts.state.window.widthText);
         std::string writtenBeforeOk;
@@ -154,7 +154,7 @@ void SmallDialogTest::unitDialogChecksStoredUnitAndWritesAtOnce() {
                 QVERIFY2(units.option(code)->isChecked() == (code == c.checked),
                          qPrintable(QStringLiteral("stored %1 option %2").arg(c.stored).arg(code)));
             units.option(c.pick)->click();
-            writtenBeforeOk = readSetting(f.ts.state, "Active", "Unit");
+            writtenBeforeOk = readSetting(f.ts.state.settings, keys::kUnit, "");
             clickButton(d, QStringLiteral("OK"));
         };
         f.trigger(kIdMenuUnits);
@@ -188,7 +188,7 @@ void SmallDialogTest::languageChangeRebuildsInGermanAndReloads() {
     f.trigger(kIdMenuLanguage);
     QVERIFY(listed.contains(QStringLiteral("English")));
     QVERIFY(listed.contains(QStringLiteral("German")));
-    QCOMPARE(readSetting(f.ts.state, "Active", "Language"), std::string("German.lan3"));
+    QCOMPARE(readSetting(f.ts.state.settings, keys::kLanguage), std::string("German.lan3"));
     QPushButton* newPrint = f.control<QPushButton>(kIdPrintButton);
     QVERIFY(newPrint != oldPrint);
     // The new controls and menus carry the German texts.
@@ -208,7 +208,7 @@ void SmallDialogTest::languageUnchangedOrCancelledKeepsTheWindow() {
     } cases[] = {{"German", false}, {"English", true}};
     for (const Case& c : cases) {
         Fixture f;
-        QVERIFY(writeSetting(f.ts.state, "Active", "Language", "English.lan3"));
+        QVERIFY(writeSetting(f.ts.state.settings, keys::kLanguage, "English.lan3"));
         f.open();
         QPushButton* before = f.control<QPushButton>(kIdPrintButton);
         f.answer = [&](QDialog& d) {
@@ -223,7 +223,7 @@ void SmallDialogTest::languageUnchangedOrCancelledKeepsTheWindow() {
         };
         f.trigger(kIdMenuLanguage);
         QCOMPARE(f.control<QPushButton>(kIdPrintButton), before);
-        QCOMPARE(readSetting(f.ts.state, "Active", "Language"), std::string("English.lan3"));
+        QCOMPARE(readSetting(f.ts.state.settings, keys::kLanguage), std::string("English.lan3"));
     }
 }
 
@@ -264,7 +264,7 @@ void SmallDialogTest::helpOpensThePageOfTheLanguage() {
     for (const Case& c : cases) {
         Fixture f;
         if (*c.language) {
-            QVERIFY(writeSetting(f.ts.state, "Active", "Language", c.language));
+            QVERIFY(writeSetting(f.ts.state.settings, keys::kLanguage, c.language));
             loadLanguage(f.ts.state, c.language);
             f.ts.state.language.languageFile = c.language;
         }
@@ -304,7 +304,7 @@ void SmallDialogTest::printerModelChoiceRebuildsForThatModel() {
         f.trigger(kIdMenuPrinterModel);
         QCOMPARE(selected, QStringLiteral("C711WT"));
         QCOMPARE(f.ts.state.target.targetModel, std::string(c.model));
-        QCOMPARE(readSetting(f.ts.state, "Active", "Target Model", "C711WT"), std::string(c.model));
+        QCOMPARE(readSetting(f.ts.state.settings, keys::kTargetModel), std::string(c.model));
         QCOMPARE(f.control<QPushButton>(kIdPrintButton) != before, c.rebuilt);
     }
 }

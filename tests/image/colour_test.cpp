@@ -75,8 +75,8 @@ struct ColourTest : ::testing::Test {
     TestState ts;
     AppState& s = ts.state;
     void setProfiles(const std::string& in, const std::string& out) {
-        writeSetting(s, "Active", "ICM Profile In", in);
-        writeSetting(s, "Active", "ICM Profile Out", out);
+        writeSetting(s.settings, keys::kProfileIn, in);
+        writeSetting(s.settings, keys::kProfileOut, out);
     }
 };
 
@@ -204,9 +204,9 @@ TEST_F(ColourTest, UnusableProfilesStopTheLoadAndRestoreDefaults) {
         // The caller (the open action) loads the defaults and rebuilds the window.
         EXPECT_EQ(s.picture.loadFailure, LoadFailure::Conversion);
         loadDefaults(s);
-        EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"),
+        EXPECT_EQ(readSetting(s.settings, keys::kProfileOut),
                   s.locations.programFolder + "OKC332P2.ICM");
-        EXPECT_EQ(readSetting(s, "Active", "ICM Profile In"),
+        EXPECT_EQ(readSetting(s.settings, keys::kProfileIn),
                   s.locations.programFolder + "sRGB.ICM");
     }
     // And with the defaults the next load works.
@@ -288,7 +288,7 @@ TEST_F(ColourTest, PreviewConversionFailureLeavesDataAndSettingsQuiet) {
     EXPECT_FALSE(convertPreviewPixels(s, 1, 1, data));
     EXPECT_EQ(data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
     EXPECT_TRUE(ts.ui.messages().empty());
-    EXPECT_EQ(readSetting(s, "Active", "ICM Profile Out"), ts.dir.file("missing.icm"));
+    EXPECT_EQ(readSetting(s.settings, keys::kProfileOut), ts.dir.file("missing.icm"));
     // Too little data for the size: refused, nothing shown.
     ts.ui.clear();
     EXPECT_FALSE(convertPreviewPixels(s, 2, 1, data));

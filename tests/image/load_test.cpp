@@ -126,7 +126,7 @@ TEST_F(LoadTest, SizeTextsFollowTheUnit) {
     };
     for (const UnitCase& u : {UnitCase{"M", "201.4", "302.2"}, UnitCase{"C", "20.14", "30.22"},
                               UnitCase{"I", "7.931", "11.896"}, UnitCase{"X", "201.4", "302.2"}}) {
-        writeSetting(s, "Active", "Unit", u.unit);
+        writeSetting(s.settings, keys::kUnit, u.unit);
         s.record.unit = unitFromSetting(u.unit); // as the unit dialog does
         std::string path = tiffAt("u.tif", 200, 300, 10);
         loadImage(s, path);
@@ -137,7 +137,7 @@ TEST_F(LoadTest, SizeTextsFollowTheUnit) {
 }
 
 TEST_F(LoadTest, StepsAroundTheDecode) {
-    writeSetting(s, "Active", "Crop", "1");
+    writeSetting(s.settings, keys::kCrop, "1");
     s.window.xCopiesText = "3";
     s.window.yCopiesText = "4";
     s.layout.rotateChecked = true;
@@ -145,7 +145,7 @@ TEST_F(LoadTest, StepsAroundTheDecode) {
     std::string quoted = "\"" + path + "\"";
     loadImage(s, quoted);
     EXPECT_EQ(quoted, path); // quotes removed, path kept
-    EXPECT_EQ(readSetting(s, "Active", "Crop"), "0");
+    EXPECT_EQ(readSetting(s.settings, keys::kCrop), "0");
     EXPECT_EQ(s.window.xCopiesText, "1");
     EXPECT_EQ(s.window.yCopiesText, "1");
     EXPECT_FALSE(s.layout.rotateChecked);
@@ -362,7 +362,7 @@ TEST_F(LoadTest, FailedConversionLeavesNoImage) {
     std::string path = tiffAt("a.tif", 8, 8, 100);
     loadImage(s, path);
     ASSERT_EQ(s.picture.imageLoaded, 1);
-    writeSetting(s, "Active", "ICM Profile Out", files.file("no-such-profile.icm"));
+    writeSetting(s.settings, keys::kProfileOut, files.file("no-such-profile.icm"));
     ts.ui.clear();
     path = tiffAt("b.tif", 9, 9, 100);
     loadImage(s, path);

@@ -21,14 +21,14 @@ bool listed(const std::vector<std::string>& list, const std::string& name) {
 
 void setMargins(AppState& s, const char* top, const char* left, const char* right,
                 const char* bottom) {
-    writeSetting(s, "Active", "Top Margin", top);
-    writeSetting(s, "Active", "Left Margin", left);
-    writeSetting(s, "Active", "Right Margin", right);
-    writeSetting(s, "Active", "Bottom Margin", bottom);
+    writeSetting(s.settings, keys::kTopMargin, top);
+    writeSetting(s.settings, keys::kLeftMargin, left);
+    writeSetting(s.settings, keys::kRightMargin, right);
+    writeSetting(s.settings, keys::kBottomMargin, bottom);
 }
 
 std::string margin(const AppState& s, const char* which) {
-    return readSetting(s, "Active", std::string(which) + " Margin");
+    return s.settings.read("Active", std::string(which) + " Margin");
 }
 
 TEST(PrinterClass, ByModelSubstring) {
@@ -43,7 +43,7 @@ TEST(PrinterClass, ByModelSubstring) {
     for (const Case& c : cases) {
         AppState s;
         s.target.targetModel = c.model;
-        EXPECT_EQ(printerClass(s), c.cls) << c.model;
+        EXPECT_EQ(printerClass(s.target), c.cls) << c.model;
     }
 }
 
@@ -157,12 +157,12 @@ TEST(CustomPaper, RecordFormatAndRoundTrip) {
     ASSERT_EQ(
         addCustomPaper(t.state, "Wide 250", 250 * mm, 300 * mm, 5 * mm, 5 * mm, 5 * mm, 5 * mm),
         CustomPaperError::None);
-    EXPECT_EQ(readSetting(t.state, "Papers", "Number"), "1");
-    EXPECT_EQ(readSetting(t.state, "Papers", "Custom1"),
+    EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "1");
+    EXPECT_EQ(t.state.settings.read("Papers", "Custom1"),
               "Wide 250^708.66142^850.39370^5^14.17323^14.17323^14.17323^14.17323");
     ASSERT_EQ(addCustomPaper(t.state, "Big", 900, 1000.5, 0, 0, 0, 0), CustomPaperError::None);
-    EXPECT_EQ(readSetting(t.state, "Papers", "Number"), "2");
-    EXPECT_EQ(readSetting(t.state, "Papers", "Custom2"),
+    EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "2");
+    EXPECT_EQ(t.state.settings.read("Papers", "Custom2"),
               "Big^900.00000^1000.50000^9^0.00000^0.00000^0.00000^0.00000");
 
     std::vector<CustomPaper> papers = readCustomPapers(t.state);
@@ -257,7 +257,7 @@ TEST(CustomPaper, RefusedInput) {
                   c.error)
             << c.name;
     }
-    EXPECT_TRUE(readSetting(t.state, "Papers", "Number").empty());
+    EXPECT_TRUE(readSetting(t.state.settings, keys::kCustomPaperCount).empty());
     EXPECT_TRUE(readCustomPapers(t.state).empty());
 }
 
@@ -266,7 +266,7 @@ TEST(CustomPaper, SameNameReplacesTheSize) {
     ASSERT_EQ(addCustomPaper(t.state, "Shirt", 400, 500, 0, 0, 0, 0), CustomPaperError::None);
     ASSERT_EQ(addCustomPaper(t.state, "Other", 300, 300, 0, 0, 0, 0), CustomPaperError::None);
     ASSERT_EQ(addCustomPaper(t.state, "Shirt", 410, 520, 0, 0, 0, 0), CustomPaperError::None);
-    EXPECT_EQ(readSetting(t.state, "Papers", "Number"), "2");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "2");
     ASSERT_TRUE(selectPaper(t.state, "Shirt"));
     EXPECT_EQ(t.state.page.paperWidthPt, 410);
     EXPECT_EQ(t.state.page.paperHeightPt, 520);
@@ -277,8 +277,8 @@ TEST(CustomPaper, DeleteMovesLaterEntriesDown) {
     for (const char* name : {"One", "Two", "Three"})
         ASSERT_EQ(addCustomPaper(t.state, name, 300, 400, 0, 0, 0, 0), CustomPaperError::None);
     EXPECT_TRUE(deleteCustomPaper(t.state, "Two"));
-    EXPECT_EQ(readSetting(t.state, "Papers", "Number"), "2");
-    EXPECT_EQ(readSetting(t.state, "Papers", "Custom3"), "");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "2");
+    EXPECT_EQ(t.state.settings.read("Papers", "Custom3"), "");
     std::vector<CustomPaper> papers = readCustomPapers(t.state);
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_EQ(papers[0].name, "One");
@@ -286,21 +286,21 @@ TEST(CustomPaper, DeleteMovesLaterEntriesDown) {
     EXPECT_FALSE(deleteCustomPaper(t.state, "Two"));
     EXPECT_TRUE(deleteCustomPaper(t.state, "One"));
     EXPECT_TRUE(deleteCustomPaper(t.state, "Three"));
-    EXPECT_EQ(readSetting(t.state, "Papers", "Number"), "0");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "0");
     EXPECT_TRUE(readCustomPapers(t.state).empty());
     // The next size starts at Custom1 again.
     ASSERT_EQ(addCustomPaper(t.state, "Four", 300, 400, 0, 0, 0, 0), CustomPaperError::None);
-    EXPECT_EQ(readSetting(t.state, "Papers", "Number"), "1");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "1");
 }
 
 TEST(CustomPaper, DamagedRecordsAreSkipped) {
     TestState t;
-    writeSetting(t.state, "Papers", "Number", "99999999");
-    writeSetting(t.state, "Papers", "Custom1", "Good^300^400^0^0^0^0^0");
-    writeSetting(t.state, "Papers", "Custom2", "NoSize^0^0^0");
-    writeSetting(t.state, "Papers", "Custom3", "^300^400^0");
-    writeSetting(t.state, "Papers", "Custom4", "Short^300");
-    writeSetting(t.state, "Papers", "Custom5", "Bare^350^450");
+    writeSetting(t.state.settings, keys::kCustomPaperCount, "99999999");
+    t.state.settings.write("Papers", "Custom1", "Good^300^400^0^0^0^0^0");
+    t.state.settings.write("Papers", "Custom2", "NoSize^0^0^0");
+    t.state.settings.write("Papers", "Custom3", "^300^400^0");
+    t.state.settings.write("Papers", "Custom4", "Short^300");
+    t.state.settings.write("Papers", "Custom5", "Bare^350^450");
     std::vector<CustomPaper> papers = readCustomPapers(t.state);
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_EQ(papers[0].name, "Good");
@@ -384,7 +384,7 @@ TEST(Margins, MinimumsByPrinter) {
         t.state.target.targetModel = c.model;
         for (int i = 0; i < 4; ++i)
             if (*c.stored[i])
-                writeSetting(t.state, "Active", std::string(names[i]) + " Margin", c.stored[i]);
+                t.state.settings.write("Active", std::string(names[i]) + " Margin", c.stored[i]);
         MarginSums sums = enforceMargins(t.state);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(margin(t.state, names[i]), c.after[i]) << c.model << ' ' << names[i];
@@ -413,8 +413,8 @@ TEST(Margins, PrintableAreaAndOversize) {
 TEST(Margins, RestoreFromBackups) {
     TestState t;
     setMargins(t.state, "1296", "1296", "1296", "1307");
-    writeSetting(t.state, "Active", "Top Margin Backup", "2000");
-    writeSetting(t.state, "Active", "Left Margin Backup", "1500.4");
+    writeSetting(t.state.settings, keys::kTopMarginBackup, "2000");
+    writeSetting(t.state.settings, keys::kLeftMarginBackup, "1500.4");
     restoreMargins(t.state);
     EXPECT_EQ(margin(t.state, "Top"), "2000");
     EXPECT_EQ(margin(t.state, "Left"), "1500");
@@ -427,9 +427,9 @@ TEST(Margins, RestoreFromBackups) {
 TEST(Margins, MissingEmptyOrDamagedBackupLeavesTheMargin) {
     TestState t;
     setMargins(t.state, "1296", "1296", "1296", "1307");
-    writeSetting(t.state, "Active", "Top Margin Backup", "");
-    writeSetting(t.state, "Active", "Left Margin Backup", "abc");
-    writeSetting(t.state, "Active", "Right Margin Backup", "0");
+    writeSetting(t.state.settings, keys::kTopMarginBackup, "");
+    writeSetting(t.state.settings, keys::kLeftMarginBackup, "abc");
+    writeSetting(t.state.settings, keys::kRightMarginBackup, "0");
     restoreMargins(t.state);
     EXPECT_EQ(margin(t.state, "Top"), "1296");
     EXPECT_EQ(margin(t.state, "Left"), "1296");

@@ -21,10 +21,10 @@ using testsupport::TestState;
 
 void setMargins(AppState& s, const char* top, const char* left, const char* right,
                 const char* bottom) {
-    writeSetting(s, "Active", "Top Margin", top);
-    writeSetting(s, "Active", "Left Margin", left);
-    writeSetting(s, "Active", "Right Margin", right);
-    writeSetting(s, "Active", "Bottom Margin", bottom);
+    writeSetting(s.settings, keys::kTopMargin, top);
+    writeSetting(s.settings, keys::kLeftMargin, left);
+    writeSetting(s.settings, keys::kRightMargin, right);
+    writeSetting(s.settings, keys::kBottomMargin, bottom);
 }
 
 // A square 400 x 400 point paper shown 400 x 400 pixels (one pixel a point) with 10 point
@@ -141,7 +141,7 @@ TEST(TypedSize, KeepsAspectAndZoomFollows) {
     for (const Case& c : cases) {
         TestState t;
         AppState& s = t.state;
-        writeSetting(s, "Active", "Unit", c.unit);
+        writeSetting(s.settings, keys::kUnit, c.unit);
         s.record.unit = unitFromSetting(c.unit); // as the unit dialog does
         s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
         s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
@@ -163,7 +163,7 @@ TEST(TypedSize, ZeroOrNoNumberOnlyRewritesTheFields) {
     for (const char* typed : {"0", "", "abc", "-20"}) {
         TestState t;
         AppState& s = t.state;
-        writeSetting(s, "Active", "Unit", "M");
+        writeSetting(s.settings, keys::kUnit, "M");
         s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
         s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
         s.window.widthText = "typed";
@@ -178,7 +178,7 @@ TEST(TypedSize, ZeroOrNoNumberOnlyRewritesTheFields) {
 TEST(TypedSize, TooLargeIsFittedAndNothingPlacedIsIgnored) {
     TestState t;
     AppState& s = t.state;
-    writeSetting(s, "Active", "Unit", "M");
+    writeSetting(s.settings, keys::kUnit, "M");
     s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
     s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
     s.page.printableWidthPt = 569;

@@ -115,7 +115,7 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
         {"C711-C833.icc", 202, 232}, // first match wins
     };
     for (const Case& c : cases) {
-        writeSetting(s, "Active", "ICM Profile Out", c.profile);
+        writeSetting(s.settings, keys::kProfileOut, c.profile);
         chooseInkThresholds(s);
         EXPECT_EQ(s.colour.inkThresholdLow, c.low) << c.profile;
         EXPECT_EQ(s.colour.inkThresholdHigh, c.high) << c.profile;
@@ -129,7 +129,7 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
 }
 
 TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
-    writeSetting(s, "Active", "ICM Profile Out", "OKC711P2.ICM");
+    writeSetting(s.settings, keys::kProfileOut, "OKC711P2.ICM");
     chooseInkThresholds(s);
     testsupport::setMedium(s, "Transfer media 13");
     // Sum C' + M' + Y' + K: 231 is below 232, 232 is not.

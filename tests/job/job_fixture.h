@@ -54,7 +54,7 @@ inline void setMediaTexts(AppState& s, bool second) {
     if (s.language.texts.size() < 313) s.language.texts.resize(313);
     const std::string brand = s.target.targetBrand;
     s.target.targetBrand = second ? "RICOH" : "OKI";
-    buildMediaIds(s);
+    buildMediaIds(s.target, s.language);
     s.target.targetBrand = brand;
 }
 

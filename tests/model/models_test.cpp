@@ -69,15 +69,15 @@ TEST(TargetPrinter, BrandFromRowAndRicohLongForms) {
                  {"PC251FW", "C251FW", "RICOH"}, {"M277", "M277", "HP"},
                  {"C360", "C360", "RICOH"},      {"PRO8432WT", "PRO8432WT", "OKI"}};
     for (const auto& c : cases) {
-        setTargetPrinter(t.state, c.given);
+        setTargetPrinter(t.state.target, c.given);
         EXPECT_EQ(t.state.target.targetModel, c.model);
         EXPECT_EQ(t.state.target.targetBrand, c.brand) << c.given;
     }
-    writeSetting(t.state, "Active", "Target Model", "C844");
-    loadTargetPrinter(t.state);
+    writeSetting(t.state.settings, keys::kTargetModel, "C844");
+    loadTargetPrinter(t.state.target, t.state.settings);
     EXPECT_EQ(t.state.target.targetModel, "C844");
     for (const auto& code : offeredModelCodes()) {
-        setTargetPrinter(t.state, code);
+        setTargetPrinter(t.state.target, code);
         EXPECT_EQ(t.state.target.targetModel, code);
     }
 }

@@ -153,6 +153,7 @@ class Discovery : public ::testing::Test {
         options_.ports.snmp = agent_->port();
         options_.ports.web = testsupport::freeLoopbackPort(false);
         options_.sysfsRoot = sysfs_;
+        options_.ui = &ts_.ui;
         ts_.state.target.targetBrand = "OKI";
         ts_.state.target.targetModel = "C711WT";
     }
@@ -195,7 +196,7 @@ TEST_F(Discovery, SpoolerQueuesCarryTheirDeviceUris) {
 
 TEST_F(Discovery, NetworkUtilityListsEveryReachableKind) {
     const auto entries =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, nullptr, options_);
+        listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, nullptr, options_);
     const std::vector<std::string> expectedOrder =
         inSpoolerOrder({"OKI_C711WT_A_SOCKET", "OKI_C711WT_B_IPP", "OKI_C711WT_C_IPPS",
                         "OKI_C711WT_D_LPD", "OKI_C711WT_E_HTTP", "OKI_C711WT_G_USB",
@@ -228,7 +229,8 @@ TEST_F(Discovery, NetworkUtilityListsEveryReachableKind) {
 
 TEST_F(Discovery, PrinterBoxPassKeepsNameAndSerialOfTheModel) {
     agent_->setAnswers({ans(kSysName, "string", "OKI"), ans(kSerial1, "string", "AK-1")});
-    const auto entries = listPrinterQueues(ts_.state, QueueListKind::PrinterBox, nullptr, options_);
+    const auto entries =
+        listPrinterQueues(ts_.state.target, QueueListKind::PrinterBox, nullptr, options_);
     std::vector<std::string> names;
     for (const auto& e : entries) {
         names.push_back(e.queueName);
@@ -242,8 +244,8 @@ TEST_F(Discovery, PrinterBoxPassKeepsNameAndSerialOfTheModel) {
 }
 
 TEST_F(Discovery, PrinterBoxSelectsTheSavedPrinter) {
-    ASSERT_TRUE(writeSetting(ts_.state, "Active", "Printer", "oki_c711wt_h"));
-    PrinterBoxContents box = listPrinterBox(ts_.state, options_);
+    ASSERT_TRUE(writeSetting(ts_.state.settings, keys::kPrinter, "oki_c711wt_h"));
+    PrinterBoxContents box = listPrinterBox(printerBoxRequest(ts_.state), options_);
     ASSERT_EQ(box.items.size(), 8u);
     ASSERT_GE(box.selected, 0);
     EXPECT_EQ(box.items[static_cast<std::size_t>(box.selected)], "OKI_C711WT_H_DNSSD");
@@ -252,20 +254,20 @@ TEST_F(Discovery, PrinterBoxSelectsTheSavedPrinter) {
     EXPECT_EQ(ts_.state.window.printerList, box.items);
 
     // A saved printer that is gone: the first item.
-    ASSERT_TRUE(writeSetting(ts_.state, "Active", "Printer", "OKI_C711WT_REMOVED"));
-    box = listPrinterBox(ts_.state, options_);
+    ASSERT_TRUE(writeSetting(ts_.state.settings, keys::kPrinter, "OKI_C711WT_REMOVED"));
+    box = listPrinterBox(printerBoxRequest(ts_.state), options_);
     EXPECT_EQ(box.selected, 0);
 
     // Without an attached USB printer its queue has no serial number and is not offered.
     DiscoveryOptions noUsb = options_;
     noUsb.sysfsRoot = dir_->path + "/no-sys";
-    box = listPrinterBox(ts_.state, noUsb);
+    box = listPrinterBox(printerBoxRequest(ts_.state), noUsb);
     EXPECT_EQ(box.items.size(), 7u);
     EXPECT_EQ(std::count(box.items.begin(), box.items.end(), "OKI_C711WT_G_USB"), 0);
 
     // A model with no queue: an empty box and no selection.
     ts_.state.target.targetModel = "C332";
-    box = listPrinterBox(ts_.state, options_);
+    box = listPrinterBox(printerBoxRequest(ts_.state), options_);
     EXPECT_TRUE(box.items.empty());
     EXPECT_EQ(box.selected, -1);
     applyPrinterBox(ts_.state, box);
@@ -275,7 +277,7 @@ TEST_F(Discovery, PrinterBoxSelectsTheSavedPrinter) {
 TEST_F(Discovery, UtilityWindowGetsListsAndTheFirstReadout) {
     NetworkUtilityView view;
     const auto entries =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, &view, options_);
+        listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, &view, options_);
     ASSERT_FALSE(entries.empty());
     ASSERT_EQ(view.printerList.size(), entries.size());
     ASSERT_EQ(view.addressList.size(), entries.size());
@@ -297,7 +299,7 @@ TEST_F(Discovery, UsbQueueFirstShowsTheUsbView) {
                                               {"OKI_C711WT_NET", "ipp://127.0.0.1/"}};
     NetworkUtilityView view;
     auto entries =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, &view, queues, options_);
+        listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, &view, queues, options_);
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_FALSE(view.detailsEnabled);
     EXPECT_EQ(view.readout.ipAddress, "usb://OKI/C711WT?serial=1");
@@ -311,12 +313,12 @@ TEST_F(Discovery, UsbQueueFirstShowsTheUsbView) {
     // Not attached: OffLine; a Ricoh target shows its model code as the serial number.
     DiscoveryOptions noUsb = options_;
     noUsb.sysfsRoot = dir_->path + "/no-sys";
-    setTargetPrinter(ts_.state, "C301W");
+    setTargetPrinter(ts_.state.target, "C301W");
     ASSERT_EQ(ts_.state.target.targetBrand, "RICOH");
     NetworkUtilityView ricoh;
     const std::vector<SpoolerQueue> ricohQueues = {{"RICOH_C301W_USB", "usb://Ricoh/C301W"}};
-    entries =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, &ricoh, ricohQueues, noUsb);
+    entries = listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, &ricoh,
+                                ricohQueues, noUsb);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].serial, "");
     EXPECT_EQ(ricoh.readout.status, "OffLine");
@@ -327,7 +329,7 @@ TEST_F(Discovery, NothingFoundLeavesEmptyListsAndNotFound) {
     ts_.state.target.targetBrand = "IMEX";
     NetworkUtilityView view;
     const auto entries =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, &view, options_);
+        listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, &view, options_);
     EXPECT_TRUE(entries.empty());
     EXPECT_TRUE(view.printerList.empty());
     EXPECT_TRUE(view.addressList.empty());
@@ -343,7 +345,7 @@ TEST_F(Discovery, UnreachableServerIsReportedToTheUtilityWindow) {
     cupsSetServer(dir_->file("no-such-cupsd.sock").c_str());
     NetworkUtilityView view;
     const auto entries =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, &view, options_);
+        listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, &view, options_);
     cupsSetServer(server.c_str());
     EXPECT_TRUE(entries.empty());
     EXPECT_TRUE(view.printerList.empty());
@@ -356,12 +358,12 @@ TEST_F(Discovery, EntryLimitsOfBothCallers) {
     for (int i = 0; i < 35; ++i)
         many.push_back({"OKI_C711WT_N" + std::to_string(100 + i), "ipp://127.0.0.1/ipp/print"});
     const auto all =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, nullptr, many, options_);
+        listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, nullptr, many, options_);
     ASSERT_EQ(all.size(), 30u);
     EXPECT_EQ(all.front().queueName, "OKI_C711WT_N100");
     EXPECT_EQ(all.back().queueName, "OKI_C711WT_N129");
     const auto box =
-        listPrinterQueues(ts_.state, QueueListKind::PrinterBox, nullptr, many, options_);
+        listPrinterQueues(ts_.state.target, QueueListKind::PrinterBox, nullptr, many, options_);
     ASSERT_EQ(box.size(), 10u);
     EXPECT_EQ(box.back().queueName, "OKI_C711WT_N109");
 }
@@ -377,13 +379,13 @@ TEST_F(Discovery, SilentOrNamelessPrintersAreSkipped) {
         {"OKI_C711WT_OTHER", "beh:/1/3/5/socket://127.0.0.1:9100"},
         {"OKI_C711WT_OK", "socket://127.0.0.1:9100"},
     };
-    const auto entries =
-        listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, nullptr, queues, options_);
+    const auto entries = listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, nullptr,
+                                           queues, options_);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].queueName, "OKI_C711WT_OK");
 
     agent_->setAnswers({ans(kSysName, "string", "OKI")});
-    EXPECT_TRUE(listPrinterQueues(ts_.state, QueueListKind::NetworkUtility, nullptr,
+    EXPECT_TRUE(listPrinterQueues(ts_.state.target, QueueListKind::NetworkUtility, nullptr,
                                   {{"OKI_C711WT_OK", "socket://127.0.0.1:9100"}}, options_)
                     .empty());
 }

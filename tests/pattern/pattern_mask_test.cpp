@@ -118,7 +118,7 @@ TEST(PatternMask, MaskOneIsTheExactInverse) {
 
 TEST(PatternMask, LibraryShapeCellUsesItsSpacingAndHoles) {
     TestState t;
-    writeSetting(t.state, "Active", "Shape Library", t.state.locations.userFolder + "shape.lib");
+    writeSetting(t.state.settings, keys::kShapeLibrary, t.state.locations.userFolder + "shape.lib");
     ShapeRecord box;
     box.name = "Box";
     box.spacing0 = 0.5f; // the vertical step grows by half: 30 -> 45
@@ -145,7 +145,8 @@ TEST(PatternMask, LibraryShapeCellUsesItsSpacingAndHoles) {
 
 TEST(PatternMask, UnknownShapeFallsBackToTheEllipse) {
     TestState t;
-    writeSetting(t.state, "Active", "Shape Library", t.state.locations.userFolder + "missing.lib");
+    writeSetting(t.state.settings, keys::kShapeLibrary,
+                 t.state.locations.userFolder + "missing.lib");
     EXPECT_EQ(generate(t, settings("Nosuch", 45)).m.bytes,
               generate(t, settings("Ellipse", 45)).m.bytes);
     EXPECT_NE(generate(t, settings("Rectangle", 45)).m.bytes,
@@ -200,14 +201,14 @@ TEST(PatternMask, LoadedPictureMaskHasTheGridsSizeAndOrientation) {
     s.picture.gridHeight = 200;
     s.layout.placedWidthPt = 100 * 72 / 254.0f; // turned: the picture's 200 pixels are 20 mm high
     s.layout.placedHeightPt = 200 * 72 / 254.0f;
-    writeSetting(s, "RIP Patten Setup", "SizeX", "2");
-    writeSetting(s, "RIP Patten Setup", "SizeY", "2");
-    writeSetting(s, "RIP Patten Setup", "Screen", "0");
+    writeSetting(s.settings, keys::kPatternSizeX, "2");
+    writeSetting(s.settings, keys::kPatternSizeY, "2");
+    writeSetting(s.settings, keys::kPatternScreen, "0");
     const PatternMask m = generateImagePatternMask(s);
     const double k = 200 * 72.0 / (static_cast<double>(s.layout.placedHeightPt) * 25.4);
     ASSERT_NEAR(k, 10.0, 1e-5);
     const PatternMask expected = orientPatternMask(
-        generatePatternMask(s, 200, 100, k, readPatternSettings(s)), true, false, true);
+        generatePatternMask(s, 200, 100, k, readPatternSettings(s.settings)), true, false, true);
     EXPECT_EQ(m.width, 100);
     EXPECT_EQ(m.height, 200);
     EXPECT_EQ(m.bytes, expected.bytes);
@@ -227,13 +228,13 @@ TEST(PatternMask, EncodedWithLittleEndianSize) {
 
 TEST(PatternSettings, DefaultsZeroMeansOneAndOtherValues) {
     TestState t;
-    PatternSettings s = readPatternSettings(t.state);
+    PatternSettings s = readPatternSettings(t.state.settings);
     EXPECT_EQ(s.shape, "Ellipse");
     EXPECT_EQ(s.sizeX, 1.0);
     EXPECT_EQ(s.screen, 45);
     EXPECT_FALSE(s.invert);
-    ensurePatternDefaults(t.state);
-    s = readPatternSettings(t.state);
+    ensurePatternDefaults(t.state.settings);
+    s = readPatternSettings(t.state.settings);
     EXPECT_EQ(s.sizeX, 2.0);
     EXPECT_EQ(s.sizeY, 2.0);
     EXPECT_EQ(s.gap, 1.0);
@@ -253,14 +254,14 @@ TEST(PatternSettings, DefaultsZeroMeansOneAndOtherValues) {
     };
     for (const Case& c : cases) {
         TestState u;
-        ensurePatternDefaults(u.state);
-        writeSetting(u.state, "RIP Patten Setup", c.key, c.value);
-        const PatternSettings r = readPatternSettings(u.state, true);
+        ensurePatternDefaults(u.state.settings);
+        u.state.settings.write("RIP Patten Setup", c.key, c.value);
+        const PatternSettings r = readPatternSettings(u.state.settings, true);
         EXPECT_EQ(r.sizeX, c.sizeX) << c.key << "=" << c.value;
         EXPECT_EQ(r.gap, c.gap) << c.key << "=" << c.value;
         EXPECT_EQ(r.screen, c.screen) << c.key << "=" << c.value;
         EXPECT_EQ(r.invert, c.invert) << c.key << "=" << c.value;
-        EXPECT_EQ(readSetting(u.state, "RIP Patten Setup", c.key), c.written) << c.key;
+        EXPECT_EQ(u.state.settings.read("RIP Patten Setup", c.key), c.written) << c.key;
     }
 }
 

@@ -31,7 +31,7 @@ struct Library {
     std::string path;
     Library() {
         path = t.state.locations.userFolder + "shape.lib";
-        writeSetting(t.state, "Active", "Shape Library", path);
+        writeSetting(t.state.settings, keys::kShapeLibrary, path);
     }
 };
 
@@ -224,7 +224,7 @@ TEST(ShapeLibrary, OnlyARegularLibraryOfSaneSizeIsReadOrWritten) {
     writeFile(big, encodeShapeRecord(square("Moon")));
     std::filesystem::resize_file(big, kMaxShapeLibraryBytes + 1);
     for (const std::string& path : {fifo, big}) {
-        ASSERT_TRUE(writeSetting(l.t.state, "Active", "Shape Library", path));
+        ASSERT_TRUE(writeSetting(l.t.state.settings, keys::kShapeLibrary, path));
         l.t.ui.clear();
         ShapeRecord out;
         EXPECT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::NotFound) << path;
@@ -286,7 +286,7 @@ TEST(MasterShapeLibrary, FreshInstallationProvisionsOurTenShapes) {
     TestState t;
     prepareSettings(t.state);
     EXPECT_TRUE(t.ui.messages().empty());
-    EXPECT_EQ(readSetting(t.state, "Active", "Shape Library"),
+    EXPECT_EQ(readSetting(t.state.settings, keys::kShapeLibrary),
               t.state.locations.userFolder + "shape.lib");
     EXPECT_EQ(listShapeNames(t.state),
               (std::vector<std::string>{"Star", "Heart", "Hexagon", "Diamond", "Triangle", "Ring",

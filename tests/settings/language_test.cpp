@@ -202,7 +202,7 @@ TEST(LanguageList, CurrentFilesCapitalisedAndSelection) {
     f.write("ENGLISH.lan3", {kV3, "x", ">>>"});
     f.write("Old.lan3", {"Draxilon Language file V2", "x"});
     f.write("notes.txt", {kV3});
-    writeSetting(f.t.state, "Active", "Language", "German.lan3");
+    writeSetting(f.t.state.settings, keys::kLanguage, "German.lan3");
     LanguageList list = listLanguages(f.t.state);
     EXPECT_EQ(list.names, (std::vector<std::string>{"English", "German"}));
     EXPECT_EQ(list.selected, 1);
@@ -230,14 +230,14 @@ TEST(ShippedLanguages, LoadWithoutMessages) {
 TEST(ChooseLanguage, StoresNameAndReloads) {
     TestState t;
     EXPECT_TRUE(chooseLanguage(t.state, "German"));
-    EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kLanguage), "German.lan3");
     EXPECT_FALSE(chooseLanguage(t.state, "German")) << "same language: nothing to do";
     // Names that lead out of the program folder are refused with a message and not stored.
     for (const std::string& name :
          {std::string("../../tmp/Evil"), std::string("/tmp/Evil"), std::string("Ger\0/x", 7)}) {
         t.ui.clear();
         EXPECT_FALSE(chooseLanguage(t.state, name));
-        EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
+        EXPECT_EQ(readSetting(t.state.settings, keys::kLanguage), "German.lan3");
         EXPECT_EQ(t.ui.messages().size(), 1u);
     }
 }

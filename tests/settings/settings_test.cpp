@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <sched.h>
+#include <ctime>
+#include <map>
 #include <set>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -52,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"missingSection", "[Other]\nUnit=C\n", "Active", "Unit", "M", "M"},
         ReadCase{"keyOfOtherSection", "[A]\nk=1\n[B]\nk=2\n", "B", "k", "", "2"},
         ReadCase{"firstKeyWins", "[A]\nk=1\nk=2\n", "A", "k", "", "1"},
+        ReadCase{"firstSectionWins", "[A]\nj=1\n[B]\n[a]\nj=2\nk=3\n", "A", "k", "fb", "fb"},
         ReadCase{"noSections", "k=1\nx=2\n", "A", "k", "fb", "fb"},
         ReadCase{"emptyValue", "[A]\nk=\n", "A", "k", "fb", ""},
         ReadCase{"valueWithEquals", "[A]\nk=a=b\n", "A", "k", "", "a=b"},
@@ -59,6 +62,84 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"noFinalNewline", "[A]\nk=v", "A", "k", "", "v"},
         ReadCase{"garbage", "\x01\xff\xfe[\x00]\n=\n[[[\n", "A", "k", "fb", "fb"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The file is parsed once and read from memory until it changes: another program's write is
+// seen at the next read, whether it replaces the file or rewrites it in place.
+TEST(SettingsLayer, AnotherProgramsWriteIsSeenAtTheNextRead) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    writeFile(path, "[Active]\nUnit=C\nTray=AUTO\n");
+    ProfileFile file(path);
+    EXPECT_EQ(file.read("Active", "Unit"), "C");
+    ASSERT_EQ(writeProfileString(path, "Active", "Unit", "I"), 0); // a new file, renamed
+    EXPECT_EQ(file.read("Active", "Unit"), "I");
+    // Rewritten in place, same size, a later modification time.
+    writeFile(path, "[Active]\nUnit=M\nTray=AUTO\n");
+    const timespec later[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 5, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+    EXPECT_EQ(file.read("Active", "Unit"), "M");
+    // Its own writes read back at once, and another writer's keys stay.
+    ASSERT_EQ(file.write("Active", "Unit", "C"), 0);
+    EXPECT_EQ(file.read("Active", "Unit"), "C");
+    EXPECT_EQ(file.read("Active", "Tray"), "AUTO");
+    std::filesystem::remove(path);
+    EXPECT_EQ(file.read("Active", "Unit", "gone"), "gone");
+}
+
+// A command-line run's options: every change is read back, none reaches the file.
+TEST(SettingsLayer, ChangesKeptInMemoryNeverReachTheFile) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    const std::string stored = "[Active]\r\nUnit=C\r\nTray=AUTO\r\n";
+    writeFile(path, stored);
+    ProfileFile file(path);
+    file.keepChangesInMemory();
+    EXPECT_EQ(file.write("Active", "Unit", "I"), 0);
+    EXPECT_EQ(file.write("Papers", "Number", " 1"), 0);
+    EXPECT_EQ(file.remove("Active", "Tray"), 0);
+    EXPECT_EQ(file.read("Active", "Unit"), "I");
+    EXPECT_EQ(file.read("Papers", "Number"), "1");
+    EXPECT_EQ(file.read("Active", "Tray", "none"), "none");
+    EXPECT_EQ(readFile(path), stored);
+    // A name the file could not hold is refused in memory as on disk.
+    EXPECT_EQ(file.write("Active", "A=B", "x"), EINVAL);
+
+    // An oversized file is not read: the run starts from nothing and still works.
+    writeFile(path, "[Active]\nUnit=C\n" + std::string(kMaxSettingsFileBytes, '#'));
+    ProfileFile big(path);
+    big.keepChangesInMemory();
+    EXPECT_EQ(big.read("Active", "Unit", "M"), "M");
+    EXPECT_EQ(big.write("Active", "Unit", "I"), 0);
+    EXPECT_EQ(big.read("Active", "Unit"), "I");
+}
+
+// Each key is named once; spellings that differ only in case are the same key and agree on
+// what it holds. A default is a value of the key's own type, inside its range.
+TEST(SettingKeys, EachKeyOnceWithADefaultOfItsType) {
+    std::set<std::string> exact;
+    std::map<std::string, const SettingKey*> byName;
+    for (const SettingKey* key : settingKeys()) {
+        const std::string name = std::string(key->section) + "/" + std::string(key->name);
+        EXPECT_TRUE(exact.insert(name).second) << name << " is in the table twice";
+        std::string lower = name;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const auto [it, fresh] = byName.emplace(lower, key);
+        if (!fresh) {
+            EXPECT_EQ(it->second->type, key->type) << name;
+            EXPECT_EQ(it->second->fallback, key->fallback) << name;
+        }
+        EXPECT_TRUE(settingNameProblem(key->section, key->name).empty()) << name;
+        const std::string fallback(key->fallback);
+        if (key->type == SettingType::Flag) {
+            EXPECT_TRUE(fallback.empty() || fallback == "0" || fallback == "1") << name;
+        }
+        if (key->type == SettingType::Number && key->minimum <= key->maximum) {
+            EXPECT_GE(settingValue(fallback), key->minimum) << name;
+            EXPECT_LE(settingValue(fallback), key->maximum) << name;
+        }
+    }
+}
 
 TEST(ReadProfileFile, MissingFileOrDirectoryGivesFallback) {
     TempDir dir;
@@ -121,12 +202,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WriteProfileFile, NumbersCarryLeadingBlankAndReadBack) {
     TestState t;
-    ASSERT_TRUE(writeSettingNumber(t.state, "Active", "TraySwitch", 0));
-    ASSERT_TRUE(writeSettingNumber(t.state, "Active", "Offset", -5));
+    ASSERT_TRUE(writeSettingNumber(t.state.settings, keys::kTraySwitch, 0));
+    ASSERT_TRUE((t.state.settings.write("Active", "Offset", settingNumber(-5)) == 0));
     EXPECT_NE(readFile(t.state.locations.settingsPath).find("TraySwitch= 0\n"), std::string::npos);
     EXPECT_NE(readFile(t.state.locations.settingsPath).find("Offset=-5\n"), std::string::npos);
-    EXPECT_EQ(settingValue(readSetting(t.state, "Active", "TraySwitch")), 0.0);
-    EXPECT_EQ(settingValue(readSetting(t.state, "Active", "Offset")), -5.0);
+    EXPECT_EQ(settingValue(readSetting(t.state.settings, keys::kTraySwitch, "")), 0.0);
+    EXPECT_EQ(settingValue(t.state.settings.read("Active", "Offset")), -5.0);
 }
 
 TEST(WriteProfileFile, ReplacesAtomicallyAndKeepsMode) {
@@ -171,7 +252,7 @@ TEST(WriteErrorText, ChosenFromErrno) {
 // A failed write is reported with the file's path and leaves the file exactly as it was.
 void expectRefused(TestState& t, const std::string& errorText) {
     const std::string before = readFile(t.state.locations.settingsPath);
-    EXPECT_FALSE(writeSetting(t.state, "Active", "Unit", "I"));
+    EXPECT_FALSE(writeSetting(t.state.settings, keys::kUnit, "I"));
     auto msgs = t.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_EQ(msgs[0].icon, MessageIcon::Error);
@@ -179,19 +260,19 @@ void expectRefused(TestState& t, const std::string& errorText) {
     EXPECT_EQ(msgs[0].text,
               "Failed to write to:- \r\n" + t.state.locations.settingsPath + "\r\n" + errorText);
     EXPECT_EQ(readFile(t.state.locations.settingsPath), before);
-    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "C");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kUnit, ""), "C");
 }
 
 TEST(FailedWrite, FileWithoutWritePermissionIsReadOnlyEvenForRoot) {
     TestState t;
-    writeSetting(t.state, "Active", "Unit", "C");
+    writeSetting(t.state.settings, keys::kUnit, "C");
     ::chmod(t.state.locations.settingsPath.c_str(), 0444);
     expectRefused(t, "Error 5 - Access denied (read only?)");
 }
 
 TEST(FailedWrite, ImmutableFile) {
     TestState t;
-    writeSetting(t.state, "Active", "Unit", "C");
+    writeSetting(t.state.settings, keys::kUnit, "C");
     std::string cmd = "chattr +i '" + t.state.locations.settingsPath + "' 2>/dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << "chattr is needed for this case";
     expectRefused(t, "Error 5 - Access denied (read only?)");
@@ -237,10 +318,10 @@ TEST(FailedWrite, UnprivilegedUserInForeignFolder) {
 TEST(FailedWrite, SettingsPathIsADirectory) {
     TestState t;
     std::filesystem::create_directories(t.state.locations.settingsPath);
-    EXPECT_FALSE(writeSetting(t.state, "Active", "Unit", "I"));
+    EXPECT_FALSE(writeSetting(t.state.settings, keys::kUnit, "I"));
     ASSERT_EQ(t.ui.messages().size(), 1u);
     EXPECT_NE(t.ui.messages()[0].text.find("Error " + std::to_string(EISDIR)), std::string::npos);
-    EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kUnit), "M");
 }
 
 TEST(ConcurrentWrites, NoUpdateIsLost) {
@@ -380,7 +461,7 @@ TEST(SettingNames, NamesThatWouldMakeLinesAreRefused) {
 TEST(NonRegularRecords, FifoAndDeviceAreNotRead) {
     TestState t;
     ASSERT_EQ(::mkfifo(t.state.locations.settingsPath.c_str(), 0600), 0);
-    EXPECT_EQ(readSetting(t.state, "Active", "Unit", "M"), "M");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kUnit), "M");
     EXPECT_EQ(writeProfileString(t.state.locations.settingsPath, "Active", "Unit", "C"), EINVAL);
     for (const std::string& record : {std::string("fifo"), std::string("/dev/zero")}) {
         AppState& s = t.state;
@@ -404,10 +485,10 @@ TEST(OversizedSettings, ReportedOnceReadAsDefaultsLeftAlone) {
     writeFile(s.locations.settingsPath,
               "[Active]\nUnit=C\n[X]\njunk=" + std::string(kMaxSettingsFileBytes, 'z'));
     const auto size = std::filesystem::file_size(s.locations.settingsPath);
-    EXPECT_EQ(readSetting(s, "Active", "Unit", "M"), "M");
+    EXPECT_EQ(readSetting(s.settings, keys::kUnit), "M");
     ensureSettings(s);
     for (int i = 0; i < 5; ++i)
-        EXPECT_FALSE(writeSetting(s, "Active", "Unit", "I"));
+        EXPECT_FALSE(writeSetting(s.settings, keys::kUnit, "I"));
     const auto m = t.ui.messages();
     ASSERT_EQ(m.size(), 1u);
     EXPECT_NE(m[0].text.find(s.locations.settingsPath), std::string::npos) << m[0].text;
@@ -532,38 +613,39 @@ TEST(DefaultSettings, FirstRunWritesEveryDefault) {
         {"KYMC", "Profile", "FFFDA5A557560000FFFDA5A557560000FFFDA5A557560000"},
     };
     for (const auto& e : expected)
-        EXPECT_EQ(readSetting(t.state, e.section, e.key), e.value) << e.section << "/" << e.key;
+        EXPECT_EQ(t.state.settings.read(e.section, e.key), e.value) << e.section << "/" << e.key;
     EXPECT_TRUE(t.ui.messages().empty());
 }
 
 TEST(DefaultSettings, KeepsKeysOutsideTheDefaults) {
     TestState t;
-    writeSetting(t.state, "Active", "Top Margin", "1500");
-    writeSetting(t.state, "Active", "Language", "German.lan3");
-    writeSetting(t.state, "Active", "Unit", "I");
+    writeSetting(t.state.settings, keys::kTopMargin, "1500");
+    writeSetting(t.state.settings, keys::kLanguage, "German.lan3");
+    writeSetting(t.state.settings, keys::kUnit, "I");
     createDefaultSettings(t.state);
-    EXPECT_EQ(readSetting(t.state, "Active", "Top Margin"), "1500");
-    EXPECT_EQ(readSetting(t.state, "Active", "Language"), "German.lan3");
-    EXPECT_EQ(readSetting(t.state, "Active", "Unit"), "M");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kTopMargin), "1500");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kLanguage), "German.lan3");
+    EXPECT_EQ(readSetting(t.state.settings, keys::kUnit, ""), "M");
 }
 
 TEST(VersionRule, OldVersionIsRewrittenNewerKept) {
     for (const char* version : {"0.9", "1.0", "2.0", "OKI C711"}) {
         TestState t;
-        writeSetting(t.state, "INI_INF", "Version", version);
-        writeSetting(t.state, "Active", "Tray", "Tray 1");
+        writeSetting(t.state.settings, keys::kVersion, version);
+        writeSetting(t.state.settings, keys::kTray, "Tray 1");
         ensureSettings(t.state);
         bool rewritten = std::string(version) == "0.9" || std::string(version) == "OKI C711";
-        EXPECT_EQ(readSetting(t.state, "Active", "Tray"), rewritten ? "AUTO" : "Tray 1") << version;
+        EXPECT_EQ(readSetting(t.state.settings, keys::kTray, ""), rewritten ? "AUTO" : "Tray 1")
+            << version;
         EXPECT_FLOAT_EQ(t.state.record.settingsVersion, rewritten ? 1.0f : settingValue(version));
     }
 }
 
 TEST(SettingsRecord, FallbacksForMissingKeys) {
     TestState t;
-    writeSetting(t.state, "INI_INF", "Version", "1.0");
-    writeSetting(t.state, "Active", "White Mask %", "40");
-    readSettingsRecord(t.state);
+    writeSetting(t.state.settings, keys::kVersion, "1.0");
+    writeSetting(t.state.settings, keys::kWhiteMask, "40");
+    readSettingsRecord(t.state.settings, t.state.record, t.state.colour, t.state.language);
     EXPECT_EQ(t.state.record.whiteMaskPercent, 40);
     EXPECT_EQ(t.state.record.whiteOverlayPercent, 2);
     EXPECT_EQ(t.state.record.displayWhite, 1);
@@ -584,20 +666,20 @@ TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
     };
     for (const auto& c : cases) {
         TestState t;
-        setTargetPrinter(t.state, c.model);
+        setTargetPrinter(t.state.target, c.model);
         t.state.layout.brightness = 40;
         t.state.window.copiesText = "7";
         loadDefaults(t.state);
-        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile Out"),
+        EXPECT_EQ(readSetting(t.state.settings, keys::kProfileOut),
                   t.state.locations.programFolder + c.profile)
             << c.model;
-        EXPECT_EQ(readSetting(t.state, "Active", "ICM Profile In"),
+        EXPECT_EQ(readSetting(t.state.settings, keys::kProfileIn),
                   t.state.locations.programFolder + "sRGB.ICM");
         const char* keys[] = {"Top Margin", "Left Margin", "Right Margin", "Bottom Margin"};
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(readSetting(t.state, "Active", keys[i]), c.margins[i]) << c.model << keys[i];
-        EXPECT_EQ(readSetting(t.state, "Others", "RightHand"), "1");
-        EXPECT_EQ(readSetting(t.state, "Others", "LeftHand"), "0");
+            EXPECT_EQ(t.state.settings.read("Active", keys[i]), c.margins[i]) << c.model << keys[i];
+        EXPECT_EQ(readSetting(t.state.settings, keys::kRightHand), "1");
+        EXPECT_EQ(readSetting(t.state.settings, keys::kLeftHand), "0");
         EXPECT_EQ(t.state.layout.brightness, 0);
         EXPECT_EQ(t.state.window.copiesText, "1");
     }

@@ -72,7 +72,7 @@ TestState::TestState() {
     setenv("XDG_CONFIG_DIRS", dir.file("xdg").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", dir.file("run").c_str(), 1);
     state.ui = &ui;
-    resolveFolders(state);
+    resolveFolders(state.locations);
     state.locations.programFolder = dataFolder();
     loadBuiltInTexts(state.language);
 }
@@ -194,15 +194,15 @@ bool fileExists(const std::string& path) {
 
 namespace testsupport {
 void setMedium(AppState& state, std::string_view name) {
-    fillMediaList(state);
-    const int id = findMedium(state, name);
+    fillMediaList(state.target, state.language, state.page);
+    const int id = findMedium(state.page, state.language, name);
     if (id != 0) {
-        selectMedium(state, id);
+        selectMedium(state.page, id);
         return;
     }
     // Rules are also tested for media the list does not offer this printer.
     for (int u = 1; u <= 3; ++u)
-        if (name == mediaLabel(state, kUserTypeMedia + u)) {
+        if (name == mediaLabel(state.language, kUserTypeMedia + u)) {
             state.page.mediaId = kUserTypeMedia + u;
             return;
         }
