@@ -136,7 +136,7 @@ ActionResult openImage(AppState& state, const std::string& path) {
         refreshPreview(state);
         return r;
     }
-    rememberFile(state, p);
+    rememberFile(state.recent, state.locations.recentFilesPath, state.ui, p);
     setTitle(state, p);
     setProgress(state, 0);
     setStatus(state, kStatusLoaded);
@@ -160,7 +160,7 @@ ActionResult reloadImage(AppState& state) {
 
 ActionResult openRecentFile(AppState& state, int n) {
     if (n < 1 || n > 5) return ActionResult::Refused;
-    readRecentFiles(state);
+    readRecentFiles(state.recent, state.locations.recentFilesPath, state.ui);
     std::string p = state.recent.recentFiles[static_cast<std::size_t>(n)];
     if (p.empty()) return ActionResult::Nothing;
     if (!loadPicture(state, p)) {
@@ -168,12 +168,12 @@ ActionResult openRecentFile(AppState& state, int n) {
         ActionResult r = loadFailureResult(state);
         if (cancelled) return r;
         // The entry no longer loads: it leaves the list.
-        forgetRecentFile(state, n);
+        forgetRecentFile(state.recent, state.locations.recentFilesPath, state.ui, n);
         setStatus(state, kStatusNoFile);
         refreshPreview(state);
         return r;
     }
-    rememberFile(state, p);
+    rememberFile(state.recent, state.locations.recentFilesPath, state.ui, p);
     setTitle(state, p);
     setProgress(state, 0);
     setStatus(state, kStatusLoaded);

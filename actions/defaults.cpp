@@ -37,7 +37,7 @@ namespace {
 // The settings record with the recent-file record read with it.
 void readRecord(AppState& state) {
     readSettingsRecord(state.settings, state.record, state.colour, state.language);
-    readRecentFiles(state);
+    readRecentFiles(state.recent, state.locations.recentFilesPath, state.ui);
 }
 
 } // namespace

@@ -78,7 +78,7 @@ void prepareSettings(AppState& state, bool provisionShapes) {
     if (language.empty())
         loadBuiltInTexts(state.language);
     else
-        loadLanguage(state, language);
+        loadLanguage(state.language, state.locations.programFolder, language, state.ui);
 
     if (readSetting(state.settings, keys::kProfileIn).empty())
         writeSetting(state.settings, keys::kProfileIn, state.locations.programFolder + "sRGB.ICM");

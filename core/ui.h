@@ -19,6 +19,9 @@
 #include <string>
 
 struct AppState;
+struct TextTable;
+struct WindowTexts;
+class ProgressSink;
 
 enum class MessageIcon { None, Error, Warning, Exclamation, Information, Question };
 
@@ -52,6 +55,31 @@ struct SilentUserInterface : UserInterface {
     void showStatus(const std::string&) override {}
     void showProgress(int) override {}
 };
+
+// What a subsystem reports and asks on its way, handed to it instead of the session state:
+// the status line and progress bar (also kept in the window texts, so a window built later
+// shows them), messages and questions, and the user's wish to stop. Any member may be null:
+// that part of the feedback then goes nowhere (a cancel is then never asked for).
+struct Feedback {
+    WindowTexts* window = nullptr;
+    const TextTable* texts = nullptr;
+    UserInterface* ui = nullptr;
+    ProgressSink* sink = nullptr;
+
+    // The status line shows interface text number n.
+    void status(int n) const;
+    // The progress bar shows percent (held in 0..100).
+    void progress(int percent) const;
+    // A message box.
+    void message(MessageIcon icon, const std::string& caption, const std::string& text) const;
+    // An OK/Cancel question; false (Cancel) when nobody can be asked.
+    bool askOkCancel(const std::string& caption, const std::string& text) const;
+    // True when the running operation was asked to stop.
+    bool cancelled() const;
+};
+
+// The feedback of the session: its window texts, texts, seam and progress sink.
+Feedback feedback(AppState& state);
 
 // Sets the status line to interface text number n and remembers it in the state.
 void setStatus(AppState& state, int n);

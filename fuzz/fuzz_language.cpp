@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AppState state;
     state.ui = &ui;
     state.locations.programFolder = folder;
-    loadLanguage(state, "Fuzz.lan3");
+    loadLanguage(state.language, state.locations.programFolder, "Fuzz.lan3", state.ui);
     if (state.language.texts.size() < 313 || state.language.texts.size() > kMaxLanguageEntry + 1u)
         __builtin_trap();
     if (state.language.texts[0] != "Lumivane Basic") __builtin_trap();
-    (void)listLanguages(state);
+    (void)listLanguages(state.locations.programFolder, state.settings);
     return 0;
 }

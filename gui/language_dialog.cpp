@@ -24,7 +24,7 @@ LanguageDialog::LanguageDialog(AppState& state, QWidget* parent) : QDialog(paren
     layout->addWidget(new QLabel(plain(state, 81), this));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("languages"));
-    const LanguageList languages = listLanguages(state);
+    const LanguageList languages = listLanguages(state.locations.programFolder, state.settings);
     for (const auto& name : languages.names)
         list_->addItem(QString::fromStdString(name));
     list_->setCurrentRow(languages.selected);
@@ -43,6 +43,7 @@ LanguageDialog::LanguageDialog(AppState& state, QWidget* parent) : QDialog(paren
 void LanguageDialog::confirm() {
     // Only a confirmation with an entry selected changes anything.
     if (QListWidgetItem* item = list_->currentItem())
-        changed_ = chooseLanguage(state_, item->text().toStdString());
+        changed_ = chooseLanguage(state_.language, state_.settings, state_.locations.programFolder,
+                                  state_.ui, item->text().toStdString());
     accept();
 }

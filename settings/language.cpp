@@ -1,6 +1,6 @@
 #include "settings/language.h"
 
-#include "core/app_state.h"
+#include "core/state.h"
 #include "core/files.h"
 #include "core/strings.h"
 #include "core/texts.h"
@@ -85,11 +85,16 @@ bool readLine(std::istream& in, std::string& line) {
     return true;
 }
 
-void finishTexts(AppState& state) {
-    for (auto& t : state.language.texts)
+void finishTexts(TextTable& table) {
+    for (auto& t : table.texts)
         t = applyTextEscapes(t);
-    if (state.language.texts.empty()) state.language.texts.resize(1);
-    state.language.texts[0] = "Lumivane Basic";
+    if (table.texts.empty()) table.texts.resize(1);
+    table.texts[0] = "Lumivane Basic";
+}
+
+void report(UserInterface* ui, MessageIcon icon, const std::string& caption,
+            const std::string& text) {
+    if (ui) ui->showMessage(icon, caption, text);
 }
 
 std::string capitalised(std::string name) {
@@ -108,8 +113,8 @@ bool endsWithLan3(const std::string& name) {
     return ext == ".lan3";
 }
 
-std::string storedLanguageStem(const AppState& state) {
-    std::string stored = readSetting(state.settings, keys::kLanguage);
+std::string storedLanguageStem(const ProfileFile& settings) {
+    std::string stored = readSetting(settings, keys::kLanguage);
     return stored.substr(0, stored.find('.'));
 }
 
@@ -145,30 +150,31 @@ bool isCurrentLanguageFile(const std::string& path) {
     return line.find("V3") != std::string::npos;
 }
 
-void loadLanguage(AppState& state, const std::string& fileName) {
-    const std::string path = state.locations.programFolder + fileName;
-    loadBuiltInTexts(state.language);
+void loadLanguage(TextTable& table, const std::string& programFolder, const std::string& fileName,
+                  UserInterface* ui) {
+    const std::string path = programFolder + fileName;
+    loadBuiltInTexts(table);
     // The name comes from the settings file: only a file of the program folder is read, never
     // a path that leads elsewhere ("../../../tmp/x").
     if (fileName.find('/') != std::string::npos || fileName == "..") {
-        showMessage(state, MessageIcon::Error, "Lumivane",
-                    fileName + " is not a language file of the program folder\r\n"
-                               "Loading defaults - Please set language once open");
-        finishTexts(state);
+        report(ui, MessageIcon::Error, "Lumivane",
+               fileName + " is not a language file of the program folder\r\n"
+                          "Loading defaults - Please set language once open");
+        finishTexts(table);
         return;
     }
     if (!fileExists(path)) {
-        showMessage(state, MessageIcon::Error, "Lumivane",
-                    path + " Missing\r\nLoading defaults - Please set language once open");
-        finishTexts(state);
+        report(ui, MessageIcon::Error, "Lumivane",
+               path + " Missing\r\nLoading defaults - Please set language once open");
+        finishTexts(table);
         return;
     }
     std::string content;
     if (readRegularFile(path, kMaxLanguageFileBytes, content) == ReadResult::TooLarge) {
-        showMessage(state, MessageIcon::Error, "Lumivane",
-                    path + " is larger than " + std::to_string(kMaxLanguageFileBytes >> 20) +
-                        " MB and was not read\r\nLoading defaults - Please set language once open");
-        finishTexts(state);
+        report(ui, MessageIcon::Error, "Lumivane",
+               path + " is larger than " + std::to_string(kMaxLanguageFileBytes >> 20) +
+                   " MB and was not read\r\nLoading defaults - Please set language once open");
+        finishTexts(table);
         return;
     }
     std::istringstream in(content);
@@ -177,9 +183,9 @@ void loadLanguage(AppState& state, const std::string& fileName) {
     readLine(in, line2);
     if (line1.find("Draxilon Language file V1") != std::string::npos ||
         line1.find("Draxilon Language file V2") != std::string::npos) {
-        showMessage(state, MessageIcon::Warning, "Draxilon",
-                    "The Language file is out of date, please reinstall\r\nLoading Defaults");
-        finishTexts(state);
+        report(ui, MessageIcon::Warning, "Draxilon",
+               "The Language file is out of date, please reinstall\r\nLoading Defaults");
+        finishTexts(table);
         return;
     }
     if (line1.find("Draxilon Language file V3") != std::string::npos && readLine(in, line)) {
@@ -189,7 +195,7 @@ void loadLanguage(AppState& state, const std::string& fileName) {
         // size and ignore the entries beyond it.
         int last =
             count <= 312 ? 312 : static_cast<int>(std::min<long long>(count, kMaxLanguageEntry));
-        state.language.texts.resize(static_cast<std::size_t>(last) + 1);
+        table.texts.resize(static_cast<std::size_t>(last) + 1);
         // number is the entry last stored; a line outside the table is ignored and does not
         // count as stored.
         auto store = [&](const std::string& l, int& number) {
@@ -197,7 +203,7 @@ void loadLanguage(AppState& state, const std::string& fileName) {
             int n = -1;
             if (!decodeLanguageLine(l, n, entry)) return;
             if (n < 0 || n > last) return;
-            state.language.texts[static_cast<std::size_t>(n)] = entry;
+            table.texts[static_cast<std::size_t>(n)] = entry;
             number = n;
         };
         int number = -1;
@@ -212,13 +218,13 @@ void loadLanguage(AppState& state, const std::string& fileName) {
             }
         }
     }
-    finishTexts(state);
+    finishTexts(table);
 }
 
-LanguageList listLanguages(AppState& state) {
+LanguageList listLanguages(const std::string& programFolder, const ProfileFile& settings) {
     LanguageList list;
     std::vector<std::string> files;
-    if (DIR* dir = ::opendir(state.locations.programFolder.c_str())) {
+    if (DIR* dir = ::opendir(programFolder.c_str())) {
         while (dirent* e = ::readdir(dir)) {
             std::string name = e->d_name;
             if (endsWithLan3(name)) files.push_back(name);
@@ -228,12 +234,12 @@ LanguageList listLanguages(AppState& state) {
     std::sort(files.begin(), files.end());
     if (files.size() > kMaxListed) files.resize(kMaxListed);
     for (const auto& f : files) {
-        if (!isCurrentLanguageFile(state.locations.programFolder + f)) continue;
+        if (!isCurrentLanguageFile(programFolder + f)) continue;
         list.names.push_back(capitalised(f.substr(0, f.size() - 5)));
     }
     if (list.names.empty()) return list;
     list.selected = 0;
-    const std::string stem = capitalised(storedLanguageStem(state));
+    const std::string stem = capitalised(storedLanguageStem(settings));
     if (!stem.empty())
         for (std::size_t i = 0; i < list.names.size(); ++i)
             if (list.names[i].rfind(stem, 0) == 0) {
@@ -243,23 +249,24 @@ LanguageList listLanguages(AppState& state) {
     return list;
 }
 
-bool chooseLanguage(AppState& state, const std::string& name) {
-    if (!name.empty() && name == storedLanguageStem(state)) return false;
+bool chooseLanguage(TextTable& table, ProfileFile& settings, const std::string& programFolder,
+                    UserInterface* ui, const std::string& name) {
+    if (!name.empty() && name == storedLanguageStem(settings)) return false;
     if (name.empty()) {
-        showMessage(state, MessageIcon::Error, "Lumivane",
-                    "Language file missing\r\nLoading defaults - Please set language again");
-        loadBuiltInTexts(state.language);
+        report(ui, MessageIcon::Error, "Lumivane",
+               "Language file missing\r\nLoading defaults - Please set language again");
+        loadBuiltInTexts(table);
         return true;
     }
     // A name that leads out of the program folder is neither loaded nor stored, so the next
     // start does not meet it again.
     if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos) {
-        showMessage(state, MessageIcon::Error, "Lumivane",
-                    printableText(name, 255) + " is not a language file of the program folder");
+        report(ui, MessageIcon::Error, "Lumivane",
+               printableText(name, 255) + " is not a language file of the program folder");
         return false;
     }
-    loadLanguage(state, name + ".lan3");
-    writeSetting(state.settings, keys::kLanguage, name + ".lan3");
-    state.language.languageFile = name + ".lan3";
+    loadLanguage(table, programFolder, name + ".lan3", ui);
+    writeSetting(settings, keys::kLanguage, name + ".lan3");
+    table.languageFile = name + ".lan3";
     return true;
 }

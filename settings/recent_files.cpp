@@ -1,6 +1,6 @@
 #include "settings/recent_files.h"
 
-#include "core/app_state.h"
+#include "core/state.h"
 #include "settings/settings.h"
 #include "core/files.h"
 #include "core/ui.h"
@@ -12,18 +12,18 @@ namespace {
 constexpr std::size_t kMaxEntry = 512;
 }
 
-void readRecentFiles(AppState& state) {
-    for (auto& e : state.recent.recentFiles)
+void readRecentFiles(RecentFiles& recent, const std::string& recordPath, UserInterface* ui) {
+    for (auto& e : recent.recentFiles)
         e.clear();
     // Only a regular file of sane size: a FIFO would block the start, a huge file stall it.
     std::string content;
-    const ReadResult r =
-        readRegularFile(state.locations.recentFilesPath, kMaxRecentFileBytes, content);
+    const ReadResult r = readRegularFile(recordPath, kMaxRecentFileBytes, content);
     if (r == ReadResult::TooLarge) {
-        showMessage(state, MessageIcon::Warning, "Lumivane",
-                    state.locations.recentFilesPath + "\r\nis larger than " +
-                        std::to_string(kMaxRecentFileBytes >> 10) +
-                        " KB and was not read; the recent-file list starts empty");
+        if (ui)
+            ui->showMessage(MessageIcon::Warning, "Lumivane",
+                            recordPath + "\r\nis larger than " +
+                                std::to_string(kMaxRecentFileBytes >> 10) +
+                                " KB and was not read; the recent-file list starts empty");
         return;
     }
     std::istringstream in(content);
@@ -33,51 +33,53 @@ void readRecentFiles(AppState& state) {
         // An empty entry is stored as a single blank.
         while (!line.empty() && line.back() == ' ')
             line.pop_back();
-        state.recent.recentFiles[static_cast<std::size_t>(n)] = line.substr(0, kMaxEntry);
+        recent.recentFiles[static_cast<std::size_t>(n)] = line.substr(0, kMaxEntry);
     }
 }
 
 namespace {
 
 // The six lines of state.recentFiles[1..5] as stored; entry 6 becomes a copy of entry 1.
-std::string recordText(AppState& state) {
+std::string recordText(RecentFiles& recent) {
     std::string content;
     for (int n = 1; n <= 5; ++n) {
-        const std::string& e = state.recent.recentFiles[static_cast<std::size_t>(n)];
+        const std::string& e = recent.recentFiles[static_cast<std::size_t>(n)];
         // An empty entry is stored as a single blank so the six lines stay six.
         content += e.empty() ? std::string(" ") : e;
         content += "\r\n";
     }
-    std::string first = state.recent.recentFiles[1];
+    std::string first = recent.recentFiles[1];
     while (!first.empty() && first.back() == ' ')
         first.pop_back();
-    state.recent.recentFiles[6] = first;
+    recent.recentFiles[6] = first;
     content += first + "\r\n";
     return content;
 }
 
 // Reads the record, applies edit to the entries and writes them back as one step under the
 // folder's write lock, so a second program remembering a file at the same time is not undone.
-template <typename Edit> bool updateRecentFiles(AppState& state, Edit edit) {
-    const int err =
-        updateWholeFileAtomically(state.locations.recentFilesPath, [&](std::string& content) {
-            readRecentFiles(state);
-            edit(state.recent.recentFiles);
-            content = recordText(state);
-            return 0;
-        });
-    reportProfileWriteFailure(state.ui, state.locations.recentFilesPath, err);
+template <typename Edit>
+bool updateRecentFiles(RecentFiles& recent, const std::string& recordPath, UserInterface* ui,
+                       Edit edit) {
+    const int err = updateWholeFileAtomically(recordPath, [&](std::string& content) {
+        readRecentFiles(recent, recordPath, ui);
+        edit(recent.recentFiles);
+        content = recordText(recent);
+        return 0;
+    });
+    reportProfileWriteFailure(ui, recordPath, err);
     return err == 0;
 }
 
 } // namespace
 
-bool rememberFile(AppState& state, const std::string& path) {
+bool rememberFile(RecentFiles& recent, const std::string& recordPath, UserInterface* ui,
+                  const std::string& path) {
     // A line break in a name would split the record into lines of its own and shift or plant
     // entries; such a file is opened but not remembered.
     if (path.find_first_of("\r\n") != std::string::npos) return false;
     const std::string entry = path.substr(0, kMaxEntry);
-    return updateRecentFiles(state, [&](auto& e) {
+    return updateRecentFiles(recent, recordPath, ui, [&](auto& e) {
         if (!entry.empty() && e[1].find(entry) != std::string::npos) return;
         int k = 0;
         for (int n = 2; n <= 5 && !entry.empty(); ++n)
@@ -98,9 +100,10 @@ bool rememberFile(AppState& state, const std::string& path) {
     });
 }
 
-bool forgetRecentFile(AppState& state, int n) {
+bool forgetRecentFile(RecentFiles& recent, const std::string& recordPath, UserInterface* ui,
+                      int n) {
     if (n < 1 || n > 5) return false;
-    return updateRecentFiles(state, [&](auto& e) {
+    return updateRecentFiles(recent, recordPath, ui, [&](auto& e) {
         for (int i = n; i < 5; ++i)
             e[static_cast<std::size_t>(i)] = e[static_cast<std::size_t>(i + 1)];
         e[5].clear();

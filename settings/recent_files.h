@@ -2,14 +2,16 @@
 // of line 1.
 #pragma once
 
+#include "core/state.h"
+
 #include <string>
 
-struct AppState;
+struct UserInterface;
 
-// Reads the six lines of state.recentFilesPath into state.recentFiles[1..6] (each cut to 512
-// bytes); a missing file gives empty entries. A file that is not a regular file is ignored;
-// one larger than kMaxRecentFileBytes is reported (with its path) and ignored.
-void readRecentFiles(AppState& state);
+// Reads the six lines of the record at recordPath into recent.recentFiles[1..6] (each cut to
+// 512 bytes); a missing file gives empty entries. A file that is not a regular file is ignored;
+// one larger than kMaxRecentFileBytes is reported through ui (with its path) and ignored.
+void readRecentFiles(RecentFiles& recent, const std::string& recordPath, UserInterface* ui);
 
 inline constexpr unsigned long kMaxRecentFileBytes = 64ul << 10;
 
@@ -18,10 +20,11 @@ inline constexpr unsigned long kMaxRecentFileBytes = 64ul << 10;
 // Read, change and write of all six lines are one step under the folder's write lock (a
 // failure is shown like a failed settings write). A name with a line break is not
 // remembered. True when written.
-bool rememberFile(AppState& state, const std::string& path);
+bool rememberFile(RecentFiles& recent, const std::string& recordPath, UserInterface* ui,
+                  const std::string& path);
 
 // Removes entry n (1..5) after it failed to load: later entries move up, entry 5 empties.
-bool forgetRecentFile(AppState& state, int n);
+bool forgetRecentFile(RecentFiles& recent, const std::string& recordPath, UserInterface* ui, int n);
 
 // The text of the File menu's recent entry: the path when it has at most 35 characters,
 // otherwise "..." and its last 32 characters.

@@ -103,7 +103,7 @@ TEST(Medium, JobBytesDoNotDependOnTheLanguage) {
             for (int german = 0; german < 2; ++german) {
                 AppState& s = ts.state;
                 if (german)
-                    loadLanguage(s, "German.lan3");
+                    loadLanguage(s.language, s.locations.programFolder, "German.lan3", s.ui);
                 else
                     loadBuiltInTexts(s.language);
                 setUpMainWindow(s);
@@ -116,7 +116,8 @@ TEST(Medium, JobBytesDoNotDependOnTheLanguage) {
             EXPECT_TRUE(bytes[0] == bytes[1]) << model << " medium " << id;
         }
         // The foil medium is separated as foil in German too.
-        loadLanguage(ts.state, "German.lan3");
+        loadLanguage(ts.state.language, ts.state.locations.programFolder, "German.lan3",
+                     ts.state.ui);
         setUpMainWindow(ts.state);
         ASSERT_EQ(chooseMedium(ts.state, kMediaTransfer16), ActionResult::Done);
         EXPECT_NE(mediaLabel(ts.state.language, ts.state.page.mediaId), "Transfer media 16");
@@ -195,7 +196,7 @@ TEST(Cancel, ALoadCancelledKeepsThePreviousPicture) {
         EXPECT_EQ(s.picture.imageLoaded, 1);
         EXPECT_EQ(s.window.windowTitle, title);
         EXPECT_EQ(s.window.statusText, text(s.language, kStatusCancelled));
-        readRecentFiles(s);
+        readRecentFiles(s.recent, s.locations.recentFilesPath, s.ui);
         EXPECT_EQ(s.recent.recentFiles[1], first) << "a cancelled file is not recorded";
     }
     // Without a cancel the same file loads.
@@ -234,18 +235,20 @@ TEST(RecentFiles, RememberMovesAndForgets) {
     TestState ts;
     AppState& s = ts.state;
     for (const char* p : {"/a5", "/a4", "/a3", "/a2", "/a1"})
-        rememberFile(s, p);
+        rememberFile(s.recent, s.locations.recentFilesPath, s.ui, p);
     auto entries = [&] {
-        readRecentFiles(s);
+        readRecentFiles(s.recent, s.locations.recentFilesPath, s.ui);
         return std::vector<std::string>(s.recent.recentFiles.begin() + 1,
                                         s.recent.recentFiles.end());
     };
     EXPECT_EQ(entries(), (std::vector<std::string>{"/a1", "/a2", "/a3", "/a4", "/a5", "/a1"}));
-    rememberFile(s, "/a3"); // entry 3 moves to 1, 1 and 2 move down, 4 and 5 stay
+    rememberFile(s.recent, s.locations.recentFilesPath, s.ui,
+                 "/a3"); // entry 3 moves to 1, 1 and 2 move down, 4 and 5 stay
     EXPECT_EQ(entries(), (std::vector<std::string>{"/a3", "/a1", "/a2", "/a4", "/a5", "/a3"}));
-    rememberFile(s, "/new"); // a sixth file drops the oldest
+    rememberFile(s.recent, s.locations.recentFilesPath, s.ui,
+                 "/new"); // a sixth file drops the oldest
     EXPECT_EQ(entries(), (std::vector<std::string>{"/new", "/a3", "/a1", "/a2", "/a4", "/new"}));
-    forgetRecentFile(s, 2); // entry 2 failed to load
+    forgetRecentFile(s.recent, s.locations.recentFilesPath, s.ui, 2); // entry 2 failed to load
     EXPECT_EQ(entries(), (std::vector<std::string>{"/new", "/a1", "/a2", "/a4", "", "/new"}));
 
     EXPECT_EQ(recentMenuText(std::string(35, 'x')), std::string(35, 'x'));
@@ -258,10 +261,10 @@ TEST(RecentFiles, AFileThatNoLongerLoadsLeavesTheList) {
     startWindow(ts, "C711WT");
     AppState& s = ts.state;
     const std::string good = writePicture(ts, "good.png");
-    rememberFile(s, ts.dir.file("gone.png"));
-    rememberFile(s, good);
+    rememberFile(s.recent, s.locations.recentFilesPath, s.ui, ts.dir.file("gone.png"));
+    rememberFile(s.recent, s.locations.recentFilesPath, s.ui, good);
     EXPECT_EQ(openRecentFile(s, 2), ActionResult::Failed);
-    readRecentFiles(s);
+    readRecentFiles(s.recent, s.locations.recentFilesPath, s.ui);
     EXPECT_EQ(s.recent.recentFiles[1], good);
     EXPECT_EQ(s.recent.recentFiles[2], "");
     EXPECT_EQ(s.window.statusText, text(s.language, kStatusNoFile));

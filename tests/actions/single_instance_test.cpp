@@ -33,7 +33,7 @@ template <typename F> bool eventually(F ready) {
 }
 
 std::string recentEntry1(TestState& ts) {
-    readRecentFiles(ts.state);
+    readRecentFiles(ts.state.recent, ts.state.locations.recentFilesPath, ts.state.ui);
     return ts.state.recent.recentFiles[1];
 }
 

@@ -641,8 +641,8 @@ void MainWindowTest::recentEntriesShortenedAndForgotten() {
     const std::string p35 = "/tmp/abcdefghij/klmnopqrst/uvw/xpng";  // 35 characters
     QCOMPARE(p36.size(), std::size_t(36));
     QCOMPARE(p35.size(), std::size_t(35));
-    QVERIFY(rememberFile(s, p36));
-    QVERIFY(rememberFile(s, p35));
+    QVERIFY(rememberFile(s.recent, s.locations.recentFilesPath, s.ui, p36));
+    QVERIFY(rememberFile(s.recent, s.locations.recentFilesPath, s.ui, p35));
     f.open();
     QCOMPARE(f.action(kIdMenuRecent1)->text(), q(p35));
     QCOMPARE(f.action(kIdMenuRecent1 + 1)->text(), QStringLiteral("...") + q(p36.substr(4)));

@@ -265,7 +265,8 @@ void SmallDialogTest::helpOpensThePageOfTheLanguage() {
         Fixture f;
         if (*c.language) {
             QVERIFY(writeSetting(f.ts.state.settings, keys::kLanguage, c.language));
-            loadLanguage(f.ts.state, c.language);
+            loadLanguage(f.ts.state.language, f.ts.state.locations.programFolder, c.language,
+                         f.ts.state.ui);
             f.ts.state.language.languageFile = c.language;
         }
         f.open();

@@ -73,7 +73,8 @@ TEST(LoadLanguage, TableSizedByCount) {
         LanguageFixture f;
         f.write("Test.lan3", {kV3, "Test", encodeLanguageLine(12, "Papier", std::to_string(count)),
                               encodeLanguageLine(count, "last", ""), ">>>"});
-        loadLanguage(f.t.state, "Test.lan3");
+        loadLanguage(f.t.state.language, f.t.state.locations.programFolder, "Test.lan3",
+                     f.t.state.ui);
         EXPECT_EQ(f.t.state.language.texts.size(), size) << count;
         EXPECT_EQ(text(f.t.state.language, 12), "Papier");
         EXPECT_TRUE(f.t.ui.messages().empty());
@@ -86,7 +87,7 @@ TEST(LoadLanguage, EscapesEntryZeroAndFallbackEntries) {
                           encodeLanguageLine(133, "eins\\nzwei", ""),
                           encodeLanguageLine(287, "Kosten \\num Stück\\n", ""), ">>>",
                           encodeLanguageLine(30, "after the end", "")});
-    loadLanguage(f.t.state, "Test.lan3");
+    loadLanguage(f.t.state.language, f.t.state.locations.programFolder, "Test.lan3", f.t.state.ui);
     EXPECT_EQ(text(f.t.state.language, 0), "Lumivane Basic");
     EXPECT_EQ(text(f.t.state.language, 133), "eins\r\nzwei");
     EXPECT_EQ(text(f.t.state.language, 287), "Kosten \\num Stück\r\n");
@@ -99,7 +100,7 @@ TEST(LoadLanguage, EntriesOutsideTheTableAreIgnored) {
     f.write("Bad.lan3", {kV3, "Bad", encodeLanguageLine(5, "Abbrechen", "2"),
                          encodeLanguageLine(5000000, "far out", ""),
                          "N" + base64("**-3Nnegative**"), encodeLanguageLine(6, "OK!", ""), ">>>"});
-    loadLanguage(f.t.state, "Bad.lan3");
+    loadLanguage(f.t.state.language, f.t.state.locations.programFolder, "Bad.lan3", f.t.state.ui);
     EXPECT_EQ(f.t.state.language.texts.size(), 313u);
     EXPECT_EQ(text(f.t.state.language, 5), "Abbrechen");
     EXPECT_EQ(text(f.t.state.language, 6), "OK!");
@@ -109,7 +110,7 @@ TEST(LoadLanguage, HugeCountIsCapped) {
     LanguageFixture f;
     f.write("Huge.lan3", {kV3, "Huge", encodeLanguageLine(1, "Keine Datei", "99999999999999"),
                           encodeLanguageLine(kMaxLanguageEntry + 1, "x", ""), ">>>"});
-    loadLanguage(f.t.state, "Huge.lan3");
+    loadLanguage(f.t.state.language, f.t.state.locations.programFolder, "Huge.lan3", f.t.state.ui);
     EXPECT_EQ(f.t.state.language.texts.size(), static_cast<std::size_t>(kMaxLanguageEntry) + 1);
     EXPECT_EQ(text(f.t.state.language, 1), "Keine Datei");
 }
@@ -119,7 +120,7 @@ TEST(LoadLanguage, StopsAfterEntryU) {
     f.write("Stop.lan3",
             {kV3, "Stop", encodeLanguageLine(10, "a", "5"), encodeLanguageLine(312, "last", ""),
              encodeLanguageLine(11, "not read", "")});
-    loadLanguage(f.t.state, "Stop.lan3");
+    loadLanguage(f.t.state.language, f.t.state.locations.programFolder, "Stop.lan3", f.t.state.ui);
     EXPECT_EQ(text(f.t.state.language, 312), "last");
     EXPECT_EQ(text(f.t.state.language, 11), "&Open File");
 }
@@ -130,19 +131,20 @@ TEST(LoadLanguage, ManyLinesAndMissingLineThree) {
     for (int i = 0; i < 100000; ++i)
         lines.push_back(encodeLanguageLine(i % 9000 + 2, "e", ""));
     f.write("Many.lan3", lines);
-    loadLanguage(f.t.state, "Many.lan3");
+    loadLanguage(f.t.state.language, f.t.state.locations.programFolder, "Many.lan3", f.t.state.ui);
     EXPECT_EQ(f.t.state.language.texts.size(), static_cast<std::size_t>(kMaxLanguageEntry) + 1);
     EXPECT_EQ(text(f.t.state.language, 2), "e");
 
     LanguageFixture g;
     g.write("Short.lan3", {kV3, "Short"});
-    loadLanguage(g.t.state, "Short.lan3");
+    loadLanguage(g.t.state.language, g.t.state.locations.programFolder, "Short.lan3", g.t.state.ui);
     EXPECT_EQ(text(g.t.state.language, 42), "Select Printer");
 }
 
 TEST(LoadLanguage, MissingAndOutdatedFilesFallBackWithMessage) {
     LanguageFixture f;
-    loadLanguage(f.t.state, "Nowhere.lan3");
+    loadLanguage(f.t.state.language, f.t.state.locations.programFolder, "Nowhere.lan3",
+                 f.t.state.ui);
     auto m = f.t.ui.messages();
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].icon, MessageIcon::Error);
@@ -154,7 +156,8 @@ TEST(LoadLanguage, MissingAndOutdatedFilesFallBackWithMessage) {
     for (const char* header : {"Draxilon Language file V1", "Draxilon Language file V2"}) {
         LanguageFixture g;
         g.write("Old.lan3", {header, "Old", encodeLanguageLine(6, "Jawohl", "1"), ">>>"});
-        loadLanguage(g.t.state, "Old.lan3");
+        loadLanguage(g.t.state.language, g.t.state.locations.programFolder, "Old.lan3",
+                     g.t.state.ui);
         auto w = g.t.ui.messages();
         ASSERT_EQ(w.size(), 1u);
         EXPECT_EQ(w[0].icon, MessageIcon::Warning);
@@ -186,7 +189,7 @@ TEST(LoadLanguage, PathsOutsideTheProgramFolderFifosAndHugeFilesAreRefused) {
     };
     for (const Case& c : cases) {
         f.t.ui.clear();
-        loadLanguage(f.t.state, c.name);
+        loadLanguage(f.t.state.language, f.t.state.locations.programFolder, c.name, f.t.state.ui);
         EXPECT_EQ(text(f.t.state.language, 6), "OK") << c.name;
         const auto m = f.t.ui.messages();
         ASSERT_EQ(m.size(), 1u) << c.name;
@@ -203,14 +206,14 @@ TEST(LanguageList, CurrentFilesCapitalisedAndSelection) {
     f.write("Old.lan3", {"Draxilon Language file V2", "x"});
     f.write("notes.txt", {kV3});
     writeSetting(f.t.state.settings, keys::kLanguage, "German.lan3");
-    LanguageList list = listLanguages(f.t.state);
+    LanguageList list = listLanguages(f.t.state.locations.programFolder, f.t.state.settings);
     EXPECT_EQ(list.names, (std::vector<std::string>{"English", "German"}));
     EXPECT_EQ(list.selected, 1);
 }
 
 TEST(ShippedLanguages, LoadWithoutMessages) {
     TestState t;
-    loadLanguage(t.state, "English.lan3");
+    loadLanguage(t.state.language, t.state.locations.programFolder, "English.lan3", t.state.ui);
     EXPECT_TRUE(t.ui.messages().empty());
     // The format strips padding asterisks from both ends of a payload, so a text ending in
     // asterisks (29, "Print Utility For ******") cannot keep them.
@@ -220,7 +223,7 @@ TEST(ShippedLanguages, LoadWithoutMessages) {
     }
     EXPECT_EQ(text(t.state.language, 29), "Print Utility For ");
 
-    loadLanguage(t.state, "German.lan3");
+    loadLanguage(t.state.language, t.state.locations.programFolder, "German.lan3", t.state.ui);
     EXPECT_TRUE(t.ui.messages().empty());
     EXPECT_EQ(text(t.state.language, 0), "Lumivane Basic");
     EXPECT_NE(text(t.state.language, 6 + 1), "Exit") << "German texts differ from English";
@@ -229,14 +232,18 @@ TEST(ShippedLanguages, LoadWithoutMessages) {
 
 TEST(ChooseLanguage, StoresNameAndReloads) {
     TestState t;
-    EXPECT_TRUE(chooseLanguage(t.state, "German"));
+    EXPECT_TRUE(chooseLanguage(t.state.language, t.state.settings, t.state.locations.programFolder,
+                               t.state.ui, "German"));
     EXPECT_EQ(readSetting(t.state.settings, keys::kLanguage), "German.lan3");
-    EXPECT_FALSE(chooseLanguage(t.state, "German")) << "same language: nothing to do";
+    EXPECT_FALSE(chooseLanguage(t.state.language, t.state.settings, t.state.locations.programFolder,
+                                t.state.ui, "German"))
+        << "same language: nothing to do";
     // Names that lead out of the program folder are refused with a message and not stored.
     for (const std::string& name :
          {std::string("../../tmp/Evil"), std::string("/tmp/Evil"), std::string("Ger\0/x", 7)}) {
         t.ui.clear();
-        EXPECT_FALSE(chooseLanguage(t.state, name));
+        EXPECT_FALSE(chooseLanguage(t.state.language, t.state.settings,
+                                    t.state.locations.programFolder, t.state.ui, name));
         EXPECT_EQ(readSetting(t.state.settings, keys::kLanguage), "German.lan3");
         EXPECT_EQ(t.ui.messages().size(), 1u);
     }

@@ -470,7 +470,7 @@ TEST(NonRegularRecords, FifoAndDeviceAreNotRead) {
             ASSERT_EQ(::mkfifo(s.locations.recentFilesPath.c_str(), 0600), 0);
         }
         s.recent.recentFiles[1] = "old";
-        readRecentFiles(s);
+        readRecentFiles(s.recent, s.locations.recentFilesPath, s.ui);
         EXPECT_EQ(s.recent.recentFiles[1], "") << record;
     }
     EXPECT_TRUE(t.ui.messages().empty());
@@ -502,11 +502,11 @@ TEST(RecentFiles, OversizedRecordIsReportedOnceAndIgnored) {
     TestState t;
     AppState& s = t.state;
     writeFile(s.locations.recentFilesPath, "/a.png\r\n/b.png\r\n");
-    readRecentFiles(s);
+    readRecentFiles(s.recent, s.locations.recentFilesPath, s.ui);
     EXPECT_EQ(s.recent.recentFiles[1], "/a.png");
     EXPECT_EQ(s.recent.recentFiles[2], "/b.png");
     writeFile(s.locations.recentFilesPath, "/a.png\r\n" + std::string(kMaxRecentFileBytes, 'x'));
-    readRecentFiles(s);
+    readRecentFiles(s.recent, s.locations.recentFilesPath, s.ui);
     EXPECT_EQ(s.recent.recentFiles[1], "");
     ASSERT_EQ(t.ui.messages().size(), 1u);
     EXPECT_NE(t.ui.messages()[0].text.find(s.locations.recentFilesPath), std::string::npos);
@@ -531,7 +531,7 @@ bool someoneWaitsForLock(ino_t inode) {
 TEST(RecentFiles, RememberingWaitsForAnotherWriterAndKeepsItsEntry) {
     TestState t;
     AppState& s = t.state;
-    ASSERT_TRUE(rememberFile(s, "/pictures/a.png"));
+    ASSERT_TRUE(rememberFile(s.recent, s.locations.recentFilesPath, s.ui, "/pictures/a.png"));
     const std::string lockPath =
         std::filesystem::path(s.locations.recentFilesPath).parent_path().string() +
         "/.settings.lock";
@@ -543,7 +543,8 @@ TEST(RecentFiles, RememberingWaitsForAnotherWriterAndKeepsItsEntry) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(lock); // the inherited descriptor would hold the lock for the child
-        ::_exit(rememberFile(s, "/pictures/c.png") ? 0 : 1);
+        ::_exit(rememberFile(s.recent, s.locations.recentFilesPath, s.ui, "/pictures/c.png") ? 0
+                                                                                             : 1);
     }
     bool waiting = false;
     int status = 0;
@@ -559,7 +560,7 @@ TEST(RecentFiles, RememberingWaitsForAnotherWriterAndKeepsItsEntry) {
     ::close(lock);
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    readRecentFiles(s);
+    readRecentFiles(s.recent, s.locations.recentFilesPath, s.ui);
     EXPECT_EQ(s.recent.recentFiles[1], "/pictures/c.png");
     EXPECT_EQ(s.recent.recentFiles[2], "/pictures/b.png");
     EXPECT_EQ(s.recent.recentFiles[3], "/pictures/a.png");
@@ -570,10 +571,10 @@ TEST(RecentFiles, RememberingWaitsForAnotherWriterAndKeepsItsEntry) {
 TEST(RecentFiles, NameWithALineBreakIsNotRemembered) {
     TestState t;
     AppState& s = t.state;
-    ASSERT_TRUE(rememberFile(s, "/pictures/a.png"));
+    ASSERT_TRUE(rememberFile(s.recent, s.locations.recentFilesPath, s.ui, "/pictures/a.png"));
     const std::string before = readFile(s.locations.recentFilesPath);
     for (const char* name : {"/x.png\n/etc/passwd", "/x.png\r/y.png", "/x\r\n.png"}) {
-        EXPECT_FALSE(rememberFile(s, name));
+        EXPECT_FALSE(rememberFile(s.recent, s.locations.recentFilesPath, s.ui, name));
         EXPECT_EQ(readFile(s.locations.recentFilesPath), before) << name;
     }
 }
