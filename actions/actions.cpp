@@ -12,7 +12,7 @@
 #include "core/ui.h"
 #include "image/crop.h"
 #include "image/load.h"
-#include "image/paper.h"
+#include "model/paper.h"
 #include "image/placement.h"
 #include "image/separation.h"
 #include "job/job.h"
@@ -94,7 +94,7 @@ void setUpMainWindow(AppState& state) {
     for (const int id : state.page.mediaIds)
         state.window.mediaList.push_back(mediaLabel(state.language, id));
     if (!state.page.mediaIds.empty()) selectMedium(state.page, state.page.mediaIds.front());
-    fillTrayList(state);
+    fillTrayList(state.target, state.language, state.page);
     if (state.page.trayList.empty()) {
         state.page.trayList = {text(state.language, kTextTrayAuto),
                                text(state.language, kTextTrayMultiPurpose),
@@ -105,9 +105,13 @@ void setUpMainWindow(AppState& state) {
     // The paper starts as A4 whatever the list holds.
     state.page.paperWidthPt = 595;
     state.page.paperHeightPt = 842;
-    buildPaperList(state);
-    enforceMargins(state);
-    if (!state.page.paperText.empty()) selectPaper(state, state.page.paperText);
+    buildPaperList(state.target, state.settings, state.page);
+    enforceMargins(state.target, state.settings, state.page);
+    handleOversize(state);
+    if (!state.page.paperText.empty()) {
+        selectPaper(state.page, state.settings, state.page.paperText);
+        handleOversize(state);
+    }
 
     chooseInkThresholds(state);
     rebuildColourCurveTable(state.colour);
@@ -305,16 +309,18 @@ ActionResult choosePaper(AppState& state, std::string_view name) {
                     "The paper \"" + std::string(name) + "\" is not offered for this printer.");
         return ActionResult::Refused;
     }
-    selectPaper(state, name);
+    selectPaper(state.page, state.settings, name);
+    handleOversize(state);
     // A paper of another size may bring or take "Tray 2".
-    fillTrayList(state);
+    fillTrayList(state.target, state.language, state.page);
     return refreshed(state);
 }
 
 ActionResult chooseMedium(AppState& state, int mediaId) {
     if (!selectMedium(state.page, mediaId)) return ActionResult::Refused;
-    restoreMargins(state);
-    fillTrayList(state);
+    restoreMargins(state.settings, state.page);
+    handleOversize(state);
+    fillTrayList(state.target, state.language, state.page);
     return refreshed(state);
 }
 
@@ -355,7 +361,10 @@ ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
     const std::string paper = state.page.paperText;
     setUpMainWindow(state);
     // Keep the chosen paper when the new model offers it.
-    if (listed(state.page.paperList, paper)) selectPaper(state, paper);
+    if (listed(state.page.paperList, paper)) {
+        selectPaper(state.page, state.settings, paper);
+        handleOversize(state);
+    }
     return ActionResult::Done;
 }
 
@@ -436,17 +445,19 @@ ActionResult applySnapshot(AppState& state, const std::string& path) {
         writeSetting(state.settings, *key, snapshotMargin(snapshot, *key));
     const std::string paper = readSetting(snapshot, keys::kPaperSize, "");
     int w = state.page.paperWidthPt, h = state.page.paperHeightPt;
-    if (snapshotPaperSize(state, paper, w, h)) {
+    if (snapshotPaperSize(state.settings, paper, w, h)) {
         state.page.paperWidthPt = w;
         state.page.paperHeightPt = h;
         if (listed(state.page.paperList, paper)) state.page.paperText = paper;
     }
     // A stored margin below what the printer can print would reach the job: raise it now.
-    enforceMargins(state);
-    computePrintableArea(state);
+    enforceMargins(state.target, state.settings, state.page);
+    handleOversize(state);
+    computePrintableArea(state.settings, state.page);
+    handleOversize(state);
     setColourAdjustFromText(state.colour, snapshotProfile(snapshot));
     rebuildColourCurveTable(state.colour);
-    fillTrayList(state);
+    fillTrayList(state.target, state.language, state.page);
     return refreshed(state);
 }
 
@@ -548,7 +559,7 @@ ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::st
         showMessage(state, MessageIcon::Exclamation, caption, why);
         return ActionResult::Refused;
     };
-    const CustomSizeRanges ranges = customSizeRanges(state, state.record.unit);
+    const CustomSizeRanges ranges = customSizeRanges(state.target, state.record.unit);
     const std::string& unit = unitSymbol(state.record.unit, state.language);
     double w = 0, h = 0;
     if (!parseTypedLength(state, width, w) || !inRange(width, ranges.width))
@@ -565,7 +576,7 @@ ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::st
         if (!parseTypedLength(state, typed[i], m[i]))
             return refuse("A margin must be a number of " + unit + ", 0 or more.");
     }
-    switch (addCustomPaper(state, name, w, h, m[0], m[1], m[2], m[3])) {
+    switch (addCustomPaper(state.settings, name, w, h, m[0], m[1], m[2], m[3])) {
     case CustomPaperError::None:
         break;
     case CustomPaperError::BadName:
@@ -580,21 +591,22 @@ ActionResult saveCustomPaperSize(AppState& state, std::string_view name, std::st
         return refuse("This custom paper size cannot be stored.");
     }
     const std::string chosen = state.page.paperText;
-    buildPaperList(state);
+    buildPaperList(state.target, state.settings, state.page);
     if (listed(state.page.paperList, chosen)) state.page.paperText = chosen;
     return ActionResult::Done;
 }
 
 ActionResult deleteCustomPaperSize(AppState& state, std::string_view name) {
-    if (!deleteCustomPaper(state, name)) return ActionResult::Nothing;
+    if (!deleteCustomPaper(state.settings, name)) return ActionResult::Nothing;
     const std::string chosen = state.page.paperText;
-    buildPaperList(state);
+    buildPaperList(state.target, state.settings, state.page);
     if (listed(state.page.paperList, chosen)) {
         state.page.paperText = chosen;
         return ActionResult::Done;
     }
     // The chosen size is gone: the list's own choice takes its place.
-    selectPaper(state, state.page.paperText);
+    selectPaper(state.page, state.settings, state.page.paperText);
+    handleOversize(state);
     return refreshed(state);
 }
 
@@ -625,10 +637,11 @@ ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& mar
     static const char* const kWhich[] = {"Top", "Left", "Right", "Bottom"};
     for (int i = 0; i < 4; ++i) {
         const CheckedMargin m = checkMargin(state, i, marginsPt[static_cast<std::size_t>(i)]);
-        if (!writeMargin(state, kWhich[i], m.points * 100.0)) return ActionResult::Failed;
+        if (!writeMargin(state.settings, kWhich[i], m.points * 100.0)) return ActionResult::Failed;
     }
     // The printable area and, when the picture no longer fits, its fitting.
-    computePrintableArea(state);
+    computePrintableArea(state.settings, state.page);
+    handleOversize(state);
     return refreshed(state);
 }
 

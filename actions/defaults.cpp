@@ -3,7 +3,8 @@
 #include "core/app_state.h"
 #include "core/texts.h"
 #include "core/tone_curves.h"
-#include "image/paper.h"
+#include "image/placement.h"
+#include "model/paper.h"
 #include "model/models.h"
 #include "settings/recent_files.h"
 #include "settings/settings.h"
@@ -87,7 +88,8 @@ void loadDefaults(AppState& state) {
         state.page.trayText = mpt;
     else
         state.page.trayText = state.page.trayList.front();
-    restoreMargins(state);
+    restoreMargins(state.settings, state.page);
+    handleOversize(state);
     createDefaultSettings(state);
     writeSetting(state.settings, keys::kProfileIn, state.locations.programFolder + "sRGB.ICM");
     writeSetting(state.settings, keys::kProfileOut,

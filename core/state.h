@@ -146,12 +146,24 @@ struct RecentFiles {
     std::array<std::string, 7> recentFiles;
 };
 
-// The sheet: paper, its printable area, medium and tray, and the choices the printer offers.
+// The four margins of the sheet in points.
+struct Margins {
+    double top = 0.0;
+    double left = 0.0;
+    double right = 0.0;
+    double bottom = 0.0;
+};
+
+// The sheet: paper, its margins and printable area, medium and tray, and the choices the
+// printer offers.
 struct PageSetup {
     std::string paperText = "A4"; // the chosen paper by its list name
     std::vector<std::string> paperList;
     int paperWidthPt = 595;
     int paperHeightPt = 842;
+    // The stored margins ("Top Margin" ... in hundredths of a point) as they were last read,
+    // when the printable area was worked out; the preview draws them.
+    Margins margins;
     float printableWidthPt = 0.0f;
     float printableHeightPt = 0.0f;
     // The chosen medium by its identity (model/media.h): the interface text number of its

@@ -3,7 +3,7 @@
 #include "actions/actions.h"
 #include "core/app_state.h"
 #include "core/texts.h"
-#include "image/paper.h"
+#include "model/paper.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -51,7 +51,7 @@ CustomPaperDialog::CustomPaperDialog(AppState& state, QWidget* parent)
     grid->addWidget(new QLabel(label(state, 153), this), 0, 0);
     grid->addWidget(name_, 0, 1, 1, 3);
 
-    const CustomSizeRanges ranges = customSizeRanges(state, state.record.unit);
+    const CustomSizeRanges ranges = customSizeRanges(state.target, state.record.unit);
     const QString unit = qs(unitSymbol(state.record.unit, state.language));
     for (int i = 0; i < 6; ++i) {
         fields_[i] = new QLineEdit(this);
@@ -115,14 +115,14 @@ CustomPaperDialog::CustomPaperDialog(AppState& state, QWidget* parent)
 
 void CustomPaperDialog::fillNames(const QString& current) {
     name_->clear();
-    for (const CustomPaper& p : readCustomPapers(state_))
+    for (const CustomPaper& p : readCustomPapers(state_.settings))
         name_->addItem(qs(p.name));
     name_->setCurrentIndex(-1);
     name_->setEditText(current);
 }
 
 void CustomPaperDialog::showSize(const QString& name) {
-    for (const CustomPaper& p : readCustomPapers(state_)) {
+    for (const CustomPaper& p : readCustomPapers(state_.settings)) {
         if (qs(p.name) != name) continue;
         name_->setEditText(name);
         const double values[6] = {p.widthPt, p.heightPt, p.topPt, p.leftPt, p.rightPt, p.bottomPt};

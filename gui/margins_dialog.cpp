@@ -3,7 +3,7 @@
 #include "actions/actions.h"
 #include "core/app_state.h"
 #include "core/texts.h"
-#include "image/paper.h"
+#include "model/paper.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -34,7 +34,7 @@ const char* const kWhich[] = {"Top", "Left", "Right", "Bottom"};
 MarginsDialog::MarginsDialog(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setWindowTitle(label(state, 137));
     for (int i = 0; i < 4; ++i)
-        margins_[static_cast<std::size_t>(i)] = marginPt(state, kWhich[i]);
+        margins_[static_cast<std::size_t>(i)] = marginPt(state.settings, kWhich[i]);
 
     auto* layout = new QVBoxLayout(this);
     // The fields sit where their margins are, around the printable area: no words needed for

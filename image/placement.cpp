@@ -383,13 +383,12 @@ PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight)
         pw = fix(ph0 * paperW / paperH);
         ph = ph0;
     }
-    auto margin = [&](const SettingKey& key) {
-        return fix(readSettingNumber(state.settings, key) / 100.0);
-    };
-    frame.left = nearest(pw * static_cast<double>(margin(keys::kLeftMargin)) / paperW);
-    frame.right = nearest(pw * static_cast<double>(margin(keys::kRightMargin)) / paperW);
-    frame.top = nearest(ph * static_cast<double>(margin(keys::kTopMargin)) / paperH);
-    frame.bottom = nearest(ph * static_cast<double>(margin(keys::kBottomMargin)) / paperH);
+    // The margins as the printable area was last worked out from them: drawing reads no file.
+    const Margins& m = state.page.margins;
+    frame.left = nearest(pw * static_cast<double>(fix(m.left)) / paperW);
+    frame.right = nearest(pw * static_cast<double>(fix(m.right)) / paperW);
+    frame.top = nearest(ph * static_cast<double>(fix(m.top)) / paperH);
+    frame.bottom = nearest(ph * static_cast<double>(fix(m.bottom)) / paperH);
     frame.paperWidth = pw;
     frame.paperHeight = ph;
     frame.valid = pw > 0 && ph > 0;

@@ -5,7 +5,7 @@
 #include "core/app_state.h"
 #include "core/texts.h"
 #include "core/tone_curves.h"
-#include "image/paper.h"
+#include "model/paper.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -200,7 +200,7 @@ TEST(CustomPaperDialog, RangesByClassAndUnitAreEnforced) {
         ts.ui.clear();
         const ActionResult r = saveCustomPaperSize(s, "Mine", c.width, c.height, "", "", "", "");
         EXPECT_EQ(r, c.accepted ? ActionResult::Done : ActionResult::Refused);
-        EXPECT_EQ(readCustomPapers(s).size(), c.accepted ? 1u : 0u);
+        EXPECT_EQ(readCustomPapers(s.settings).size(), c.accepted ? 1u : 0u);
         if (!c.accepted) {
             ASSERT_EQ(ts.ui.messages().size(), 1u);
             EXPECT_NE(ts.ui.messages()[0].text.find(c.message), std::string::npos)
@@ -218,7 +218,7 @@ TEST(CustomPaperDialog, SavedSizeIsListedAtOnceAndDeleteRenumbers) {
     ASSERT_EQ(saveCustomPaperSize(s, "Label", "100", "150", "", "", "", ""), ActionResult::Done);
     EXPECT_EQ(s.page.paperList.back(), "Label");
     EXPECT_EQ(s.page.paperText, "A4");
-    const auto papers = readCustomPapers(s);
+    const auto papers = readCustomPapers(s.settings);
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_NEAR(papers[0].widthPt, 200 * 72 / 25.4, 0.01);
     EXPECT_NEAR(papers[0].topPt, 5 * 72 / 25.4, 0.01);
@@ -231,7 +231,7 @@ TEST(CustomPaperDialog, SavedSizeIsListedAtOnceAndDeleteRenumbers) {
     }
     EXPECT_EQ(saveCustomPaperSize(s, "Label", "100", "150", "-1", "", "", ""),
               ActionResult::Refused);
-    EXPECT_EQ(readCustomPapers(s).size(), 2u);
+    EXPECT_EQ(readCustomPapers(s.settings).size(), 2u);
 
     ASSERT_EQ(choosePaper(s, "Mug wrap"), ActionResult::Done);
     ASSERT_EQ(deleteCustomPaperSize(s, "Mug wrap"), ActionResult::Done);

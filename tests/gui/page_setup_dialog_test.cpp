@@ -8,7 +8,7 @@
 #include "gui/margins_dialog.h"
 #include "core/texts.h"
 #include "core/tone_curves.h"
-#include "image/paper.h"
+#include "model/paper.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -213,7 +213,7 @@ void PageSetupDialogTest::customSizeOutsideTheRangeIsRefusedAndASavedOneIsListed
         const auto messages = f.dialogs.messages();
         QCOMPARE(messages.size(), std::size_t(1));
         QVERIFY(messages[0].text.find("(63...215.9) mm") != std::string::npos);
-        QCOMPARE(readCustomPapers(s).size(), std::size_t(0));
+        QCOMPARE(readCustomPapers(s.settings).size(), std::size_t(0));
 
         dialog.field(0)->setText(QStringLiteral("200"));
         dialog.field(2)->setText(QStringLiteral("5"));
@@ -224,7 +224,7 @@ void PageSetupDialogTest::customSizeOutsideTheRangeIsRefusedAndASavedOneIsListed
         dialog.name()->setEditText(QStringLiteral("Two^parts"));
         QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
         QCOMPARE(f.dialogs.messages().size(), std::size_t(2));
-        QCOMPARE(readCustomPapers(s).size(), std::size_t(1));
+        QCOMPARE(readCustomPapers(s.settings).size(), std::size_t(1));
 
         // Choosing the saved name shows its values; Delete removes it.
         dialog.name()->setEditText(QString());
@@ -237,7 +237,7 @@ void PageSetupDialogTest::customSizeOutsideTheRangeIsRefusedAndASavedOneIsListed
     };
     f.trigger(kIdMenuCustomPaper);
     QCOMPARE(f.dialogsRun, 1);
-    QCOMPARE(readCustomPapers(s).size(), std::size_t(0));
+    QCOMPARE(readCustomPapers(s.settings).size(), std::size_t(0));
 }
 
 void PageSetupDialogTest::marginsRaisedToMinimumsAndOkFits() {

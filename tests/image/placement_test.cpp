@@ -19,12 +19,11 @@ namespace {
 
 using testsupport::TestState;
 
+// The margins of the sheet as the stored texts give them (hundredths of a point).
 void setMargins(AppState& s, const char* top, const char* left, const char* right,
                 const char* bottom) {
-    writeSetting(s.settings, keys::kTopMargin, top);
-    writeSetting(s.settings, keys::kLeftMargin, left);
-    writeSetting(s.settings, keys::kRightMargin, right);
-    writeSetting(s.settings, keys::kBottomMargin, bottom);
+    s.page.margins = {settingValue(top) / 100.0, settingValue(left) / 100.0,
+                      settingValue(right) / 100.0, settingValue(bottom) / 100.0};
 }
 
 // A square 400 x 400 point paper shown 400 x 400 pixels (one pixel a point) with 10 point

@@ -1,24 +1,28 @@
 // Paper sizes, custom sizes, margins, the printable area and the paper source list.
+//
+// These rules set the sheet (PageSetup) from the settings file; a picture that no longer fits
+// a smaller printable area is fitted again by the caller (image/placement.h, handleOversize).
 #pragma once
 
+#include "core/profile_file.h"
+#include "core/state.h"
 #include "core/units.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-struct AppState;
-
 // The paper list of the main window for the target printer, custom sizes included (those
-// the printer class may use). Stores it in state.paperList and selects "A4" in
-// state.paperText (the first entry when "A4" is missing). Does not change the paper size.
-std::vector<std::string> buildPaperList(AppState& state);
+// the printer class may use). Stores it in page.paperList and selects "A4" in page.paperText
+// (the first entry when "A4" is missing). Does not change the paper size.
+std::vector<std::string> buildPaperList(const TargetPrinter& target, const ProfileFile& settings,
+                                        PageSetup& page);
 
 // Selects a paper by its list name: sets paperText, paperWidthPt/paperHeightPt (from the
 // first six characters, else from the custom size of that name), writes the custom size's
 // margins when it has any, recomputes the printable area. An unknown custom name keeps the
 // current size. Returns false when the name is neither built in nor a custom size.
-bool selectPaper(AppState& state, std::string_view name);
+bool selectPaper(PageSetup& page, ProfileFile& settings, std::string_view name);
 
 // Size in whole points of a built-in paper name (matched by its first six characters).
 // False when the name is not built in.
@@ -26,7 +30,8 @@ bool builtInPaperSize(std::string_view name, int& widthPt, int& heightPt);
 
 // Size of a configuration snapshot's "PaperSize" value by its first four characters, else
 // from the custom size of that name. False (sizes untouched) when neither knows it.
-bool snapshotPaperSize(const AppState& state, std::string_view name, int& widthPt, int& heightPt);
+bool snapshotPaperSize(const ProfileFile& settings, std::string_view name, int& widthPt,
+                       int& heightPt);
 
 // One custom paper size of section "Papers". Lengths in points.
 struct CustomPaper {
@@ -49,7 +54,7 @@ bool parseCustomPaper(std::string_view record, CustomPaper& paper);
 std::string customPaperRecord(const CustomPaper& paper);
 
 // All readable custom sizes, keys "Custom1" .. "Custom" + "Number", in order.
-std::vector<CustomPaper> readCustomPapers(const AppState& state);
+std::vector<CustomPaper> readCustomPapers(const ProfileFile& settings);
 
 // Why a custom size cannot be added.
 enum class CustomPaperError {
@@ -66,13 +71,13 @@ enum class CustomPaperError {
 // replaced in place, otherwise it is appended as "Custom" + (Number + 1) and "Number" grows.
 // Refused: empty names, names with "^" or line breaks, names that select a built-in size,
 // non-positive or non-finite sizes, negative margins, records longer than a setting holds.
-CustomPaperError addCustomPaper(AppState& state, std::string_view name, double widthPt,
+CustomPaperError addCustomPaper(ProfileFile& settings, std::string_view name, double widthPt,
                                 double heightPt, double topPt, double leftPt, double rightPt,
                                 double bottomPt);
 
 // Deletes the custom size of that name: later entries move down one key and "Number"
 // shrinks. False when there is no such size or the file could not be written.
-bool deleteCustomPaper(AppState& state, std::string_view name);
+bool deleteCustomPaper(ProfileFile& settings, std::string_view name);
 
 // The width and height ranges shown in the custom size dialog for the display unit and the
 // target printer, e.g. "(63...215.9)".
@@ -80,7 +85,7 @@ struct CustomSizeRanges {
     std::string width;
     std::string height;
 };
-CustomSizeRanges customSizeRanges(const AppState& state, Unit unit);
+CustomSizeRanges customSizeRanges(const TargetPrinter& target, Unit unit);
 
 // Margin sums after enforcement, in points.
 struct MarginSums {
@@ -89,27 +94,29 @@ struct MarginSums {
 };
 
 // Raises stored margins below the printer's minimum (rewriting the key with the table's
-// text); the sums use the minimum for a raised margin. Sets the printable area from the
-// paper and the sums and runs the oversize handling when the picture no longer fits.
-MarginSums enforceMargins(AppState& state);
+// text); the sums use the minimum for a raised margin. Sets page.margins (as stored) and the
+// printable area from the paper and the sums.
+MarginSums enforceMargins(const TargetPrinter& target, ProfileFile& settings, PageSetup& page);
 
 // Copies the four margin backups into the margin keys and recomputes the printable area.
 // A backup that is missing, empty or not a number leaves its margin as it is.
-void restoreMargins(AppState& state);
+void restoreMargins(ProfileFile& settings, PageSetup& page);
 
 // Writes the four current margins into their backup keys (for the margins dialog).
-void backupMargins(AppState& state);
+void backupMargins(ProfileFile& settings);
 
 // A stored margin in points (key value ÷ 100; 0 when missing). which: "Top", "Left",
 // "Right" or "Bottom".
-double marginPt(const AppState& state, std::string_view which);
+double marginPt(const ProfileFile& settings, std::string_view which);
+
+// The four stored margins in points.
+Margins storedMargins(const ProfileFile& settings);
 
 // Writes a margin given in hundredths of a point (rounded to a whole number).
-bool writeMargin(AppState& state, std::string_view which, double hundredths);
+bool writeMargin(ProfileFile& settings, std::string_view which, double hundredths);
 
-// printableWidthPt/HeightPt from the paper and the stored margins; runs the oversize
-// handling when the placed picture no longer fits.
-void computePrintableArea(AppState& state);
+// page.margins (as stored) and printableWidthPt/HeightPt from the paper and them.
+void computePrintableArea(const ProfileFile& settings, PageSetup& page);
 
 // The paper source list and selection for a medium (its identity, see model/media.h). changed is
 // false for media that leave the list as it was.
@@ -118,7 +125,8 @@ struct TrayChoice {
     std::vector<std::string> list;
     std::string selected;
 };
-TrayChoice trayListForMedia(const AppState& state, int mediaId);
+TrayChoice trayListForMedia(const TargetPrinter& target, const TextTable& texts,
+                            const PageSetup& page, int mediaId);
 
-// Applies trayListForMedia(state.mediaId) to state.trayList and state.trayText.
-void fillTrayList(AppState& state);
+// Applies trayListForMedia(page.mediaId) to page.trayList and page.trayText.
+void fillTrayList(const TargetPrinter& target, const TextTable& texts, PageSetup& page);

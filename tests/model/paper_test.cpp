@@ -1,4 +1,6 @@
-#include "image/paper.h"
+#include "model/paper.h"
+
+#include "image/placement.h"
 #include "model/models.h"
 
 #include "core/app_state.h"
@@ -64,7 +66,8 @@ TEST(PaperList, BuiltInEntriesByClass) {
         TestState t;
         t.state.target.targetModel = c.model;
         t.state.page.paperText = "A5 SEF";
-        EXPECT_EQ(buildPaperList(t.state), c.list) << c.model;
+        EXPECT_EQ(buildPaperList(t.state.target, t.state.settings, t.state.page), c.list)
+            << c.model;
         EXPECT_EQ(t.state.page.paperList, c.list);
         EXPECT_EQ(t.state.page.paperText, "A4");
     }
@@ -92,7 +95,7 @@ TEST(PaperSize, BuiltInNamesByFirstSixCharacters) {
         TestState t;
         t.state.page.paperWidthPt = 1;
         t.state.page.paperHeightPt = 1;
-        EXPECT_TRUE(selectPaper(t.state, c.name)) << c.name;
+        EXPECT_TRUE(selectPaper(t.state.page, t.state.settings, c.name)) << c.name;
         EXPECT_EQ(t.state.page.paperWidthPt, c.width) << c.name;
         EXPECT_EQ(t.state.page.paperHeightPt, c.height) << c.name;
         EXPECT_EQ(t.state.page.paperText, c.name);
@@ -106,7 +109,7 @@ TEST(PaperSize, UnknownNameKeepsTheSize) {
     TestState t;
     t.state.page.paperWidthPt = 420;
     t.state.page.paperHeightPt = 595;
-    EXPECT_FALSE(selectPaper(t.state, "No such paper"));
+    EXPECT_FALSE(selectPaper(t.state.page, t.state.settings, "No such paper"));
     EXPECT_EQ(t.state.page.paperWidthPt, 420);
     EXPECT_EQ(t.state.page.paperHeightPt, 595);
 }
@@ -127,16 +130,17 @@ TEST(SnapshotPaper, FirstFourCharacters) {
                           {"A4XL 216x420mm", 612, 1191}};
     for (const Case& c : cases) {
         int w = 0, h = 0;
-        EXPECT_TRUE(snapshotPaperSize(t.state, c.name, w, h)) << c.name;
+        EXPECT_TRUE(snapshotPaperSize(t.state.settings, c.name, w, h)) << c.name;
         EXPECT_EQ(w, c.width) << c.name;
         EXPECT_EQ(h, c.height) << c.name;
     }
-    ASSERT_EQ(addCustomPaper(t.state, "Wrap", 300.4, 500.6, 0, 0, 0, 0), CustomPaperError::None);
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Wrap", 300.4, 500.6, 0, 0, 0, 0),
+              CustomPaperError::None);
     int w = 0, h = 0;
-    EXPECT_TRUE(snapshotPaperSize(t.state, "Wrap", w, h));
+    EXPECT_TRUE(snapshotPaperSize(t.state.settings, "Wrap", w, h));
     EXPECT_EQ(w, 300);
     EXPECT_EQ(h, 501);
-    EXPECT_FALSE(snapshotPaperSize(t.state, "Unknown", w, h));
+    EXPECT_FALSE(snapshotPaperSize(t.state.settings, "Unknown", w, h));
 }
 
 TEST(CustomPaper, TagsByWidth) {
@@ -154,18 +158,19 @@ TEST(CustomPaper, RecordFormatAndRoundTrip) {
     TestState t;
     // 250 mm x 300 mm with 5 mm margins all round.
     const double mm = 72.0 / 25.4;
-    ASSERT_EQ(
-        addCustomPaper(t.state, "Wide 250", 250 * mm, 300 * mm, 5 * mm, 5 * mm, 5 * mm, 5 * mm),
-        CustomPaperError::None);
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Wide 250", 250 * mm, 300 * mm, 5 * mm, 5 * mm,
+                             5 * mm, 5 * mm),
+              CustomPaperError::None);
     EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "1");
     EXPECT_EQ(t.state.settings.read("Papers", "Custom1"),
               "Wide 250^708.66142^850.39370^5^14.17323^14.17323^14.17323^14.17323");
-    ASSERT_EQ(addCustomPaper(t.state, "Big", 900, 1000.5, 0, 0, 0, 0), CustomPaperError::None);
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Big", 900, 1000.5, 0, 0, 0, 0),
+              CustomPaperError::None);
     EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "2");
     EXPECT_EQ(t.state.settings.read("Papers", "Custom2"),
               "Big^900.00000^1000.50000^9^0.00000^0.00000^0.00000^0.00000");
 
-    std::vector<CustomPaper> papers = readCustomPapers(t.state);
+    std::vector<CustomPaper> papers = readCustomPapers(t.state.settings);
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_EQ(papers[0].name, "Wide 250");
     EXPECT_NEAR(papers[0].widthPt, 708.66142, 1e-6);
@@ -190,12 +195,15 @@ TEST(CustomPaper, ListedByClassAndTag) {
     for (const Case& c : cases) {
         TestState t;
         t.state.target.targetModel = c.model;
-        ASSERT_EQ(addCustomPaper(t.state, "Narrow", 500, 700, 0, 0, 0, 0), CustomPaperError::None);
-        // 250 mm wide: tag "5", for classes 2 and 3 only.
-        ASSERT_EQ(addCustomPaper(t.state, "250mm", 708.66, 800, 0, 0, 0, 0),
+        ASSERT_EQ(addCustomPaper(t.state.settings, "Narrow", 500, 700, 0, 0, 0, 0),
                   CustomPaperError::None);
-        ASSERT_EQ(addCustomPaper(t.state, "Huge", 900, 1100, 0, 0, 0, 0), CustomPaperError::None);
-        std::vector<std::string> list = buildPaperList(t.state);
+        // 250 mm wide: tag "5", for classes 2 and 3 only.
+        ASSERT_EQ(addCustomPaper(t.state.settings, "250mm", 708.66, 800, 0, 0, 0, 0),
+                  CustomPaperError::None);
+        ASSERT_EQ(addCustomPaper(t.state.settings, "Huge", 900, 1100, 0, 0, 0, 0),
+                  CustomPaperError::None);
+        std::vector<std::string> list =
+            buildPaperList(t.state.target, t.state.settings, t.state.page);
         EXPECT_EQ(listed(list, "Narrow"), c.narrow) << c.model;
         EXPECT_EQ(listed(list, "250mm"), c.wide) << c.model;
         EXPECT_EQ(listed(list, "Huge"), c.huge) << c.model;
@@ -207,9 +215,9 @@ TEST(CustomPaper, ListedByClassAndTag) {
 TEST(CustomPaper, SelectingSetsSizeAndMargins) {
     TestState t;
     setMargins(t.state, "1296", "1296", "1296", "1307");
-    ASSERT_EQ(addCustomPaper(t.state, "Label", 300.6, 400.4, 10.5, 11, 12, 13.25),
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Label", 300.6, 400.4, 10.5, 11, 12, 13.25),
               CustomPaperError::None);
-    ASSERT_TRUE(selectPaper(t.state, "Label"));
+    ASSERT_TRUE(selectPaper(t.state.page, t.state.settings, "Label"));
     EXPECT_EQ(t.state.page.paperWidthPt, 301);
     EXPECT_EQ(t.state.page.paperHeightPt, 400);
     EXPECT_EQ(margin(t.state, "Top"), "1050");
@@ -223,8 +231,9 @@ TEST(CustomPaper, SelectingSetsSizeAndMargins) {
 TEST(CustomPaper, ZeroMarginsKeepTheCurrentMargins) {
     TestState t;
     setMargins(t.state, "1500", "1600", "1700", "1800");
-    ASSERT_EQ(addCustomPaper(t.state, "Plain", 400, 500, 0, 0, 0, 0), CustomPaperError::None);
-    ASSERT_TRUE(selectPaper(t.state, "Plain"));
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Plain", 400, 500, 0, 0, 0, 0),
+              CustomPaperError::None);
+    ASSERT_TRUE(selectPaper(t.state.page, t.state.settings, "Plain"));
     EXPECT_EQ(margin(t.state, "Top"), "1500");
     EXPECT_EQ(margin(t.state, "Left"), "1600");
     EXPECT_EQ(margin(t.state, "Right"), "1700");
@@ -253,21 +262,25 @@ TEST(CustomPaper, RefusedInput) {
         {longName.c_str(), 100, 100, 0, CustomPaperError::TooLong},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(addCustomPaper(t.state, c.name, c.w, c.h, c.margin, c.margin, c.margin, c.margin),
+        EXPECT_EQ(addCustomPaper(t.state.settings, c.name, c.w, c.h, c.margin, c.margin, c.margin,
+                                 c.margin),
                   c.error)
             << c.name;
     }
     EXPECT_TRUE(readSetting(t.state.settings, keys::kCustomPaperCount).empty());
-    EXPECT_TRUE(readCustomPapers(t.state).empty());
+    EXPECT_TRUE(readCustomPapers(t.state.settings).empty());
 }
 
 TEST(CustomPaper, SameNameReplacesTheSize) {
     TestState t;
-    ASSERT_EQ(addCustomPaper(t.state, "Shirt", 400, 500, 0, 0, 0, 0), CustomPaperError::None);
-    ASSERT_EQ(addCustomPaper(t.state, "Other", 300, 300, 0, 0, 0, 0), CustomPaperError::None);
-    ASSERT_EQ(addCustomPaper(t.state, "Shirt", 410, 520, 0, 0, 0, 0), CustomPaperError::None);
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Shirt", 400, 500, 0, 0, 0, 0),
+              CustomPaperError::None);
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Other", 300, 300, 0, 0, 0, 0),
+              CustomPaperError::None);
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Shirt", 410, 520, 0, 0, 0, 0),
+              CustomPaperError::None);
     EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "2");
-    ASSERT_TRUE(selectPaper(t.state, "Shirt"));
+    ASSERT_TRUE(selectPaper(t.state.page, t.state.settings, "Shirt"));
     EXPECT_EQ(t.state.page.paperWidthPt, 410);
     EXPECT_EQ(t.state.page.paperHeightPt, 520);
 }
@@ -275,21 +288,23 @@ TEST(CustomPaper, SameNameReplacesTheSize) {
 TEST(CustomPaper, DeleteMovesLaterEntriesDown) {
     TestState t;
     for (const char* name : {"One", "Two", "Three"})
-        ASSERT_EQ(addCustomPaper(t.state, name, 300, 400, 0, 0, 0, 0), CustomPaperError::None);
-    EXPECT_TRUE(deleteCustomPaper(t.state, "Two"));
+        ASSERT_EQ(addCustomPaper(t.state.settings, name, 300, 400, 0, 0, 0, 0),
+                  CustomPaperError::None);
+    EXPECT_TRUE(deleteCustomPaper(t.state.settings, "Two"));
     EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "2");
     EXPECT_EQ(t.state.settings.read("Papers", "Custom3"), "");
-    std::vector<CustomPaper> papers = readCustomPapers(t.state);
+    std::vector<CustomPaper> papers = readCustomPapers(t.state.settings);
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_EQ(papers[0].name, "One");
     EXPECT_EQ(papers[1].name, "Three");
-    EXPECT_FALSE(deleteCustomPaper(t.state, "Two"));
-    EXPECT_TRUE(deleteCustomPaper(t.state, "One"));
-    EXPECT_TRUE(deleteCustomPaper(t.state, "Three"));
+    EXPECT_FALSE(deleteCustomPaper(t.state.settings, "Two"));
+    EXPECT_TRUE(deleteCustomPaper(t.state.settings, "One"));
+    EXPECT_TRUE(deleteCustomPaper(t.state.settings, "Three"));
     EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "0");
-    EXPECT_TRUE(readCustomPapers(t.state).empty());
+    EXPECT_TRUE(readCustomPapers(t.state.settings).empty());
     // The next size starts at Custom1 again.
-    ASSERT_EQ(addCustomPaper(t.state, "Four", 300, 400, 0, 0, 0, 0), CustomPaperError::None);
+    ASSERT_EQ(addCustomPaper(t.state.settings, "Four", 300, 400, 0, 0, 0, 0),
+              CustomPaperError::None);
     EXPECT_EQ(readSetting(t.state.settings, keys::kCustomPaperCount), "1");
 }
 
@@ -301,14 +316,14 @@ TEST(CustomPaper, DamagedRecordsAreSkipped) {
     t.state.settings.write("Papers", "Custom3", "^300^400^0");
     t.state.settings.write("Papers", "Custom4", "Short^300");
     t.state.settings.write("Papers", "Custom5", "Bare^350^450");
-    std::vector<CustomPaper> papers = readCustomPapers(t.state);
+    std::vector<CustomPaper> papers = readCustomPapers(t.state.settings);
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_EQ(papers[0].name, "Good");
     EXPECT_EQ(papers[1].name, "Bare");
     EXPECT_EQ(papers[1].tag, "0");
     EXPECT_EQ(papers[1].topPt, 0.0);
     t.state.page.paperWidthPt = 595;
-    EXPECT_FALSE(selectPaper(t.state, "NoSize"));
+    EXPECT_FALSE(selectPaper(t.state.page, t.state.settings, "NoSize"));
     EXPECT_EQ(t.state.page.paperWidthPt, 595);
 }
 
@@ -332,7 +347,7 @@ TEST(CustomPaper, RangesByUnitAndClass) {
     for (const Case& c : cases) {
         AppState s;
         s.target.targetModel = c.model;
-        CustomSizeRanges r = customSizeRanges(s, unitFromSetting(c.unit));
+        CustomSizeRanges r = customSizeRanges(s.target, unitFromSetting(c.unit));
         EXPECT_EQ(r.width, c.width) << c.model << ' ' << c.unit;
         EXPECT_EQ(r.height, c.height) << c.model << ' ' << c.unit;
     }
@@ -385,7 +400,7 @@ TEST(Margins, MinimumsByPrinter) {
         for (int i = 0; i < 4; ++i)
             if (*c.stored[i])
                 t.state.settings.write("Active", std::string(names[i]) + " Margin", c.stored[i]);
-        MarginSums sums = enforceMargins(t.state);
+        MarginSums sums = enforceMargins(t.state.target, t.state.settings, t.state.page);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(margin(t.state, names[i]), c.after[i]) << c.model << ' ' << names[i];
         EXPECT_NEAR(sums.leftRight, c.leftRight, 1e-4) << c.model;
@@ -402,10 +417,12 @@ TEST(Margins, PrintableAreaAndOversize) {
     t.state.picture.imageHeightPt = 300;
     t.state.layout.placedWidthPt = 600;
     t.state.layout.placedHeightPt = 300;
-    computePrintableArea(t.state);
+    computePrintableArea(t.state.settings, t.state.page);
     EXPECT_NEAR(t.state.page.printableWidthPt, 595 - 25.92, 1e-3);
     EXPECT_NEAR(t.state.page.printableHeightPt, 842 - 26.03, 1e-3);
+    EXPECT_NEAR(t.state.page.margins.bottom, 13.07, 1e-9);
     // The picture was wider than the printable area: fitted, aspect kept.
+    handleOversize(t.state);
     EXPECT_NEAR(t.state.layout.placedWidthPt, 569.08, 1e-3);
     EXPECT_NEAR(t.state.layout.placedHeightPt, 284.54, 1e-3);
 }
@@ -415,7 +432,7 @@ TEST(Margins, RestoreFromBackups) {
     setMargins(t.state, "1296", "1296", "1296", "1307");
     writeSetting(t.state.settings, keys::kTopMarginBackup, "2000");
     writeSetting(t.state.settings, keys::kLeftMarginBackup, "1500.4");
-    restoreMargins(t.state);
+    restoreMargins(t.state.settings, t.state.page);
     EXPECT_EQ(margin(t.state, "Top"), "2000");
     EXPECT_EQ(margin(t.state, "Left"), "1500");
     EXPECT_EQ(margin(t.state, "Right"), "1296");
@@ -430,7 +447,7 @@ TEST(Margins, MissingEmptyOrDamagedBackupLeavesTheMargin) {
     writeSetting(t.state.settings, keys::kTopMarginBackup, "");
     writeSetting(t.state.settings, keys::kLeftMarginBackup, "abc");
     writeSetting(t.state.settings, keys::kRightMarginBackup, "0");
-    restoreMargins(t.state);
+    restoreMargins(t.state.settings, t.state.page);
     EXPECT_EQ(margin(t.state, "Top"), "1296");
     EXPECT_EQ(margin(t.state, "Left"), "1296");
     EXPECT_EQ(margin(t.state, "Right"), "0"); // a real backup of 0 is honoured
@@ -441,9 +458,9 @@ TEST(Margins, MissingEmptyOrDamagedBackupLeavesTheMargin) {
 TEST(Margins, BackupThenRestoreRoundTrips) {
     TestState t;
     setMargins(t.state, "1400", "1500", "1600", "1700");
-    backupMargins(t.state);
+    backupMargins(t.state.settings);
     setMargins(t.state, "1", "2", "3", "4");
-    restoreMargins(t.state);
+    restoreMargins(t.state.settings, t.state.page);
     EXPECT_EQ(margin(t.state, "Top"), "1400");
     EXPECT_EQ(margin(t.state, "Left"), "1500");
     EXPECT_EQ(margin(t.state, "Right"), "1600");
@@ -509,7 +526,7 @@ TEST(TrayList, ByMediumAndFamily) {
         testsupport::setMedium(t.state, c.media);
         t.state.page.trayList = {"old"};
         t.state.page.trayText = "old";
-        fillTrayList(t.state);
+        fillTrayList(t.state.target, t.state.language, t.state.page);
         EXPECT_EQ(t.state.page.trayList, c.list) << c.model << ' ' << c.media;
         EXPECT_EQ(t.state.page.trayText, c.selected) << c.model << ' ' << c.media;
     }
@@ -522,8 +539,11 @@ TEST(TrayList, UnnamedMediaLeaveTheList) {
         testsupport::setMedium(t.state, media);
         t.state.page.trayList = {"AUTO", "Tray 1"};
         t.state.page.trayText = "Tray 1";
-        EXPECT_FALSE(trayListForMedia(t.state, t.state.page.mediaId).changed) << media;
-        fillTrayList(t.state);
+        EXPECT_FALSE(
+            trayListForMedia(t.state.target, t.state.language, t.state.page, t.state.page.mediaId)
+                .changed)
+            << media;
+        fillTrayList(t.state.target, t.state.language, t.state.page);
         EXPECT_EQ(t.state.page.trayList, (std::vector<std::string>{"AUTO", "Tray 1"})) << media;
         EXPECT_EQ(t.state.page.trayText, "Tray 1");
     }

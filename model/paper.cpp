@@ -1,8 +1,6 @@
-#include "image/paper.h"
+#include "model/paper.h"
 
-#include "core/app_state.h"
 #include "core/texts.h"
-#include "image/placement.h"
 #include "core/numbers.h"
 #include "core/strings.h"
 #include "model/media.h"
@@ -65,8 +63,8 @@ std::vector<std::string_view> splitFields(std::string_view record) {
     return fields;
 }
 
-int customCount(const AppState& state) {
-    double n = readSettingNumber(state.settings, keys::kCustomPaperCount);
+int customCount(const ProfileFile& settings) {
+    double n = readSettingNumber(settings, keys::kCustomPaperCount);
     if (!(n > 0)) return 0;
     if (n > kMaxCustomPapers) return kMaxCustomPapers;
     return static_cast<int>(n);
@@ -101,8 +99,8 @@ constexpr std::array<BuiltInPaper, 7> kSnapshotPapers = {{
     {"A4XL", 612, 1191},
 }};
 
-bool findCustomPaper(const AppState& state, std::string_view name, CustomPaper& found) {
-    for (const CustomPaper& paper : readCustomPapers(state)) {
+bool findCustomPaper(const ProfileFile& settings, std::string_view name, CustomPaper& found) {
+    for (const CustomPaper& paper : readCustomPapers(settings)) {
         if (paper.name == name) {
             found = paper;
             return true;
@@ -113,8 +111,9 @@ bool findCustomPaper(const AppState& state, std::string_view name, CustomPaper& 
 
 } // namespace
 
-std::vector<std::string> buildPaperList(AppState& state) {
-    const int cls = printerClass(state.target);
+std::vector<std::string> buildPaperList(const TargetPrinter& target, const ProfileFile& settings,
+                                        PageSetup& page) {
+    const int cls = printerClass(target);
     std::vector<std::string> list;
     if (cls == 2 || cls == 3) list.emplace_back("A3");
     if (cls != 5) list.emplace_back("A4XL 216x420mm");
@@ -123,15 +122,15 @@ std::vector<std::string> buildPaperList(AppState& state) {
     list.emplace_back("A5 SEF");
     list.emplace_back("A6 SEF");
     if (cls == 4) list.emplace_back("Business Card 55*85mm");
-    for (const CustomPaper& paper : readCustomPapers(state)) {
+    for (const CustomPaper& paper : readCustomPapers(settings)) {
         bool shown = cls == 2 || paper.tag == "0" || (cls == 3 && paper.tag == "5");
         if (shown) list.push_back(paper.name);
     }
-    state.page.paperList = list;
+    page.paperList = list;
     bool hasA4 = false;
     for (const std::string& name : list)
         hasA4 = hasA4 || name == "A4";
-    state.page.paperText = hasA4 ? std::string("A4") : list.front();
+    page.paperText = hasA4 ? std::string("A4") : list.front();
     return list;
 }
 
@@ -147,7 +146,8 @@ bool builtInPaperSize(std::string_view name, int& widthPt, int& heightPt) {
     return false;
 }
 
-bool snapshotPaperSize(const AppState& state, std::string_view name, int& widthPt, int& heightPt) {
+bool snapshotPaperSize(const ProfileFile& settings, std::string_view name, int& widthPt,
+                       int& heightPt) {
     std::string_view prefix = name.substr(0, 4);
     for (const BuiltInPaper& paper : kSnapshotPapers) {
         if (prefix == paper.key) {
@@ -157,34 +157,34 @@ bool snapshotPaperSize(const AppState& state, std::string_view name, int& widthP
         }
     }
     CustomPaper custom;
-    if (!findCustomPaper(state, name, custom)) return false;
+    if (!findCustomPaper(settings, name, custom)) return false;
     widthPt = roundHalfEven(custom.widthPt);
     heightPt = roundHalfEven(custom.heightPt);
     return true;
 }
 
-bool selectPaper(AppState& state, std::string_view name) {
-    state.page.paperText = std::string(name);
+bool selectPaper(PageSetup& page, ProfileFile& settings, std::string_view name) {
+    page.paperText = std::string(name);
     int width = 0, height = 0;
     bool known = builtInPaperSize(name, width, height);
     if (known) {
-        state.page.paperWidthPt = width;
-        state.page.paperHeightPt = height;
+        page.paperWidthPt = width;
+        page.paperHeightPt = height;
     } else {
         CustomPaper custom;
-        known = findCustomPaper(state, name, custom);
+        known = findCustomPaper(settings, name, custom);
         if (known) {
-            state.page.paperWidthPt = roundHalfEven(custom.widthPt);
-            state.page.paperHeightPt = roundHalfEven(custom.heightPt);
+            page.paperWidthPt = roundHalfEven(custom.widthPt);
+            page.paperHeightPt = roundHalfEven(custom.heightPt);
             if (custom.topPt != 0.0) {
-                writeMargin(state, "Top", custom.topPt * 100.0);
-                writeMargin(state, "Left", custom.leftPt * 100.0);
-                writeMargin(state, "Right", custom.rightPt * 100.0);
-                writeMargin(state, "Bottom", custom.bottomPt * 100.0);
+                writeMargin(settings, "Top", custom.topPt * 100.0);
+                writeMargin(settings, "Left", custom.leftPt * 100.0);
+                writeMargin(settings, "Right", custom.rightPt * 100.0);
+                writeMargin(settings, "Bottom", custom.bottomPt * 100.0);
             }
         }
     }
-    computePrintableArea(state);
+    computePrintableArea(settings, page);
     return known;
 }
 
@@ -228,18 +228,18 @@ std::string customPaperRecord(const CustomPaper& paper) {
     return record;
 }
 
-std::vector<CustomPaper> readCustomPapers(const AppState& state) {
+std::vector<CustomPaper> readCustomPapers(const ProfileFile& settings) {
     std::vector<CustomPaper> papers;
-    const int count = customCount(state);
+    const int count = customCount(settings);
     for (int i = 1; i <= count; ++i) {
         CustomPaper paper;
-        if (parseCustomPaper(readSetting(state.settings, keys::kCustomPaper, i), paper))
+        if (parseCustomPaper(readSetting(settings, keys::kCustomPaper, i), paper))
             papers.push_back(paper);
     }
     return papers;
 }
 
-CustomPaperError addCustomPaper(AppState& state, std::string_view name, double widthPt,
+CustomPaperError addCustomPaper(ProfileFile& settings, std::string_view name, double widthPt,
                                 double heightPt, double topPt, double leftPt, double rightPt,
                                 double bottomPt) {
     // The name is the first field of a "^"-joined line of the settings file and is shown and
@@ -269,43 +269,43 @@ CustomPaperError addCustomPaper(AppState& state, std::string_view name, double w
 
     // Selection goes by the name, so a second record of the same name could never be chosen:
     // saving under an existing name replaces that size.
-    const int count = customCount(state);
+    const int count = customCount(settings);
     for (int i = 1; i <= count; ++i) {
         CustomPaper existing;
-        if (parseCustomPaper(readSetting(state.settings, keys::kCustomPaper, i), existing) &&
+        if (parseCustomPaper(readSetting(settings, keys::kCustomPaper, i), existing) &&
             existing.name == name) {
-            return writeSetting(state.settings, keys::kCustomPaper, i, record)
+            return writeSetting(settings, keys::kCustomPaper, i, record)
                        ? CustomPaperError::None
                        : CustomPaperError::WriteFailed;
         }
     }
-    if (!writeSetting(state.settings, keys::kCustomPaper, count + 1, record))
+    if (!writeSetting(settings, keys::kCustomPaper, count + 1, record))
         return CustomPaperError::WriteFailed;
-    if (!writeSetting(state.settings, keys::kCustomPaperCount, integerText(count + 1)))
+    if (!writeSetting(settings, keys::kCustomPaperCount, integerText(count + 1)))
         return CustomPaperError::WriteFailed;
     return CustomPaperError::None;
 }
 
-bool deleteCustomPaper(AppState& state, std::string_view name) {
-    const int count = customCount(state);
+bool deleteCustomPaper(ProfileFile& settings, std::string_view name) {
+    const int count = customCount(settings);
     int found = 0;
     for (int i = 1; i <= count && found == 0; ++i) {
         CustomPaper paper;
-        if (parseCustomPaper(readSetting(state.settings, keys::kCustomPaper, i), paper) &&
+        if (parseCustomPaper(readSetting(settings, keys::kCustomPaper, i), paper) &&
             paper.name == name)
             found = i;
     }
     if (found == 0) return false;
     for (int i = found; i < count; ++i) {
-        if (!writeSetting(state.settings, keys::kCustomPaper, i,
-                          readSetting(state.settings, keys::kCustomPaper, i + 1)))
+        if (!writeSetting(settings, keys::kCustomPaper, i,
+                          readSetting(settings, keys::kCustomPaper, i + 1)))
             return false;
     }
-    if (!deleteSetting(state.settings, keys::kCustomPaper, count)) return false;
-    return writeSetting(state.settings, keys::kCustomPaperCount, integerText(count - 1));
+    if (!deleteSetting(settings, keys::kCustomPaper, count)) return false;
+    return writeSetting(settings, keys::kCustomPaperCount, integerText(count - 1));
 }
 
-CustomSizeRanges customSizeRanges(const AppState& state, Unit unit) {
+CustomSizeRanges customSizeRanges(const TargetPrinter& target, Unit unit) {
     // [class row][unit: M, C, I] = {width, height}
     static const std::array<std::array<CustomSizeRanges, 3>, 5> table = {{
         {{{"(63...215.9)", "(127..1320.8)"},
@@ -325,29 +325,33 @@ CustomSizeRanges customSizeRanges(const AppState& state, Unit unit) {
           {"(3.54...8.50)", "(5.82...14.02)"}}},
     }};
     // The ranges know the Pro8432WT by its full code; the lists take any "8432".
-    const int cls = printerClassOf(state.target.targetModel, "8432WT");
+    const int cls = printerClassOf(target.targetModel, "8432WT");
     std::size_t row = cls <= 1 ? 0 : static_cast<std::size_t>(cls - 1);
     std::size_t col = unit == Unit::Centimetre ? 1 : unit == Unit::Inch ? 2 : 0;
     return table[row][col];
 }
 
-double marginPt(const AppState& state, std::string_view which) {
-    return settingValue(readSetting(state.settings, marginKey(which))) / 100.0;
+double marginPt(const ProfileFile& settings, std::string_view which) {
+    return settingValue(readSetting(settings, marginKey(which))) / 100.0;
 }
 
-bool writeMargin(AppState& state, std::string_view which, double hundredths) {
-    return writeSetting(state.settings, marginKey(which), integerText(roundHalfEven(hundredths)));
+Margins storedMargins(const ProfileFile& settings) {
+    return {marginPt(settings, "Top"), marginPt(settings, "Left"), marginPt(settings, "Right"),
+            marginPt(settings, "Bottom")};
 }
 
-MarginSums enforceMargins(AppState& state) {
-    const std::array<MarginMinimum, 4> minimum =
-        marginMinimums(state.target); // top, left, right, bottom
+bool writeMargin(ProfileFile& settings, std::string_view which, double hundredths) {
+    return writeSetting(settings, marginKey(which), integerText(roundHalfEven(hundredths)));
+}
+
+MarginSums enforceMargins(const TargetPrinter& target, ProfileFile& settings, PageSetup& page) {
+    const std::array<MarginMinimum, 4> minimum = marginMinimums(target); // top, left, right, bottom
 
     std::array<double, 4> used{};
     for (std::size_t i = 0; i < 4; ++i) {
-        double stored = readSettingNumber(state.settings, *keys::kMargins[i]);
+        double stored = readSettingNumber(settings, *keys::kMargins[i]);
         if (stored < minimum[i].hundredths) {
-            writeSetting(state.settings, *keys::kMargins[i], minimum[i].replacement);
+            writeSetting(settings, *keys::kMargins[i], minimum[i].replacement);
             used[i] = minimum[i].hundredths / 100.0;
         } else {
             used[i] = stored / 100.0;
@@ -356,52 +360,46 @@ MarginSums enforceMargins(AppState& state) {
     MarginSums sums;
     sums.leftRight = static_cast<float>(used[1] + used[2]);
     sums.topBottom = static_cast<float>(used[0] + used[3]);
-    state.page.printableWidthPt = static_cast<float>(state.page.paperWidthPt) - sums.leftRight;
-    state.page.printableHeightPt = static_cast<float>(state.page.paperHeightPt) - sums.topBottom;
-    if (state.layout.placedHeightPt > state.page.printableHeightPt ||
-        state.layout.placedWidthPt > state.page.printableWidthPt)
-        handleOversize(state);
+    page.margins = storedMargins(settings);
+    page.printableWidthPt = static_cast<float>(page.paperWidthPt) - sums.leftRight;
+    page.printableHeightPt = static_cast<float>(page.paperHeightPt) - sums.topBottom;
     return sums;
 }
 
-void restoreMargins(AppState& state) {
+void restoreMargins(ProfileFile& settings, PageSetup& page) {
     for (std::string_view which : kMarginNames) {
         // The backups are only ever written by the margins dialog; without one the margin
         // stays rather than dropping to 0 (printing into the unprintable edge).
-        std::string backup = readSetting(state.settings, backupKey(which));
+        std::string backup = readSetting(settings, backupKey(which));
         if (!looksNumeric(backup)) continue;
         double value = settingValue(backup) / 100.0;
-        writeMargin(state, which, value * 100.0);
+        writeMargin(settings, which, value * 100.0);
     }
-    computePrintableArea(state);
+    computePrintableArea(settings, page);
 }
 
-void backupMargins(AppState& state) {
+void backupMargins(ProfileFile& settings) {
     for (std::string_view which : kMarginNames) {
-        std::string current = readSetting(state.settings, marginKey(which));
-        if (looksNumeric(current)) writeSetting(state.settings, backupKey(which), current);
+        std::string current = readSetting(settings, marginKey(which));
+        if (looksNumeric(current)) writeSetting(settings, backupKey(which), current);
     }
 }
 
-void computePrintableArea(AppState& state) {
-    const double top = marginPt(state, "Top");
-    const double left = marginPt(state, "Left");
-    const double right = marginPt(state, "Right");
-    const double bottom = marginPt(state, "Bottom");
-    state.page.printableWidthPt = static_cast<float>(state.page.paperWidthPt - right - left);
-    state.page.printableHeightPt = static_cast<float>(state.page.paperHeightPt - bottom - top);
-    if (state.layout.placedHeightPt > state.page.printableHeightPt ||
-        state.layout.placedWidthPt > state.page.printableWidthPt)
-        handleOversize(state);
+void computePrintableArea(const ProfileFile& settings, PageSetup& page) {
+    page.margins = storedMargins(settings);
+    const Margins& m = page.margins;
+    page.printableWidthPt = static_cast<float>(page.paperWidthPt - m.right - m.left);
+    page.printableHeightPt = static_cast<float>(page.paperHeightPt - m.bottom - m.top);
 }
 
-TrayChoice trayListForMedia(const AppState& state, int mediaId) {
+TrayChoice trayListForMedia(const TargetPrinter& target, const TextTable& texts,
+                            const PageSetup& page, int mediaId) {
     enum Pick { Auto, Mpt, Tray1, Tray2 };
     bool allowAuto = false, allowMpt = false, allowTray1 = false;
     Pick pick = Auto;
     TrayChoice choice;
 
-    const bool secondFamily = isSecondFamily(state.target);
+    const bool secondFamily = isSecondFamily(target);
     const int transfer = transferMediaNumber(mediaId);
     if (isPrinterSettingMedium(mediaId)) {
         allowAuto = allowMpt = allowTray1 = true;
@@ -443,7 +441,7 @@ TrayChoice trayListForMedia(const AppState& state, int mediaId) {
         default:
             break;
         }
-        if (contains(state.target.targetModel, "C844")) {
+        if (contains(target.targetModel, "C844")) {
             choice.changed = true;
             allowAuto = allowTray1 = false;
             allowMpt = true;
@@ -452,31 +450,31 @@ TrayChoice trayListForMedia(const AppState& state, int mediaId) {
     }
     if (!choice.changed) return choice;
 
-    if (allowAuto) choice.list.push_back(text(state.language, kTextTrayAuto));
-    if (allowMpt) choice.list.push_back(text(state.language, kTextTrayMultiPurpose));
-    if (allowTray1) choice.list.push_back(text(state.language, kTextTray1));
-    const bool hasTray2 = state.page.paperWidthPt == 595 && state.page.paperHeightPt == 842;
+    if (allowAuto) choice.list.push_back(text(texts, kTextTrayAuto));
+    if (allowMpt) choice.list.push_back(text(texts, kTextTrayMultiPurpose));
+    if (allowTray1) choice.list.push_back(text(texts, kTextTray1));
+    const bool hasTray2 = page.paperWidthPt == 595 && page.paperHeightPt == 842;
     if (hasTray2) choice.list.emplace_back("Tray 2");
     switch (pick) {
     case Auto:
-        choice.selected = text(state.language, kTextTrayAuto);
+        choice.selected = text(texts, kTextTrayAuto);
         break;
     case Mpt:
-        choice.selected = text(state.language, kTextTrayMultiPurpose);
+        choice.selected = text(texts, kTextTrayMultiPurpose);
         break;
     case Tray1:
-        choice.selected = text(state.language, kTextTray1);
+        choice.selected = text(texts, kTextTray1);
         break;
     case Tray2:
-        choice.selected = hasTray2 ? std::string("Tray 2") : text(state.language, kTextTray1);
+        choice.selected = hasTray2 ? std::string("Tray 2") : text(texts, kTextTray1);
         break;
     }
     return choice;
 }
 
-void fillTrayList(AppState& state) {
-    TrayChoice choice = trayListForMedia(state, state.page.mediaId);
+void fillTrayList(const TargetPrinter& target, const TextTable& texts, PageSetup& page) {
+    TrayChoice choice = trayListForMedia(target, texts, page, page.mediaId);
     if (!choice.changed) return;
-    state.page.trayList = choice.list;
-    state.page.trayText = choice.selected;
+    page.trayList = choice.list;
+    page.trayText = choice.selected;
 }
