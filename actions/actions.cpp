@@ -4,7 +4,6 @@
 #include "actions/defaults.h"
 #include "core/files.h"
 #include "core/numbers.h"
-#include "actions/pattern_actions.h"
 #include "core/strings.h"
 #include "core/progress.h"
 #include "core/texts.h"
@@ -18,6 +17,8 @@
 #include "job/job.h"
 #include "model/media.h"
 #include "model/models.h"
+#include "actions/messages.h"
+#include "image/colour.h"
 #include "pattern/pattern_mask.h"
 #include "printer/spooler.h"
 #include "settings/recent_files.h"
@@ -53,17 +54,28 @@ ActionResult loadFailureResult(AppState& state) {
 
 // Loads path as the working picture; true when a picture is loaded afterwards.
 bool loadPicture(AppState& state, std::string& path) {
-    loadImage(state, path);
+    loadPictureFile(state, path);
     if (path.empty() || state.picture.imageBuffer.empty()) return false;
     state.picture.imageLoaded = 1;
     return true;
 }
 
+// The size fields show the placed size in the display unit.
+void showPlacedSize(AppState& state) {
+    state.window.widthText = formatLength(state.record.unit, state.layout.placedWidthPt);
+    state.window.heightText = formatLength(state.record.unit, state.layout.placedHeightPt);
+}
+
 // The picture's orientation again after a change of Rotate, Mirror or the crop.
 void reorient(AppState& state) {
     if (state.picture.imageLoaded != 1) return;
-    orientImage(state);
+    orientImage(state.picture, state.layout, state.page, feedback(state));
     showPlacedSize(state);
+}
+
+// Makes the picture fit the sheet again after the printable area changed.
+void fitToSheet(AppState& state) {
+    handleOversize(state.layout, state.page, state.picture);
 }
 
 ActionResult refreshed(AppState& state) {
@@ -107,20 +119,74 @@ void setUpMainWindow(AppState& state) {
     state.page.paperHeightPt = 842;
     buildPaperList(state.target, state.settings, state.page);
     enforceMargins(state.target, state.settings, state.page);
-    handleOversize(state);
+    fitToSheet(state);
     if (!state.page.paperText.empty()) {
         selectPaper(state.page, state.settings, state.page.paperText);
-        handleOversize(state);
+        fitToSheet(state);
     }
 
-    chooseInkThresholds(state);
+    chooseInkThresholds(state.colour, state.settings);
     rebuildColourCurveTable(state.colour);
     state.layout.mirrorChecked = settingValue(readSetting(state.settings, keys::kMirror)) != 0.0;
     state.window.copiesText = "1";
     state.window.xCopiesText = state.window.yCopiesText = state.window.totalCopiesText = "1";
+    state.layout.copies = state.layout.xCopies = state.layout.yCopies = 1;
     state.layout.brightness = state.layout.contrast = 0;
     state.picture.imageLoaded = 0;
+    state.profiles = colourProfiles(state.settings, state.locations.programFolder);
     setStatus(state, kStatusNoFile);
+}
+
+void loadPictureFile(AppState& state, std::string& path) {
+    // "Crop" says whether the picture on screen was cropped; a new one is not (yet).
+    const std::string previousCrop = readSetting(state.settings, keys::kCrop);
+    writeSetting(state.settings, keys::kCrop, "0");
+    state.profiles = colourProfiles(state.settings, state.locations.programFolder);
+    const LoadRequest request{path, state.layout.flipChecked, state.profiles};
+    const LoadOutcome out =
+        loadImage(request, state.picture, state.layout, state.page, feedback(state));
+    path.clear();
+    switch (out.problem) {
+    case LoadProblem::None:
+        path = out.path;
+        state.window.widthText = formatLength(state.record.unit, state.picture.imageWidthPt);
+        state.window.heightText = formatLength(state.record.unit, state.picture.imageHeightPt);
+        state.window.scaleText =
+            formatPicture(static_cast<double>(state.layout.zoom) * 100.0, "#%");
+        return;
+    case LoadProblem::Cancelled:
+        writeSetting(state.settings, keys::kCrop, previousCrop);
+        return;
+    case LoadProblem::Dropped:
+        return;
+    case LoadProblem::NoMemory:
+    case LoadProblem::Conversion:
+        // The new picture had replaced the old one at 100 %.
+        state.window.scaleText = "100%";
+        break;
+    default:
+        break;
+    }
+    showMessages(feedback(state), loadFailureMessages(state.language, out));
+    setStatus(state, kStatusUnsuitable);
+}
+
+ActionResult updatePatternMask(AppState& state) {
+    state.picture.patternMask.clear();
+    if (!(state.layout.patternPrintChecked || state.layout.patternPreviewChecked) ||
+        state.picture.imageLoaded != 1)
+        return ActionResult::Nothing;
+    PatternMask mask =
+        generateImagePatternMask(state.picture, state.layout, state.settings, feedback(state));
+    if (mask.width != state.picture.gridWidth || mask.height != state.picture.gridHeight)
+        return ActionResult::Failed;
+    state.picture.patternMask = std::move(mask.bytes);
+    return ActionResult::Done;
+}
+
+PreviewScene previewScene(const AppState& state) {
+    return {state.page,   state.picture,  state.layout,
+            state.colour, state.profiles, state.window.windowTitle};
 }
 
 void refreshPreview(AppState& state) {
@@ -130,7 +196,20 @@ void refreshPreview(AppState& state) {
             static_cast<std::size_t>(std::max(0, state.picture.gridWidth)) *
                 std::max(0, state.picture.gridHeight))
         updatePatternMask(state);
-    layoutCopies(state);
+    state.profiles = colourProfiles(state.settings, state.locations.programFolder);
+    if (state.picture.imageLoaded != 1 || !previewFrame(state.page, state.layout).valid) return;
+    const PreviewLayout placed = layoutCopies(state.layout, state.page, state.picture);
+    // The fields of the refresh: resolution, scale and sizes, and the copies placed.
+    state.window.dpiText = formatPicture(effectiveResolution(state.layout, state.picture), "#.##");
+    if (state.picture.imageWidthPt > 0.0f)
+        state.window.scaleText =
+            formatPicture(static_cast<double>(state.layout.zoom) * 100.0, "#%");
+    showPlacedSize(state);
+    if (!placed.valid) return;
+    state.window.xCopiesText = std::to_string(placed.across);
+    state.window.yCopiesText = std::to_string(placed.down);
+    state.window.totalCopiesText =
+        std::to_string(static_cast<long long>(placed.across) * placed.down);
 }
 
 ActionResult openImage(AppState& state, const std::string& path) {
@@ -207,7 +286,7 @@ ActionResult setFlip(AppState& state, bool on) {
     if (r != ActionResult::Done) return r;
     if (cropped) {
         int w = state.picture.imagePixelWidth, h = state.picture.imagePixelHeight;
-        autoCrop(state, 2, w, h);
+        autoCrop(state.picture, 2, w, h, feedback(state));
         writeSetting(state.settings, keys::kCrop, "1");
         reorient(state);
     }
@@ -217,7 +296,7 @@ ActionResult setFlip(AppState& state, bool on) {
 ActionResult cropImage(AppState& state) {
     if (state.picture.imageLoaded != 1) return ActionResult::Nothing;
     int w = state.picture.imagePixelWidth, h = state.picture.imagePixelHeight;
-    autoCrop(state, 2, w, h);
+    autoCrop(state.picture, 2, w, h, feedback(state));
     reorient(state);
     writeSetting(state.settings, keys::kCrop, "1");
     return refreshed(state);
@@ -226,29 +305,37 @@ ActionResult cropImage(AppState& state) {
 ActionResult setTypedWidth(AppState& state, std::string_view typed) {
     if (state.picture.imageLoaded != 1 || !(state.layout.placedWidthPt > 0.0f))
         return ActionResult::Nothing;
-    applyTypedWidth(state, typed);
+    // A text that is no size shows the placed size again.
+    if (!applyTypedWidth(state.layout, state.page, state.picture,
+                         parseLength(state.record.unit, typed)))
+        showPlacedSize(state);
     return refreshed(state);
 }
 
 ActionResult setTypedHeight(AppState& state, std::string_view typed) {
     if (state.picture.imageLoaded != 1 || !(state.layout.placedHeightPt > 0.0f))
         return ActionResult::Nothing;
-    applyTypedHeight(state, typed);
+    if (!applyTypedHeight(state.layout, state.page, state.picture,
+                          parseLength(state.record.unit, typed)))
+        showPlacedSize(state);
     return refreshed(state);
 }
 
 ActionResult fitImageToPage(AppState& state) {
-    fitToPage(state);
+    fitToPage(state.layout, state.page, state.picture);
     return refreshed(state);
 }
 
 void setCopies(AppState& state, std::string_view copies) {
     state.window.copiesText = std::string(copies);
+    state.layout.copies = printCopiesFromText(copies);
 }
 
 ActionResult setCopyCounts(AppState& state, std::string_view across, std::string_view down) {
     state.window.xCopiesText = std::string(across);
     state.window.yCopiesText = std::string(down);
+    state.layout.xCopies = copyCountFromText(across);
+    state.layout.yCopies = copyCountFromText(down);
     return refreshed(state);
 }
 
@@ -310,7 +397,7 @@ ActionResult choosePaper(AppState& state, std::string_view name) {
         return ActionResult::Refused;
     }
     selectPaper(state.page, state.settings, name);
-    handleOversize(state);
+    fitToSheet(state);
     // A paper of another size may bring or take "Tray 2".
     fillTrayList(state.target, state.language, state.page);
     return refreshed(state);
@@ -319,7 +406,7 @@ ActionResult choosePaper(AppState& state, std::string_view name) {
 ActionResult chooseMedium(AppState& state, int mediaId) {
     if (!selectMedium(state.page, mediaId)) return ActionResult::Refused;
     restoreMargins(state.settings, state.page);
-    handleOversize(state);
+    fitToSheet(state);
     fillTrayList(state.target, state.language, state.page);
     return refreshed(state);
 }
@@ -363,7 +450,7 @@ ActionResult chooseTargetPrinter(AppState& state, std::string_view model) {
     // Keep the chosen paper when the new model offers it.
     if (listed(state.page.paperList, paper)) {
         selectPaper(state.page, state.settings, paper);
-        handleOversize(state);
+        fitToSheet(state);
     }
     return ActionResult::Done;
 }
@@ -386,7 +473,7 @@ ActionResult chooseProfile(AppState& state, bool output, const std::string& path
     if (path.empty()) return ActionResult::Nothing;
     if (!writeSetting(state.settings, output ? keys::kProfileOut : keys::kProfileIn, path))
         return ActionResult::Failed;
-    if (output) chooseInkThresholds(state);
+    if (output) chooseInkThresholds(state.colour, state.settings);
     return ActionResult::Done;
 }
 
@@ -452,9 +539,9 @@ ActionResult applySnapshot(AppState& state, const std::string& path) {
     }
     // A stored margin below what the printer can print would reach the job: raise it now.
     enforceMargins(state.target, state.settings, state.page);
-    handleOversize(state);
+    fitToSheet(state);
     computePrintableArea(state.settings, state.page);
-    handleOversize(state);
+    fitToSheet(state);
     setColourAdjustFromText(state.colour, snapshotProfile(snapshot));
     rebuildColourCurveTable(state.colour);
     fillTrayList(state.target, state.language, state.page);
@@ -606,7 +693,7 @@ ActionResult deleteCustomPaperSize(AppState& state, std::string_view name) {
     }
     // The chosen size is gone: the list's own choice takes its place.
     selectPaper(state.page, state.settings, state.page.paperText);
-    handleOversize(state);
+    fitToSheet(state);
     return refreshed(state);
 }
 
@@ -641,15 +728,52 @@ ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& mar
     }
     // The printable area and, when the picture no longer fits, its fitting.
     computePrintableArea(state.settings, state.page);
-    handleOversize(state);
+    fitToSheet(state);
     return refreshed(state);
+}
+
+JobInputs jobInputs(const AppState& state) {
+    return {state.target,
+            state.language,
+            state.page,
+            state.layout,
+            state.picture.gridWidth,
+            state.picture.gridHeight,
+            state.window.windowTitle};
+}
+
+SeparationInputs separationInputs(AppState& state) {
+    return {state.picture, state.layout, state.colour, state.page.mediaId,
+            state.window.windowTitle};
+}
+
+PrintJobParts buildSessionJob(AppState& state) {
+    PrintJobParts job = makePrintJob(jobInputs(state), separationInputs(state), feedback(state));
+    // The copies field shows the copies the job prints.
+    state.window.copiesText = std::to_string(state.layout.copies);
+    showMessages(feedback(state), jobFailureMessages(state.language, job.problem));
+    return job;
+}
+
+bool spoolAndReport(AppState& state, const std::string& queue, const std::string& documentName,
+                    PrintJobParts& parts, int settleMs) {
+    const SpoolOutcome r = spoolJob(queue, documentName, parts, feedback(state), settleMs);
+    showMessages(feedback(state), spoolMessages(queue, r, progressCancelled(state)));
+    return r.ok;
+}
+
+bool spoolBytesAndReport(AppState& state, const std::string& queue, const std::string& documentName,
+                         std::string_view bytes, int settleMs) {
+    const SpoolOutcome r = spoolRawBytes(queue, documentName, bytes, feedback(state), settleMs);
+    showMessages(feedback(state), spoolMessages(queue, r, progressCancelled(state)));
+    return r.ok;
 }
 
 ActionResult printToQueue(AppState& state, const std::string& queue) {
     choosePrinterQueue(state, queue);
-    const std::string documentName = printDocumentName(state);
-    PrintJobParts parts = makePrintJob(state);
-    if (parts.imageData == kErr) {
+    const std::string documentName = printDocumentName(jobInputs(state));
+    PrintJobParts parts = buildSessionJob(state);
+    if (!parts.ok()) {
         if (progressCancelled(state)) setStatus(state, kStatusCancelled);
         return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
     }
@@ -658,7 +782,7 @@ ActionResult printToQueue(AppState& state, const std::string& queue) {
         setStatus(state, kStatusCancelled);
         return ActionResult::Cancelled;
     }
-    if (spoolJob(state, queue, documentName, parts)) return ActionResult::Done;
+    if (spoolAndReport(state, queue, documentName, parts)) return ActionResult::Done;
     return progressCancelled(state) ? ActionResult::Cancelled : ActionResult::Failed;
 }
 
@@ -672,12 +796,18 @@ ActionResult printImageAction(AppState& state, const std::vector<std::string>& q
 
 ActionResult printBlankPage(AppState& state, const std::string& queue) {
     if (queue.empty()) return ActionResult::Nothing;
-    const std::string bytes = blankPageJobBytes(state);
+    const std::string bytes = blankPageBytes(state);
     // The blank page has its own document name in the spooler.
-    return spoolRawBytes(state, queue, "DX-Blank", bytes) ? ActionResult::Done
-                                                          : ActionResult::Failed;
+    return spoolBytesAndReport(state, queue, "DX-Blank", bytes) ? ActionResult::Done
+                                                                : ActionResult::Failed;
+}
+
+std::string blankPageBytes(AppState& state) {
+    const std::string bytes = blankPageJobBytes(jobInputs(state), feedback(state));
+    state.window.copiesText = std::to_string(state.layout.copies);
+    return bytes;
 }
 
 std::string currentJobBytes(AppState& state) {
-    return jobBytes(state, makePrintJob(state));
+    return jobBytes(buildSessionJob(state), feedback(state));
 }

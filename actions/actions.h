@@ -8,6 +8,10 @@
 #pragma once
 
 #include "core/no_widgets.h"
+#include "image/placement.h"
+#include "image/separation.h"
+#include "job/job.h"
+#include "printer/spooler.h"
 
 #include <array>
 #include <string>
@@ -39,10 +43,25 @@ enum class ActionResult {
 void setUpMainWindow(AppState& state);
 
 // The page preview's computation (the refresh): sizes, zoom, resolution, copy counts and the
-// published placement. Drawing the preview afterwards only reads the state.
+// published placement, the fields that show them, the colour profiles the preview simulates
+// with and, while pattern print or preview is on, the mask for the grid. Drawing the preview
+// afterwards only reads the state.
 void refreshPreview(AppState& state);
 
+// What the page preview draws: the session's sheet, picture, layout, colour and title.
+PreviewScene previewScene(const AppState& state);
+
+// Makes the mask for the loaded picture from the stored pattern settings when Pattern Print
+// or Pattern Preview is on, and empties it otherwise. Failed (the user has been told) when
+// the settings cannot make a screen.
+ActionResult updatePatternMask(AppState& state);
+
 // --- Images --------------------------------------------------------------------------------
+
+// Loads the picture at path (surrounding double quotes removed) into the session as the open
+// commands do: the crop marker reset, the load, its messages and the size fields. On failure
+// path is set to empty (the user has been told) and no half-loaded image remains.
+void loadPictureFile(AppState& state, std::string& path);
 
 // Open File: loads path, records it as recent entry 1, sets title and status "Loaded" and
 // refreshes. On failure the previous picture stays (a failed decode) or none is left.
@@ -184,6 +203,23 @@ ActionResult applyPrintMargins(AppState& state, const std::array<double, 4>& mar
 
 // --- Printing --------------------------------------------------------------------------------
 
+// What the job writers and the separation read of the session.
+JobInputs jobInputs(const AppState& state);
+SeparationInputs separationInputs(AppState& state);
+
+// The job of the loaded picture as printing builds it, its image data separated and tiled
+// while it is sent; the copies field shows the copies it prints. A job that cannot be built
+// has been reported (problem says why).
+PrintJobParts buildSessionJob(AppState& state);
+
+// Spools parts (or bytes) to queue as documentName and tells the user what went wrong: a
+// refusal or failure in a message naming the queue and the reason, a stopped queue in a
+// warning; the user's own cancel says nothing. True when the job was handed over.
+bool spoolAndReport(AppState& state, const std::string& queue, const std::string& documentName,
+                    PrintJobParts& parts, int settleMs = kJobSettleMs);
+bool spoolBytesAndReport(AppState& state, const std::string& queue, const std::string& documentName,
+                         std::string_view bytes, int settleMs = kJobSettleMs);
+
 // Stores queue as "Printer", builds the job of the current picture and spools it to queue;
 // Cancelled (status "Cancelled") when the user stopped it, Failed when the job could not be
 // built or the spooler refused it.
@@ -196,6 +232,8 @@ ActionResult printImageAction(AppState& state, const std::vector<std::string>& q
                               const std::string& queue);
 // The blank page job spooled to queue as "DX-Blank".
 ActionResult printBlankPage(AppState& state, const std::string& queue);
+// The bytes of the blank page job as they are spooled.
+std::string blankPageBytes(AppState& state);
 
 // The job bytes of the current picture as printing would spool them (for job files and the
 // proof): header, image data and trailer. Empty when the separation or tiling failed.

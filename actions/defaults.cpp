@@ -74,6 +74,7 @@ void loadDefaults(AppState& state) {
     state.layout.brightness = 0;
     state.layout.contrast = 0;
     state.window.copiesText = "1";
+    state.layout.copies = 1;
     writeModelMargins(state);
     writeSetting(state.settings, keys::kRightHand, "1");
     writeSetting(state.settings, keys::kLeftHand, "0");
@@ -89,7 +90,7 @@ void loadDefaults(AppState& state) {
     else
         state.page.trayText = state.page.trayList.front();
     restoreMargins(state.settings, state.page);
-    handleOversize(state);
+    handleOversize(state.layout, state.page, state.picture);
     createDefaultSettings(state);
     writeSetting(state.settings, keys::kProfileIn, state.locations.programFolder + "sRGB.ICM");
     writeSetting(state.settings, keys::kProfileOut,

@@ -6,18 +6,6 @@
 #include "core/ui.h"
 #include "pattern/pattern_mask.h"
 
-ActionResult updatePatternMask(AppState& state) {
-    state.picture.patternMask.clear();
-    if (!(state.layout.patternPrintChecked || state.layout.patternPreviewChecked) ||
-        state.picture.imageLoaded != 1)
-        return ActionResult::Nothing;
-    PatternMask mask = generateImagePatternMask(state);
-    if (mask.width != state.picture.gridWidth || mask.height != state.picture.gridHeight)
-        return ActionResult::Failed;
-    state.picture.patternMask = std::move(mask.bytes);
-    return ActionResult::Done;
-}
-
 ActionResult setPatternPreview(AppState& state, bool on) {
     state.layout.patternPreviewChecked = on;
     const ActionResult r = updatePatternMask(state);

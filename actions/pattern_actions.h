@@ -9,11 +9,6 @@
 
 struct AppState;
 
-// Makes state.patternMask for the loaded picture from the stored pattern settings when
-// Pattern Print or Pattern Preview is on, and empties it otherwise. Failed (the user has been
-// told) when the settings cannot make a screen.
-ActionResult updatePatternMask(AppState& state);
-
 // "Pattern Preview": the mask is drawn over the page preview while on; then refresh.
 ActionResult setPatternPreview(AppState& state, bool on);
 

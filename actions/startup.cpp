@@ -51,7 +51,7 @@ std::string instanceSocketPath(const AppState& state, const std::string& name) {
 
 void prepareSettings(AppState& state, bool provisionShapes) {
     // Shape library: reported before the texts are loaded, so without caption.
-    switch (provisionShapes ? initialiseShapeLibrary(state) : 0) {
+    switch (provisionShapes ? initialiseShapeLibrary(state.settings, state.locations) : 0) {
     case 1:
         showMessage(state, MessageIcon::Error, "", "Problem with ProgramData Folder");
         break;

@@ -13,7 +13,9 @@
 #include "tests/support/test_support.h"
 #include "core/texts.h"
 #include "core/ui.h"
+#include "actions/actions.h"
 #include "job/job.h"
+#include "job/job_testing.h"
 
 #include <chrono>
 #include <cstdio>
@@ -80,7 +82,7 @@ void runCase(const Case& c) {
     const double before = peakBytes();
 
     const auto t0 = Clock::now();
-    buildPrintJob(s, job);
+    buildPrintJob(jobInputs(s), job, feedback(s));
     const double build = std::chrono::duration<double>(Clock::now() - t0).count();
     if (job.imageData == "ERR") {
         std::printf("%-34s failed\n", c.name);
@@ -93,7 +95,7 @@ void runCase(const Case& c) {
     if (fd >= 0) close(fd);
     std::string error;
     const auto t1 = Clock::now();
-    const bool written = writeJobFile(s, job, path, error);
+    const bool written = writeJobFile(job, path, error, feedback(s));
     const double write = std::chrono::duration<double>(Clock::now() - t1).count();
     std::remove(path);
 

@@ -7,6 +7,7 @@
 // $TMPDIR/printconv-bench) and reused. Every measurement runs in a child process of its own so
 // that its peak memory (VmHWM) is its own.
 
+#include "actions/actions.h"
 #include "core/app_state.h"
 #include "bench/bench_support.h"
 #include "model/media.h"
@@ -129,7 +130,7 @@ void prepareState(AppState& s, QuietUi& ui, const std::string& dir) {
     s.page.printableHeightPt = 842 - 26.04f;
     fillMediaList(s.target, s.language, s.page);
     selectMedium(s.page, findMedium(s.page, s.language, "Transfer media 13"));
-    chooseInkThresholds(s);
+    chooseInkThresholds(s.colour, s.settings);
 }
 
 // The whole program path: loadImage (decode, conversion, orientation) then separateForPrint.
@@ -142,19 +143,19 @@ std::string measureWhole(const std::string& file, const std::string& dir) {
     const double base = peakBytes();
     std::string path = file;
     const auto t0 = Clock::now();
-    loadImage(s, path);
+    loadPictureFile(s, path);
     const double load = secondsSince(t0);
     if (path.empty()) return "fail";
     const double peakLoad = peakBytes();
     // The job as printing makes it: header and trailer first, then the image data separated,
     // tiled and written block by block.
     const auto t2 = Clock::now();
-    const PrintJobParts job = makePrintJob(s);
+    const PrintJobParts job = makePrintJob(jobInputs(s), separationInputs(s), feedback(s));
     const double build = secondsSince(t2);
-    if (job.imageData == kErr) return "fail";
+    if (!job.ok()) return "fail";
     const auto t3 = Clock::now();
     std::string error;
-    if (!writeJobFile(s, job, dir + "/bench-job.prn", error)) return "fail";
+    if (!writeJobFile(job, dir + "/bench-job.prn", error, feedback(s))) return "fail";
     const double write = secondsSince(t3);
     const double peakJob = peakBytes();
     const double pixels =
@@ -180,15 +181,19 @@ std::string measureStages(const std::string& file, const std::string& dir) {
     s.picture.printGrid.cells.assign(static_cast<std::size_t>(w) * h * 5, 0);
     s.picture.previewGrid.cells.assign(static_cast<std::size_t>(w) * h * 4, 0);
     t = Clock::now();
-    if (!convertToCmyk(s, w, h)) return "fail";
+    if (!convertToCmyk(s.picture.imageBuffer, w, h,
+                       colourProfiles(s.settings, s.locations.programFolder), feedback(s))
+             .ok())
+        return "fail";
     const double transform = secondsSince(t);
     t = Clock::now();
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     const double orient = secondsSince(t);
     t = Clock::now();
-    const SeparationData sep = separateForPrint(s);
+    SeparationData sep;
+    const bool separated = separateForPrint(separationInputs(s), sep, feedback(s));
     const double separate = secondsSince(t);
-    if (sep == kErr) return "fail";
+    if (!separated) return "fail";
     return joinNumbers({decode, transform, orient, separate});
 }
 

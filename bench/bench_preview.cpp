@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
             s.layout.brightness = i % 2 ? 10 : -10; // a slider move between refreshes
             const auto t0 = Clock::now();
             refreshPreview(s);
-            const std::vector<std::uint8_t> px = renderPagePreview(s, 1000, 700);
+            const std::vector<std::uint8_t> px = renderPagePreview(previewScene(s), 1000, 700);
             ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             if (px.empty()) return 1;
         }

@@ -1,5 +1,7 @@
 // printconv-cli layout, separate and preview.
+#include "actions/actions.h"
 #include "core/app_state.h"
+#include "core/ui.h"
 #include "core/texts.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"
@@ -45,8 +47,8 @@ int cliSeparate(AppState& state, const CliArgs& args) {
         return 2;
     }
     if (!openWithOptions(state, o)) return 1;
-    SeparationData data = separateForPrint(state);
-    if (data == kErr) return 1;
+    SeparationData data;
+    if (!separateForPrint(separationInputs(state), data, feedback(state))) return 1;
     std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
     out.close();
@@ -68,7 +70,8 @@ int cliPreview(AppState& state, const CliArgs& args) {
         return 2;
     }
     if (!openWithOptions(state, o)) return 1;
-    if (!writePagePreviewPng(state, o.output)) {
+    if (!writePagePreviewPng(previewScene(state), state.window.previewBoxWidth,
+                             state.window.previewBoxHeight, o.output)) {
         std::fprintf(stderr, "printconv-cli: cannot write %s\n", o.output.c_str());
         return 1;
     }

@@ -29,10 +29,10 @@ int cliJob(AppState& state, const CliArgs& args) {
         return 2;
     }
     if (!openWithOptions(state, o)) return 1;
-    PrintJobParts job = makePrintJob(state);
-    if (job.imageData == kErr) return 1;
+    PrintJobParts job = buildSessionJob(state);
+    if (!job.ok()) return 1;
     std::string error;
-    if (!writeJobFile(state, job, o.output, error)) {
+    if (!writeJobFile(job, o.output, error, feedback(state))) {
         std::fprintf(stderr, "printconv-cli: %s\n", error.c_str());
         return 1;
     }
@@ -47,7 +47,7 @@ int cliBlank(AppState& state, const CliArgs& args) {
         return 2;
     }
     if (!openWithOptions(state, o)) return 1;
-    if (!o.output.empty()) return writeBytes(o.output, blankPageJobBytes(state)) ? 0 : 1;
+    if (!o.output.empty()) return writeBytes(o.output, blankPageBytes(state)) ? 0 : 1;
     return printBlankPage(state, o.queue) == ActionResult::Done ? 0 : 1;
 }
 

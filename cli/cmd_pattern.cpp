@@ -29,7 +29,7 @@ bool toNumber(const std::string& s, double& v) {
 
 // The library the commands work on: the user's, made from the master on first use.
 bool libraryReady(AppState& state) {
-    switch (initialiseShapeLibrary(state)) {
+    switch (initialiseShapeLibrary(state.settings, state.locations)) {
     case 0:
         return true;
     case 3:
@@ -135,7 +135,8 @@ int cliMask(AppState& state, const CliArgs& args) {
     }
     if (!openWithOptions(state, o)) return 1;
     if (!libraryReady(state)) return 1;
-    const PatternMask mask = generateImagePatternMask(state);
+    const PatternMask mask =
+        generateImagePatternMask(state.picture, state.layout, state.settings, feedback(state));
     if (mask.width == 0) return 1;
     const std::string bytes = encodePatternMask(mask);
     std::ofstream out(o.output, std::ios::binary | std::ios::trunc);
@@ -157,7 +158,7 @@ int cliShapes(AppState& state, const CliArgs& args) {
         if (!libraryReady(state)) return 1;
         // Names come from a file (an imported file's name among them): a control character
         // would drive the terminal.
-        for (const std::string& name : listShapeNames(state))
+        for (const std::string& name : listShapeNames(state.settings))
             std::printf("%s\n", printableText(name, kShapeNameSize).c_str());
         return 0;
     }
@@ -200,7 +201,7 @@ int cliShapes(AppState& state, const CliArgs& args) {
         ui.replace = replace;
         UserInterface* previous = state.ui;
         state.ui = &ui;
-        AiConversion c = importIllustratorFile(state, file);
+        AiConversion c = importIllustratorFile(file, feedback(state));
         ShapeSaveResult saved = ShapeSaveResult::Failed;
         if (c.status > 0) {
             if (!name.empty()) c.shape.name = name;
@@ -213,7 +214,7 @@ int cliShapes(AppState& state, const CliArgs& args) {
             c.shape.name = shapeStoredName(c.shape.name);
             c.shape.spacing0 = static_cast<float>((spacing[0] - 50) / 100.0);
             c.shape.spacing45 = static_cast<float>((spacing[1] - 50) / 100.0);
-            saved = saveShape(state, c.shape);
+            saved = saveShape(state.settings, state.locations, c.shape, feedback(state));
         }
         state.ui = previous;
         if (saved == ShapeSaveResult::Appended || saved == ShapeSaveResult::Replaced) {
@@ -226,7 +227,7 @@ int cliShapes(AppState& state, const CliArgs& args) {
     if (what == "remove") {
         if (args.size() < 2) return 2;
         if (!libraryReady(state)) return 1;
-        const std::vector<std::string> names = listShapeNames(state);
+        const std::vector<std::string> names = listShapeNames(state.settings);
         std::vector<std::string> keep;
         for (const std::string& n : names) {
             bool removed = false;
@@ -243,7 +244,7 @@ int cliShapes(AppState& state, const CliArgs& args) {
                 return 1;
             }
         }
-        return keepShapes(state, keep) ? 0 : 1;
+        return keepShapes(state.settings, keep, feedback(state)) ? 0 : 1;
     }
     return 2;
 }

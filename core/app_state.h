@@ -19,6 +19,7 @@ struct AppState {
     TargetPrinter target;
     SettingsRecord record;
     ColourAdjustment colour;
+    ColourProfiles profiles;
     TextTable language;
     RecentFiles recent;
     PageSetup page;

@@ -16,10 +16,6 @@
 #include <utility>
 #include <vector>
 
-// The failure result of the separation and tiling steps; the caller tests for it and stops
-// (the user has already been told).
-inline constexpr std::string_view kErr = "ERR";
-
 // An allocator whose value-initialisation leaves the bytes as they are: picture buffers are
 // written in full before they are read, so clearing them first would only cost time (large
 // ones come as fresh pages, which the system has cleared already).
@@ -65,22 +61,6 @@ using PreviewGrid = PixelGrid;
 // entry is the output level.
 struct ToneCurves {
     std::array<std::array<std::uint16_t, 256>, 3> table{};
-};
-
-// gridHeight rows, each of five plane rows of gridWidth bytes: C, M, Y, white, zero.
-// Holds the three bytes "ERR" when the separation failed.
-using SeparationData = std::string;
-
-// A job as three parts spooled in this order: header, image data, trailer.
-struct PrintJobParts {
-    std::string header;
-    // The image data when it is held in memory; "ERR" when the job could not be built.
-    std::string imageData;
-    std::string trailer;
-    // The image data when it is produced while the job is sent (imageData is then empty):
-    // imageBytes bytes in all, handed to sink in order; false as soon as sink returns false.
-    std::function<bool(const std::function<bool(std::string_view)>& sink)> produceImage;
-    std::uint64_t imageBytes = 0;
 };
 
 // Why the last load left no new picture.
@@ -133,6 +113,13 @@ struct ColourAdjustment {
     ToneCurves toneCurves;
     int inkThresholdLow = 206;
     int inkThresholdHigh = 236;
+};
+
+// The colour profiles the picture is converted with, as the files to open ("ICM Profile In"
+// and "ICM Profile Out" resolved against the program folder).
+struct ColourProfiles {
+    std::string inputProfilePath;
+    std::string outputProfilePath;
 };
 
 // The interface texts in force and the language file they came from.
@@ -198,6 +185,11 @@ struct Layout {
     float zoom = 1.0f;
     float placedWidthPt = 0.0f;
     float placedHeightPt = 0.0f;
+    // The copies of the sheet (1..99) and the copy counts asked for across and down
+    // (1..10000); what is placed is published below.
+    int copies = 1;
+    int xCopies = 1;
+    int yCopies = 1;
     bool rotateChecked = false;
     bool mirrorChecked = true;
     bool flipChecked = false;

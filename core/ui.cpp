@@ -6,23 +6,57 @@
 
 #include <algorithm>
 
+void Feedback::status(int n) const {
+    const std::string shown = texts ? text(*texts, n) : std::string();
+    int percent = 0;
+    if (window) {
+        window->statusText = shown;
+        window->statusNumber = n;
+        percent = window->progress;
+    }
+    if (ui) ui->showStatus(shown);
+    if (sink) sink->step(n, percent);
+}
+
+void Feedback::progress(int p) const {
+    p = std::clamp(p, 0, 100);
+    int phase = 0;
+    if (window) {
+        window->progress = p;
+        phase = window->statusNumber;
+    }
+    if (ui) ui->showProgress(p);
+    if (sink) sink->step(phase, p);
+}
+
+void Feedback::message(MessageIcon icon, const std::string& caption,
+                       const std::string& text) const {
+    if (ui) ui->showMessage(icon, caption, text);
+}
+
+bool Feedback::askOkCancel(const std::string& caption, const std::string& text) const {
+    return ui && ui->askOkCancel(caption, text);
+}
+
+bool Feedback::cancelled() const {
+    return sink && sink->cancelRequested();
+}
+
+Feedback feedback(AppState& state) {
+    return {&state.window, &state.language, state.ui, state.progressSink};
+}
+
 void setStatus(AppState& state, int n) {
-    state.window.statusText = text(state.language, n);
-    state.window.statusNumber = n;
-    if (state.ui) state.ui->showStatus(state.window.statusText);
-    if (state.progressSink) state.progressSink->step(n, state.window.progress);
+    feedback(state).status(n);
 }
 
 void setProgress(AppState& state, int p) {
-    state.window.progress = std::clamp(p, 0, 100);
-    if (state.ui) state.ui->showProgress(state.window.progress);
-    if (state.progressSink)
-        state.progressSink->step(state.window.statusNumber, state.window.progress);
+    feedback(state).progress(p);
 }
 
 void showMessage(AppState& state, MessageIcon icon, const std::string& caption,
                  const std::string& text) {
-    if (state.ui) state.ui->showMessage(icon, caption, text);
+    feedback(state).message(icon, caption, text);
 }
 
 ProgressScope::ProgressScope(AppState& state, ProgressSink* sink)

@@ -56,6 +56,10 @@ struct SilentUserInterface : UserInterface {
     void showProgress(int) override {}
 };
 
+// The message of a picture too large for the memory there is.
+inline constexpr const char* kOutOfMemoryText =
+    "Unable to allocate memory.\r\nPlease Reduce resolution of the image";
+
 // What a subsystem reports and asks on its way, handed to it instead of the session state:
 // the status line and progress bar (also kept in the window texts, so a window built later
 // shows them), messages and questions, and the user's wish to stop. Any member may be null:

@@ -2,6 +2,7 @@
 // loaded as the Open File command would. A crash inside the decoding child is contained and
 // is no finding; a crash, hang or leak here is. After every load the state must be whole:
 // either a complete new picture or the previous one, and no temporary file left behind.
+#include "actions/actions.h"
 #include "core/app_state.h"
 #include "core/folders.h"
 #include "core/texts.h"
@@ -112,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ImageBuffer before = s.picture.imageBuffer;
     const int loadedBefore = s.picture.imageLoaded;
     std::string path = name[0] == '"' ? "\"" + file + "\"" : file;
-    loadImage(s, path);
+    loadPictureFile(s, path);
     if (path.empty()) {
         // A refused or failed decode keeps the previous picture; a failed conversion drops it.
         if (s.picture.imageLoaded == 1 && (loadedBefore != 1 || s.picture.imageBuffer != before))

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s.gap = 1;
         s.screen = r.spacing0 > 0 ? 45 : 0;
         const PatternCell cell = patternCell(s, 3, &r);
-        const std::vector<std::uint8_t> canvas = drawPatternCanvas(nullptr, s, cell, 48, 32);
+        const std::vector<std::uint8_t> canvas = drawPatternCanvas(s, cell, 48, 32);
         if (canvas.size() != 48u * 32u) __builtin_trap();
     }
     return 0;

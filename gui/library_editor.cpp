@@ -24,7 +24,7 @@ LibraryEditor::LibraryEditor(AppState& state, QWidget* parent) : QDialog(parent)
     auto* top = new QHBoxLayout(this);
     list_ = new QListWidget(this);
     list_->setObjectName("shapeList");
-    for (const std::string& name : listShapeNames(state))
+    for (const std::string& name : listShapeNames(state.settings))
         list_->addItem(qs(name));
     top->addWidget(list_);
 
@@ -58,5 +58,5 @@ void LibraryEditor::complete() {
         const std::string item = list_->item(i)->text().toStdString();
         if (!isShapeMarked(item)) keep.push_back(item);
     }
-    if (keepShapes(state_, keep)) accept();
+    if (keepShapes(state_.settings, keep, feedback(state_))) accept();
 }

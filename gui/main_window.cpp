@@ -165,7 +165,7 @@ QSize PreviewArea::sizeHint() const {
 void PreviewArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int w = width(), h = height();
-    std::vector<std::uint8_t> pixels = renderPagePreview(state_, w, h);
+    std::vector<std::uint8_t> pixels = renderPagePreview(previewScene(state_), w, h);
     if (w <= 0 || h <= 0 || pixels.size() != static_cast<std::size_t>(w) * h * 4) {
         painter.fillRect(rect(), palette().window());
         return;
@@ -688,8 +688,9 @@ void MainWindow::showState() {
     setTextKeepingCursor(height_, s.window.heightText);
     setTextKeepingCursor(resolution_, s.window.dpiText);
     QPalette resolutionColours = resolution_->palette();
-    resolutionColours.setColor(
-        QPalette::Text, resolutionIsLow(s) ? QColor(Qt::red) : palette().color(QPalette::Text));
+    resolutionColours.setColor(QPalette::Text, resolutionIsLow(s.layout, s.picture)
+                                                   ? QColor(Qt::red)
+                                                   : palette().color(QPalette::Text));
     resolution_->setPalette(resolutionColours);
     zoom_->setText(qs(s.window.scaleText));
     widthUnit_->setText(qs(unitSymbol(s.record.unit, s.language)));
@@ -714,7 +715,7 @@ void MainWindow::showState() {
 
     for (int n = 1; n <= kSwatchCount; ++n)
         swatches_[static_cast<std::size_t>(n - 1)]->setChecked(s.layout.previewBackground == n);
-    const bool alignable = alignmentButtonsEnabled(s);
+    const bool alignable = alignmentButtonsEnabled(s.layout);
     for (int i = 0; i < 4; ++i) {
         alignment_[static_cast<std::size_t>(i)]->setChecked(static_cast<int>(s.layout.alignment) ==
                                                             i);
@@ -868,7 +869,8 @@ void MainWindow::commandBlankPage() {
 void MainWindow::commandProfile(bool output) {
     run([this, output] {
         const std::string current = resolveProfilePath(
-            state_, output ? outputProfileSetting(state_) : inputProfileSetting(state_));
+            state_.locations.programFolder,
+            output ? outputProfileSetting(state_.settings) : inputProfileSetting(state_.settings));
         const std::string path =
             chooseFile(false, ss(plainText(state_, output ? 17 : 16)),
                        "ICC profiles (*.icc *.icm *.ICC *.ICM);;All files (*)",

@@ -207,7 +207,7 @@ Unit PatternSetupWindow::unit() const {
 
 void PatternSetupWindow::reloadShapes() {
     const QSignalBlocker block(shape_);
-    const std::vector<std::string> choices = patternShapeChoices(state_);
+    const std::vector<std::string> choices = patternShapeChoices(state_.settings);
     shape_->clear();
     for (const std::string& c : choices)
         shape_->addItem(qs(c));
@@ -247,12 +247,13 @@ void PatternSetupWindow::drawPreview() {
         const double k =
             std::clamp(kPreviewWidth / (6.0 * (s.sizeX + std::max(0.0, s.gap))), 1.0, 40.0);
         ShapeRecord record;
-        const bool library = loadShape(state_, s.shape, record) == ShapeLookup::Found;
+        const bool library =
+            loadShape(state_.settings, s.shape, record, feedback(state_)) == ShapeLookup::Found;
         const PatternCell cell = patternCell(s, k, library ? &record : nullptr);
         // Drawn one step larger than shown, so the cells reach the right and bottom edges.
         const int w = kPreviewWidth + std::min(kPreviewWidth, static_cast<int>(cell.stepX) + 2);
         const int h = kPreviewHeight + std::min(kPreviewHeight, static_cast<int>(cell.stepY) + 2);
-        const std::vector<std::uint8_t> canvas = drawPatternCanvas(nullptr, s, cell, w, h);
+        const std::vector<std::uint8_t> canvas = drawPatternCanvas(s, cell, w, h);
         for (int y = 0; y < kPreviewHeight && !canvas.empty(); ++y)
             std::copy_n(canvas.begin() + y * w, kPreviewWidth, image.scanLine(y));
     }

@@ -113,7 +113,7 @@ bool ShapeImportWindow::importFile() {
 }
 
 bool ShapeImportWindow::importPath(const std::string& path) {
-    AiConversion c = importIllustratorFile(state_, path);
+    AiConversion c = importIllustratorFile(path, feedback(state_));
     if (c.status <= 0) return false;
     shape_ = std::move(c.shape);
     haveShape_ = true;
@@ -129,7 +129,8 @@ bool ShapeImportWindow::save() {
     if (r.name.empty()) return false;
     r.spacing0 = shapeSpacingFactor(spacing_[0]);
     r.spacing45 = shapeSpacingFactor(spacing_[1]);
-    const ShapeSaveResult result = saveShape(state_, r);
+    const ShapeSaveResult result =
+        saveShape(state_.settings, state_.locations, r, feedback(state_));
     return result == ShapeSaveResult::Appended || result == ShapeSaveResult::Replaced;
 }
 
@@ -170,7 +171,7 @@ void ShapeImportWindow::drawPreviews() {
         // Drawn one step larger than shown, so the cells reach the right and bottom edges.
         const int w = kView + std::min(kView, static_cast<int>(cell.stepX) + 2);
         const int h = kView + std::min(kView, static_cast<int>(cell.stepY) + 2);
-        const std::vector<std::uint8_t> canvas = drawPatternCanvas(nullptr, s, cell, w, h);
+        const std::vector<std::uint8_t> canvas = drawPatternCanvas(s, cell, w, h);
         for (int y = 0; y < kView && !canvas.empty(); ++y)
             std::copy_n(canvas.begin() + y * w, kView, screen.scanLine(y));
     }

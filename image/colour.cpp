@@ -1,6 +1,5 @@
 #include "image/colour.h"
 
-#include "core/app_state.h"
 #include "core/progress.h"
 #include "core/strings.h"
 #include "core/texts.h"
@@ -38,30 +37,9 @@ void collectError(cmsContext, cmsUInt32Number, const char* text) {
     if (gErrorText.size() > kMaxErrorText) gErrorText.resize(kMaxErrorText);
 }
 
-const std::string& applicationTitle(const AppState& state) {
-    return text(state.language, 0);
-}
-
-// The user message of a failed transform: the program's text, then what the library said.
-std::string failureText(const AppState& state, int textNumber) {
-    std::string msg = text(state.language, textNumber);
-    const std::string detail = takeColourErrorText();
-    if (!detail.empty()) msg += "\r\n" + detail;
-    return msg;
-}
-
-void releaseImage(AppState& state) {
-    state.picture.imageBuffer.clear();
-    state.picture.imageBuffer.shrink_to_fit();
-}
-
-// Out of memory while converting: the picture is given up.
-void reportNoMemory(AppState& state) {
-    showMessage(state, MessageIcon::Error, "Lumivane",
-                "1 Unable to allocate memory.\r\nPlease Reduce resolution of the image\r\n"
-                "Lumivane Basic will close");
-    state.picture.loadFailure = LoadFailure::OutOfMemory;
-    releaseImage(state);
+void releaseImage(ImageBuffer& buffer) {
+    buffer.clear();
+    buffer.shrink_to_fit();
 }
 
 // A profile file; a FIFO or device is not opened (its read would block or never end), a
@@ -92,13 +70,13 @@ cmsHTRANSFORM makeTransform(const std::string& source, cmsUInt32Number sourceFor
 // Progress per converted row, reported from the calling thread only (the seam is not
 // thread-safe): every row count from the last reported one up to `done`.
 struct RowProgress {
-    AppState& state;
+    const Feedback& feedback;
     int height;
     int reported = 0;
     void upTo(int done) {
         for (; reported < done; ++reported) {
             const double p = 100.0 * (reported + 1) / height;
-            setProgress(state, static_cast<int>(std::nearbyint(p)));
+            feedback.progress(static_cast<int>(std::nearbyint(p)));
         }
     }
 };
@@ -192,13 +170,13 @@ std::string takeColourErrorText() {
     return out;
 }
 
-std::string resolveProfilePath(const AppState& state, const std::string& stored) {
+std::string resolveProfilePath(const std::string& programFolder, const std::string& stored) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (stored.empty() || fs::is_regular_file(stored, ec)) return stored;
     const fs::path name(stored);
-    if (name.is_absolute() || state.locations.programFolder.empty()) return stored;
-    const fs::path folder(state.locations.programFolder);
+    if (name.is_absolute() || programFolder.empty()) return stored;
+    const fs::path folder(programFolder);
     const fs::path exact = folder / name;
     if (fs::is_regular_file(exact, ec)) return exact.string();
     // The shipped files keep the printer maker's spelling ("sRGB.ICM"), settings may not.
@@ -212,60 +190,60 @@ std::string resolveProfilePath(const AppState& state, const std::string& stored)
     return stored;
 }
 
-std::string inputProfileSetting(const AppState& state) {
-    std::string s = readSetting(state.settings, keys::kProfileIn);
+std::string inputProfileSetting(const ProfileFile& settings) {
+    std::string s = readSetting(settings, keys::kProfileIn);
     return s.empty() ? "sRGB.icm" : s;
 }
 
-std::string outputProfileSetting(const AppState& state) {
-    std::string s = readSetting(state.settings, keys::kProfileOut);
+std::string outputProfileSetting(const ProfileFile& settings) {
+    std::string s = readSetting(settings, keys::kProfileOut);
     return s.empty() ? "OKC711P2.ICM" : s;
 }
 
-bool convertToCmyk(AppState& state, int width, int height) {
-    return convertToCmykBanded(state, width, height, 0, 32);
+ColourProfiles colourProfiles(const ProfileFile& settings, const std::string& programFolder) {
+    return {resolveProfilePath(programFolder, inputProfileSetting(settings)),
+            resolveProfilePath(programFolder, outputProfileSetting(settings))};
 }
 
-bool convertToCmykBanded(AppState& state, int width, int height, int threads, int bandRows) {
-    return convertToCmykFrom(state, width, height, nullptr, threads, bandRows);
+ConversionOutcome convertToCmyk(ImageBuffer& buffer, int width, int height,
+                                const ColourProfiles& profiles, const Feedback& feedback) {
+    return convertToCmykBanded(buffer, width, height, profiles, feedback, 0, 32);
 }
 
-bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_t* rgba,
-                       int threads, int bandRows) {
+ConversionOutcome convertToCmykBanded(ImageBuffer& buffer, int width, int height,
+                                      const ColourProfiles& profiles, const Feedback& feedback,
+                                      int threads, int bandRows) {
+    return convertToCmykFrom(buffer, width, height, nullptr, profiles, feedback, threads, bandRows);
+}
+
+ConversionOutcome convertToCmykFrom(ImageBuffer& buffer, int width, int height,
+                                    const std::uint8_t* rgba, const ColourProfiles& profiles,
+                                    const Feedback& feedback, int threads, int bandRows) {
     installColourErrorHandler();
     if (width <= 0 || height <= 0 ||
-        state.picture.imageBuffer.size() / 5 / static_cast<std::size_t>(width) <
-            static_cast<std::size_t>(height)) {
+        buffer.size() / 5 / static_cast<std::size_t>(width) < static_cast<std::size_t>(height)) {
         // Nothing the conversion could work on: the caller's size checks failed.
-        releaseImage(state);
-        return false;
+        releaseImage(buffer);
+        return {ConversionStatus::Refused, {}};
     }
     bandRows = std::max(1, bandRows);
-
-    const std::string outName = outputProfileSetting(state);
-    const std::string inName = inputProfileSetting(state);
-    const std::string inPath = resolveProfilePath(state, inName);
-    const std::string outPath = resolveProfilePath(state, outName);
+    const std::string& inPath = profiles.inputProfilePath;
+    const std::string& outPath = profiles.outputProfilePath;
 
     takeColourErrorText(); // only this conversion's errors reach the message
     cmsHTRANSFORM t = makeTransform(inPath, TYPE_RGBA_8, outPath, TYPE_CMYK_8);
     if (!t) {
-        showMessage(state, MessageIcon::Exclamation, applicationTitle(state),
-                    failureText(state, 134));
-        // The caller loads the defaults and builds the window again.
-        state.picture.loadFailure = LoadFailure::Conversion;
-        releaseImage(state);
-        return false;
+        releaseImage(buffer);
+        return {ConversionStatus::NoTransform, takeColourErrorText()};
     }
 
     const int bands = (height + bandRows - 1) / bandRows;
     int n = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
     n = std::clamp(n, 1, std::max(1, bands));
 
-    RowProgress progress{state, height};
-    BandedConversion conv(rgba ? rgba : state.picture.imageBuffer.data(),
-                          state.picture.imageBuffer.data(), width, height, bandRows,
-                          state.progressSink);
+    RowProgress progress{feedback, height};
+    BandedConversion conv(rgba ? rgba : buffer.data(), buffer.data(), width, height, bandRows,
+                          feedback.sink);
     std::vector<std::thread> helpers;
     for (int i = 1; i < n; ++i) {
         try {
@@ -291,20 +269,19 @@ bool convertToCmykFrom(AppState& state, int width, int height, const std::uint8_
     for (auto& h : helpers)
         h.join();
     cmsDeleteTransform(t);
-    if (progressCancelled(state)) {
+    if (feedback.cancelled()) {
         takeColourErrorText();
-        state.picture.loadFailure = LoadFailure::Cancelled;
-        return false;
+        return {ConversionStatus::Cancelled, {}};
     }
     if (conv.rowsDone() != height) {
         // No thread could get its band buffers: part of the picture is unconverted.
         takeColourErrorText();
-        reportNoMemory(state);
-        return false;
+        releaseImage(buffer);
+        return {ConversionStatus::OutOfMemory, {}};
     }
     progress.upTo(height);
     takeColourErrorText();
-    return true;
+    return {};
 }
 
 namespace {
@@ -354,15 +331,14 @@ std::shared_ptr<SharedTransform> previewTransform(const std::string& outPath,
 
 } // namespace
 
-bool convertPreviewPixels(const AppState& state, int width, int height,
+bool convertPreviewPixels(const ColourProfiles& profiles, int width, int height,
                           std::vector<std::uint8_t>& data) {
     installColourErrorHandler();
     if (width <= 0 || height <= 0) return false;
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (data.size() / 5 < pixels) return false;
     const std::shared_ptr<SharedTransform> t =
-        previewTransform(resolveProfilePath(state, outputProfileSetting(state)),
-                         resolveProfilePath(state, inputProfileSetting(state)));
+        previewTransform(profiles.outputProfilePath, profiles.inputProfilePath);
     if (!t->handle) return false;
     std::vector<std::uint8_t> out(pixels * 4);
     // One call converts at most 2^32 - 1 pixels; a preview is far below that.

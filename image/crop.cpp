@@ -1,30 +1,29 @@
 #include "image/crop.h"
 
-#include "core/app_state.h"
+#include "core/state.h"
 #include "core/ui.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-bool autoCrop(AppState& state, int border, int& width, int& height) {
+bool autoCrop(Picture& picture, int border, int& width, int& height, const Feedback& feedback) {
     const int w = width;
     const int h = height;
     if (w <= 0 || h <= 0) return false;
     const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    if (state.picture.imageBuffer.size() / 5 < pixels) return false;
+    if (picture.imageBuffer.size() / 5 < pixels) return false;
     border = std::max(0, border);
 
     // Keep the resolution so the picture keeps its printed scale.
-    const float xDpi = state.picture.imageWidthPt > 0 ? w / (state.picture.imageWidthPt / 72.0f)
-                                                      : state.picture.xDpi;
-    const float yDpi = state.picture.imageHeightPt > 0 ? h / (state.picture.imageHeightPt / 72.0f)
-                                                       : state.picture.yDpi;
+    const float xDpi = picture.imageWidthPt > 0 ? w / (picture.imageWidthPt / 72.0f) : picture.xDpi;
+    const float yDpi =
+        picture.imageHeightPt > 0 ? h / (picture.imageHeightPt / 72.0f) : picture.yDpi;
 
     // Ink = any colorant; alpha is not consulted.
     int top = h, left = w, bottom = 0, right = 0;
     bool anyInk = false;
-    const std::uint8_t* buf = state.picture.imageBuffer.data();
+    const std::uint8_t* buf = picture.imageBuffer.data();
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* p = buf + static_cast<std::size_t>(y) * w * 5;
         bool firstInRow = true;
@@ -61,18 +60,17 @@ bool autoCrop(AppState& state, int border, int& width, int& height) {
     for (int row = 0; row < newHeight; ++row) {
         const std::uint8_t* from =
             buf + (static_cast<std::size_t>(top + row) * w + static_cast<std::size_t>(left)) * 5;
-        std::uint8_t* to =
-            state.picture.imageBuffer.data() + static_cast<std::size_t>(row) * newRowBytes;
+        std::uint8_t* to = picture.imageBuffer.data() + static_cast<std::size_t>(row) * newRowBytes;
         std::memmove(to, from, newRowBytes);
-        setProgress(state, static_cast<int>(std::nearbyint(50.0 * (row + 1) / newHeight)));
+        feedback.progress(static_cast<int>(std::nearbyint(50.0 * (row + 1) / newHeight)));
     }
-    state.picture.imageBuffer.resize(newRowBytes * static_cast<std::size_t>(newHeight));
+    picture.imageBuffer.resize(newRowBytes * static_cast<std::size_t>(newHeight));
 
     width = newWidth;
     height = newHeight;
-    state.picture.imagePixelWidth = state.picture.gridWidth = newWidth;
-    state.picture.imagePixelHeight = state.picture.gridHeight = newHeight;
-    state.picture.imageWidthPt = 72.0f * newWidth / xDpi;
-    state.picture.imageHeightPt = 72.0f * newHeight / yDpi;
+    picture.imagePixelWidth = picture.gridWidth = newWidth;
+    picture.imagePixelHeight = picture.gridHeight = newHeight;
+    picture.imageWidthPt = 72.0f * newWidth / xDpi;
+    picture.imageHeightPt = 72.0f * newHeight / yDpi;
     return true;
 }

@@ -150,7 +150,3 @@ DecodeOutcome decodeImageFileShared(const std::string& path, bool flip,
 
 // The text of a DevIL error code: empty for 0, "Error <decimal>" for unknown codes.
 std::string devilErrorText(unsigned code);
-
-// The message text telling the user why a file was refused or could not be decoded (the
-// DevIL error text for DevilError); empty for Ok.
-std::string decodeFailureText(const DecodeOutcome& outcome);

@@ -1,16 +1,13 @@
 #include "image/load.h"
 
-#include "core/app_state.h"
 #include "core/progress.h"
 #include "core/files.h"
 #include "core/temp_folders.h"
-#include "core/texts.h"
 #include "core/ui.h"
 #include "image/colour.h"
 #include "image/decode.h"
 #include "image/probes.h"
 #include "image/separation.h"
-#include "settings/settings.h"
 
 #include <cerrno>
 #include <cmath>
@@ -22,9 +19,6 @@
 #include <utility>
 
 namespace {
-
-// DevIL's "unable to open file" code, shown when the file cannot be read at all.
-constexpr unsigned kUnableToOpenFile = 0x050A;
 
 // The extension of the file name in path: from its last '.', the '.' included; empty when
 // the name has none.
@@ -128,101 +122,28 @@ void stripQuotes(std::string& path) {
     path = path.substr(b, e - b + 1);
 }
 
-// Tells the user why the file was not loaded.
-void reportDecodeFailure(AppState& state, const DecodeOutcome& d) {
-    const std::string& title = text(state.language, 0);
-    if (d.status == DecodeStatus::CopyFailed) {
-        showMessage(state, MessageIcon::Exclamation, title, "Failed to Convert Image");
-        std::string err = devilErrorText(d.devilError);
-        if (!err.empty()) showMessage(state, MessageIcon::Error, title, err);
-        return;
-    }
-    if (d.status == DecodeStatus::Unreadable) {
-        showMessage(state, MessageIcon::Error, title, devilErrorText(kUnableToOpenFile));
-        return;
-    }
-    showMessage(state, MessageIcon::Error, title, decodeFailureText(d));
-}
-
 // Only a regular file within the decoder's size limit is copied and decoded: a FIFO would
 // block the load, a device such as /dev/zero would fill the temporary folder.
-bool acceptableSource(AppState& state, const std::string& path) {
+LoadProblem checkSource(const std::string& path, std::uint64_t& limitBytes) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return true; // the decode reports a missing file
-    if (!S_ISREG(st.st_mode)) {
-        showMessage(state, MessageIcon::Error, text(state.language, 0),
-                    path + "\r\nis not a regular file; only image files can be opened");
-        return false;
-    }
-    const std::uint64_t maxBytes = decodeLimits().maxRgbaBytes;
-    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
-        showMessage(state, MessageIcon::Error, text(state.language, 0),
-                    path + "\r\nis larger than " + std::to_string(maxBytes >> 20) +
-                        " MB, more than an image may have");
-        return false;
-    }
-    return true;
+    if (::stat(path.c_str(), &st) != 0) return LoadProblem::None; // the decode reports it
+    if (!S_ISREG(st.st_mode)) return LoadProblem::NotRegular;
+    limitBytes = decodeLimits().maxRgbaBytes;
+    if (static_cast<std::uint64_t>(st.st_size) > limitBytes) return LoadProblem::TooLarge;
+    return LoadProblem::None;
 }
 
 // A load that went wrong after the new picture replaced the old one: nothing of it stays.
-void dropImage(AppState& state) {
-    state.picture.imageBuffer = {};
-    state.picture.printGrid = {};
-    state.picture.previewGrid = {};
-    state.picture.imagePixelWidth = state.picture.imagePixelHeight = 0;
-    state.picture.gridWidth = state.picture.gridHeight = 0;
-    state.picture.imageWidthPt = state.picture.imageHeightPt = 0.0f;
-    state.layout.placedWidthPt = state.layout.placedHeightPt = 0.0f;
-    state.picture.imageLoaded = 0;
+void dropImage(Picture& picture, Layout& layout) {
+    picture.imageBuffer = {};
+    picture.printGrid = {};
+    picture.previewGrid = {};
+    picture.imagePixelWidth = picture.imagePixelHeight = 0;
+    picture.gridWidth = picture.gridHeight = 0;
+    picture.imageWidthPt = picture.imageHeightPt = 0.0f;
+    layout.placedWidthPt = layout.placedHeightPt = 0.0f;
+    picture.imageLoaded = 0;
 }
-
-// The loaded picture and what a load rewrites, kept aside while a new picture is converted so
-// that a cancel can put the previous one back. Moves, never copies, the buffers.
-struct PictureBackup {
-    ImageBuffer imageBuffer;
-    PrintGrid printGrid;
-    PreviewGrid previewGrid;
-    int imageLoaded, imagePixelWidth, imagePixelHeight, gridWidth, gridHeight;
-    float imageWidthPt, imageHeightPt, placedWidthPt, placedHeightPt, zoom, xDpi, yDpi;
-    bool rotateChecked;
-    std::string scaleText, widthText, heightText, xCopiesText, yCopiesText;
-
-    explicit PictureBackup(AppState& s)
-        : imageBuffer(std::move(s.picture.imageBuffer)), printGrid(std::move(s.picture.printGrid)),
-          previewGrid(std::move(s.picture.previewGrid)), imageLoaded(s.picture.imageLoaded),
-          imagePixelWidth(s.picture.imagePixelWidth), imagePixelHeight(s.picture.imagePixelHeight),
-          gridWidth(s.picture.gridWidth), gridHeight(s.picture.gridHeight),
-          imageWidthPt(s.picture.imageWidthPt), imageHeightPt(s.picture.imageHeightPt),
-          placedWidthPt(s.layout.placedWidthPt), placedHeightPt(s.layout.placedHeightPt),
-          zoom(s.layout.zoom), xDpi(s.picture.xDpi), yDpi(s.picture.yDpi),
-          rotateChecked(s.layout.rotateChecked), scaleText(s.window.scaleText),
-          widthText(s.window.widthText), heightText(s.window.heightText),
-          xCopiesText(s.window.xCopiesText), yCopiesText(s.window.yCopiesText) {}
-
-    void restore(AppState& s) {
-        s.picture.imageBuffer = std::move(imageBuffer);
-        s.picture.printGrid = std::move(printGrid);
-        s.picture.previewGrid = std::move(previewGrid);
-        s.picture.imageLoaded = imageLoaded;
-        s.picture.imagePixelWidth = imagePixelWidth;
-        s.picture.imagePixelHeight = imagePixelHeight;
-        s.picture.gridWidth = gridWidth;
-        s.picture.gridHeight = gridHeight;
-        s.picture.imageWidthPt = imageWidthPt;
-        s.picture.imageHeightPt = imageHeightPt;
-        s.layout.placedWidthPt = placedWidthPt;
-        s.layout.placedHeightPt = placedHeightPt;
-        s.layout.zoom = zoom;
-        s.picture.xDpi = xDpi;
-        s.picture.yDpi = yDpi;
-        s.layout.rotateChecked = rotateChecked;
-        s.window.scaleText = scaleText;
-        s.window.widthText = widthText;
-        s.window.heightText = heightText;
-        s.window.xCopiesText = xCopiesText;
-        s.window.yCopiesText = yCopiesText;
-    }
-};
 
 // The grid's cells are all written by the orientation before anything reads them.
 void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
@@ -234,36 +155,90 @@ void createGrid(PixelGrid& grid, int width, int height, int cellBytes) {
     grid.cellBytes = cellBytes;
 }
 
+// Decodes a private copy of the file (the source itself when no copy can be made), the
+// progress bar creeping while the child works and a cancel heard.
+DecodeOutcome decodeCopy(const std::string& path, bool flip, const Feedback& feedback) {
+    TemporaryCopy copy(path);
+    int creep = 1;
+    auto tick = [&] {
+        if (creep < 20) feedback.progress(++creep);
+        return !feedback.cancelled();
+    };
+    return decodeImageFileShared(copy.path().empty() ? path : copy.path(), flip, tick);
+} // the copy is gone here, whatever the result
+
+// The printed size at load: the file's resolution gives the size; a picture wider than tall is
+// turned; a picture that does not fit the printable area (rounded to whole points) is shrunk,
+// turned ones both ways, upright ones by the width (a tall one is fitted by the placement).
+struct LoadedSize {
+    float widthPt = 0, heightPt = 0, xDpi = 0, yDpi = 0;
+    bool rotate = false;
+};
+LoadedSize sizeAtLoad(int width, int height, float xDpi, float yDpi, const PageSetup& page) {
+    LoadedSize z;
+    float widthIn = static_cast<float>(width) / xDpi;
+    float heightIn = static_cast<float>(height) / yDpi;
+    z.xDpi = xDpi;
+    z.yDpi = yDpi;
+    z.widthPt = 72.0f * widthIn;
+    z.heightPt = 72.0f * heightIn;
+    const float pw = std::nearbyint(page.printableWidthPt);
+    const float ph = std::nearbyint(page.printableHeightPt);
+    const float ratio = z.heightPt / z.widthPt;
+    auto scale = [&](float f) {
+        widthIn *= f;
+        heightIn *= f;
+        z.xDpi /= f;
+        z.yDpi /= f;
+        z.widthPt = 72.0f * widthIn;
+        z.heightPt = 72.0f * heightIn;
+    };
+    // Without a known printable area there is nothing to fit to.
+    const bool canFit = pw > 0 && ph > 0;
+    if (ratio < 1) {
+        z.rotate = true; // wider than tall: printed turned by 90 degrees
+        if (!(ph > z.widthPt && pw > z.heightPt) && canFit) {
+            // The turned picture is heightPt wide and widthPt tall on the page; shrink it so
+            // that it fits both ways.
+            scale(std::min(pw / z.heightPt, ph / z.widthPt));
+        }
+    } else if (ratio > 0.9999f) {
+        // Only the width decides; a tall picture is fitted later by the placement.
+        if (!(pw > z.widthPt && ph > z.heightPt) && canFit) scale(pw / z.widthPt);
+    }
+    return z;
+}
+
+LoadFailure failureOfConversion(ConversionStatus status) {
+    switch (status) {
+    case ConversionStatus::NoTransform:
+        return LoadFailure::Conversion; // the caller loads the defaults and rebuilds
+    case ConversionStatus::OutOfMemory:
+        return LoadFailure::OutOfMemory; // the program closes
+    case ConversionStatus::Cancelled:
+        return LoadFailure::Cancelled;
+    default:
+        return LoadFailure::None;
+    }
+}
+
 } // namespace
 
-void loadImage(AppState& state, std::string& path) {
-    state.picture.loadFailure = LoadFailure::None;
-    const std::string previousCrop = readSetting(state.settings, keys::kCrop);
-    writeSetting(state.settings, keys::kCrop, "0");
-    setProgress(state, 1);
-    stripQuotes(path);
-    if (!acceptableSource(state, path)) {
-        setStatus(state, 35);
-        path.clear();
-        return;
-    }
+LoadOutcome loadImage(const LoadRequest& request, Picture& picture, Layout& layout,
+                      const PageSetup& page, const Feedback& feedback) {
+    LoadOutcome out;
+    out.path = request.path;
+    picture.loadFailure = LoadFailure::None;
+    feedback.progress(1);
+    stripQuotes(out.path);
+    out.problem = checkSource(out.path, out.limitBytes);
+    if (out.problem != LoadProblem::None) return out;
 
-    DecodeOutcome d;
-    const std::string previousX = state.window.xCopiesText, previousY = state.window.yCopiesText;
-    {
-        // A failed copy is not an error: the source itself is decoded then.
-        TemporaryCopy copy(path);
-        state.window.xCopiesText = "1";
-        state.window.yCopiesText = "1";
-        // While the child decodes, the progress bar creeps and a cancel is heard.
-        int creep = 1;
-        auto tick = [&] {
-            if (creep < 20) setProgress(state, ++creep);
-            return !progressCancelled(state);
-        };
-        d = decodeImageFileShared(copy.path().empty() ? path : copy.path(),
-                                  state.layout.flipChecked, tick);
-    } // the copy is gone here, whatever the result
+    // A new picture starts as one copy; a cancel of the decode keeps the counts.
+    const int previousX = layout.xCopies, previousY = layout.yCopies;
+    layout.xCopies = layout.yCopies = 1;
+    out.decode = decodeCopy(out.path, request.flip, feedback);
+    DecodeOutcome& d = out.decode;
     // The converted picture's buffer: the conversion reads the decoded pixels where the
     // decoder left them and writes every byte of it.
     ImageBuffer converted;
@@ -276,118 +251,89 @@ void loadImage(AppState& state, std::string& path) {
         }
     }
     if (d.status == DecodeStatus::Cancelled) {
-        state.window.xCopiesText = previousX;
-        state.window.yCopiesText = previousY;
-        writeSetting(state.settings, keys::kCrop, previousCrop);
-        state.picture.loadFailure = LoadFailure::Cancelled;
-        path.clear();
-        return;
+        layout.xCopies = previousX;
+        layout.yCopies = previousY;
+        picture.loadFailure = LoadFailure::Cancelled;
+        out.problem = LoadProblem::Cancelled;
+        return out;
     }
     if (d.status != DecodeStatus::Ok) {
-        state.picture.loadFailure = LoadFailure::Unsuitable;
         // The previous picture (if any) stays as it was.
-        reportDecodeFailure(state, d);
-        setStatus(state, 35);
-        path.clear();
-        return;
+        picture.loadFailure = LoadFailure::Unsuitable;
+        out.problem = LoadProblem::Undecodable;
+        return out;
     }
     const int width = d.width, height = d.height;
-    setProgress(state, 5);
-    setProgress(state, 25);
+    feedback.progress(5);
+    feedback.progress(25);
 
     float xDpi = kDefaultResolution, yDpi = kDefaultResolution;
-    probeResolutionForPath(path, xDpi, yDpi);
-    setProgress(state, 70);
+    probeResolutionForPath(out.path, xDpi, yDpi);
+    out.dpiBefore = xDpi;
+    feedback.progress(70);
 
     // From here the new picture replaces the old one; the old one is kept aside until the
-    // conversion is through, so that a cancel brings it back.
-    PictureBackup previous(state);
-    state.picture.imageBuffer = std::move(converted);
-    state.picture.imageLoaded = 0;
-    state.layout.rotateChecked = false;
-    setProgress(state, 2);
+    // conversion is through, so that a cancel brings it back (the buffers move, never copy).
+    Picture previous = std::move(picture);
+    const Layout previousLayout = layout;
+    picture = Picture{};
+    picture.imageBuffer = std::move(converted);
+    picture.patternMask = std::move(previous.patternMask);
+    picture.xDpi = previous.xDpi;
+    picture.yDpi = previous.yDpi;
+    layout.rotateChecked = false;
+    feedback.progress(2);
     if (static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4 != d.rgba.size()) {
-        dropImage(state);
-        path.clear();
-        return;
+        dropImage(picture, layout);
+        out.problem = LoadProblem::Dropped;
+        return out;
     }
-    setStatus(state, 38);
+    feedback.status(38);
 
-    float widthIn = static_cast<float>(width) / xDpi;
-    float heightIn = static_cast<float>(height) / yDpi;
-    state.picture.imagePixelWidth = state.picture.gridWidth = width;
-    state.picture.imagePixelHeight = state.picture.gridHeight = height;
-    state.layout.zoom = 1.0f;
-    state.window.scaleText = "100%";
+    const LoadedSize size = sizeAtLoad(width, height, xDpi, yDpi, page);
+    picture.imagePixelWidth = picture.gridWidth = width;
+    picture.imagePixelHeight = picture.gridHeight = height;
+    picture.imageWidthPt = size.widthPt;
+    picture.imageHeightPt = size.heightPt;
+    layout.rotateChecked = size.rotate;
+    layout.zoom = 1.0f;
 
-    state.picture.imageWidthPt = 72.0f * widthIn;
-    state.picture.imageHeightPt = 72.0f * heightIn;
-    const float pw = std::nearbyint(state.page.printableWidthPt);
-    const float ph = std::nearbyint(state.page.printableHeightPt);
-    const float ratio = state.picture.imageHeightPt / state.picture.imageWidthPt;
-    const float dpiBefore = xDpi;
-    auto scale = [&](float f) {
-        widthIn *= f;
-        heightIn *= f;
-        xDpi /= f;
-        yDpi /= f;
-        state.picture.imageWidthPt = 72.0f * widthIn;
-        state.picture.imageHeightPt = 72.0f * heightIn;
-    };
-    // Without a known printable area there is nothing to fit to.
-    const bool canFit = pw > 0 && ph > 0;
-    if (ratio < 1) {
-        state.layout.rotateChecked = true; // wider than tall: printed turned by 90 degrees
-        if (!(ph > state.picture.imageWidthPt && pw > state.picture.imageHeightPt) && canFit) {
-            // The turned picture is imageHeightPt wide and imageWidthPt tall on the page;
-            // shrink it so that it fits both ways.
-            scale(std::min(pw / state.picture.imageHeightPt, ph / state.picture.imageWidthPt));
-        }
-    } else if (ratio > 0.9999f) {
-        // Only the width decides; a tall picture is fitted later by the placement.
-        if (!(pw > state.picture.imageWidthPt && ph > state.picture.imageHeightPt) && canFit)
-            scale(pw / state.picture.imageWidthPt);
-    }
-
-    setProgress(state, 2);
+    feedback.progress(2);
     try {
-        createGrid(state.picture.printGrid, width, height, 5);
-        createGrid(state.picture.previewGrid, width, height, 4);
+        createGrid(picture.printGrid, width, height, 5);
+        createGrid(picture.previewGrid, width, height, 4);
     } catch (const std::bad_alloc&) {
-        dropImage(state);
-        showMessage(state, MessageIcon::Error, "Lumivane",
-                    "Unable to allocate memory.\r\nPlease Reduce resolution of the image");
-        setStatus(state, 35);
-        path.clear();
-        return;
+        dropImage(picture, layout);
+        out.problem = LoadProblem::NoMemory;
+        return out;
     }
-    if (state.picture.imageBuffer.empty()) {
-        dropImage(state);
-        path.clear();
-        return;
+    if (picture.imageBuffer.empty()) {
+        dropImage(picture, layout);
+        out.problem = LoadProblem::Dropped;
+        return out;
     }
-    const bool convertedOk = convertToCmykFrom(state, width, height, d.rgba.data());
+    out.conversion = convertToCmykFrom(picture.imageBuffer, width, height, d.rgba.data(),
+                                       request.profiles, feedback);
     d.rgba.release();
-    if (!convertedOk && state.picture.loadFailure == LoadFailure::Cancelled) {
-        previous.restore(state);
-        writeSetting(state.settings, keys::kCrop, previousCrop);
-        path.clear();
-        return;
+    picture.loadFailure = failureOfConversion(out.conversion.status);
+    if (out.conversion.status == ConversionStatus::Cancelled) {
+        previous.loadFailure = LoadFailure::Cancelled;
+        previous.patternMask = std::move(picture.patternMask);
+        picture = std::move(previous);
+        layout = previousLayout;
+        out.problem = LoadProblem::Cancelled;
+        return out;
     }
-    if (state.picture.imageBuffer.size() < 2 || state.picture.loadFailure != LoadFailure::None) {
-        // The conversion told the user; the picture is not loaded.
-        dropImage(state);
-        setStatus(state, 35);
-        path.clear();
-        return;
+    if (!out.conversion.ok() || picture.imageBuffer.size() < 2) {
+        // The picture is not loaded.
+        dropImage(picture, layout);
+        out.problem = LoadProblem::Conversion;
+        return out;
     }
-    state.picture.xDpi = xDpi;
-    state.picture.yDpi = yDpi;
-    orientImage(state);
-
-    state.window.widthText = formatLength(state.record.unit, state.picture.imageWidthPt);
-    state.window.heightText = formatLength(state.record.unit, state.picture.imageHeightPt);
-    state.window.scaleText = formatPicture(dpiBefore / xDpi * 100.0, "#%");
-    state.layout.zoom = dpiBefore / xDpi;
-    state.picture.imageLoaded = 1;
+    picture.xDpi = size.xDpi;
+    picture.yDpi = size.yDpi;
+    orientImage(picture, layout, page, feedback);
+    layout.zoom = out.dpiBefore / picture.xDpi;
+    picture.imageLoaded = 1;
+    return out;
 }

@@ -1,6 +1,6 @@
 #include "image/placement.h"
 
-#include "core/app_state.h"
+#include "core/state.h"
 #include "core/files.h"
 #include "core/texts.h"
 #include "core/numbers.h"
@@ -32,27 +32,25 @@ int nearest(double v) {
     return roundHalfEven(v);
 }
 
-std::string integerText(long long value) {
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
-bool pictureFits(const AppState& s) {
-    return !(s.layout.placedHeightPt > s.page.printableHeightPt ||
-             s.layout.placedWidthPt > s.page.printableWidthPt);
+bool pictureFits(const Layout& layout, const PageSetup& page) {
+    return !(layout.placedHeightPt > page.printableHeightPt ||
+             layout.placedWidthPt > page.printableWidthPt);
 }
 
 // Largest count of copies a field may ask for: far beyond any page, small enough that the
 // total and the loops over copies stay in range.
 constexpr int kMaxCopiesAcross = 10000;
 
-int copyCountFromField(std::string_view field) {
+} // namespace
+
+int copyCountFromText(std::string_view field) {
     double v = settingValue(field);
     if (!(v >= 1.0)) return 1;
     if (v > kMaxCopiesAcross) return kMaxCopiesAcross;
     return static_cast<int>(v);
 }
+
+namespace {
 
 int alignmentValue(CopyAlignment a) {
     switch (a) {
@@ -171,9 +169,9 @@ struct PreviewAdjust {
     }
 };
 
-PictureBitmap renderPicture(const AppState& state, int w, int h) {
+PictureBitmap renderPicture(const PreviewScene& scene, int w, int h) {
     PictureBitmap pic;
-    const PreviewGrid& grid = state.picture.previewGrid;
+    const PreviewGrid& grid = scene.picture.previewGrid;
     if (w <= 0 || h <= 0 || grid.width <= 0 || grid.height <= 0 || grid.cellBytes < 4 ||
         grid.cells.size() < static_cast<std::size_t>(grid.width) * grid.height * grid.cellBytes)
         return pic;
@@ -183,14 +181,14 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
     pic.covered.assign(n, 0);
     pic.bgra.assign(n * 4, 0);
 
-    const bool foil = isFoilMedium(state.page.mediaId);
-    const int threshold = foil ? 0 : inkThresholdForMedia(state, state.page.mediaId);
-    const int foilLimit = state.window.windowTitle.find(".jpg") != std::string::npos ? 25 : 1;
+    const bool foil = isFoilMedium(scene.page.mediaId);
+    const int threshold = foil ? 0 : inkThresholdForMedia(scene.colour, scene.page.mediaId);
+    const int foilLimit = foilInkLimit(scene.title);
     const bool pattern =
-        (state.layout.patternPrintChecked || state.layout.patternPreviewChecked) &&
-        state.picture.patternMask.size() == static_cast<std::size_t>(grid.width) * grid.height;
-    const PreviewAdjust adjust(state.colour.toneCurves, state.layout.brightness,
-                               state.layout.contrast);
+        (scene.layout.patternPrintChecked || scene.layout.patternPreviewChecked) &&
+        scene.picture.patternMask.size() == static_cast<std::size_t>(grid.width) * grid.height;
+    const PreviewAdjust adjust(scene.colour.toneCurves, scene.layout.brightness,
+                               scene.layout.contrast);
 
     // Source column of each preview column, computed once.
     std::vector<int> column(static_cast<std::size_t>(w));
@@ -208,7 +206,7 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
             const int sy = std::clamp(nearest(1.0 + py * stepY), 1, grid.height);
             const std::uint8_t* row = grid.at(1, sy);
             const std::uint8_t* maskRow = pattern
-                                              ? state.picture.patternMask.data() +
+                                              ? scene.picture.patternMask.data() +
                                                     static_cast<std::size_t>(sy - 1) * grid.width
                                               : nullptr;
             for (int px = 0; px < w; ++px) {
@@ -231,7 +229,8 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
             }
         }
         std::vector<std::uint8_t> converted = cmyka;
-        const bool viaProfile = !foil && convertPreviewPixels(state, w, y1 - y0, converted) &&
+        const bool viaProfile = !foil &&
+                                convertPreviewPixels(scene.profiles, w, y1 - y0, converted) &&
                                 converted.size() >= count * 4;
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t i = first + k;
@@ -272,111 +271,99 @@ PictureBitmap renderPicture(const AppState& state, int w, int h) {
 
 } // namespace
 
-void showPlacedSize(AppState& state) {
-    state.window.widthText = formatLength(state.record.unit, state.layout.placedWidthPt);
-    state.window.heightText = formatLength(state.record.unit, state.layout.placedHeightPt);
+void updateZoom(Layout& layout, const Picture& picture) {
+    if (!(picture.imageWidthPt > 0.0f)) return;
+    const float placed = layout.rotateChecked ? layout.placedHeightPt : layout.placedWidthPt;
+    layout.zoom = placed / picture.imageWidthPt;
 }
 
-void updateZoom(AppState& state) {
-    if (!(state.picture.imageWidthPt > 0.0f)) return;
-    const float placed =
-        state.layout.rotateChecked ? state.layout.placedHeightPt : state.layout.placedWidthPt;
-    state.layout.zoom = placed / state.picture.imageWidthPt;
-    state.window.scaleText = formatPicture(static_cast<double>(state.layout.zoom) * 100.0, "#%");
-}
-
-void fitToPrintableArea(AppState& state) {
-    if (!(state.layout.placedWidthPt > 0.0f) || !(state.layout.placedHeightPt > 0.0f)) return;
-    const double pw = state.page.printableWidthPt;
-    const double ph = state.page.printableHeightPt;
-    double f = pw / state.layout.placedWidthPt;
-    if (state.layout.placedHeightPt * f < ph) {
-        state.layout.placedWidthPt = static_cast<float>(state.layout.placedWidthPt * f);
-        state.layout.placedHeightPt = static_cast<float>(state.layout.placedHeightPt * f);
+void fitToPrintableArea(Layout& layout, const PageSetup& page, const Picture& picture) {
+    if (!(layout.placedWidthPt > 0.0f) || !(layout.placedHeightPt > 0.0f)) return;
+    const double pw = page.printableWidthPt;
+    const double ph = page.printableHeightPt;
+    double f = pw / layout.placedWidthPt;
+    if (layout.placedHeightPt * f < ph) {
+        layout.placedWidthPt = static_cast<float>(layout.placedWidthPt * f);
+        layout.placedHeightPt = static_cast<float>(layout.placedHeightPt * f);
     } else {
-        f = ph / state.layout.placedHeightPt;
-        state.layout.placedWidthPt = static_cast<float>(state.layout.placedWidthPt * f);
-        state.layout.placedHeightPt = static_cast<float>(state.layout.placedHeightPt * f);
+        f = ph / layout.placedHeightPt;
+        layout.placedWidthPt = static_cast<float>(layout.placedWidthPt * f);
+        layout.placedHeightPt = static_cast<float>(layout.placedHeightPt * f);
     }
     if (f >= 0.99999 && f <= 1.0) {
-        if (!state.layout.rotateChecked) {
-            if (ph > state.picture.imageHeightPt && pw > state.picture.imageWidthPt) {
-                state.layout.placedWidthPt = state.picture.imageWidthPt;
-                state.layout.placedHeightPt = state.picture.imageHeightPt;
+        if (!layout.rotateChecked) {
+            if (ph > picture.imageHeightPt && pw > picture.imageWidthPt) {
+                layout.placedWidthPt = picture.imageWidthPt;
+                layout.placedHeightPt = picture.imageHeightPt;
             }
-        } else if (pw > state.picture.imageHeightPt && ph > state.picture.imageWidthPt) {
-            state.layout.placedWidthPt = state.picture.imageHeightPt;
-            state.layout.placedHeightPt = state.picture.imageWidthPt;
+        } else if (pw > picture.imageHeightPt && ph > picture.imageWidthPt) {
+            layout.placedWidthPt = picture.imageHeightPt;
+            layout.placedHeightPt = picture.imageWidthPt;
         }
     }
-    updateZoom(state);
-    showPlacedSize(state);
+    updateZoom(layout, picture);
 }
 
-void handleOversize(AppState& state) {
-    if (!pictureFits(state)) fitToPrintableArea(state);
+void handleOversize(Layout& layout, const PageSetup& page, const Picture& picture) {
+    if (!pictureFits(layout, page)) fitToPrintableArea(layout, page, picture);
 }
 
-void fitToPage(AppState& state) {
-    state.window.xCopiesText = "1";
-    state.window.yCopiesText = "1";
-    fitToPrintableArea(state);
+void fitToPage(Layout& layout, const PageSetup& page, const Picture& picture) {
+    layout.xCopies = 1;
+    layout.yCopies = 1;
+    fitToPrintableArea(layout, page, picture);
 }
 
 namespace {
 
-void applyTypedSize(AppState& state, std::string_view typed, bool width) {
-    if (!(state.layout.placedWidthPt > 0.0f) || !(state.layout.placedHeightPt > 0.0f)) return;
-    const double newSize = parseLength(state.record.unit, typed);
-    if (!(newSize > 0.0) || !std::isfinite(newSize)) {
-        showPlacedSize(state);
-        return;
-    }
+bool applyTypedSize(Layout& layout, const PageSetup& page, const Picture& picture, double newSize,
+                    bool width) {
+    if (!(layout.placedWidthPt > 0.0f) || !(layout.placedHeightPt > 0.0f)) return false;
+    if (!(newSize > 0.0) || !std::isfinite(newSize)) return false;
     if (width) {
-        const double ratio = newSize / state.layout.placedWidthPt;
-        state.layout.placedWidthPt = static_cast<float>(newSize);
-        state.layout.placedHeightPt = static_cast<float>(state.layout.placedHeightPt * ratio);
-        state.window.heightText = formatLength(state.record.unit, state.layout.placedHeightPt);
+        const double ratio = newSize / layout.placedWidthPt;
+        layout.placedWidthPt = static_cast<float>(newSize);
+        layout.placedHeightPt = static_cast<float>(layout.placedHeightPt * ratio);
     } else {
-        const double ratio = newSize / state.layout.placedHeightPt;
-        state.layout.placedHeightPt = static_cast<float>(newSize);
-        state.layout.placedWidthPt = static_cast<float>(state.layout.placedWidthPt * ratio);
-        state.window.widthText = formatLength(state.record.unit, state.layout.placedWidthPt);
+        const double ratio = newSize / layout.placedHeightPt;
+        layout.placedHeightPt = static_cast<float>(newSize);
+        layout.placedWidthPt = static_cast<float>(layout.placedWidthPt * ratio);
     }
-    if (!pictureFits(state)) fitToPrintableArea(state);
-    updateZoom(state);
+    if (!pictureFits(layout, page)) fitToPrintableArea(layout, page, picture);
+    updateZoom(layout, picture);
+    return true;
 }
 
 } // namespace
 
-void applyTypedWidth(AppState& state, std::string_view typed) {
-    applyTypedSize(state, typed, true);
+bool applyTypedWidth(Layout& layout, const PageSetup& page, const Picture& picture, double points) {
+    return applyTypedSize(layout, page, picture, points, true);
 }
-void applyTypedHeight(AppState& state, std::string_view typed) {
-    applyTypedSize(state, typed, false);
-}
-
-double effectiveResolution(const AppState& state) {
-    if (!(state.layout.placedWidthPt > 0.0f)) return 0.0;
-    return state.picture.gridWidth / (state.layout.placedWidthPt / 72.0);
+bool applyTypedHeight(Layout& layout, const PageSetup& page, const Picture& picture,
+                      double points) {
+    return applyTypedSize(layout, page, picture, points, false);
 }
 
-bool resolutionIsLow(const AppState& state) {
-    return effectiveResolution(state) < 50.0;
+double effectiveResolution(const Layout& layout, const Picture& picture) {
+    if (!(layout.placedWidthPt > 0.0f)) return 0.0;
+    return picture.gridWidth / (layout.placedWidthPt / 72.0);
 }
 
-PreviewFrame previewFrame(const AppState& state) {
-    return previewFrameFor(state, state.layout.layoutBoxWidth, state.layout.layoutBoxHeight);
+bool resolutionIsLow(const Layout& layout, const Picture& picture) {
+    return effectiveResolution(layout, picture) < 50.0;
 }
 
-PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight) {
+PreviewFrame previewFrame(const PageSetup& page, const Layout& layout) {
+    return previewFrameFor(page, layout.layoutBoxWidth, layout.layoutBoxHeight);
+}
+
+PreviewFrame previewFrameFor(const PageSetup& page, int boxWidth, int boxHeight) {
     PreviewFrame frame;
     const int pw0 = boxWidth;
     const int ph0 = boxHeight;
-    if (pw0 <= 0 || ph0 <= 0 || state.page.paperWidthPt <= 0 || state.page.paperHeightPt <= 0)
-        return frame;
-    const double paperW = state.page.paperWidthPt;
-    const double paperH = state.page.paperHeightPt;
+    if (pw0 <= 0 || ph0 <= 0 || page.paperWidthPt <= 0 || page.paperHeightPt <= 0) return frame;
+    const double paperW = page.paperWidthPt;
+    const double paperH = page.paperHeightPt;
     int pw = pw0;
     int ph = fix(pw0 * paperH / paperW);
     if (ph0 < ph) {
@@ -384,7 +371,7 @@ PreviewFrame previewFrameFor(const AppState& state, int boxWidth, int boxHeight)
         ph = ph0;
     }
     // The margins as the printable area was last worked out from them: drawing reads no file.
-    const Margins& m = state.page.margins;
+    const Margins& m = page.margins;
     frame.left = nearest(pw * static_cast<double>(fix(m.left)) / paperW);
     frame.right = nearest(pw * static_cast<double>(fix(m.right)) / paperW);
     frame.top = nearest(ph * static_cast<double>(fix(m.top)) / paperH);
@@ -400,32 +387,32 @@ std::array<int, 2> copyPosition(const PreviewLayout& layout, int i, int j) {
             layout.y + (j - 1) * (layout.pictureHeight + layout.gapY)};
 }
 
-PreviewLayout computeLayout(const AppState& state) {
-    PreviewLayout layout;
-    if (state.picture.imageLoaded != 1) return layout;
-    layout.frame = previewFrame(state);
-    const PreviewFrame& f = layout.frame;
-    if (!f.valid) return layout;
+PreviewLayout computeLayout(const PageSetup& page, const Layout& layout, const Picture& picture) {
+    PreviewLayout grid;
+    if (picture.imageLoaded != 1) return grid;
+    grid.frame = previewFrame(page, layout);
+    const PreviewFrame& f = grid.frame;
+    if (!f.valid) return grid;
 
-    const double paperW = state.page.paperWidthPt;
-    const double paperH = state.page.paperHeightPt;
+    const double paperW = page.paperWidthPt;
+    const double paperH = page.paperHeightPt;
     const int pw = f.paperWidth;
     const int ph = f.paperHeight;
     const int aw = pw - f.left - f.right;
     const int ah = ph - f.top - f.bottom;
     int x = f.left;
     int y = f.top;
-    const int gap = fix(kPointsPerMm * state.layout.fixedSpacingMm * pw / paperW);
-    const int w = fix(pw * static_cast<double>(state.layout.placedWidthPt) / paperW);
-    const int h = fix(ph * static_cast<double>(state.layout.placedHeightPt) / paperH);
-    layout.gap = gap;
-    layout.pictureWidth = w;
-    layout.pictureHeight = h;
-    if (w <= 0 || h <= 0) return layout;
+    const int gap = fix(kPointsPerMm * layout.fixedSpacingMm * pw / paperW);
+    const int w = fix(pw * static_cast<double>(layout.placedWidthPt) / paperW);
+    const int h = fix(ph * static_cast<double>(layout.placedHeightPt) / paperH);
+    grid.gap = gap;
+    grid.pictureWidth = w;
+    grid.pictureHeight = h;
+    if (w <= 0 || h <= 0) return grid;
 
     int across = 1;
     int down = 1;
-    if (state.layout.autoTileChecked) {
+    if (layout.autoTileChecked) {
         across = aw / w;
         while (across > 0 &&
                static_cast<long long>(across) * w + static_cast<long long>(across - 1) * gap >= aw)
@@ -435,8 +422,8 @@ PreviewLayout computeLayout(const AppState& state) {
                static_cast<long long>(down) * h + static_cast<long long>(down - 1) * gap >= ah)
             --down;
     } else {
-        across = copyCountFromField(state.window.xCopiesText);
-        down = copyCountFromField(state.window.yCopiesText);
+        across = layout.xCopies;
+        down = layout.yCopies;
     }
     across = std::max(across, 1);
     down = std::max(down, 1);
@@ -446,10 +433,10 @@ PreviewLayout computeLayout(const AppState& state) {
     const int lh = fix(static_cast<double>(ah) - static_cast<double>(h) * down -
                        static_cast<double>(gap) * (down - 1));
 
-    const int a = across + down > 2 ? 1 : alignmentValue(state.layout.alignment);
+    const int a = across + down > 2 ? 1 : alignmentValue(layout.alignment);
     int gxp = 0;
     int gyp = 0;
-    if (a == 1 && !state.layout.fixedSpacingChecked) {
+    if (a == 1 && !layout.fixedSpacingChecked) {
         if (across > 1) gxp = lw / (across + 1) + gap;
         x += lw / (across + 1);
         if (down > 1) gyp = lh / (down + 1) + gap;
@@ -465,44 +452,40 @@ PreviewLayout computeLayout(const AppState& state) {
         x += 2 * (lw / (across + 1));
     }
 
-    layout.valid = true;
-    layout.across = across;
-    layout.down = down;
-    layout.gapX = gxp;
-    layout.gapY = gyp;
-    layout.x = x;
-    layout.y = y;
-    return layout;
+    grid.valid = true;
+    grid.across = across;
+    grid.down = down;
+    grid.gapX = gxp;
+    grid.gapY = gyp;
+    grid.x = x;
+    grid.y = y;
+    return grid;
 }
 
-PreviewLayout layoutCopies(AppState& state) {
-    if (state.picture.imageLoaded != 1 || !previewFrame(state).valid) return {};
-    // Fields of the refresh: resolution, zoom and scale, sizes.
-    state.window.dpiText = formatPicture(effectiveResolution(state), "#.##");
-    updateZoom(state);
-    showPlacedSize(state);
+PreviewLayout layoutCopies(Layout& layout, const PageSetup& page, const Picture& picture) {
+    if (picture.imageLoaded != 1 || !previewFrame(page, layout).valid) return {};
+    updateZoom(layout, picture);
 
-    const PreviewLayout layout = computeLayout(state);
-    if (!layout.valid) return layout;
-    const double paperW = state.page.paperWidthPt;
-    const double paperH = state.page.paperHeightPt;
-    const int pw = layout.frame.paperWidth;
-    const int ph = layout.frame.paperHeight;
-    state.window.xCopiesText = integerText(layout.across);
-    state.window.yCopiesText = integerText(layout.down);
-    state.window.totalCopiesText = integerText(static_cast<long long>(layout.across) * layout.down);
+    const PreviewLayout grid = computeLayout(page, layout, picture);
+    if (!grid.valid) return grid;
+    const double paperW = page.paperWidthPt;
+    const double paperH = page.paperHeightPt;
+    const int pw = grid.frame.paperWidth;
+    const int ph = grid.frame.paperHeight;
+    layout.xCopies = grid.across;
+    layout.yCopies = grid.down;
 
-    state.layout.across = layout.across;
-    state.layout.down = layout.down;
-    state.layout.copySpacingX = static_cast<float>(nearest(paperW * layout.gapX / pw));
-    state.layout.copySpacingY = static_cast<float>(nearest(paperH * layout.gapY / ph));
-    state.layout.imagePosX = static_cast<float>(nearest(paperW * layout.x / pw));
-    state.layout.imagePosY = static_cast<float>(nearest(paperH * layout.y / ph));
-    return layout;
+    layout.across = grid.across;
+    layout.down = grid.down;
+    layout.copySpacingX = static_cast<float>(nearest(paperW * grid.gapX / pw));
+    layout.copySpacingY = static_cast<float>(nearest(paperH * grid.gapY / ph));
+    layout.imagePosX = static_cast<float>(nearest(paperW * grid.x / pw));
+    layout.imagePosY = static_cast<float>(nearest(paperH * grid.y / ph));
+    return grid;
 }
 
-bool alignmentButtonsEnabled(const AppState& state) {
-    return state.layout.across + state.layout.down <= 2;
+bool alignmentButtonsEnabled(const Layout& layout) {
+    return layout.across + layout.down <= 2;
 }
 
 std::array<std::uint8_t, 3> previewBackgroundColour(int n) {
@@ -528,11 +511,7 @@ std::array<std::uint8_t, 3> previewBackgroundColour(int n) {
     return colours[static_cast<std::size_t>(n - 1)];
 }
 
-std::vector<std::uint8_t> renderPagePreview(const AppState& state) {
-    return renderPagePreview(state, state.window.previewBoxWidth, state.window.previewBoxHeight);
-}
-
-std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, int height) {
+std::vector<std::uint8_t> renderPagePreview(const PreviewScene& scene, int width, int height) {
     Canvas canvas;
     canvas.width = width;
     canvas.height = height;
@@ -543,19 +522,19 @@ std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, in
 
     // The copies are placed on the starting box and drawn scaled to this one, so the size
     // of the window never moves what is printed.
-    const PreviewLayout layout = computeLayout(state);
-    const PreviewFrame frame = previewFrameFor(state, width, height);
+    const PreviewLayout layout = computeLayout(scene.page, scene.layout, scene.picture);
+    const PreviewFrame frame = previewFrameFor(scene.page, width, height);
     if (!frame.valid) return canvas.bgra;
     const int pw = frame.paperWidth;
     const int ph = frame.paperHeight;
-    const auto background = previewBackgroundColour(state.layout.previewBackground);
+    const auto background = previewBackgroundColour(scene.layout.previewBackground);
     canvas.fill(0, 0, pw, ph, background);
 
     if (layout.valid && layout.frame.paperWidth > 0) {
         const double s = static_cast<double>(pw) / layout.frame.paperWidth;
         const int picW = std::max(1, nearest(layout.pictureWidth * s));
         const int picH = std::max(1, nearest(layout.pictureHeight * s));
-        PictureBitmap pic = renderPicture(state, picW, picH);
+        PictureBitmap pic = renderPicture(scene, picW, picH);
         if (pic.width > 0) {
             // Copies only overlap when more were asked for than the page holds; bound the
             // work so such a request cannot stall the window.
@@ -586,10 +565,10 @@ std::vector<std::uint8_t> renderPagePreview(const AppState& state, int width, in
     const int y0 = frame.top;
     const int x1 = pw - frame.right;
     const int y1 = ph - frame.bottom;
-    if (state.layout.guardAreaChecked && state.page.paperWidthPt > 0 &&
-        state.page.paperHeightPt > 0) {
-        const int gw = nearest(static_cast<double>(pw) / state.page.paperWidthPt * 72.0);
-        const int gh = nearest(static_cast<double>(ph) / state.page.paperHeightPt * 72.0);
+    if (scene.layout.guardAreaChecked && scene.page.paperWidthPt > 0 &&
+        scene.page.paperHeightPt > 0) {
+        const int gw = nearest(static_cast<double>(pw) / scene.page.paperWidthPt * 72.0);
+        const int gh = nearest(static_cast<double>(ph) / scene.page.paperHeightPt * 72.0);
         // The bottom squares end one pixel above the bottom margin line (row y1 - 1).
         const int bottomEnd = y1 - 1;
         canvas.fill(x0, y0, x0 + gw, y0 + gh, kGuardSecond);
@@ -628,8 +607,9 @@ bool savePng(const QImage& image, const std::string& path) {
                path, std::string_view(png.constData(), static_cast<std::size_t>(png.size()))) == 0;
 }
 
-bool writePagePreviewPng(const AppState& state, const std::string& path) {
-    std::vector<std::uint8_t> bgra = renderPagePreview(state);
+bool writePagePreviewPng(const PreviewScene& scene, int width, int height,
+                         const std::string& path) {
+    std::vector<std::uint8_t> bgra = renderPagePreview(scene, width, height);
     if (bgra.empty()) return false;
-    return savePreviewPng(bgra, state.window.previewBoxWidth, state.window.previewBoxHeight, path);
+    return savePreviewPng(bgra, width, height, path);
 }

@@ -1,6 +1,5 @@
 #include "image/separation.h"
 
-#include "core/app_state.h"
 #include "core/numbers.h"
 #include "core/progress.h"
 #include "core/strings.h"
@@ -63,16 +62,14 @@ void shapeGrid(PixelGrid& g, int w, int h, int cellBytes) {
                    static_cast<std::size_t>(cellBytes));
 }
 
-bool gridsFit(const AppState& s) {
-    if (s.picture.gridWidth <= 0 || s.picture.gridHeight <= 0) return false;
-    const std::size_t n = static_cast<std::size_t>(s.picture.gridWidth) *
-                          static_cast<std::size_t>(s.picture.gridHeight);
-    return s.picture.printGrid.width == s.picture.gridWidth &&
-           s.picture.printGrid.height == s.picture.gridHeight &&
-           s.picture.printGrid.cellBytes == 5 && s.picture.printGrid.cells.size() == n * 5 &&
-           s.picture.previewGrid.width == s.picture.gridWidth &&
-           s.picture.previewGrid.height == s.picture.gridHeight &&
-           s.picture.previewGrid.cellBytes == 4 && s.picture.previewGrid.cells.size() == n * 4;
+bool gridsFit(const Picture& s) {
+    if (s.gridWidth <= 0 || s.gridHeight <= 0) return false;
+    const std::size_t n =
+        static_cast<std::size_t>(s.gridWidth) * static_cast<std::size_t>(s.gridHeight);
+    return s.printGrid.width == s.gridWidth && s.printGrid.height == s.gridHeight &&
+           s.printGrid.cellBytes == 5 && s.printGrid.cells.size() == n * 5 &&
+           s.previewGrid.width == s.gridWidth && s.previewGrid.height == s.gridHeight &&
+           s.previewGrid.cellBytes == 4 && s.previewGrid.cells.size() == n * 4;
 }
 
 // The per-value steps of a printing cell (tone curve and 0.98 scale, contrast, brightness,
@@ -143,12 +140,12 @@ struct PrintTables {
 // request stops the hand-out of further chunks.
 constexpr int kChunk = 16;
 template <typename ChunkFn>
-void forEachChunk(AppState& state, int rows, ChunkFn chunkFn, bool cancellable = false) {
+void forEachChunk(const Feedback& feedback, int rows, ChunkFn chunkFn, bool cancellable = false) {
     std::atomic<int> next{0};
     std::atomic<int> done{0};
     auto work = [&](auto onChunk) {
         for (int y0;
-             !(cancellable && progressCancelled(state)) && (y0 = next.fetch_add(kChunk)) < rows;) {
+             !(cancellable && feedback.cancelled()) && (y0 = next.fetch_add(kChunk)) < rows;) {
             const int y1 = std::min(rows, y0 + kChunk);
             chunkFn(y0, y1);
             done += y1 - y0;
@@ -158,7 +155,7 @@ void forEachChunk(AppState& state, int rows, ChunkFn chunkFn, bool cancellable =
     int reported = 0;
     auto report = [&] {
         for (const int d = done.load(); reported < d; ++reported)
-            setProgress(state, percentOf(reported + 1, rows));
+            feedback.progress(percentOf(reported + 1, rows));
     };
     std::vector<std::thread> helpers;
     const int n = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1,
@@ -177,9 +174,9 @@ void forEachChunk(AppState& state, int rows, ChunkFn chunkFn, bool cancellable =
 }
 
 template <typename RowFn>
-void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false) {
+void forEachRow(const Feedback& feedback, int rows, RowFn rowFn, bool cancellable = false) {
     forEachChunk(
-        state, rows,
+        feedback, rows,
         [&](int y0, int y1) {
             for (int y = y0; y < y1; ++y)
                 rowFn(y);
@@ -189,32 +186,33 @@ void forEachRow(AppState& state, int rows, RowFn rowFn, bool cancellable = false
 
 } // namespace
 
-void orientImage(AppState& state) {
-    const bool mirror = state.layout.mirrorChecked != state.layout.flipChecked;
-    const bool rotate = state.layout.rotateChecked;
-    const int w = state.picture.imagePixelWidth;
-    const int h = state.picture.imagePixelHeight;
-    state.picture.gridWidth = w;
-    state.picture.gridHeight = h;
-    state.layout.placedWidthPt = state.picture.imageWidthPt;
-    state.layout.placedHeightPt = state.picture.imageHeightPt;
+void orientImage(Picture& picture, Layout& layout, const PageSetup& page,
+                 const Feedback& feedback) {
+    const bool mirror = layout.mirrorChecked != layout.flipChecked;
+    const bool rotate = layout.rotateChecked;
+    const int w = picture.imagePixelWidth;
+    const int h = picture.imagePixelHeight;
+    picture.gridWidth = w;
+    picture.gridHeight = h;
+    layout.placedWidthPt = picture.imageWidthPt;
+    layout.placedHeightPt = picture.imageHeightPt;
     if (rotate) {
-        std::swap(state.picture.gridWidth, state.picture.gridHeight);
-        std::swap(state.layout.placedWidthPt, state.layout.placedHeightPt);
+        std::swap(picture.gridWidth, picture.gridHeight);
+        std::swap(layout.placedWidthPt, layout.placedHeightPt);
     }
 
     const std::size_t pixels =
         w > 0 && h > 0 ? static_cast<std::size_t>(w) * static_cast<std::size_t>(h) : 0;
-    if (pixels > 0 && state.picture.imageBuffer.size() / 5 >= pixels) {
-        shapeGrid(state.picture.printGrid, state.picture.gridWidth, state.picture.gridHeight, 5);
-        shapeGrid(state.picture.previewGrid, state.picture.gridWidth, state.picture.gridHeight, 4);
+    if (pixels > 0 && picture.imageBuffer.size() / 5 >= pixels) {
+        shapeGrid(picture.printGrid, picture.gridWidth, picture.gridHeight, 5);
+        shapeGrid(picture.previewGrid, picture.gridWidth, picture.gridHeight, 4);
         const FoldTable& fold = foldTable();
-        const std::uint8_t* src = state.picture.imageBuffer.data();
-        const std::size_t gw = static_cast<std::size_t>(state.picture.gridWidth);
+        const std::uint8_t* src = picture.imageBuffer.data();
+        const std::size_t gw = static_cast<std::size_t>(picture.gridWidth);
         // Source rows are taken in blocks, on all cores, so that a turned picture is written
         // in short runs instead of one cell per grid row; every cell is written by exactly
         // one block.
-        forEachChunk(state, h, [&](int b0, int b1) {
+        forEachChunk(feedback, h, [&](int b0, int b1) {
             const int y0 = b0 + 1, y1 = b1;
             for (int sy = y0; sy <= y1 && !rotate; ++sy) {
                 for (int sx = 1; sx <= w; ++sx) {
@@ -222,8 +220,8 @@ void orientImage(AppState& state) {
                         src + ((static_cast<std::size_t>(sy) - 1) * w + sx - 1) * 5;
                     const int x = mirror ? w + 1 - sx : sx;
                     const std::size_t cell = (static_cast<std::size_t>(sy) - 1) * gw + (x - 1);
-                    std::uint8_t* pg = state.picture.printGrid.cells.data() + cell * 5;
-                    std::uint8_t* vg = state.picture.previewGrid.cells.data() + cell * 4;
+                    std::uint8_t* pg = picture.printGrid.cells.data() + cell * 5;
+                    std::uint8_t* vg = picture.previewGrid.cells.data() + cell * 4;
                     pg[0] = vg[0] = fold(p[0], p[3]);
                     pg[1] = vg[1] = fold(p[1], p[3]);
                     pg[2] = vg[2] = fold(p[2], p[3]);
@@ -240,8 +238,8 @@ void orientImage(AppState& state) {
                         const std::uint8_t* p =
                             src + ((static_cast<std::size_t>(sy) - 1) * w + sx - 1) * 5;
                         const std::size_t cell = (static_cast<std::size_t>(y) - 1) * gw + (sy - 1);
-                        std::uint8_t* pg = state.picture.printGrid.cells.data() + cell * 5;
-                        std::uint8_t* vg = state.picture.previewGrid.cells.data() + cell * 4;
+                        std::uint8_t* pg = picture.printGrid.cells.data() + cell * 5;
+                        std::uint8_t* vg = picture.previewGrid.cells.data() + cell * 4;
                         pg[0] = vg[0] = fold(p[0], p[3]);
                         pg[1] = vg[1] = fold(p[1], p[3]);
                         pg[2] = vg[2] = fold(p[2], p[3]);
@@ -253,14 +251,14 @@ void orientImage(AppState& state) {
         });
     }
 
-    state.layout.placedWidthPt *= state.layout.zoom;
-    state.layout.placedHeightPt *= state.layout.zoom;
-    if (state.layout.placedHeightPt > state.page.printableHeightPt ||
-        state.layout.placedWidthPt > state.page.printableWidthPt)
-        handleOversize(state);
+    layout.placedWidthPt *= layout.zoom;
+    layout.placedHeightPt *= layout.zoom;
+    if (layout.placedHeightPt > page.printableHeightPt ||
+        layout.placedWidthPt > page.printableWidthPt)
+        handleOversize(layout, page, picture);
 }
 
-void chooseInkThresholds(AppState& state) {
+void chooseInkThresholds(ColourAdjustment& colour, const ProfileFile& settings) {
     struct Rule {
         const char* part;
         int low, high;
@@ -268,27 +266,30 @@ void chooseInkThresholds(AppState& state) {
     static const Rule rules[] = {{"C711", 202, 232}, {"C712", 200, 230}, {"C650", 200, 230},
                                  {"C612", 200, 230}, {"C332", 206, 236}, {"C331", 206, 236},
                                  {"C610", 202, 232}, {"C831", 200, 230}, {"C833", 200, 200}};
-    const std::string profile = upperAscii(readSetting(state.settings, keys::kProfileOut));
-    state.colour.inkThresholdLow = 206;
-    state.colour.inkThresholdHigh = 236;
+    const std::string profile = upperAscii(readSetting(settings, keys::kProfileOut));
+    colour.inkThresholdLow = 206;
+    colour.inkThresholdHigh = 236;
     for (const Rule& r : rules) {
         if (contains(profile, r.part)) {
-            state.colour.inkThresholdLow = r.low;
-            state.colour.inkThresholdHigh = r.high;
+            colour.inkThresholdLow = r.low;
+            colour.inkThresholdHigh = r.high;
             break;
         }
     }
 }
 
-int inkThresholdForMedia(const AppState& state, int mediaId) {
-    if (mediaId == kMediaTransfer07 || mediaId == kMediaTransfer11)
-        return state.colour.inkThresholdLow;
-    if (mediaId == kMediaTransfer13) return state.colour.inkThresholdHigh;
+int inkThresholdForMedia(const ColourAdjustment& colour, int mediaId) {
+    if (mediaId == kMediaTransfer07 || mediaId == kMediaTransfer11) return colour.inkThresholdLow;
+    if (mediaId == kMediaTransfer13) return colour.inkThresholdHigh;
     return 0;
 }
 
 bool isFoilMedium(int mediaId) {
     return mediaId == kMediaTransfer16;
+}
+
+int foilInkLimit(std::string_view title) {
+    return contains(title, ".jpg") ? 25 : 1;
 }
 
 struct SeparationRows::Impl {
@@ -301,19 +302,19 @@ struct SeparationRows::Impl {
     PrintTables tables;
     int threshold, foilLimit;
 
-    explicit Impl(AppState& state)
-        : printCells(state.picture.printGrid.cells.data()),
-          previewCells(state.picture.previewGrid.cells.data()),
-          width(static_cast<std::size_t>(state.picture.gridWidth)),
-          foil(isFoilMedium(state.page.mediaId)), rotate(state.layout.rotateChecked),
-          mask(state.layout.patternPrintChecked ? &state.picture.patternMask : nullptr),
-          tables(state.colour.toneCurves, state.layout.brightness, state.layout.contrast),
-          threshold(inkThresholdForMedia(state, state.page.mediaId)),
-          foilLimit(contains(state.window.windowTitle, ".jpg") ? 25 : 1) {}
+    explicit Impl(const SeparationInputs& in)
+        : printCells(in.picture.printGrid.cells.data()),
+          previewCells(in.picture.previewGrid.cells.data()),
+          width(static_cast<std::size_t>(in.picture.gridWidth)), foil(isFoilMedium(in.mediaId)),
+          rotate(in.layout.rotateChecked),
+          mask(in.layout.patternPrintChecked ? &in.picture.patternMask : nullptr),
+          tables(in.colour.toneCurves, in.layout.brightness, in.layout.contrast),
+          threshold(inkThresholdForMedia(in.colour, in.mediaId)),
+          foilLimit(foilInkLimit(in.title)) {}
 };
 
-SeparationRows::SeparationRows(AppState& state)
-    : impl_(gridsFit(state) ? std::make_unique<Impl>(state) : nullptr) {}
+SeparationRows::SeparationRows(const SeparationInputs& inputs)
+    : impl_(gridsFit(inputs.picture) ? std::make_unique<Impl>(inputs) : nullptr) {}
 
 SeparationRows::~SeparationRows() = default;
 
@@ -367,29 +368,31 @@ void SeparationRows::row(int y, char* out, std::size_t planeStride) const {
     }
 }
 
-SeparationData separateForPrint(AppState& state) {
-    const SeparationRows rows(state);
-    if (!rows.ok()) return SeparationData(kErr);
-    const int gh = state.picture.gridHeight;
-    const std::size_t rowBytes = static_cast<std::size_t>(state.picture.gridWidth) * 5;
-
-    SeparationData out;
+bool separateForPrint(const SeparationInputs& inputs, SeparationData& out,
+                      const Feedback& feedback) {
+    out.clear();
+    const SeparationRows rows(inputs);
+    if (!rows.ok()) return false;
+    const int gh = inputs.picture.gridHeight;
+    const std::size_t rowBytes = static_cast<std::size_t>(inputs.picture.gridWidth) * 5;
     try {
         out.resize(rowBytes * static_cast<std::size_t>(gh));
     } catch (const std::bad_alloc&) {
-        showMessage(state, MessageIcon::Error, "Lumivane",
-                    "Unable to allocate memory.\r\nPlease Reduce resolution of the image");
-        return SeparationData(kErr);
+        feedback.message(MessageIcon::Error, "Lumivane", kOutOfMemoryText);
+        return false;
     }
     char* outBytes = out.data();
     forEachRow(
-        state, gh,
+        feedback, gh,
         [&](int row) {
             rows.row(row, outBytes + static_cast<std::size_t>(row) * rowBytes,
-                     static_cast<std::size_t>(state.picture.gridWidth));
+                     static_cast<std::size_t>(inputs.picture.gridWidth));
         },
         true);
     // A cancelled separation is not shown as a failure: the caller reports "Cancelled".
-    if (progressCancelled(state)) return SeparationData(kErr);
-    return out;
+    if (feedback.cancelled()) {
+        out.clear();
+        return false;
+    }
+    return true;
 }

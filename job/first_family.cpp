@@ -22,8 +22,8 @@ struct PageSize {
     std::string origin;
 };
 
-PageSize firstFamilyPageSize(const AppState& state, bool blankJob) {
-    const std::string key = paperKey(state.page.paperText);
+PageSize firstFamilyPageSize(const JobInputs& in, bool blankJob) {
+    const std::string key = paperKey(in.page.paperText);
     PageSize p;
     auto region = [&](const char* name, int index, const char* origin) {
         p.region = name;
@@ -51,13 +51,13 @@ PageSize firstFamilyPageSize(const AppState& state, bool blankJob) {
     } else if (key == "A4XL 2") {
         custom("612 1190 0 0 1", "12.99968 1177.99938");
     } else {
-        custom(jobNumber(state.page.paperWidthPt) + jobNumber(state.page.paperHeightPt) + " 0 0 1",
-               formatFixed(12.99968, 4) + " " + formatFixed(state.page.paperHeightPt - 13.0, 4));
+        custom(jobNumber(in.page.paperWidthPt) + jobNumber(in.page.paperHeightPt) + " 0 0 1",
+               formatFixed(12.99968, 4) + " " + formatFixed(in.page.paperHeightPt - 13.0, 4));
     }
     return p;
 }
 
-void pageSizeFeature(JobText& w, const AppState& state, const PageSize& p) {
+void pageSizeFeature(JobText& w, const JobInputs& in, const PageSize& p) {
     if (p.custom) {
         w.line("featurebegin{");
         w.line("%%BeginFeature: *CustomPageSize");
@@ -77,8 +77,8 @@ void pageSizeFeature(JobText& w, const AppState& state, const PageSize& p) {
     w.line(" /OK@setpageregion where{ pop " + plainNumber(p.regionIndex) + " OK@setpageregion");
     w.line(" }{");
     w.line("  <<");
-    w.line("   /PageSize [" + plainNumber(state.page.paperWidthPt) + " " +
-           plainNumber(state.page.paperHeightPt) + "]");
+    w.line("   /PageSize [" + plainNumber(in.page.paperWidthPt) + " " +
+           plainNumber(in.page.paperHeightPt) + "]");
     w.line("   /MediaType globaldict /OK@MediaType 2 copy known{get}{pop pop null}ifelse");
     w.line("  >> setpagedevice");
     w.line(" }ifelse");
@@ -86,15 +86,15 @@ void pageSizeFeature(JobText& w, const AppState& state, const PageSize& p) {
     w.line("}featurecleanup");
 }
 
-void paperSourceFeature(JobText& w, const AppState& state) {
-    const std::string& tray = state.page.trayText;
+void paperSourceFeature(JobText& w, const JobInputs& in) {
+    const std::string& tray = in.page.trayText;
     int slot = -1, custTray = 0;
     const char* name = nullptr;
-    if (contains(tray, textOr(state, kTextTrayAuto, "AUTO"))) {
+    if (contains(tray, textOr(in.texts, kTextTrayAuto, "AUTO"))) {
         return; // AUTO: the printer chooses
-    } else if (contains(tray, textOr(state, kTextTrayMultiPurpose, "MultiPurpose Tray"))) {
+    } else if (contains(tray, textOr(in.texts, kTextTrayMultiPurpose, "MultiPurpose Tray"))) {
         slot = 4, custTray = 3, name = "FRONT";
-    } else if (contains(tray, textOr(state, kTextTray1, "Tray 1"))) {
+    } else if (contains(tray, textOr(in.texts, kTextTray1, "Tray 1"))) {
         slot = 1, custTray = 0, name = "UPPER";
     } else {
         return;
@@ -109,8 +109,8 @@ void paperSourceFeature(JobText& w, const AppState& state) {
 
 // The colour features: colour matching off for the device colours the job sends. Each body
 // reaches the printer's driver operations only when they are there.
-void colourFeatures(JobText& w, const AppState& state, bool blankJob) {
-    const bool c650 = !blankJob && contains(state.target.targetModel, "C650");
+void colourFeatures(JobText& w, const JobInputs& in, bool blankJob) {
+    const bool c650 = !blankJob && contains(in.target.targetModel, "C650");
     {
         w.line("featurebegin{");
         w.line(blankJob ? "%%BeginFeature: *OKControl Graph" : "%%BeginFeature: *OKControl NoPrCm");
@@ -187,11 +187,11 @@ void colourFeatures(JobText& w, const AppState& state, bool blankJob) {
              " }{pop pop}ifelse"});
 }
 
-void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
-                      const SeparatedRows& source) {
-    setStatus(state, 39);
-    setProgress(state, 0);
-    const int copies = clampCopies(state);
+void writeFirstFamily(const JobInputs& in, PrintJobParts& job, bool blankJob,
+                      const SeparatedRows& source, const Feedback& feedback) {
+    feedback.status(kStatusCreatingPrint);
+    feedback.progress(0);
+    const int copies = in.layout.copies;
 
     ImagePlacement placement;
     if (blankJob) {
@@ -201,26 +201,27 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
         placement.scaleLine = jobNumber(72) + jobNumber(72) + " scale";
     } else {
         TilePlan plan;
-        if (!attachTiledImage(state, job, source, plan)) return;
+        job.problem = attachTiledImage(in, job, source, plan);
+        if (!job.ok()) return;
         const float sx = plan.sx, sy = plan.sy;
         placement.rows = plan.rows;
         placement.cols = plan.cols;
-        placement.translateLine = jobNumber(std::max(0.0f, state.layout.imagePosX - 13)) +
-                                  jobNumber(std::max(0.0f, state.layout.imagePosY - 13)) +
+        placement.translateLine = jobNumber(std::max(0.0f, in.layout.imagePosX - 13)) +
+                                  jobNumber(std::max(0.0f, in.layout.imagePosY - 13)) +
                                   " translate";
         placement.scaleLine = jobNumber(sx) + jobNumber(sy) + " scale";
     }
-    setProgress(state, 0);
+    feedback.progress(0);
 
-    const std::string& model = state.target.targetModel;
-    const PageSize page = firstFamilyPageSize(state, blankJob);
+    const std::string& model = in.target.targetModel;
+    const PageSize page = firstFamilyPageSize(in, blankJob);
     std::string& h = job.header;
     h.clear();
     JobText w(h);
 
     w.line("%!PS-Adobe-3.0");
-    w.line("%%Title: " + (blankJob ? std::string("LVN - blank")
-                                   : titleWithoutProgramName(state, state.window.windowTitle)));
+    w.line("%%Title: " +
+           (blankJob ? std::string("LVN - blank") : titleWithoutProgramName(in.texts, in.title)));
     w.line("%%Creator: PScript5.dll Version 5.2.2");
     w.line("%%CreationDate: " + creationDate('-'));
     w.line("%%For: LVN");
@@ -260,7 +261,7 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
     standardProlog(w, "Pscript_WinNT_ErrorHandler");
     w.line("end");
     w.line("%%EndProlog");
-    setProgress(state, 25);
+    feedback.progress(25);
 
     w.line("%%BeginSetup");
     w.line("statusdict begin (%%[ ProductName: ) print product print ( ]%%)= flush end");
@@ -279,8 +280,8 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
 
     feature(w, "*OKJob_Type Normal", {" globaldict /OK@_Type 0 put"});
     feature(w, "*OKCollate False", {" << /Collate false >> setpagedevice"});
-    paperSourceFeature(w, state);
-    pageSizeFeature(w, state, page);
+    paperSourceFeature(w, in);
+    pageSizeFeature(w, in, page);
     if (contains(model, "920") || contains(model, "9420"))
         feature(w, "*OutputBin Stacker", {" << /OutputType (Upper) >> setpagedevice"});
     feature(w, "*OKScreenObo True", {" globaldict /OK@bscreenobo true put"});
@@ -290,7 +291,7 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
              "  600 0 1 2 6 -1 roll /setokresolution get exec", " }{pop pop}ifelse"});
     if (!blankJob && contains(model, "844")) {
         const bool small =
-            state.page.mediaId == kMediaTransfer07 || state.page.mediaId == kMediaTransfer05;
+            in.page.mediaId == kMediaTransfer07 || in.page.mediaId == kMediaTransfer05;
         w.line("featurebegin{");
         w.line(small ? "%%BeginFeature: *OKOutputMode Small"
                      : "%%BeginFeature: *OKOutputMode Intermediate");
@@ -305,7 +306,7 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
     }
     feature(w, "*OKHairLine True",
             {" globaldict /OK@bstrokeadj true put", " true setstrokeadjust"});
-    w.raw(buildFirstFamilyMediaFeature(state));
+    w.raw(buildFirstFamilyMediaFeature(in));
     w.empty();
     feature(w, "*OKManualFeed False", {" 1 dict dup /ManualFeed false put setpagedevice"});
     feature(w, "*Duplex None",
@@ -324,7 +325,7 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
     w.line("} if");
     w.line("%%EndFeature");
 
-    colourFeatures(w, state, blankJob);
+    colourFeatures(w, in, blankJob);
     feature(w,
             !blankJob && contains(model, "650") ? "*OKImageSmoothing True"
                                                 : "*OKImageSmoothing False",
@@ -379,21 +380,17 @@ void writeFirstFamily(AppState& state, PrintJobParts& job, bool blankJob,
     tw.line("%%EOF");
     tw.raw("\x1b%-12345X");
     tw.line("\x1b%-12345X@PJL EOJ");
-    setProgress(state, 75);
-    setProgress(state, 100);
+    feedback.progress(75);
+    feedback.progress(100);
 }
 
 } // namespace
 
-void buildFirstFamilyJob(AppState& state, PrintJobParts& job) {
-    writeFirstFamily(state, job, false, {});
+void jobparts::buildFirstFamilyJobFrom(const JobInputs& in, PrintJobParts& job,
+                                       const SeparatedRows& source, const Feedback& feedback) {
+    writeFirstFamily(in, job, false, source, feedback);
 }
 
-void jobparts::buildFirstFamilyJobFrom(AppState& state, PrintJobParts& job,
-                                       const SeparatedRows& source) {
-    writeFirstFamily(state, job, false, source);
-}
-
-void buildBlankPageJob(AppState& state, PrintJobParts& job) {
-    writeFirstFamily(state, job, true, {});
+void buildBlankPageJob(const JobInputs& in, PrintJobParts& job, const Feedback& feedback) {
+    writeFirstFamily(in, job, true, {}, feedback);
 }

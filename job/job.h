@@ -2,15 +2,14 @@
 // feature blocks and the tiling of the separated raster into the copies grid.
 //
 // A job is three byte strings (PrintJobParts): the header up to and including the line that
-// starts the raster, the raster, and the trailer; they are spooled in that order. All job
-// inputs are read from the state (copiesText, mediaText, paperText, trayText, paperWidthPt,
-// paperHeightPt, the published placement across/down/copySpacingX/Y/imagePosX/Y,
-// placedWidthPt/HeightPt, gridWidth/Height, printableWidthPt/HeightPt, the fixed spacing,
-// windowTitle, targetBrand, targetModel). The date in the header follows SOURCE_DATE_EPOCH
-// (seconds since 1970, written in UTC) when it is set, else the local time.
+// starts the raster, the raster, and the trailer; they are spooled in that order. Every job
+// input comes in a JobInputs. The date in the header follows SOURCE_DATE_EPOCH (seconds since
+// 1970, written in UTC) when it is set, else the local time.
 #pragma once
 
-#include "core/app_state.h"
+#include "core/state.h"
+#include "core/ui.h"
+#include "image/separation.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,34 +19,61 @@
 
 enum class PrinterFamily { First, Second };
 
-// The family of the target printer: Second when targetBrand contains "RICOH".
-PrinterFamily targetFamily(const AppState& state);
+// The family of the target printer (model/models.h, isSecondFamily).
+PrinterFamily targetFamily(const TargetPrinter& target);
 
-// The dispatcher: builds the job of the target printer's family. On entry job.imageData
-// holds the separated raster (gridWidth x gridHeight x 5 bytes); on return the job produces
-// the tiled raster from it when sent (produceImage), or imageData is "ERR" when the tiling
-// failed (the user has been told; header and trailer are then left empty).
-void buildPrintJob(AppState& state, PrintJobParts& job);
+// What a job is written from, taken from the session by the action that builds it: the
+// printer, the texts in force (tray names, the program name), the sheet (paper, tray, medium,
+// printable area), the layout (copies, the placement it published, placed size, spacing), the
+// picture's grid size and the document's title (the window title).
+struct JobInputs {
+    const TargetPrinter& target;
+    const TextTable& texts;
+    const PageSetup& page;
+    const Layout& layout;
+    int gridWidth = 0;
+    int gridHeight = 0;
+    std::string_view title;
+};
 
-// The first-family (OKI) job; same contract as buildPrintJob.
-void buildFirstFamilyJob(AppState& state, PrintJobParts& job);
+// Why no job was built.
+enum class JobProblem {
+    None,
+    NoPicture,   // the grids do not hold a picture of the grid size (nothing is shown)
+    Unplaceable, // the raster does not match the grid, or nothing is placed (text 134)
+    TooLarge,    // the tiled raster would pass 2^30 bytes (text 135)
+    Cancelled,   // the user stopped it
+};
 
-// The second-family (Ricoh) job with its PJL framing; same contract as buildPrintJob.
-void buildSecondFamilyJob(AppState& state, PrintJobParts& job);
+// A job as three parts spooled in this order: header, image data, trailer.
+struct PrintJobParts {
+    std::string header;
+    // The image data when it is held in memory.
+    std::string imageData;
+    std::string trailer;
+    // The image data when it is produced while the job is sent (imageData is then empty):
+    // imageBytes bytes in all, handed to sink in order; false as soon as sink returns false.
+    std::function<bool(const std::function<bool(std::string_view)>& sink)> produceImage;
+    std::uint64_t imageBytes = 0;
+    // Why the job is not there (header and trailer are then empty).
+    JobProblem problem = JobProblem::None;
+    bool ok() const { return problem == JobProblem::None; }
+};
 
 // The blank page job (first family): job.imageData is set to the 2000 zero bytes of a
 // 20 x 20 five-plane raster and header and trailer are built for it; the current paper,
 // tray, media and copies apply. No tiling runs, so it cannot fail.
-void buildBlankPageJob(AppState& state, PrintJobParts& job);
+void buildBlankPageJob(const JobInputs& in, PrintJobParts& job, const Feedback& feedback);
 
-// Media feature block of the chosen medium (mediaText) for the target model; possibly empty.
-std::string buildMediaFeature(const AppState& state, PrinterFamily family);
-std::string buildFirstFamilyMediaFeature(const AppState& state);
-std::string buildSecondFamilyMediaFeature(const AppState& state);
+// Media feature block of the chosen medium (page.mediaId) for the target model; possibly
+// empty.
+std::string buildMediaFeature(const JobInputs& in, PrinterFamily family);
+std::string buildFirstFamilyMediaFeature(const JobInputs& in);
+std::string buildSecondFamilyMediaFeature(const JobInputs& in);
 // The printer media setting the chosen medium stands for: 0..35 (first family) or 0..11
 // (second family); 0 = not recognised.
-int firstFamilyMediaIndex(const AppState& state);
-int secondFamilyMediaIndex(const AppState& state);
+int firstFamilyMediaIndex(const JobInputs& in);
+int secondFamilyMediaIndex(const JobInputs& in);
 
 // Writes separated row y (0 .. gridHeight - 1) as five planes of gridWidth bytes, plane p at
 // out + p * planeStride. Called for rows in order, from one thread at a time.
@@ -68,57 +94,49 @@ struct TilePlan {
 
 // Plans nx x ny copies of the grid (gridWidth x gridHeight, placed placedWidthPt x
 // placedHeightPt) with the layout's spacing, narrowing the spacing when the copies are wider
-// or taller than the printable area. Above 2^30 bytes, or for an empty grid, a message is
-// shown and false is returned.
-bool planTiles(AppState& state, int nx, int ny, TilePlan& plan);
+// or taller than the printable area. Unplaceable for an empty grid or nothing placed,
+// TooLarge above 2^30 bytes.
+JobProblem planTiles(const JobInputs& in, int nx, int ny, TilePlan& plan);
 
 // Produces the tiled raster of plan in order, in blocks of about a megabyte handed to sink;
 // the rows are separated on a second thread while sink takes the previous block. False as
 // soon as sink returns false.
 bool produceTiles(const TilePlan& plan, const SeparatedRows& source, const ByteSink& sink);
 
-// planTiles and produceTiles for a separated raster held in memory (gridWidth x gridHeight x
-// 5 bytes). Out: cols, rows, sx, sy of the plan; raster becomes the tiled raster. A raster
-// that does not match the grid size, or a plan that fails, shows a message, makes raster
-// "ERR" and returns false; a cancel does the same without a message. Moves the progress bar
-// to 100 as the copy rows are done.
-bool tileRaster(AppState& state, int nx, int ny, int& cols, int& rows, float& sx, float& sy,
-                std::string& raster);
+// The copies field read as a whole number, held in 1..99: empty or non-numeric text counts
+// as 1.
+int printCopiesFromText(std::string_view text);
 
-// The copies field read as a whole number and clamped to 1..99; the clamped value is
-// written back into copiesText. Empty or non-numeric text counts as 1.
-int clampCopies(AppState& state);
-
-// The spooler's document name: the window title without the program name followed by
-// " - ", a blank, the X copies text, " x" and the Y copies text.
-std::string printDocumentName(const AppState& state);
+// The spooler's document name: the title without the program name followed by " - ", a
+// blank, the X copies, " x" and the Y copies.
+std::string printDocumentName(const JobInputs& in);
 
 // The print action up to the spooler: the job of the target family, whose image data is
-// separated from the grids and tiled while it is sent (the state must not change until
-// then). job.imageData is "ERR" when the grids do not fit or the tiling failed (the user has
-// been told of the latter); nothing else is then built.
-PrintJobParts makePrintJob(AppState& state);
+// separated from the grids and tiled while it is sent (the inputs must not change until
+// then). problem says why no job was built; nothing is shown.
+PrintJobParts makePrintJob(const JobInputs& in, const SeparationInputs& separation,
+                           const Feedback& feedback);
 
 // Hands the job to sink in spool order: header, image data (produced now when the job
 // streams it), trailer. While the image data goes, the progress bar moves from progressFrom
 // to progressTo (progressFrom < 0: the bar is left alone). False when sink returned false or
 // the user cancelled (nothing is shown).
-bool sendJobBytes(AppState& state, const PrintJobParts& job, const ByteSink& sink, int progressFrom,
-                  int progressTo);
+bool sendJobBytes(const PrintJobParts& job, const ByteSink& sink, int progressFrom, int progressTo,
+                  const Feedback& feedback);
 
 // The bytes of the image data, held or produced.
 std::uint64_t jobImageBytes(const PrintJobParts& job);
 
 // The whole job in memory (for a proof and small jobs); empty when it failed or was
 // cancelled.
-std::string jobBytes(AppState& state, const PrintJobParts& job);
+std::string jobBytes(const PrintJobParts& job, const Feedback& feedback);
 
 // The bytes the blank page action spools: the blank page job followed by the two bytes
 // 4 and 4 after its trailer.
-std::string blankPageJobBytes(AppState& state);
+std::string blankPageJobBytes(const JobInputs& in, const Feedback& feedback);
 
 // Writes header, image data and trailer in spool order into the file at path (replacing
 // it), the progress bar moving from 0 to 100. False with error set when the file cannot be
-// written, when job.imageData is "ERR" or when the user cancelled; no file is left then.
-bool writeJobFile(AppState& state, const PrintJobParts& job, const std::string& path,
-                  std::string& error);
+// written, when there is no job or when the user cancelled; no file is left then.
+bool writeJobFile(const PrintJobParts& job, const std::string& path, std::string& error,
+                  const Feedback& feedback);

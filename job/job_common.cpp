@@ -79,8 +79,8 @@ std::string_view defgColourSpace() {
     return view(kPsDefgColourSpace, kPsDefgColourSpace_size);
 }
 
-std::string textOr(const AppState& state, int n, std::string_view fallback) {
-    const std::string& t = text(state.language, n);
+std::string textOr(const TextTable& texts, int n, std::string_view fallback) {
+    const std::string& t = text(texts, n);
     return t.empty() ? std::string(fallback) : t;
 }
 
@@ -117,8 +117,8 @@ std::string creationDate(char sep) {
     return s;
 }
 
-std::string titleWithoutProgramName(const AppState& state, std::string_view title) {
-    std::string name = text(state.language, 0);
+std::string titleWithoutProgramName(const TextTable& texts, std::string_view title) {
+    std::string name = text(texts, 0);
     if (name.empty()) name = "Lumivane Basic";
     name += " - ";
     std::string out;

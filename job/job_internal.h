@@ -1,7 +1,6 @@
 // Pieces shared by the job writers of both families and the blank page job.
 #pragma once
 
-#include "core/app_state.h"
 #include "job/job.h"
 #include "job/job_text.h"
 
@@ -25,7 +24,7 @@ std::string_view imageProcedures();
 std::string_view defgColourSpace();
 
 // Interface text n, or fallback when the table has no such entry.
-std::string textOr(const AppState& state, int n, std::string_view fallback);
+std::string textOr(const TextTable& texts, int n, std::string_view fallback);
 
 // "MM-DD-YYYY HH:MM:SS" with sep between the date fields; the time of the call, or
 // SOURCE_DATE_EPOCH (UTC) when that is set to a number.
@@ -33,7 +32,7 @@ std::string creationDate(char sep);
 
 // title with every occurrence of the program name text followed by " - " removed, made safe
 // for a job line (jobLineText).
-std::string titleWithoutProgramName(const AppState& state, std::string_view title);
+std::string titleWithoutProgramName(const TextTable& texts, std::string_view title);
 
 // The paper name trimmed of blanks at both ends and cut to six characters.
 std::string paperKey(std::string_view paperText);
@@ -80,13 +79,16 @@ void pageAndDocumentTrailer(JobText& w, std::string_view boundingBox);
 
 // Plans the copies of the layout (across x down) and makes the job produce the tiled image
 // data when it is sent: from source, or, when source is empty, from the separated raster
-// held in job.imageData (moved into the job). False, with imageData "ERR", when the raster
-// does not match the grid or the plan fails (the user has been told).
-bool attachTiledImage(AppState& state, PrintJobParts& job, const SeparatedRows& source,
-                      TilePlan& plan);
+// held in job.imageData (moved into the job). Unplaceable when the raster does not match the
+// grid, or the plan's problem.
+JobProblem attachTiledImage(const JobInputs& in, PrintJobParts& job, const SeparatedRows& source,
+                            TilePlan& plan);
 
-// The family jobs with their image data taken from source (see attachTiledImage).
-void buildFirstFamilyJobFrom(AppState& state, PrintJobParts& job, const SeparatedRows& source);
-void buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job, const SeparatedRows& source);
+// The family jobs with their image data taken from source (see attachTiledImage); on a
+// problem job.problem says which.
+void buildFirstFamilyJobFrom(const JobInputs& in, PrintJobParts& job, const SeparatedRows& source,
+                             const Feedback& feedback);
+void buildSecondFamilyJobFrom(const JobInputs& in, PrintJobParts& job, const SeparatedRows& source,
+                              const Feedback& feedback);
 
 } // namespace jobparts

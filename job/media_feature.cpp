@@ -1,6 +1,5 @@
 #include "job/job.h"
 
-#include "core/app_state.h"
 #include "core/texts.h"
 #include "job/job_text.h"
 #include "core/strings.h"
@@ -85,9 +84,9 @@ void userTypeBlock(JobText& w, int n) {
 
 } // namespace
 
-int firstFamilyMediaIndex(const AppState& state) {
-    const int media = state.page.mediaId;
-    const std::string_view model = state.target.targetModel;
+int firstFamilyMediaIndex(const JobInputs& in) {
+    const int media = in.page.mediaId;
+    const std::string_view model = in.target.targetModel;
     // Model classes: a later hit overrides an earlier one.
     char abc = 0;
     if (contains(model, "C33") || contains(model, "C32")) abc = 'A';
@@ -111,7 +110,7 @@ int firstFamilyMediaIndex(const AppState& state) {
         break;
     case 16: {
         // A language file may name the foil entry "... Dark" to choose the dark foil setting.
-        index = contains(lowerAscii(mediaLabel(state.language, media)), "dark") ? 30 : 16;
+        index = contains(lowerAscii(mediaLabel(in.texts, media)), "dark") ? 30 : 16;
         break;
     }
     case 5:
@@ -163,11 +162,11 @@ int firstFamilyMediaIndex(const AppState& state) {
     return index;
 }
 
-std::string buildFirstFamilyMediaFeature(const AppState& state) {
+std::string buildFirstFamilyMediaFeature(const JobInputs& in) {
     std::string block;
     JobText w(block);
-    const bool c8 = contains(state.target.targetModel, "C8");
-    const int index = firstFamilyMediaIndex(state);
+    const bool c8 = contains(in.target.targetModel, "C8");
+    const int index = firstFamilyMediaIndex(in);
     switch (index) {
     case 0:
     case 1:
@@ -260,9 +259,9 @@ std::string buildFirstFamilyMediaFeature(const AppState& state) {
     return block;
 }
 
-int secondFamilyMediaIndex(const AppState& state) {
-    const int media = state.page.mediaId;
-    const std::string_view model = state.target.targetModel;
+int secondFamilyMediaIndex(const JobInputs& in) {
+    const int media = in.page.mediaId;
+    const std::string_view model = in.target.targetModel;
     if (media >= 101 && media <= 111) return media - 100;
     const int t = transferMediaNumber(media);
     const bool c360 = contains(model, "C360");
@@ -274,7 +273,7 @@ int secondFamilyMediaIndex(const AppState& state) {
     return 0;
 }
 
-std::string buildSecondFamilyMediaFeature(const AppState& state) {
+std::string buildSecondFamilyMediaFeature(const JobInputs& in) {
     struct Row {
         const char* option;
         const char* deviceType;
@@ -298,7 +297,7 @@ std::string buildSecondFamilyMediaFeature(const AppState& state) {
         w.line("<< /MediaType (" + std::string(deviceType) +
                ") /DeferredMediaSelection true >> setpagedevice");
     };
-    const int index = secondFamilyMediaIndex(state);
+    const int index = secondFamilyMediaIndex(in);
     w.line("featurebegin{");
     if (index > 0) {
         const Row& r = rows[static_cast<std::size_t>(index)];
@@ -310,7 +309,7 @@ std::string buildSecondFamilyMediaFeature(const AppState& state) {
     return block;
 }
 
-std::string buildMediaFeature(const AppState& state, PrinterFamily family) {
-    return family == PrinterFamily::Second ? buildSecondFamilyMediaFeature(state)
-                                           : buildFirstFamilyMediaFeature(state);
+std::string buildMediaFeature(const JobInputs& in, PrinterFamily family) {
+    return family == PrinterFamily::Second ? buildSecondFamilyMediaFeature(in)
+                                           : buildFirstFamilyMediaFeature(in);
 }

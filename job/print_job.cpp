@@ -5,6 +5,7 @@
 #include "core/ui.h"
 #include "image/separation.h"
 #include "job/job_internal.h"
+#include "job/job_testing.h"
 #include "model/models.h"
 #include "settings/settings.h"
 
@@ -18,35 +19,34 @@
 
 namespace {
 
-void buildFrom(AppState& state, PrintJobParts& job, const SeparatedRows& source) {
-    if (targetFamily(state) == PrinterFamily::Second)
-        jobparts::buildSecondFamilyJobFrom(state, job, source);
+void buildFrom(const JobInputs& in, PrintJobParts& job, const SeparatedRows& source,
+               const Feedback& feedback) {
+    if (targetFamily(in.target) == PrinterFamily::Second)
+        jobparts::buildSecondFamilyJobFrom(in, job, source, feedback);
     else
-        jobparts::buildFirstFamilyJobFrom(state, job, source);
+        jobparts::buildFirstFamilyJobFrom(in, job, source, feedback);
 }
 
 } // namespace
 
-PrinterFamily targetFamily(const AppState& state) {
-    return isSecondFamily(state.target) ? PrinterFamily::Second : PrinterFamily::First;
+PrinterFamily targetFamily(const TargetPrinter& target) {
+    return isSecondFamily(target) ? PrinterFamily::Second : PrinterFamily::First;
 }
 
-void buildPrintJob(AppState& state, PrintJobParts& job) {
-    buildFrom(state, job, {});
+void buildPrintJob(const JobInputs& in, PrintJobParts& job, const Feedback& feedback) {
+    buildFrom(in, job, {}, feedback);
 }
 
-bool jobparts::attachTiledImage(AppState& state, PrintJobParts& job, const SeparatedRows& source,
-                                TilePlan& plan) {
+JobProblem jobparts::attachTiledImage(const JobInputs& in, PrintJobParts& job,
+                                      const SeparatedRows& source, TilePlan& plan) {
     SeparatedRows rows = source;
     if (!rows) {
         // The separated raster in memory: it must match the grid, or tiling would read past
         // its end. The job keeps it until the job is gone.
-        const long long w = state.picture.gridWidth, h = state.picture.gridHeight;
+        const long long w = in.gridWidth, h = in.gridHeight;
         if (w <= 0 || h <= 0 || job.imageData.size() != static_cast<std::size_t>(w * h * 5)) {
-            showMessage(state, MessageIcon::Error, text(state.language, 0),
-                        text(state.language, 134));
-            job.imageData.assign(kErr);
-            return false;
+            job.imageData.clear();
+            return JobProblem::Unplaceable;
         }
         auto raster = std::make_shared<const std::string>(std::move(job.imageData));
         rows = [raster, w](int y, char* out, std::size_t planeStride) {
@@ -57,43 +57,42 @@ bool jobparts::attachTiledImage(AppState& state, PrintJobParts& job, const Separ
         };
     }
     job.imageData.clear();
-    if (!planTiles(state, state.layout.across, state.layout.down, plan)) {
-        job.imageData.assign(kErr);
-        return false;
-    }
+    if (const JobProblem problem = planTiles(in, in.layout.across, in.layout.down, plan);
+        problem != JobProblem::None)
+        return problem;
     job.imageBytes = plan.bytes();
     job.produceImage = [plan, rows](const ByteSink& sink) {
         return produceTiles(plan, rows, sink);
     };
-    return true;
+    return JobProblem::None;
 }
 
-int clampCopies(AppState& state) {
-    const double value = std::nearbyint(settingValue(state.window.copiesText));
+int printCopiesFromText(std::string_view text) {
+    const double value = std::nearbyint(settingValue(text));
     // NaN, zero and negative counts all print once.
-    const int copies = value >= 99 ? 99 : value >= 1 ? static_cast<int>(value) : 1;
-    state.window.copiesText = plainNumber(copies);
-    return copies;
+    return value >= 99 ? 99 : value >= 1 ? static_cast<int>(value) : 1;
 }
 
-std::string printDocumentName(const AppState& state) {
-    return jobLineText(jobparts::titleWithoutProgramName(state, state.window.windowTitle) + " " +
-                       state.window.xCopiesText + " x" + state.window.yCopiesText);
+std::string printDocumentName(const JobInputs& in) {
+    return jobLineText(jobparts::titleWithoutProgramName(in.texts, in.title) + " " +
+                       plainNumber(in.layout.xCopies) + " x" + plainNumber(in.layout.yCopies));
 }
 
-PrintJobParts makePrintJob(AppState& state) {
+PrintJobParts makePrintJob(const JobInputs& in, const SeparationInputs& separation,
+                           const Feedback& feedback) {
     PrintJobParts job;
     // The rows are separated from the grids while the job is sent: no separated or tiled
     // copy of the whole picture is held.
-    auto rows = std::make_shared<const SeparationRows>(state);
+    auto rows = std::make_shared<const SeparationRows>(separation);
     if (!rows->ok()) {
-        job.imageData.assign(kErr);
+        job.problem = JobProblem::NoPicture;
         return job;
     }
-    buildFrom(state, job, [rows](int y, char* out, std::size_t planeStride) {
-        rows->row(y, out, planeStride);
-    });
-    if (job.imageData == kErr) {
+    buildFrom(
+        in, job,
+        [rows](int y, char* out, std::size_t planeStride) { rows->row(y, out, planeStride); },
+        feedback);
+    if (!job.ok()) {
         job.header.clear();
         job.trailer.clear();
         job.produceImage = nullptr;
@@ -105,23 +104,23 @@ std::uint64_t jobImageBytes(const PrintJobParts& job) {
     return job.produceImage ? job.imageBytes : job.imageData.size();
 }
 
-bool sendJobBytes(AppState& state, const PrintJobParts& job, const ByteSink& sink, int progressFrom,
-                  int progressTo) {
-    if (job.imageData == kErr) return false;
+bool sendJobBytes(const PrintJobParts& job, const ByteSink& sink, int progressFrom, int progressTo,
+                  const Feedback& feedback) {
+    if (!job.ok()) return false;
     if (!job.header.empty() && !sink(job.header)) return false;
     const bool bar = progressFrom >= 0;
-    if (bar) setProgress(state, progressFrom);
+    if (bar) feedback.progress(progressFrom);
     if (job.produceImage) {
         const double total = static_cast<double>(std::max<std::uint64_t>(job.imageBytes, 1));
         std::uint64_t sent = 0;
         int shown = progressFrom;
         const bool whole = job.produceImage([&](std::string_view block) {
-            if (progressCancelled(state) || !sink(block)) return false;
+            if (feedback.cancelled() || !sink(block)) return false;
             sent += block.size();
             const int percent =
                 progressFrom +
                 static_cast<int>((progressTo - progressFrom) * (static_cast<double>(sent) / total));
-            if (bar && percent != shown) setProgress(state, percent);
+            if (bar && percent != shown) feedback.progress(percent);
             shown = percent;
             return true;
         });
@@ -129,28 +128,28 @@ bool sendJobBytes(AppState& state, const PrintJobParts& job, const ByteSink& sin
     } else if (!job.imageData.empty() && !sink(job.imageData)) {
         return false;
     }
-    if (bar) setProgress(state, progressTo);
+    if (bar) feedback.progress(progressTo);
     return job.trailer.empty() || sink(job.trailer);
 }
 
-std::string jobBytes(AppState& state, const PrintJobParts& job) {
+std::string jobBytes(const PrintJobParts& job, const Feedback& feedback) {
     std::string bytes;
-    if (job.imageData == kErr) return bytes;
+    if (!job.ok()) return bytes;
     bytes.reserve(job.header.size() + jobImageBytes(job) + job.trailer.size());
     if (!sendJobBytes(
-            state, job,
+            job,
             [&](std::string_view b) {
                 bytes.append(b);
                 return true;
             },
-            -1, -1))
+            -1, -1, feedback))
         bytes.clear();
     return bytes;
 }
 
-std::string blankPageJobBytes(AppState& state) {
+std::string blankPageJobBytes(const JobInputs& in, const Feedback& feedback) {
     PrintJobParts job;
-    buildBlankPageJob(state, job);
+    buildBlankPageJob(in, job, feedback);
     std::string bytes;
     bytes.reserve(job.header.size() + job.imageData.size() + job.trailer.size() + 2);
     bytes += job.header;
@@ -160,9 +159,9 @@ std::string blankPageJobBytes(AppState& state) {
     return bytes;
 }
 
-bool writeJobFile(AppState& state, const PrintJobParts& job, const std::string& path,
-                  std::string& error) {
-    if (job.imageData == kErr) {
+bool writeJobFile(const PrintJobParts& job, const std::string& path, std::string& error,
+                  const Feedback& feedback) {
+    if (!job.ok()) {
         error = "no job was built";
         return false;
     }
@@ -173,7 +172,7 @@ bool writeJobFile(AppState& state, const PrintJobParts& job, const std::string& 
     }
     int writeError = 0;
     const bool whole = sendJobBytes(
-        state, job,
+        job,
         [&](std::string_view bytes) {
             while (!bytes.empty()) {
                 const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -186,7 +185,7 @@ bool writeJobFile(AppState& state, const PrintJobParts& job, const std::string& 
             }
             return true;
         },
-        0, 100);
+        0, 100, feedback);
     struct stat st {};
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (::close(fd) != 0 && writeError == 0) writeError = errno;

@@ -31,12 +31,12 @@ struct SecondPage {
     std::string documentBox; // document bounding box corner
 };
 
-void customPageBlock(JobText& w, const AppState& state) {
+void customPageBlock(JobText& w, const JobInputs& in) {
     w.line("featurebegin{");
     w.line("%%BeginFeature: *CustomPageSize");
     w.empty();
-    w.line(formatFixed(state.page.paperWidthPt, 1) + " " +
-           formatFixed(state.page.paperHeightPt, 1) + " 0 0 1");
+    w.line(formatFixed(in.page.paperWidthPt, 1) + " " + formatFixed(in.page.paperHeightPt, 1) +
+           " 0 0 1");
     w.line("        pop pop pop");
     w.line("        <<            /DeferredMediaSelection true");
     w.line("            /PageSize [ 7 -2 roll ]");
@@ -49,8 +49,8 @@ void customPageBlock(JobText& w, const AppState& state) {
 }
 
 // Writes the page size block and returns the paper's three texts.
-SecondPage pageSizeBlock(JobText* w, const AppState& state) {
-    const std::string key = paperKey(state.page.paperText);
+SecondPage pageSizeBlock(JobText* w, const JobInputs& in) {
+    const std::string key = paperKey(in.page.paperText);
     if (key == "A4") {
         if (w) {
             w->line("featurebegin{");
@@ -83,25 +83,25 @@ SecondPage pageSizeBlock(JobText* w, const AppState& state) {
         }
         return {"11.99905 407.99905", "273 396", "285 408"};
     }
-    if (w) customPageBlock(*w, state);
+    if (w) customPageBlock(*w, in);
     if (key == "A4XL 2") return {"11.99905 1179", "588 1166.8", "600 1179"};
-    const int pw = state.page.paperWidthPt, ph = state.page.paperHeightPt;
+    const int pw = in.page.paperWidthPt, ph = in.page.paperHeightPt;
     return {"11.99905" + jobNumberDouble(ph - 11.99905), plainNumber(pw - 12) + jobNumber(ph - 12),
             plainNumber(pw) + jobNumber(ph)};
 }
 
-void paperSourceFrame(JobText& w, const AppState& state) {
-    const std::string& tray = state.page.trayText;
+void paperSourceFrame(JobText& w, const JobInputs& in) {
+    const std::string& tray = in.page.trayText;
     w.line("featurebegin{");
     auto slot = [&](const char* name, int position) {
         w.line(std::string("%%BeginFeature: *InputSlot ") + name);
         w.line("<< /MediaPosition " + plainNumber(position) + " >> setpagedevice");
     };
-    if (contains(tray, textOr(state, kTextTrayAuto, "AUTO")))
+    if (contains(tray, textOr(in.texts, kTextTrayAuto, "AUTO")))
         slot("Tray1", 1);
-    else if (contains(tray, textOr(state, kTextTrayMultiPurpose, "MultiPurpose Tray")))
+    else if (contains(tray, textOr(in.texts, kTextTrayMultiPurpose, "MultiPurpose Tray")))
         slot("Manual", 0);
-    else if (contains(tray, textOr(state, kTextTray1, "Tray 1")))
+    else if (contains(tray, textOr(in.texts, kTextTray1, "Tray 1")))
         slot("Tray1", 1);
     else if (contains(tray, "Tray 2"))
         slot("Tray2", 2);
@@ -161,36 +161,32 @@ void deviceFeatures(JobText& w) {
 
 } // namespace
 
-void buildSecondFamilyJob(AppState& state, PrintJobParts& job) {
-    buildSecondFamilyJobFrom(state, job, {});
-}
-
-void jobparts::buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job,
-                                        const SeparatedRows& source) {
-    setStatus(state, 39);
-    setProgress(state, 0);
-    const int copies = clampCopies(state);
+void jobparts::buildSecondFamilyJobFrom(const JobInputs& in, PrintJobParts& job,
+                                        const SeparatedRows& source, const Feedback& feedback) {
+    feedback.status(kStatusCreatingPrint);
+    feedback.progress(0);
+    const int copies = in.layout.copies;
 
     TilePlan plan;
-    if (!attachTiledImage(state, job, source, plan)) return;
+    job.problem = attachTiledImage(in, job, source, plan);
+    if (!job.ok()) return;
     const float sx = plan.sx, sy = plan.sy;
     ImagePlacement placement;
     placement.rows = plan.rows;
     placement.cols = plan.cols;
-    placement.translateLine = plainFloat(std::max(0.0f, state.layout.imagePosX - 12)) + " " +
-                              plainFloat(std::max(0.0f, state.layout.imagePosY - 12)) +
-                              " translate";
+    placement.translateLine = plainFloat(std::max(0.0f, in.layout.imagePosX - 12)) + " " +
+                              plainFloat(std::max(0.0f, in.layout.imagePosY - 12)) + " translate";
     placement.scaleLine = plainNumber(static_cast<long long>(std::nearbyint(sx))) + " " +
                           plainNumber(static_cast<long long>(std::nearbyint(sy))) + " scale";
 
-    const SecondPage page = pageSizeBlock(nullptr, state);
+    const SecondPage page = pageSizeBlock(nullptr, in);
     std::string& h = job.header;
     h.clear();
     JobText w(h);
     w.lineLf("\x1b%-12345X@PJL JOB");
     w.lineLf("@PJL ENTER LANGUAGE=POSTSCRIPT");
     w.line("%!PS-Adobe-3.0");
-    w.line("%%Title: " + titleWithoutProgramName(state, state.window.windowTitle));
+    w.line("%%Title: " + titleWithoutProgramName(in.texts, in.title));
     w.line("%%Creator: PScript5.dll Version 5.2.2");
     w.line("%%CreationDate: " + creationDate('/'));
     w.line("%%For: LVN");
@@ -224,10 +220,10 @@ void jobparts::buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job,
     timeoutFeatures(w, 120);
     copiesFeature(w, copies, false);
     deviceFeatures(w);
-    setProgress(state, 0);
-    pageSizeBlock(&w, state);
-    paperSourceFrame(w, state);
-    w.raw(buildSecondFamilyMediaFeature(state));
+    feedback.progress(0);
+    pageSizeBlock(&w, in);
+    paperSourceFrame(w, in);
+    w.raw(buildSecondFamilyMediaFeature(in));
     hqFeature(w, "*HQCyan On", {"<< /TwoColorPrintCyan true >> setsystemparams"});
     hqFeature(w, "*HQMagenta On", {"<< /TwoColorPrintMagenta true >> setsystemparams"});
     hqFeature(w, "*HQYellow On", {"<< /TwoColorPrintYellow true >> setsystemparams"});
@@ -252,7 +248,7 @@ void jobparts::buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job,
     w.line("600 72 div 600 72 div scale");
     imageSection(w, ImageDialect::Second, placement);
     w.lineCr("beginimage");
-    setProgress(state, 20);
+    feedback.progress(20);
 
     std::string& t = job.trailer;
     t.clear();
@@ -271,6 +267,6 @@ void jobparts::buildSecondFamilyJobFrom(AppState& state, PrintJobParts& job,
     tw.byte(4);
     tw.lineLf("\x1b%-12345X@PJL EOJ");
     tw.raw("\x1b%-12345X");
-    setProgress(state, 75);
-    setProgress(state, 100);
+    feedback.progress(75);
+    feedback.progress(100);
 }

@@ -1,4 +1,5 @@
 #include "job/job.h"
+#include "job/job_testing.h"
 
 #include "core/numbers.h"
 #include "core/progress.h"
@@ -25,11 +26,6 @@ constexpr std::size_t kBlockBytes = 1 << 20;
 // Nearest integer, halves to even.
 double roundEven(double v) {
     return std::nearbyint(v);
-}
-
-void tellFailure(AppState& state, int textNumber) {
-    showMessage(state, MessageIcon::Error, text(state.language, 0),
-                text(state.language, textNumber));
 }
 
 // Writes output rows [first, first + count) of the tiled raster into block.
@@ -70,26 +66,21 @@ std::uint64_t TilePlan::bytes() const {
     return static_cast<std::uint64_t>(cols) * static_cast<std::uint64_t>(rows) * 5;
 }
 
-bool planTiles(AppState& state, int nx, int ny, TilePlan& plan) {
-    const long long w = state.picture.gridWidth;
-    const long long h = state.picture.gridHeight;
-    const double wpt = state.layout.placedWidthPt;
-    const double hpt = state.layout.placedHeightPt;
+JobProblem planTiles(const JobInputs& in, int nx, int ny, TilePlan& plan) {
+    const long long w = in.gridWidth;
+    const long long h = in.gridHeight;
+    const double wpt = in.layout.placedWidthPt;
+    const double hpt = in.layout.placedHeightPt;
     nx = std::max(nx, 1);
     ny = std::max(ny, 1);
-    if (w <= 0 || h <= 0 || !(wpt > 0) || !(hpt > 0)) {
-        tellFailure(state, 134);
-        return false;
-    }
+    if (w <= 0 || h <= 0 || !(wpt > 0) || !(hpt > 0)) return JobProblem::Unplaceable;
 
-    double gx = state.layout.copySpacingX;
-    double gy = state.layout.copySpacingY;
+    double gx = in.layout.copySpacingX;
+    double gy = in.layout.copySpacingY;
     long long gxp, gyp;
-    if (state.layout.fixedSpacingChecked) {
-        gxp = static_cast<long long>(
-            std::trunc(w * kPointsPerMm * state.layout.fixedSpacingMm / wpt));
-        gyp = static_cast<long long>(
-            std::trunc(h * kPointsPerMm * state.layout.fixedSpacingMm / hpt));
+    if (in.layout.fixedSpacingChecked) {
+        gxp = static_cast<long long>(std::trunc(w * kPointsPerMm * in.layout.fixedSpacingMm / wpt));
+        gyp = static_cast<long long>(std::trunc(h * kPointsPerMm * in.layout.fixedSpacingMm / hpt));
     } else {
         gxp = static_cast<long long>(std::trunc(w * gx / wpt));
         gyp = static_cast<long long>(std::trunc(h * gy / hpt));
@@ -105,8 +96,8 @@ bool planTiles(AppState& state, int nx, int ny, TilePlan& plan) {
 
     // Fit to the printable area by narrowing the gaps. A single copy in a direction has no
     // gap to narrow, so that direction is left as it is.
-    const double pw = state.page.printableWidthPt;
-    const double ph = state.page.printableHeightPt;
+    const double pw = in.page.printableWidthPt;
+    const double ph = in.page.printableHeightPt;
     if (pw < totalX && nx > 1) {
         gx = roundEven(std::fabs((pw - totalX) / (nx - 1) + gx - 1));
         gxp = std::max(2LL, static_cast<long long>(std::trunc(w * gx / wpt)));
@@ -120,10 +111,7 @@ bool planTiles(AppState& state, int nx, int ny, TilePlan& plan) {
         totalY = hpt * ny + gy * (ny - 1);
     }
 
-    if (r * c * 5 > kRasterLimit) {
-        tellFailure(state, 135);
-        return false;
-    }
+    if (r * c * 5 > kRasterLimit) return JobProblem::TooLarge;
 
     plan.cols = static_cast<int>(c);
     plan.rows = static_cast<int>(r);
@@ -135,7 +123,7 @@ bool planTiles(AppState& state, int nx, int ny, TilePlan& plan) {
     plan.gapY = gyp;
     plan.nx = nx;
     plan.ny = ny;
-    return true;
+    return JobProblem::None;
 }
 
 bool produceTiles(const TilePlan& plan, const SeparatedRows& source, const ByteSink& sink) {
@@ -213,21 +201,20 @@ bool produceTiles(const TilePlan& plan, const SeparatedRows& source, const ByteS
     return ok;
 }
 
-bool tileRaster(AppState& state, int nx, int ny, int& cols, int& rows, float& sx, float& sy,
-                std::string& raster) {
-    const long long w = state.picture.gridWidth;
-    const long long h = state.picture.gridHeight;
+JobProblem tileRaster(const JobInputs& in, int nx, int ny, int& cols, int& rows, float& sx,
+                      float& sy, std::string& raster, const Feedback& feedback) {
+    const long long w = in.gridWidth;
+    const long long h = in.gridHeight;
     // A raster that does not match the grid (or an empty grid) cannot be tiled; copying it
     // would read past its end.
     if (w <= 0 || h <= 0 || raster.size() != static_cast<std::size_t>(w * h * 5)) {
-        tellFailure(state, 134);
-        raster.assign(kErr);
-        return false;
+        raster.clear();
+        return JobProblem::Unplaceable;
     }
     TilePlan plan;
-    if (!planTiles(state, nx, ny, plan)) {
-        raster.assign(kErr);
-        return false;
+    if (const JobProblem problem = planTiles(in, nx, ny, plan); problem != JobProblem::None) {
+        raster.clear();
+        return problem;
     }
     cols = plan.cols;
     rows = plan.rows;
@@ -254,16 +241,16 @@ bool tileRaster(AppState& state, int nx, int ny, int& cols, int& rows, float& sx
         while (done < plan.ny && outRows >= done * (plan.height + plan.gapY) + plan.height) {
             ++done;
             const int percent = static_cast<int>(std::nearbyint(100.0 * done / plan.ny));
-            if (percent != shown) setProgress(state, percent);
+            if (percent != shown) feedback.progress(percent);
             shown = percent;
         }
-        return !progressCancelled(state);
+        return !feedback.cancelled();
     });
     if (!whole) {
         // Cancelled by the user: no message, the caller reports "Cancelled".
-        raster.assign(kErr);
-        return false;
+        raster.clear();
+        return JobProblem::Cancelled;
     }
     raster.swap(out);
-    return true;
+    return JobProblem::None;
 }

@@ -1,6 +1,5 @@
 #include "pattern/ai_import.h"
 
-#include "core/app_state.h"
 #include "core/files.h"
 #include "core/strings.h"
 #include "core/ui.h"
@@ -270,7 +269,7 @@ std::string aiFailureText(int status) {
     return reason ? std::string("Conversion failed\n") + reason : std::string();
 }
 
-AiConversion importIllustratorFile(AppState& state, const std::string& path) {
+AiConversion importIllustratorFile(const std::string& path, const Feedback& feedback) {
     AiConversion result;
     const std::filesystem::path p(path);
     std::string bytes;
@@ -282,6 +281,6 @@ AiConversion importIllustratorFile(AppState& state, const std::string& path) {
     else
         result.status = kAiUnexpectedFile;
     if (result.status < 0)
-        showMessage(state, MessageIcon::Error, "Converter", aiFailureText(result.status));
+        feedback.message(MessageIcon::Error, "Converter", aiFailureText(result.status));
     return result;
 }

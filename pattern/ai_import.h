@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-struct AppState;
+#include "core/ui.h"
 
 // Conversion statuses (negative; a successful conversion gives the polygon count instead).
 inline constexpr int kAiTooManyNodes = -1;
@@ -30,4 +30,4 @@ std::string aiFailureText(int status);
 // Reads and converts the file at path (only a file whose extension is "ai" in any case); a
 // failure is shown in a message box with caption "Converter". An unreadable file or another
 // extension gives kAiUnexpectedFile.
-AiConversion importIllustratorFile(AppState& state, const std::string& path);
+AiConversion importIllustratorFile(const std::string& path, const Feedback& feedback);

@@ -1,6 +1,5 @@
 #include "pattern/pattern_mask.h"
 
-#include "core/app_state.h"
 #include "core/numbers.h"
 #include "core/strings.h"
 #include "core/texts.h"
@@ -124,8 +123,8 @@ PatternCell patternCell(const PatternSettings& s, double k, const ShapeRecord* l
     return cell;
 }
 
-std::vector<std::uint8_t> drawPatternCanvas(AppState* state, const PatternSettings& s,
-                                            const PatternCell& cell, int width, int height) {
+std::vector<std::uint8_t> drawPatternCanvas(const PatternSettings& s, const PatternCell& cell,
+                                            int width, int height, const Feedback& feedback) {
     std::vector<std::uint8_t> out;
     if (width <= 0 || height <= 0) return out;
     QImage canvas(width, height, QImage::Format_RGB32);
@@ -172,7 +171,7 @@ std::vector<std::uint8_t> drawPatternCanvas(AppState* state, const PatternSettin
                     break;
                 }
             }
-            if (state) setProgress(*state, static_cast<int>(100.0 * y / height));
+            feedback.progress(static_cast<int>(100.0 * y / height));
         }
     }
     out.resize(static_cast<std::size_t>(width) * height);
@@ -184,32 +183,32 @@ std::vector<std::uint8_t> drawPatternCanvas(AppState* state, const PatternSettin
     return out;
 }
 
-PatternMask generatePatternMask(AppState& state, int width, int height, double k,
-                                const PatternSettings& s) {
+PatternMask generatePatternMask(const ProfileFile& settings, int width, int height, double k,
+                                const PatternSettings& s, const Feedback& feedback) {
     PatternMask mask;
     const std::string problem = patternSettingsProblem(s);
     if (width <= 0 || height <= 0 || !(k > 0.0) || !std::isfinite(k) || !problem.empty()) {
-        if (!problem.empty()) showMessage(state, MessageIcon::Error, "Pattern Print", problem);
+        if (!problem.empty()) feedback.message(MessageIcon::Error, "Pattern Print", problem);
         return mask;
     }
     const double cw = width + std::round(2 * k * s.sizeX);
     const double ch = height + std::round(k * s.sizeY);
     if (cw * ch > kMaxCanvasPixels) {
-        showMessage(state, MessageIcon::Error, "Pattern Print",
-                    "The pattern is too large for this picture: choose a smaller shape size.");
+        feedback.message(MessageIcon::Error, "Pattern Print",
+                         "The pattern is too large for this picture: choose a smaller shape size.");
         return mask;
     }
     ShapeRecord record;
     const std::string shape = lowerAscii(s.shape);
     const bool library = shape != "ellipse" && shape != "rectangle" &&
-                         loadShape(state, s.shape, record) == ShapeLookup::Found;
+                         loadShape(settings, s.shape, record, feedback) == ShapeLookup::Found;
     const PatternCell cell = patternCell(s, k, library ? &record : nullptr);
     const int canvasWidth = roundHalfEven(cw);
     const int canvasHeight = roundHalfEven(ch);
     const std::vector<std::uint8_t> canvas =
-        drawPatternCanvas(&state, s, cell, canvasWidth, canvasHeight);
+        drawPatternCanvas(s, cell, canvasWidth, canvasHeight, feedback);
     if (canvas.empty()) {
-        setProgress(state, 0);
+        feedback.progress(0);
         return mask;
     }
     mask.width = width;
@@ -221,9 +220,9 @@ PatternMask generatePatternMask(AppState& state, int width, int height, double k
         const int n = std::clamp(canvasWidth - cut, 0, width);
         std::copy_n(canvas.begin() + static_cast<std::ptrdiff_t>(r) * canvasWidth + cut, n,
                     mask.bytes.begin() + static_cast<std::ptrdiff_t>(r) * width);
-        setProgress(state, static_cast<int>(100.0 * (r + 1) / height));
+        feedback.progress(static_cast<int>(100.0 * (r + 1) / height));
     }
-    setProgress(state, 0);
+    feedback.progress(0);
     return mask;
 }
 
@@ -255,17 +254,16 @@ PatternMask orientPatternMask(const PatternMask& in, bool mirror, bool flip, boo
     return out;
 }
 
-PatternMask generateImagePatternMask(AppState& state) {
-    const int w = state.picture.imagePixelWidth;
-    const int h = state.picture.imagePixelHeight;
-    const double printedWidth =
-        state.layout.rotateChecked ? state.layout.placedHeightPt : state.layout.placedWidthPt;
-    if (state.picture.imageLoaded != 1 || w <= 0 || h <= 0 || !(printedWidth > 0.0)) return {};
+PatternMask generateImagePatternMask(const Picture& picture, const Layout& layout,
+                                     ProfileFile& settings, const Feedback& feedback) {
+    const int w = picture.imagePixelWidth;
+    const int h = picture.imagePixelHeight;
+    const double printedWidth = layout.rotateChecked ? layout.placedHeightPt : layout.placedWidthPt;
+    if (picture.imageLoaded != 1 || w <= 0 || h <= 0 || !(printedWidth > 0.0)) return {};
     const double k = w * 72.0 / (printedWidth * 25.4);
     const PatternMask mask =
-        generatePatternMask(state, w, h, k, readPatternSettings(state.settings));
-    return orientPatternMask(mask, state.layout.mirrorChecked, state.layout.flipChecked,
-                             state.layout.rotateChecked);
+        generatePatternMask(settings, w, h, k, readPatternSettings(settings), feedback);
+    return orientPatternMask(mask, layout.mirrorChecked, layout.flipChecked, layout.rotateChecked);
 }
 
 std::string encodePatternMask(const PatternMask& mask) {

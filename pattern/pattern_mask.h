@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-struct AppState;
+#include "core/state.h"
+#include "core/ui.h"
 
 // Section "RIP Patten Setup" of the settings file, lengths in millimetres.
 struct PatternSettings {
@@ -49,10 +50,11 @@ struct PatternCell {
 PatternCell patternCell(const PatternSettings& settings, double k, const ShapeRecord* library);
 
 // Draws the screen into a canvas of width x height pixels (x, y from 1) as the generator
-// does, also used by the setup window's preview. The result is one byte a pixel (the blue
-// channel: 0 where a cell lets colour through with "Mask" 0).
-std::vector<std::uint8_t> drawPatternCanvas(AppState* state, const PatternSettings& settings,
-                                            const PatternCell& cell, int width, int height);
+// does, also used by the setup window's preview (with no feedback). The result is one byte a
+// pixel (the blue channel: 0 where a cell lets colour through with "Mask" 0); the progress
+// bar follows the rows.
+std::vector<std::uint8_t> drawPatternCanvas(const PatternSettings& pattern, const PatternCell& cell,
+                                            int width, int height, const Feedback& feedback = {});
 
 struct PatternMask {
     int width = 0;
@@ -60,11 +62,11 @@ struct PatternMask {
     std::vector<std::uint8_t> bytes; // width x height, rows from the top; non-zero = removed
 };
 
-// The generator with explicit W, H and scale k; the progress bar follows the rows and ends at
-// 0. An empty mask (width 0) when the settings cannot make a screen or the canvas would be
-// too large (the user is told).
-PatternMask generatePatternMask(AppState& state, int width, int height, double k,
-                                const PatternSettings& settings);
+// The generator with explicit W, H and scale k (a library shape is read from the library the
+// settings name); the progress bar follows the rows and ends at 0. An empty mask (width 0)
+// when the pattern cannot make a screen or the canvas would be too large (the user is told).
+PatternMask generatePatternMask(const ProfileFile& settings, int width, int height, double k,
+                                const PatternSettings& pattern, const Feedback& feedback);
 
 // Orients a mask like the printed picture: Mirror reverses every row, Flip turns the rows
 // upside down, Rotate turns it a quarter as the separation turns the picture.
@@ -72,7 +74,8 @@ PatternMask orientPatternMask(const PatternMask& mask, bool mirror, bool flip, b
 
 // The mask for the loaded picture in the grid's cell order (gridWidth x gridHeight), from
 // the stored settings and the picture's printed width. Empty when no picture is loaded.
-PatternMask generateImagePatternMask(AppState& state);
+PatternMask generateImagePatternMask(const Picture& picture, const Layout& layout,
+                                     ProfileFile& settings, const Feedback& feedback);
 
 // W and H as 32-bit little-endian integers, then the bytes.
 std::string encodePatternMask(const PatternMask& mask);

@@ -1,6 +1,5 @@
 #include "pattern/pattern_setup.h"
 
-#include "core/app_state.h"
 #include "core/numbers.h"
 #include "core/strings.h"
 #include "core/texts.h"
@@ -45,8 +44,8 @@ int patternGapSliderPosition(double millimetres) {
     return std::clamp(roundHalfEven((millimetres - 1.0) * 25.0), 0, 100);
 }
 
-std::vector<std::string> patternShapeChoices(const AppState& state) {
-    std::vector<std::string> names = listShapeNames(state);
+std::vector<std::string> patternShapeChoices(const ProfileFile& settings) {
+    std::vector<std::string> names = listShapeNames(settings);
     names.push_back("Ellipse");
     names.push_back("Rectangle");
     std::sort(names.begin(), names.end());

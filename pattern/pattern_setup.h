@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-struct AppState;
-
 // A length in millimetres as the setup window shows it in the unit: millimetres with one
 // decimal, centimetres and inches with two.
 std::string patternLengthText(double millimetres, Unit unit);
@@ -27,7 +25,7 @@ int patternSizeSliderPosition(double millimetres);
 int patternGapSliderPosition(double millimetres);
 
 // "Ellipse", "Rectangle" and the library's names, sorted alphabetically.
-std::vector<std::string> patternShapeChoices(const AppState& state);
+std::vector<std::string> patternShapeChoices(const ProfileFile& settings);
 // The entry of choices that names the stored shape; when none does, "Ellipse" is chosen and
 // written back. Likewise the stored angle: "45" unless it is "0" (written back when missing).
 std::string choosePatternShape(ProfileFile& settings, const std::vector<std::string>& choices);

@@ -1,6 +1,5 @@
 #include "pattern/shape_library.h"
 
-#include "core/app_state.h"
 #include "core/files.h"
 #include "core/strings.h"
 #include "core/texts.h"
@@ -12,25 +11,25 @@
 #include <cstring>
 #include <filesystem>
 
-int initialiseShapeLibrary(AppState& state) {
-    if (!readSetting(state.settings, keys::kShapeLibrary).empty()) return 0;
-    if (state.locations.sharedFolder.empty()) return 1;
+int initialiseShapeLibrary(ProfileFile& settings, const Locations& locations) {
+    if (!readSetting(settings, keys::kShapeLibrary).empty()) return 0;
+    if (locations.sharedFolder.empty()) return 1;
     std::error_code ec;
-    std::string master = state.locations.sharedFolder + "shape.lib";
+    std::string master = locations.sharedFolder + "shape.lib";
     if (!std::filesystem::is_regular_file(master, ec)) {
         // An installation without a filled machine-wide folder still ships the master.
-        master = state.locations.programFolder + "shape.lib";
-        if (state.locations.programFolder.empty() || !std::filesystem::is_regular_file(master, ec))
+        master = locations.programFolder + "shape.lib";
+        if (locations.programFolder.empty() || !std::filesystem::is_regular_file(master, ec))
             return 3;
     }
-    if (state.locations.userFolder.empty()) return 2;
-    const std::string user = state.locations.userFolder + "shape.lib";
+    if (locations.userFolder.empty()) return 2;
+    const std::string user = locations.userFolder + "shape.lib";
     // Through the settings writer: a link or file planted in the user's folder is not
     // written through, and a half-made copy never replaces a library.
     std::string bytes;
     if (readRegularFile(master, kMaxShapeLibraryBytes, bytes) != ReadResult::Ok) return 3;
     if (writeWholeFileAtomically(user, bytes) != 0) return 2;
-    writeSetting(state.settings, keys::kShapeLibrary, user);
+    writeSetting(settings, keys::kShapeLibrary, user);
     return 0;
 }
 
@@ -203,13 +202,14 @@ std::string shapeNameProblem(std::string_view typed) {
     return {};
 }
 
-std::string shapeLibraryPath(const AppState& state) {
-    return readSetting(state.settings, keys::kShapeLibrary);
+std::string shapeLibraryPath(const ProfileFile& settings) {
+    return readSetting(settings, keys::kShapeLibrary);
 }
 
-ShapeLookup loadShape(AppState& state, std::string_view name, ShapeRecord& out) {
+ShapeLookup loadShape(const ProfileFile& settings, std::string_view name, ShapeRecord& out,
+                      const Feedback& feedback) {
     out = ShapeRecord{};
-    const std::string path = shapeLibraryPath(state);
+    const std::string path = shapeLibraryPath(settings);
     std::string bytes;
     if (path.empty() || !readWholeFile(path, bytes)) return ShapeLookup::NotFound;
     const std::string wanted = shapeKey(name);
@@ -218,15 +218,16 @@ ShapeLookup loadShape(AppState& state, std::string_view name, ShapeRecord& out) 
         if (shapeKey(shapeRecordName(r, kShapeRecordSize)) != wanted) continue;
         if (decodeShapeRecord(r, kShapeRecordSize, out)) return ShapeLookup::Found;
         out = ShapeRecord{};
-        showMessage(state, MessageIcon::Error, "Converter", text(state.language, 238));
+        feedback.message(MessageIcon::Error, "Converter",
+                         feedback.texts ? text(*feedback.texts, 238) : std::string());
         return ShapeLookup::Damaged;
     }
     return ShapeLookup::NotFound;
 }
 
-std::vector<std::string> listShapeNames(const AppState& state) {
+std::vector<std::string> listShapeNames(const ProfileFile& settings) {
     std::vector<std::string> names;
-    const std::string path = shapeLibraryPath(state);
+    const std::string path = shapeLibraryPath(settings);
     std::string bytes;
     if (path.empty() || !readWholeFile(path, bytes)) return names;
     for (std::size_t i = 0; i < recordCount(bytes); ++i) {
@@ -236,23 +237,24 @@ std::vector<std::string> listShapeNames(const AppState& state) {
     return names;
 }
 
-ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape) {
+ShapeSaveResult saveShape(ProfileFile& settings, const Locations& locations,
+                          const ShapeRecord& shape, const Feedback& feedback) {
     // A control character in a name (one taken from a file name, say) would reach every list
     // and terminal that shows the library; the name must be typed again.
     for (const char c : shape.name)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            showMessage(state, MessageIcon::Exclamation, "Shape Converter",
-                        "a shape name may not hold control characters");
+            feedback.message(MessageIcon::Exclamation, "Shape Converter",
+                             "a shape name may not hold control characters");
             return ShapeSaveResult::Failed;
         }
-    std::string path = shapeLibraryPath(state);
+    std::string path = shapeLibraryPath(settings);
     if (path.empty()) {
-        path = state.locations.userFolder + "shape.lib";
-        writeSetting(state.settings, keys::kShapeLibrary, path);
+        path = locations.userFolder + "shape.lib";
+        writeSetting(settings, keys::kShapeLibrary, path);
     }
     const auto failed = [&](int err) {
-        showMessage(state, MessageIcon::Error, "shape converter",
-                    "Error lib is readonly " + std::to_string(err));
+        feedback.message(MessageIcon::Error, "shape converter",
+                         "Error lib is readonly " + std::to_string(err));
         return ShapeSaveResult::Failed;
     };
     const std::string key = shapeKey(shape.name);
@@ -266,7 +268,7 @@ ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape) {
     std::string bytes;
     if (const int err = readAll(path, bytes); err != 0 && err != ENOENT) return failed(err);
     if (slotOf(bytes) < recordCount(bytes) &&
-        !(state.ui && state.ui->askOkCancel("Shape Converter", "Matching Name in Library")))
+        !feedback.askOkCancel("Shape Converter", "Matching Name in Library"))
         return ShapeSaveResult::Declined;
     const std::string record = encodeShapeRecord(shape);
     bool replaced = false;
@@ -293,11 +295,12 @@ bool isShapeMarked(std::string_view item) {
     return item.substr(0, 3) == "** ";
 }
 
-bool keepShapes(AppState& state, const std::vector<std::string>& keepNames) {
+bool keepShapes(const ProfileFile& settings, const std::vector<std::string>& keepNames,
+                const Feedback& feedback) {
     constexpr std::size_t kEditorLimit = 200;
-    const std::string path = shapeLibraryPath(state);
+    const std::string path = shapeLibraryPath(settings);
     const auto failed = [&](int err) {
-        showMessage(state, MessageIcon::Error, "Converter", "Error " + std::to_string(err));
+        feedback.message(MessageIcon::Error, "Converter", "Error " + std::to_string(err));
         return false;
     };
     std::vector<std::string> keys;

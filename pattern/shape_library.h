@@ -8,12 +8,14 @@
 #include <string_view>
 #include <vector>
 
-struct AppState;
+#include "core/profile_file.h"
+#include "core/state.h"
+#include "core/ui.h"
 
 // Makes the user's copy ready. Returns 0 ready (already set, or master copied and "Shape
 // Library" stored), 1 machine-wide folder unknown, 2 user folder unknown, 3 master missing.
 // The master is sharedFolder + "shape.lib", else the one shipped in programFolder.
-int initialiseShapeLibrary(AppState& state);
+int initialiseShapeLibrary(ProfileFile& settings, const Locations& locations);
 
 // Record layout: little-endian, no file header.
 inline constexpr std::size_t kShapeRecordSize = 32252;
@@ -71,14 +73,15 @@ std::string shapeStoredName(std::string_view typed);
 std::string shapeNameProblem(std::string_view typed);
 
 // The user's library path ("Shape Library" of section "Active").
-std::string shapeLibraryPath(const AppState& state);
+std::string shapeLibraryPath(const ProfileFile& settings);
 
 enum class ShapeLookup { Found, NotFound, Damaged };
 // The first record whose name matches (any case). A damaged matching record shows text 238
 // and gives Damaged. A missing file or an empty library gives NotFound.
-ShapeLookup loadShape(AppState& state, std::string_view name, ShapeRecord& out);
+ShapeLookup loadShape(const ProfileFile& settings, std::string_view name, ShapeRecord& out,
+                      const Feedback& feedback);
 // Display names in file order, empty names skipped; a trailing partial record is ignored.
-std::vector<std::string> listShapeNames(const AppState& state);
+std::vector<std::string> listShapeNames(const ProfileFile& settings);
 
 enum class ShapeSaveResult { Appended, Replaced, Declined, Failed };
 // Appends the record, or replaces one of the same name after "Matching Name in Library"
@@ -88,7 +91,8 @@ enum class ShapeSaveResult { Appended, Replaced, Declined, Failed };
 // The library is read, changed and replaced as one step under the settings folder lock, with
 // the settings writer's rules (only the user's own files and links are written). A name with
 // a control character is refused with a message and nothing is written.
-ShapeSaveResult saveShape(AppState& state, const ShapeRecord& shape);
+ShapeSaveResult saveShape(ProfileFile& settings, const Locations& locations,
+                          const ShapeRecord& shape, const Feedback& feedback);
 
 // The editor's item text: toggles the "** " mark.
 std::string toggleShapeMark(std::string_view item);
@@ -97,4 +101,5 @@ bool isShapeMarked(std::string_view item);
 // at most 200 names and 200 records) and rewrites the file with them; with none kept the file
 // holds only "Clean up" (shorter than a record: an empty library). A file error shows "Error "
 // and the error number (caption "Converter") and changes nothing. True on success.
-bool keepShapes(AppState& state, const std::vector<std::string>& keepNames);
+bool keepShapes(const ProfileFile& settings, const std::vector<std::string>& keepNames,
+                const Feedback& feedback);

@@ -1,6 +1,7 @@
 #include "printer/spooler.h"
 
 #include "core/progress.h"
+#include "core/texts.h"
 #include "core/ui.h"
 #include "job/job.h"
 #include "job/job_text.h"
@@ -13,10 +14,6 @@
 #include <thread>
 
 namespace {
-
-constexpr int kTextCancelled = 33;
-constexpr int kTextPrinting = 40;
-constexpr int kTextSent = 41;
 
 // Closes the connection when the call ends, whatever the path.
 struct Connection {
@@ -136,10 +133,6 @@ void cancelJob(const std::string& queue, int jobId) {
 
 } // namespace
 
-std::string spoolFailureText(const std::string& queue, const std::string& reason) {
-    return "The job was not printed: printer queue \"" + queue + "\" - " + reason;
-}
-
 SpoolOutcome spoolProducedDocument(
     const std::string& queue, const std::string& documentName,
     const std::function<bool(const std::function<bool(std::string_view)>& sink)>& produce,
@@ -232,76 +225,56 @@ SpoolOutcome spoolProducedDocument(
     return out;
 }
 
-SpoolOutcome spoolRawDocument(const std::string& queue, const std::string& documentName,
-                              const std::vector<std::string_view>& pieces,
-                              const std::function<void(std::size_t)>& afterPiece, int settleMs) {
-    return spoolProducedDocument(
-        queue, documentName,
-        [&](const std::function<bool(std::string_view)>& sink) {
-            for (std::size_t i = 0; i < pieces.size(); ++i) {
-                if (!sink(pieces[i])) return false;
-                if (afterPiece) afterPiece(i);
-            }
-            return true;
-        },
-        settleMs);
-}
-
 namespace {
 
 using Produce = std::function<bool(const std::function<bool(std::string_view)>& sink)>;
 
-bool spoolWithStatus(AppState& state, const std::string& queue, const std::string& documentName,
-                     const Produce& produce, int settleMs) {
-    setStatus(state, kTextPrinting);
-    setProgress(state, 10);
+SpoolOutcome spoolWithStatus(const std::string& queue, const std::string& documentName,
+                             const Produce& produce, const Feedback& feedback, int settleMs) {
+    feedback.status(kStatusPrinting);
+    feedback.progress(10);
     SpoolOutcome r = spoolProducedDocument(queue, documentName, produce, settleMs);
     if (r.queuedButStopped) {
         // The job waits in the queue: neither "Sent to Printer" nor "Cancelled" is true.
-        setProgress(state, 0);
-        showMessage(state, MessageIcon::Warning, "Lumivane",
-                    "The job is not printing yet: printer queue \"" + queue + "\" - " + r.reason);
-        return false;
+        feedback.progress(0);
+        return r;
     }
     if (!r.ok) {
-        setProgress(state, 0);
-        setStatus(state, kTextCancelled);
-        // The user's own cancel needs no message: the status line says it.
-        if (!progressCancelled(state))
-            showMessage(state, MessageIcon::Error, "Lumivane", spoolFailureText(queue, r.reason));
-        return false;
+        feedback.progress(0);
+        feedback.status(kStatusCancelled);
+        return r;
     }
-    setProgress(state, 100);
-    setStatus(state, kTextSent);
-    return true;
+    feedback.progress(100);
+    feedback.status(kStatusSent);
+    return r;
 }
 
 } // namespace
 
-bool spoolJob(AppState& state, const std::string& queue, const std::string& documentName,
-              PrintJobParts& parts, int settleMs) {
-    const bool ok = spoolWithStatus(
-        state, queue, documentName,
+SpoolOutcome spoolJob(const std::string& queue, const std::string& documentName,
+                      PrintJobParts& parts, const Feedback& feedback, int settleMs) {
+    const SpoolOutcome r = spoolWithStatus(
+        queue, documentName,
         [&](const std::function<bool(std::string_view)>& sink) {
-            return sendJobBytes(state, parts, sink, 20, 90);
+            return sendJobBytes(parts, sink, 20, 90, feedback);
         },
-        settleMs);
+        feedback, settleMs);
     // The parts may hold a gigabyte: give the memory back now, not at the next print.
     std::string().swap(parts.header);
     std::string().swap(parts.imageData);
     std::string().swap(parts.trailer);
     parts.produceImage = nullptr;
-    return ok;
+    return r;
 }
 
-bool spoolRawBytes(AppState& state, const std::string& queue, const std::string& documentName,
-                   std::string_view bytes, int settleMs) {
+SpoolOutcome spoolRawBytes(const std::string& queue, const std::string& documentName,
+                           std::string_view bytes, const Feedback& feedback, int settleMs) {
     return spoolWithStatus(
-        state, queue, documentName,
+        queue, documentName,
         [&](const std::function<bool(std::string_view)>& sink) {
             if (!sink(bytes)) return false;
-            setProgress(state, 90);
+            feedback.progress(90);
             return true;
         },
-        settleMs);
+        feedback, settleMs);
 }

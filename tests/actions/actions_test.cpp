@@ -138,8 +138,8 @@ TEST(Preview, DrawingChangesNothing) {
     const WindowTexts windowBefore = s.window;
     const float imagePosXBefore = s.layout.imagePosX;
     ts.ui.clear();
-    const auto first = renderPagePreview(s, 1000, 700);
-    const auto second = renderPagePreview(s, 1000, 700);
+    const auto first = renderPagePreview(previewScene(s), 1000, 700);
+    const auto second = renderPagePreview(previewScene(s), 1000, 700);
     EXPECT_EQ(first, second);
     EXPECT_EQ(s.picture.previewGrid.cells, gridBefore);
     EXPECT_EQ(s.picture.printGrid.cells, printBefore);
@@ -164,7 +164,9 @@ TEST(Preview, PrintedPlacementDoesNotFollowTheWindowSize) {
         EXPECT_EQ(s.layout.imagePosX, x) << w;
         EXPECT_EQ(s.layout.imagePosY, y) << w;
         EXPECT_EQ(s.layout.copySpacingX, gx) << w;
-        EXPECT_FALSE(renderPagePreview(s).empty());
+        EXPECT_FALSE(
+            renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight)
+                .empty());
     }
 }
 

@@ -351,7 +351,7 @@ void PageSetupDialogTest::loadDefaultsByModel() {
         auto* brightness = f.control<QSlider>(kIdBrightnessSlider);
         brightness->setValue(40); // a move still waiting for its timer
         f.control<QLineEdit>(kIdCopies)->setText(QStringLiteral("7"));
-        s.window.copiesText = "7";
+        setCopies(s, "7");
         f.trigger(kIdMenuLoadDefaults);
         QCOMPARE(f.margin("Top") + " " + f.margin("Left") + " " + f.margin("Right") + " " +
                      f.margin("Bottom"),

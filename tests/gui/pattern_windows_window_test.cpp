@@ -190,14 +190,16 @@ void PatternWindowsTest::importerConvertsAndSavesWithSpacing() {
     spacing->setValue(30); // angle 45: -2
     QTest::mouseClick(child<QPushButton>(w, "saveButton"), Qt::LeftButton);
     ShapeRecord saved;
-    QCOMPARE(loadShape(f.ts.state, "tile_one", saved), ShapeLookup::Found);
+    QCOMPARE(loadShape(f.ts.state.settings, "tile_one", saved, feedback(f.ts.state)),
+             ShapeLookup::Found);
     QCOMPARE(saved.spacing0, 0.1f);
     QCOMPARE(saved.spacing45, -0.2f);
     // Again: the library asks before replacing, and Cancel keeps the first one.
     f.files.answerOk = false;
     spacing->setValue(90);
     QVERIFY(!w.save());
-    QCOMPARE(loadShape(f.ts.state, "tile_one", saved), ShapeLookup::Found);
+    QCOMPARE(loadShape(f.ts.state.settings, "tile_one", saved, feedback(f.ts.state)),
+             ShapeLookup::Found);
     QCOMPARE(saved.spacing45, -0.2f);
     // The next file dialog starts where the last file was.
     f.files.nextFile.clear();
@@ -239,7 +241,7 @@ void PatternWindowsTest::editorMarksAndRemoves() {
     QCOMPARE(list->item(7)->text(), QString("** Paw"));
     QTest::mouseClick(child<QPushButton>(e, "okButton"), Qt::LeftButton);
     QCOMPARE(e.result(), int(QDialog::Accepted));
-    QCOMPARE(listShapeNames(f.ts.state),
+    QCOMPARE(listShapeNames(f.ts.state.settings),
              (std::vector<std::string>{"Heart", "Hexagon", "Diamond", "Triangle", "Ring", "Cross",
                                        "Leaf", "Wave"}));
 }
@@ -253,7 +255,7 @@ void PatternWindowsTest::editorCancelChangesNothing() {
                       list->visualItemRect(list->item(2)).center());
     QTest::mouseClick(child<QPushButton>(e, "cancelButton"), Qt::LeftButton);
     QCOMPARE(e.result(), int(QDialog::Rejected));
-    QCOMPARE(listShapeNames(f.ts.state).size(), std::size_t(10));
+    QCOMPARE(listShapeNames(f.ts.state.settings).size(), std::size_t(10));
 }
 
 QTEST_MAIN(PatternWindowsTest)

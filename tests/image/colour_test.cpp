@@ -1,5 +1,6 @@
 #include "image/colour.h"
 #include "actions/defaults.h"
+#include "actions/messages.h"
 
 #include "core/texts.h"
 #include "settings/settings.h"
@@ -78,6 +79,22 @@ struct ColourTest : ::testing::Test {
         writeSetting(s.settings, keys::kProfileIn, in);
         writeSetting(s.settings, keys::kProfileOut, out);
     }
+    ColourProfiles profiles() const {
+        return colourProfiles(s.settings, s.locations.programFolder);
+    }
+    // The conversions of the picture's buffer with the stored profiles.
+    ConversionOutcome convert(int w, int h) {
+        return convertToCmyk(s.picture.imageBuffer, w, h, profiles(), feedback(s));
+    }
+    ConversionOutcome convertBanded(int w, int h, int threads, int bandRows) {
+        return convertToCmykBanded(s.picture.imageBuffer, w, h, profiles(), feedback(s), threads,
+                                   bandRows);
+    }
+    ConversionOutcome convertFrom(int w, int h, const std::uint8_t* rgba, int threads,
+                                  int bandRows) {
+        return convertToCmykFrom(s.picture.imageBuffer, w, h, rgba, profiles(), feedback(s),
+                                 threads, bandRows);
+    }
 };
 
 TEST_F(ColourTest, EmptyKeysFallBackToSrgbAndOkc711) {
@@ -85,7 +102,7 @@ TEST_F(ColourTest, EmptyKeysFallBackToSrgbAndOkc711) {
     setProfiles("", "");
     const auto rgba = makeRgba(23, 17, 1);
     loadRgba(s, rgba);
-    ASSERT_TRUE(convertToCmyk(s, 23, 17));
+    ASSERT_TRUE(convert(23, 17).ok());
     EXPECT_TRUE(ts.ui.messages().empty());
     expectConverted(s.picture.imageBuffer,
                     referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "OKC711P2.ICM", rgba),
@@ -96,7 +113,7 @@ TEST_F(ColourTest, StoredProfilesAreUsed) {
     setProfiles(dataFolder() + "sRGB.ICM", "RCSPC11E1C.icm");
     const auto rgba = makeRgba(31, 9, 2);
     loadRgba(s, rgba);
-    ASSERT_TRUE(convertToCmyk(s, 31, 9));
+    ASSERT_TRUE(convert(31, 9).ok());
     const auto ricoh =
         referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "RCSPC11E1C.icm", rgba);
     expectConverted(s.picture.imageBuffer, ricoh, rgba);
@@ -109,7 +126,7 @@ TEST_F(ColourTest, AlphaSurvivesAndWhiteGivesNoInk) {
     const std::vector<std::uint8_t> rgba = {255, 255, 255, 0,   0,  0,  0,  255,
                                             255, 255, 255, 255, 10, 20, 30, 77};
     loadRgba(s, rgba);
-    ASSERT_TRUE(convertToCmyk(s, 4, 1));
+    ASSERT_TRUE(convert(4, 1).ok());
     const auto& b = s.picture.imageBuffer;
     EXPECT_EQ(b[4], 0);
     EXPECT_EQ(b[9], 255);
@@ -130,12 +147,12 @@ TEST_F(ColourTest, BandedConversionEqualsOneTransform) {
     } cases[] = {{1, 1000}, {1, 1}, {2, 1}, {2, 7}, {3, 5}, {4, 32}, {8, 2}, {0, 32}};
     for (const Case& c : cases) {
         loadRgba(s, rgba);
-        ASSERT_TRUE(convertToCmykBanded(s, w, h, c.threads, c.bandRows));
+        ASSERT_TRUE(convertBanded(w, h, c.threads, c.bandRows).ok());
         SCOPED_TRACE(::testing::Message() << c.threads << " threads, bands of " << c.bandRows);
         expectConverted(s.picture.imageBuffer, ref, rgba);
         // From the decoder's pixels into a buffer holding stale bytes: every byte is written.
         s.picture.imageBuffer.assign(rgba.size() / 4 * 5, 0xAB);
-        ASSERT_TRUE(convertToCmykFrom(s, w, h, rgba.data(), c.threads, c.bandRows));
+        ASSERT_TRUE(convertFrom(w, h, rgba.data(), c.threads, c.bandRows).ok());
         expectConverted(s.picture.imageBuffer, ref, rgba);
     }
 }
@@ -145,7 +162,7 @@ TEST_F(ColourTest, OnePixelWideAndHighPictures) {
     for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 57}, std::pair{61, 1}}) {
         const auto rgba = makeRgba(w, h, 9);
         loadRgba(s, rgba);
-        ASSERT_TRUE(convertToCmykBanded(s, w, h, 2, 4)) << w << "x" << h;
+        ASSERT_TRUE(convertBanded(w, h, 2, 4).ok()) << w << "x" << h;
         expectConverted(
             s.picture.imageBuffer,
             referenceCmyk(dataFolder() + "sRGB.ICM", dataFolder() + "OKC711P2.ICM", rgba), rgba);
@@ -157,7 +174,7 @@ TEST_F(ColourTest, ProgressFollowsEveryRow) {
     const int h = 40;
     loadRgba(s, makeRgba(8, h, 4));
     ts.ui.clear();
-    ASSERT_TRUE(convertToCmykBanded(s, 8, h, 2, 3));
+    ASSERT_TRUE(convertBanded(8, h, 2, 3).ok());
     std::vector<int> values;
     for (const auto& c : ts.ui.calls)
         if (c.kind == "progress") values.push_back(c.value);
@@ -192,9 +209,15 @@ TEST_F(ColourTest, UnusableProfilesStopTheLoadAndRestoreDefaults) {
         ts.ui.clear();
         setProfiles(c.in, c.out);
         loadRgba(s, makeRgba(5, 5, 5));
-        EXPECT_FALSE(convertToCmyk(s, 5, 5));
+        const ConversionOutcome r = convert(5, 5);
+        EXPECT_EQ(r.status, ConversionStatus::NoTransform);
         EXPECT_TRUE(s.picture.imageBuffer.empty()) << "no half-converted image remains";
-        const auto msgs = ts.ui.messages();
+        EXPECT_TRUE(ts.ui.messages().empty()) << "the conversion itself shows nothing";
+        // What the open action tells the user.
+        LoadOutcome load;
+        load.problem = LoadProblem::Conversion;
+        load.conversion = r;
+        const auto msgs = loadFailureMessages(s.language, load);
         ASSERT_EQ(msgs.size(), 1u);
         EXPECT_EQ(msgs[0].icon, MessageIcon::Exclamation);
         EXPECT_EQ(msgs[0].caption, text(s.language, 0));
@@ -202,7 +225,6 @@ TEST_F(ColourTest, UnusableProfilesStopTheLoadAndRestoreDefaults) {
         EXPECT_GT(msgs[0].text.size(), std::string("Something odd with this image\r\n").size())
             << "the library's reason follows";
         // The caller (the open action) loads the defaults and rebuilds the window.
-        EXPECT_EQ(s.picture.loadFailure, LoadFailure::Conversion);
         loadDefaults(s);
         EXPECT_EQ(readSetting(s.settings, keys::kProfileOut),
                   s.locations.programFolder + "OKC332P2.ICM");
@@ -212,44 +234,46 @@ TEST_F(ColourTest, UnusableProfilesStopTheLoadAndRestoreDefaults) {
     // And with the defaults the next load works.
     ts.ui.clear();
     loadRgba(s, makeRgba(5, 5, 6));
-    EXPECT_TRUE(convertToCmyk(s, 5, 5));
+    EXPECT_TRUE(convert(5, 5).ok());
     EXPECT_TRUE(ts.ui.messages().empty());
 }
 
 TEST_F(ColourTest, ErrorTextReportsMissingFile) {
     setProfiles("", ts.dir.file("gone.icm"));
     loadRgba(s, makeRgba(2, 2, 7));
-    ASSERT_FALSE(convertToCmyk(s, 2, 2));
-    const auto msgs = ts.ui.messages();
-    ASSERT_EQ(msgs.size(), 1u);
-    EXPECT_NE(msgs[0].text.find("gone.icm"), std::string::npos) << msgs[0].text;
+    const ConversionOutcome r = convert(2, 2);
+    ASSERT_EQ(r.status, ConversionStatus::NoTransform);
+    EXPECT_NE(r.detail.find("gone.icm"), std::string::npos) << r.detail;
     EXPECT_TRUE(takeColourErrorText().empty()) << "collected errors were handed on";
 }
 
 TEST_F(ColourTest, BufferTooSmallIsRefusedWithoutTouchingMemory) {
     s.picture.imageBuffer.assign(10, 0);
-    EXPECT_FALSE(convertToCmyk(s, 100, 100));
+    EXPECT_EQ(convert(100, 100).status, ConversionStatus::Refused);
     EXPECT_TRUE(s.picture.imageBuffer.empty());
     s.picture.imageBuffer.assign(10, 0);
-    EXPECT_FALSE(convertToCmyk(s, 0, 2));
+    EXPECT_EQ(convert(0, 2).status, ConversionStatus::Refused);
 }
 
 TEST_F(ColourTest, ResolveProfilePath) {
     namespace fs = std::filesystem;
     // Given as it exists: unchanged.
-    EXPECT_EQ(resolveProfilePath(s, dataFolder() + "OKC711P2.ICM"), dataFolder() + "OKC711P2.ICM");
+    EXPECT_EQ(resolveProfilePath(s.locations.programFolder, dataFolder() + "OKC711P2.ICM"),
+              dataFolder() + "OKC711P2.ICM");
     // Relative names not in the working folder come from programFolder, in any case.
     const fs::path old = fs::current_path();
     fs::current_path(ts.dir.path);
-    EXPECT_EQ(fs::path(resolveProfilePath(s, "sRGB.icm")), fs::path(dataFolder()) / "sRGB.ICM");
-    EXPECT_EQ(fs::path(resolveProfilePath(s, "okc711p2.icm")),
+    EXPECT_EQ(fs::path(resolveProfilePath(s.locations.programFolder, "sRGB.icm")),
+              fs::path(dataFolder()) / "sRGB.ICM");
+    EXPECT_EQ(fs::path(resolveProfilePath(s.locations.programFolder, "okc711p2.icm")),
               fs::path(dataFolder()) / "OKC711P2.ICM");
     // A file of that name in the working folder wins.
     testsupport::writeFile(ts.dir.file("sRGB.icm"), "local");
-    EXPECT_EQ(resolveProfilePath(s, "sRGB.icm"), "sRGB.icm");
+    EXPECT_EQ(resolveProfilePath(s.locations.programFolder, "sRGB.icm"), "sRGB.icm");
     // Missing everywhere, or absolute and missing: as given (the open then fails).
-    EXPECT_EQ(resolveProfilePath(s, "nothing.icm"), "nothing.icm");
-    EXPECT_EQ(resolveProfilePath(s, ts.dir.file("x/sRGB.ICM")), ts.dir.file("x/sRGB.ICM"));
+    EXPECT_EQ(resolveProfilePath(s.locations.programFolder, "nothing.icm"), "nothing.icm");
+    EXPECT_EQ(resolveProfilePath(s.locations.programFolder, ts.dir.file("x/sRGB.ICM")),
+              ts.dir.file("x/sRGB.ICM"));
     fs::current_path(old);
 }
 
@@ -257,7 +281,8 @@ TEST_F(ColourTest, PreviewConversion) {
     setProfiles("", "");
     // White, full black, cyan; the fifth (alpha) byte is not converted.
     std::vector<std::uint8_t> data = {0, 0, 0, 0, 200, 0, 0, 0, 255, 100, 255, 0, 0, 0, 50};
-    ASSERT_TRUE(convertPreviewPixels(s, 3, 1, data));
+    ASSERT_TRUE(
+        convertPreviewPixels(colourProfiles(s.settings, s.locations.programFolder), 3, 1, data));
     ASSERT_EQ(data.size(), 12u);
     for (int c = 0; c < 3; ++c)
         EXPECT_GE(data[c], 250) << "white";
@@ -285,13 +310,15 @@ TEST_F(ColourTest, PreviewConversionFailureLeavesDataAndSettingsQuiet) {
     // the picture was loaded or the profile chosen.
     setProfiles("", ts.dir.file("missing.icm"));
     std::vector<std::uint8_t> data = {1, 2, 3, 4, 5};
-    EXPECT_FALSE(convertPreviewPixels(s, 1, 1, data));
+    EXPECT_FALSE(
+        convertPreviewPixels(colourProfiles(s.settings, s.locations.programFolder), 1, 1, data));
     EXPECT_EQ(data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
     EXPECT_TRUE(ts.ui.messages().empty());
     EXPECT_EQ(readSetting(s.settings, keys::kProfileOut), ts.dir.file("missing.icm"));
     // Too little data for the size: refused, nothing shown.
     ts.ui.clear();
-    EXPECT_FALSE(convertPreviewPixels(s, 2, 1, data));
+    EXPECT_FALSE(
+        convertPreviewPixels(colourProfiles(s.settings, s.locations.programFolder), 2, 1, data));
     EXPECT_TRUE(ts.ui.messages().empty());
 }
 

@@ -41,7 +41,7 @@ TEST_F(CropTest, CropsToTheInkPlusBorder) {
     }
     const ImageBuffer before = s.picture.imageBuffer;
     int w = 100, h = 80;
-    ASSERT_TRUE(autoCrop(s, 2, w, h));
+    ASSERT_TRUE(autoCrop(s.picture, 2, w, h, feedback(s)));
     EXPECT_EQ(w, 53);
     EXPECT_EQ(h, 44);
     EXPECT_EQ(s.picture.imagePixelWidth, 53);
@@ -71,7 +71,7 @@ TEST_F(CropTest, InkTouchingAllEdgesChangesNothing) {
     ink(5, 9);
     const auto before = s.picture.imageBuffer;
     int w = 20, h = 10;
-    EXPECT_FALSE(autoCrop(s, 2, w, h));
+    EXPECT_FALSE(autoCrop(s.picture, 2, w, h, feedback(s)));
     EXPECT_EQ(w, 20);
     EXPECT_EQ(h, 10);
     EXPECT_EQ(s.picture.imageBuffer, before);
@@ -84,7 +84,7 @@ TEST_F(CropTest, PictureWithoutInkIsRefused) {
         const auto before = s.picture.imageBuffer;
         const float wPt = s.picture.imageWidthPt;
         int w = pw, h = ph;
-        EXPECT_FALSE(autoCrop(s, 2, w, h)) << pw << "x" << ph;
+        EXPECT_FALSE(autoCrop(s.picture, 2, w, h, feedback(s))) << pw << "x" << ph;
         EXPECT_EQ(w, pw);
         EXPECT_EQ(h, ph);
         EXPECT_EQ(s.picture.imageBuffer, before);
@@ -98,7 +98,7 @@ TEST_F(CropTest, InkAtOneEdgeStaysInsideThePicture) {
         ink(0, y);
     ink(3, 5);
     int w = 40, h = 30;
-    ASSERT_TRUE(autoCrop(s, 2, w, h));
+    ASSERT_TRUE(autoCrop(s.picture, 2, w, h, feedback(s)));
     EXPECT_EQ(w, 5);  // columns 0..4: right edge 3 + border 2, width = right - left
     EXPECT_EQ(h, 12); // rows 0..11
     EXPECT_EQ(px(0, 0)[0], 1);
@@ -112,7 +112,7 @@ TEST_F(CropTest, InkAloneAtTheStartOfItsRowIsKept) {
         ink(x, 10);
     ink(45, 20);
     int w = 60, h = 40;
-    ASSERT_TRUE(autoCrop(s, 2, w, h));
+    ASSERT_TRUE(autoCrop(s.picture, 2, w, h, feedback(s)));
     // left 8; right 45 + 2 = 47; width 39; the lone pixel is at column 45 - 8 = 37.
     EXPECT_EQ(w, 39);
     EXPECT_EQ(px(37, 20 - 8)[0], 1);
@@ -123,7 +123,7 @@ TEST_F(CropTest, BufferSmallerThanTheSizeIsRefused) {
     ink(5, 5);
     s.picture.imageBuffer.resize(10);
     int w = 10, h = 10;
-    EXPECT_FALSE(autoCrop(s, 2, w, h));
+    EXPECT_FALSE(autoCrop(s.picture, 2, w, h, feedback(s)));
     EXPECT_EQ(w, 10);
 }
 

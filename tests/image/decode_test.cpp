@@ -1,6 +1,8 @@
 // Decoding behind the three walls: formats, damaged and hostile files, the fenced child.
 #include "image/decode.h"
 
+#include "actions/messages.h"
+
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

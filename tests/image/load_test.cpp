@@ -1,6 +1,8 @@
 // Loading a picture: the fit at load, the fields it sets, and failures that keep the old image.
 #include "image/load.h"
 
+#include "actions/actions.h"
+
 #include "core/app_state.h"
 #include "core/texts.h"
 #include "image/decode.h"
@@ -78,7 +80,7 @@ TEST_P(FitAtLoad, SetsSizeDpiZoomAndRotate) {
     s.page.printableWidthPt = c.printableW;
     s.page.printableHeightPt = c.printableH;
     std::string path = tiffAt(std::string(c.name) + ".tif", c.w, c.h, c.dpi);
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty()) << (ts.ui.messages().empty() ? "" : ts.ui.messages()[0].text);
     EXPECT_EQ(s.picture.imageLoaded, 1);
     EXPECT_EQ(s.picture.imagePixelWidth, c.w);
@@ -129,7 +131,7 @@ TEST_F(LoadTest, SizeTextsFollowTheUnit) {
         writeSetting(s.settings, keys::kUnit, u.unit);
         s.record.unit = unitFromSetting(u.unit); // as the unit dialog does
         std::string path = tiffAt("u.tif", 200, 300, 10);
-        loadImage(s, path);
+        loadPictureFile(s, path);
         ASSERT_FALSE(path.empty());
         EXPECT_EQ(s.window.widthText, u.width) << u.unit;
         EXPECT_EQ(s.window.heightText, u.height) << u.unit;
@@ -138,16 +140,16 @@ TEST_F(LoadTest, SizeTextsFollowTheUnit) {
 
 TEST_F(LoadTest, StepsAroundTheDecode) {
     writeSetting(s.settings, keys::kCrop, "1");
-    s.window.xCopiesText = "3";
-    s.window.yCopiesText = "4";
+    s.layout.xCopies = 3;
+    s.layout.yCopies = 4;
     s.layout.rotateChecked = true;
     std::string path = tiffAt("steps.tif", 20, 30, 100);
     std::string quoted = "\"" + path + "\"";
-    loadImage(s, quoted);
+    loadPictureFile(s, quoted);
     EXPECT_EQ(quoted, path); // quotes removed, path kept
     EXPECT_EQ(readSetting(s.settings, keys::kCrop), "0");
-    EXPECT_EQ(s.window.xCopiesText, "1");
-    EXPECT_EQ(s.window.yCopiesText, "1");
+    EXPECT_EQ(s.layout.xCopies, 1);
+    EXPECT_EQ(s.layout.yCopies, 1);
     EXPECT_FALSE(s.layout.rotateChecked);
     EXPECT_EQ(s.window.statusText, "<<<<<  Conversion progress >>>>>");
     EXPECT_NEAR(s.picture.xDpi, 100, 1e-3);
@@ -173,13 +175,13 @@ TEST_F(LoadTest, ResolutionIsProbedByTheLowerCasedPath) {
     // A JPEG at 72 dpi: probed under ".JPG", not under ".jpeg".
     std::string jpg = makePicture(files, "photo.JPG", 40, 60, "-density 72 -units PixelsPerInch");
     std::string path = jpg;
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty());
     EXPECT_NEAR(s.picture.imageWidthPt, 40.0f, 1e-3); // 72 x 40 / 72
     std::string jpeg = files.file("photo.jpeg");
     std::filesystem::copy_file(jpg, jpeg);
     path = jpeg;
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty());
     EXPECT_NEAR(s.picture.xDpi, 300, 1e-3);
     EXPECT_NEAR(s.picture.imageWidthPt, 9.6f, 1e-3);
@@ -187,7 +189,7 @@ TEST_F(LoadTest, ResolutionIsProbedByTheLowerCasedPath) {
     std::string bare = files.file("noextension");
     std::filesystem::copy_file(jpg, bare);
     path = bare;
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(s.picture.imagePixelWidth, 40);
     EXPECT_NEAR(s.picture.xDpi, 300, 1e-3);
@@ -195,11 +197,11 @@ TEST_F(LoadTest, ResolutionIsProbedByTheLowerCasedPath) {
 
 TEST_F(LoadTest, FlipTurnsTheDecodedRows) {
     std::string path = makePicture(files, "f.png", 4, 6);
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty());
     ImageBuffer upright = s.picture.imageBuffer;
     s.layout.flipChecked = true;
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty());
     const std::size_t row = 4 * 5;
     ASSERT_EQ(s.picture.imageBuffer.size(), upright.size());
@@ -219,11 +221,11 @@ TEST_F(LoadTest, TemporaryCopyIsPrivateAndRemoved) {
     setenv("TMPDIR", tmp.path.c_str(), 1);
     std::string good = tiffAt("t.tif", 10, 10, 100);
     std::string path = good;
-    loadImage(s, path);
+    loadPictureFile(s, path);
     EXPECT_FALSE(path.empty());
     writeFile(files.file("bad.png"), "not a picture");
     path = files.file("bad.png");
-    loadImage(s, path);
+    loadPictureFile(s, path);
     EXPECT_TRUE(path.empty());
     if (old)
         setenv("TMPDIR", saved.c_str(), 1);
@@ -243,7 +245,7 @@ TEST_F(LoadTest, NonRegularAndOversizedFilesAreRefusedBeforeCopying) {
     std::filesystem::create_directories(files.file("folder.png"));
     const std::string good = tiffAt("t.tif", 10, 10, 100);
     std::string path = good;
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty());
     const int width = s.picture.imagePixelWidth;
     struct Case {
@@ -261,7 +263,7 @@ TEST_F(LoadTest, NonRegularAndOversizedFilesAreRefusedBeforeCopying) {
         const DecodeLimits limits = decodeLimits();
         if (c.limit) decodeLimits().maxRgbaBytes = c.limit;
         path = c.path;
-        loadImage(s, path);
+        loadPictureFile(s, path);
         decodeLimits() = limits;
         EXPECT_TRUE(path.empty()) << c.path;
         ASSERT_EQ(messages(), 1) << c.path;
@@ -298,7 +300,7 @@ std::string hugePng() {
 TEST_P(FailedLoad, KeepsThePreviousImage) {
     const FailureCase& c = GetParam();
     std::string path = tiffAt("first.tif", 20, 30, 100);
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_FALSE(path.empty());
     const ImageBuffer buffer = s.picture.imageBuffer;
     const PictureBytes grid = s.picture.printGrid.cells;
@@ -307,7 +309,7 @@ TEST_P(FailedLoad, KeepsThePreviousImage) {
 
     std::string bad = files.file(c.name);
     if (c.bytes != "<missing>") writeFile(bad, c.bytes);
-    loadImage(s, bad);
+    loadPictureFile(s, bad);
     EXPECT_TRUE(bad.empty());
     auto msgs = ts.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
@@ -345,7 +347,7 @@ TEST_F(LoadTest, CrashingDecoderIsAnUnsuitableFile) {
     DecodeLimits saved = decodeLimits();
     decodeLimits().childHook = [] { __builtin_trap(); };
     std::string path = tiffAt("crash.tif", 5, 5, 100);
-    loadImage(s, path);
+    loadPictureFile(s, path);
     decodeLimits() = saved;
     EXPECT_TRUE(path.empty());
     ASSERT_EQ(messages(), 1);
@@ -353,19 +355,19 @@ TEST_F(LoadTest, CrashingDecoderIsAnUnsuitableFile) {
     EXPECT_TRUE(s.picture.imageBuffer.empty());
     // The program carries on.
     path = tiffAt("crash.tif", 5, 5, 100);
-    loadImage(s, path);
+    loadPictureFile(s, path);
     EXPECT_FALSE(path.empty());
     EXPECT_EQ(s.picture.imageLoaded, 1);
 }
 
 TEST_F(LoadTest, FailedConversionLeavesNoImage) {
     std::string path = tiffAt("a.tif", 8, 8, 100);
-    loadImage(s, path);
+    loadPictureFile(s, path);
     ASSERT_EQ(s.picture.imageLoaded, 1);
     writeSetting(s.settings, keys::kProfileOut, files.file("no-such-profile.icm"));
     ts.ui.clear();
     path = tiffAt("b.tif", 9, 9, 100);
-    loadImage(s, path);
+    loadPictureFile(s, path);
     EXPECT_TRUE(path.empty());
     EXPECT_EQ(s.picture.imageLoaded, 0);
     EXPECT_TRUE(s.picture.imageBuffer.empty());

@@ -1,5 +1,6 @@
 #include "image/placement.h"
 
+#include "actions/actions.h"
 #include "core/app_state.h"
 #include "core/texts.h"
 #include "settings/settings.h"
@@ -71,7 +72,7 @@ TEST(Fit, ToPrintableArea) {
         s.page.printableWidthPt = c.printW;
         s.page.printableHeightPt = c.printH;
         s.layout.rotateChecked = c.rotate;
-        fitToPrintableArea(s);
+        fitToPrintableArea(s.layout, s.page, s.picture);
         EXPECT_NEAR(s.layout.placedWidthPt, c.wantW, 1e-3) << c.what;
         EXPECT_NEAR(s.layout.placedHeightPt, c.wantH, 1e-3) << c.what;
         const float base = c.rotate ? s.layout.placedHeightPt : s.layout.placedWidthPt;
@@ -85,12 +86,12 @@ TEST(Fit, OversizeHandlingOnlyShrinks) {
     s.picture.imageHeightPt = s.layout.placedHeightPt = 50;
     s.page.printableWidthPt = 569;
     s.page.printableHeightPt = 816;
-    handleOversize(s);
+    handleOversize(s.layout, s.page, s.picture);
     EXPECT_FLOAT_EQ(s.layout.placedWidthPt, 100);
     EXPECT_FLOAT_EQ(s.layout.placedHeightPt, 50);
     s.layout.placedHeightPt = 900; // taller than the area
     s.layout.placedWidthPt = 450;
-    handleOversize(s);
+    handleOversize(s.layout, s.page, s.picture);
     EXPECT_NEAR(s.layout.placedHeightPt, 816, 1e-3);
     EXPECT_NEAR(s.layout.placedWidthPt, 408, 1e-3);
 }
@@ -99,7 +100,7 @@ TEST(Fit, NothingPlacedStaysUntouched) {
     AppState s;
     s.page.printableWidthPt = 569;
     s.page.printableHeightPt = 816;
-    fitToPrintableArea(s);
+    fitToPrintableArea(s.layout, s.page, s.picture);
     EXPECT_EQ(s.layout.placedWidthPt, 0.0f);
     EXPECT_EQ(s.layout.placedHeightPt, 0.0f);
 }
@@ -107,19 +108,20 @@ TEST(Fit, NothingPlacedStaysUntouched) {
 TEST(Fit, FitToPageResetsCopyCounts) {
     TestState t;
     AppState& s = t.state;
-    s.window.xCopiesText = "3";
-    s.window.yCopiesText = "2";
+    s.layout.xCopies = 3;
+    s.layout.yCopies = 2;
     s.picture.imageWidthPt = s.layout.placedWidthPt = 100;
     s.picture.imageHeightPt = s.layout.placedHeightPt = 50;
     s.page.printableWidthPt = 569;
     s.page.printableHeightPt = 816;
-    fitToPage(s);
-    EXPECT_EQ(s.window.xCopiesText, "1");
-    EXPECT_EQ(s.window.yCopiesText, "1");
+    fitToPage(s.layout, s.page, s.picture);
+    EXPECT_EQ(s.layout.xCopies, 1);
+    EXPECT_EQ(s.layout.yCopies, 1);
     EXPECT_NEAR(s.layout.placedWidthPt, 569, 1e-3);
-    EXPECT_EQ(s.window.widthText, "200.7"); // 569 points in millimetres
-    EXPECT_EQ(s.window.heightText, "100.4");
-    EXPECT_EQ(s.window.scaleText, "569%");
+    EXPECT_EQ(formatLength(s.record.unit, s.layout.placedWidthPt),
+              "200.7"); // 569 points in millimetres
+    EXPECT_EQ(formatLength(s.record.unit, s.layout.placedHeightPt), "100.4");
+    EXPECT_EQ(formatPicture(s.layout.zoom * 100.0, "#%"), "569%");
 }
 
 TEST(TypedSize, KeepsAspectAndZoomFollows) {
@@ -146,14 +148,18 @@ TEST(TypedSize, KeepsAspectAndZoomFollows) {
         s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
         s.page.printableWidthPt = 569;
         s.page.printableHeightPt = 816;
+        const double points = parseLength(s.record.unit, c.typed);
         if (c.width)
-            applyTypedWidth(s, c.typed);
+            EXPECT_TRUE(applyTypedWidth(s.layout, s.page, s.picture, points));
         else
-            applyTypedHeight(s, c.typed);
+            EXPECT_TRUE(applyTypedHeight(s.layout, s.page, s.picture, points));
         EXPECT_NEAR(s.layout.placedWidthPt, c.wantW, 1e-3) << c.unit << c.typed;
         EXPECT_NEAR(s.layout.placedHeightPt, c.wantH, 1e-3) << c.unit << c.typed;
         EXPECT_NEAR(s.layout.zoom, c.wantW / 200.0f, 1e-5);
-        EXPECT_EQ(c.width ? s.window.heightText : s.window.widthText, c.otherField)
+        // The other field shows the other side in the unit.
+        EXPECT_EQ(
+            formatLength(s.record.unit, c.width ? s.layout.placedHeightPt : s.layout.placedWidthPt),
+            c.otherField)
             << c.unit << c.typed;
     }
 }
@@ -165,12 +171,13 @@ TEST(TypedSize, ZeroOrNoNumberOnlyRewritesTheFields) {
         writeSetting(s.settings, keys::kUnit, "M");
         s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
         s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
-        s.window.widthText = "typed";
-        applyTypedWidth(s, typed);
+        EXPECT_FALSE(
+            applyTypedWidth(s.layout, s.page, s.picture, parseLength(s.record.unit, typed)));
         EXPECT_FLOAT_EQ(s.layout.placedWidthPt, 200) << typed;
         EXPECT_FLOAT_EQ(s.layout.placedHeightPt, 100) << typed;
-        EXPECT_EQ(s.window.widthText, "70.6") << typed;
-        EXPECT_EQ(s.window.heightText, "35.3") << typed;
+        // The fields show the placed size again.
+        EXPECT_EQ(formatLength(s.record.unit, s.layout.placedWidthPt), "70.6") << typed;
+        EXPECT_EQ(formatLength(s.record.unit, s.layout.placedHeightPt), "35.3") << typed;
     }
 }
 
@@ -182,15 +189,13 @@ TEST(TypedSize, TooLargeIsFittedAndNothingPlacedIsIgnored) {
     s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
     s.page.printableWidthPt = 569;
     s.page.printableHeightPt = 816;
-    applyTypedWidth(s, "1000");
+    EXPECT_TRUE(applyTypedWidth(s.layout, s.page, s.picture, parseLength(s.record.unit, "1000")));
     EXPECT_NEAR(s.layout.placedWidthPt, 569, 1e-3);
     EXPECT_NEAR(s.layout.placedHeightPt, 284.5, 1e-3);
 
     AppState empty;
-    empty.window.widthText = "x";
-    applyTypedWidth(empty, "100");
+    EXPECT_FALSE(applyTypedWidth(empty.layout, empty.page, empty.picture, 100 * 72 / 25.4));
     EXPECT_EQ(empty.layout.placedWidthPt, 0.0f);
-    EXPECT_EQ(empty.window.widthText, "x");
 }
 
 TEST(Layout, AutomaticTileCounts) {
@@ -206,15 +211,16 @@ TEST(Layout, AutomaticTileCounts) {
         AppState& s = t.state;
         squarePage(s, c.w, 90);
         s.layout.autoTileChecked = true;
-        PreviewLayout l = layoutCopies(s);
+        PreviewLayout l = layoutCopies(s.layout, s.page, s.picture);
         ASSERT_TRUE(l.valid) << c.w;
         EXPECT_EQ(l.gap, 2);
         EXPECT_EQ(l.frame.left, 10);
         EXPECT_EQ(s.layout.across, c.across) << c.w;
         EXPECT_EQ(s.layout.down, 4) << c.w;
-        EXPECT_EQ(s.window.xCopiesText, std::to_string(c.across));
-        EXPECT_EQ(s.window.yCopiesText, "4");
-        EXPECT_EQ(s.window.totalCopiesText, std::to_string(4 * c.across));
+        EXPECT_EQ(std::to_string(s.layout.xCopies), std::to_string(c.across));
+        EXPECT_EQ(std::to_string(s.layout.yCopies), "4");
+        EXPECT_EQ(std::to_string(s.layout.xCopies * s.layout.yCopies),
+                  std::to_string(4 * c.across));
     }
 }
 
@@ -236,20 +242,20 @@ TEST(Layout, SingleCopyAlignment) {
         squarePage(s, 100, 50);
         s.layout.alignment = c.alignment;
         s.layout.fixedSpacingChecked = c.fixed;
-        PreviewLayout l = layoutCopies(s);
+        PreviewLayout l = layoutCopies(s.layout, s.page, s.picture);
         ASSERT_TRUE(l.valid);
         EXPECT_EQ(l.x, c.x);
         EXPECT_EQ(l.y, c.y);
         EXPECT_EQ(s.layout.imagePosX, c.x);
         EXPECT_EQ(s.layout.imagePosY, c.y);
         EXPECT_EQ(s.layout.copySpacingX, c.fixed ? 2 : 0);
-        EXPECT_TRUE(alignmentButtonsEnabled(s));
+        EXPECT_TRUE(alignmentButtonsEnabled(s.layout));
     }
     // Top-right: the right edge sits on the right margin line.
     TestState t;
     squarePage(t.state, 100, 50);
     t.state.layout.alignment = CopyAlignment::TopRight;
-    PreviewLayout l = layoutCopies(t.state);
+    PreviewLayout l = layoutCopies(t.state.layout, t.state.page, t.state.picture);
     EXPECT_EQ(l.x + l.pictureWidth, l.frame.paperWidth - l.frame.right);
     EXPECT_EQ(l.y, l.frame.top);
 }
@@ -270,11 +276,11 @@ TEST(Layout, ThreeAcrossSplitsTheFreeWidth) {
             TestState t;
             AppState& s = t.state;
             squarePage(s, 100, 50);
-            s.window.xCopiesText = "3";
-            s.window.yCopiesText = "1";
+            s.layout.xCopies = 3;
+            s.layout.yCopies = 1;
             s.layout.fixedSpacingChecked = c.fixed;
             s.layout.alignment = a; // has no effect with more than one copy
-            PreviewLayout l = layoutCopies(s);
+            PreviewLayout l = layoutCopies(s.layout, s.page, s.picture);
             ASSERT_TRUE(l.valid);
             EXPECT_EQ(l.across, 3);
             EXPECT_EQ(l.x, c.x);
@@ -285,7 +291,7 @@ TEST(Layout, ThreeAcrossSplitsTheFreeWidth) {
             EXPECT_EQ(rightFree, c.fixed ? 38 : 19);
             EXPECT_EQ(s.layout.copySpacingX, c.gapX);
             EXPECT_EQ(s.layout.imagePosX, c.x);
-            EXPECT_FALSE(alignmentButtonsEnabled(s));
+            EXPECT_FALSE(alignmentButtonsEnabled(s.layout));
         }
     }
 }
@@ -305,12 +311,11 @@ TEST(Layout, CopyFieldsZeroOrEmptyCountAsOne) {
         TestState t;
         AppState& s = t.state;
         squarePage(s, 50, 50);
-        s.window.xCopiesText = c.x;
-        s.window.yCopiesText = c.y;
-        ASSERT_TRUE(layoutCopies(s).valid);
-        EXPECT_EQ(s.window.xCopiesText, c.wantX) << c.x;
-        EXPECT_EQ(s.window.yCopiesText, c.wantY) << c.y;
-        EXPECT_EQ(s.window.totalCopiesText, c.total);
+        // As the copy fields are read: the window's Enter in them.
+        ASSERT_EQ(setCopyCounts(s, c.x, c.y), ActionResult::Done);
+        EXPECT_EQ(std::to_string(s.layout.xCopies), c.wantX) << c.x;
+        EXPECT_EQ(std::to_string(s.layout.yCopies), c.wantY) << c.y;
+        EXPECT_EQ(std::to_string(s.layout.xCopies * s.layout.yCopies), c.total);
     }
 }
 
@@ -322,7 +327,7 @@ TEST(Layout, A4InTheDefaultBox) {
     s.picture.imageWidthPt = s.layout.placedWidthPt = 200;
     s.picture.imageHeightPt = s.layout.placedHeightPt = 100;
     s.picture.gridWidth = 600;
-    PreviewLayout l = layoutCopies(s);
+    PreviewLayout l = layoutCopies(s.layout, s.page, s.picture);
     ASSERT_TRUE(l.valid);
     EXPECT_EQ(l.frame.paperWidth, 298);
     EXPECT_EQ(l.frame.paperHeight, 421);
@@ -344,7 +349,7 @@ TEST(Layout, WideBoxFitsThePaperByHeight) {
     AppState s;
     s.layout.layoutBoxWidth = s.window.previewBoxWidth = 500;
     s.layout.layoutBoxHeight = s.window.previewBoxHeight = 421;
-    PreviewFrame f = previewFrame(s);
+    PreviewFrame f = previewFrame(s.page, s.layout);
     ASSERT_TRUE(f.valid);
     EXPECT_EQ(f.paperWidth, 297);
     EXPECT_EQ(f.paperHeight, 421);
@@ -355,21 +360,21 @@ TEST(Layout, NothingWithoutAPicture) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     s.picture.imageLoaded = 0;
-    s.window.xCopiesText = "0";
+    s.layout.xCopies = 5;
     s.layout.across = 7;
-    EXPECT_FALSE(layoutCopies(s).valid);
-    EXPECT_EQ(s.window.xCopiesText, "0");
+    EXPECT_FALSE(layoutCopies(s.layout, s.page, s.picture).valid);
+    EXPECT_EQ(s.layout.xCopies, 5);
     EXPECT_EQ(s.layout.across, 7);
 
     squarePage(s, 0.5f, 50); // under one preview pixel wide
-    s.window.xCopiesText = "0";
-    EXPECT_FALSE(layoutCopies(s).valid);
-    EXPECT_EQ(s.window.xCopiesText, "0");
+    s.layout.xCopies = 5;
+    EXPECT_FALSE(layoutCopies(s.layout, s.page, s.picture).valid);
+    EXPECT_EQ(s.layout.xCopies, 5);
     EXPECT_EQ(s.layout.across, 7);
 
     s.layout.placedWidthPt = 100;
     s.page.paperWidthPt = 0; // a paper without size places nothing
-    EXPECT_FALSE(layoutCopies(s).valid);
+    EXPECT_FALSE(layoutCopies(s.layout, s.page, s.picture).valid);
 }
 
 TEST(Layout, EffectiveResolution) {
@@ -377,16 +382,16 @@ TEST(Layout, EffectiveResolution) {
     AppState& s = t.state;
     squarePage(s, 600, 300);
     s.picture.gridWidth = 600;
-    layoutCopies(s);
-    EXPECT_NEAR(effectiveResolution(s), 72.0, 1e-9);
-    EXPECT_EQ(s.window.dpiText, "72.00");
-    EXPECT_FALSE(resolutionIsLow(s));
+    layoutCopies(s.layout, s.page, s.picture);
+    EXPECT_NEAR(effectiveResolution(s.layout, s.picture), 72.0, 1e-9);
+    EXPECT_EQ(formatPicture(effectiveResolution(s.layout, s.picture), "#.##"), "72.00");
+    EXPECT_FALSE(resolutionIsLow(s.layout, s.picture));
     s.layout.placedWidthPt = 1000;
     s.layout.placedHeightPt = 500;
-    layoutCopies(s);
-    EXPECT_NEAR(effectiveResolution(s), 43.2, 1e-6);
-    EXPECT_TRUE(resolutionIsLow(s));
-    EXPECT_EQ(s.window.scaleText, "167%");
+    layoutCopies(s.layout, s.page, s.picture);
+    EXPECT_NEAR(effectiveResolution(s.layout, s.picture), 43.2, 1e-6);
+    EXPECT_TRUE(resolutionIsLow(s.layout, s.picture));
+    EXPECT_EQ(formatPicture(s.layout.zoom * 100.0, "#%"), "167%");
 }
 
 TEST(Layout, ZoomFromThePlacedSize) {
@@ -394,12 +399,12 @@ TEST(Layout, ZoomFromThePlacedSize) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     s.picture.imageWidthPt = 200;
-    layoutCopies(s);
+    layoutCopies(s.layout, s.page, s.picture);
     EXPECT_FLOAT_EQ(s.layout.zoom, 0.5f);
-    EXPECT_EQ(s.window.scaleText, "50%");
+    EXPECT_EQ(formatPicture(s.layout.zoom * 100.0, "#%"), "50%");
     s.layout.rotateChecked = true; // the 100 % width lies along the placed height
     s.picture.imageWidthPt = 25;
-    layoutCopies(s);
+    layoutCopies(s.layout, s.page, s.picture);
     EXPECT_FLOAT_EQ(s.layout.zoom, 2.0f);
 }
 
@@ -444,8 +449,9 @@ TEST(Preview, PaperMarginsAndCopy) {
     squarePage(s, 100, 50);
     s.window.previewBoxHeight = 450; // 50 pixel rows below the paper
     inkedGrid(s, 255);
-    layoutCopies(s);
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    layoutCopies(s.layout, s.page, s.picture);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     ASSERT_EQ(img.size(), 400u * 450u * 4u);
     EXPECT_TRUE(t.ui.messages().empty()); // drawn through the preview transform
     // The copy is centred at (150, 175) .. (250, 225).
@@ -474,7 +480,8 @@ TEST(Preview, BackgroundColourAndGuardSquares) {
     inkedGrid(s, 255);
     s.layout.previewBackground = 10;
     s.layout.guardAreaChecked = true;
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     EXPECT_EQ(pixel(img, 400, 300, 250), (Rgb{210, 180, 140}));
     // Squares of 72 pixels at the corners of the printable area (10..390).
     const Rgb topLeft = pixel(img, 400, 11, 11);
@@ -499,10 +506,11 @@ TEST(Preview, CopiesAtTheirLayoutPositions) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     inkedGrid(s, 255);
-    s.window.xCopiesText = "3";
-    s.window.yCopiesText = "2";
-    std::vector<std::uint8_t> img = renderPagePreview(s);
-    PreviewLayout l = layoutCopies(s);
+    s.layout.xCopies = 3;
+    s.layout.yCopies = 2;
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
+    PreviewLayout l = layoutCopies(s.layout, s.page, s.picture);
     ASSERT_EQ(l.across, 3);
     ASSERT_EQ(l.down, 2);
     for (int j = 1; j <= 2; ++j)
@@ -521,18 +529,25 @@ TEST(Preview, InkThresholdClearsNearlyWhiteCells) {
     squarePage(s, 100, 50);
     inkedGrid(s, 20); // ink sum 60, below the "Transfer media 13" threshold
     testsupport::setMedium(s, "Transfer media 13");
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     EXPECT_EQ(pixel(img, 400, 170, 200), kWhite);
     // Drawing leaves the grid as it is: the same picture comes out every time.
     EXPECT_EQ(s.picture.previewGrid.at(1, 1)[3], 255);
-    EXPECT_EQ(renderPagePreview(s), img);
+    EXPECT_EQ(
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight),
+        img);
     testsupport::setMedium(s, "Transfer media 02");
-    EXPECT_NE(pixel(renderPagePreview(s), 400, 170, 200), kWhite);
+    EXPECT_NE(pixel(renderPagePreview(previewScene(s), s.window.previewBoxWidth,
+                                      s.window.previewBoxHeight),
+                    400, 170, 200),
+              kWhite);
 
     TestState u;
     squarePage(u.state, 100, 50);
     inkedGrid(u.state, 20);
-    img = renderPagePreview(u.state);
+    img = renderPagePreview(previewScene(u.state), u.state.window.previewBoxWidth,
+                            u.state.window.previewBoxHeight);
     EXPECT_NE(pixel(img, 400, 170, 200), kWhite);
     EXPECT_EQ(u.state.picture.previewGrid.at(1, 1)[3], 255);
 }
@@ -545,7 +560,8 @@ TEST(Preview, FoilMediumShowsAFlatTint) {
     s.picture.previewGrid.at(1, 1)[0] = s.picture.previewGrid.at(1, 1)[1] =
         s.picture.previewGrid.at(1, 1)[2] = 100;
     testsupport::setMedium(s, "Transfer media 16");
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     const Rgb tint = pixel(img, 400, 152, 177);
     EXPECT_NE(tint, kWhite);
     EXPECT_EQ(pixel(img, 400, 185, 210), tint); // another inked cell: same flat colour
@@ -560,7 +576,8 @@ TEST(Preview, PatternMaskKnocksOut) {
     s.layout.patternPrintChecked = true;
     s.picture.patternMask.assign(8, 0);
     s.picture.patternMask[0] = 1; // cell (1, 1)
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     EXPECT_EQ(pixel(img, 400, 155, 180), kWhite);
     EXPECT_NE(pixel(img, 400, 185, 210), kWhite);
 }
@@ -572,7 +589,8 @@ TEST(Preview, BrightnessLightensTheCopy) {
         squarePage(s, 100, 50);
         inkedGrid(s, 128);
         s.layout.brightness = brightness;
-        std::vector<std::uint8_t> img = renderPagePreview(s);
+        std::vector<std::uint8_t> img =
+            renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
         const Rgb p = pixel(img, 400, 170, 200);
         return p[0] + p[1] + p[2];
     };
@@ -585,13 +603,16 @@ TEST(Preview, WithoutPictureShowsThePage) {
     AppState& s = t.state;
     squarePage(s, 100, 50);
     s.picture.imageLoaded = 0;
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     ASSERT_EQ(img.size(), 400u * 400u * 4u);
     EXPECT_EQ(pixel(img, 400, 0, 0), kBlack);
     EXPECT_EQ(pixel(img, 400, 10, 200), kBlue);
     EXPECT_EQ(pixel(img, 400, 200, 200), kWhite);
     s.window.previewBoxWidth = 0;
-    EXPECT_TRUE(renderPagePreview(s).empty());
+    EXPECT_TRUE(
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight)
+            .empty());
 }
 
 TEST(Preview, ManyOverlappingCopiesStillRender) {
@@ -599,12 +620,13 @@ TEST(Preview, ManyOverlappingCopiesStillRender) {
     AppState& s = t.state;
     squarePage(s, 90, 90);
     inkedGrid(s, 255);
-    s.window.xCopiesText = "99999";
-    s.window.yCopiesText = "99999";
-    layoutCopies(s);
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    s.layout.xCopies = copyCountFromText("99999");
+    s.layout.yCopies = copyCountFromText("99999");
+    layoutCopies(s.layout, s.page, s.picture);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     EXPECT_EQ(img.size(), 400u * 400u * 4u);
-    EXPECT_EQ(s.window.xCopiesText, "10000");
+    EXPECT_EQ(std::to_string(s.layout.xCopies), "10000");
 }
 
 TEST(Preview, SavedAsPng) {
@@ -613,12 +635,14 @@ TEST(Preview, SavedAsPng) {
     squarePage(s, 100, 50);
     inkedGrid(s, 255);
     const std::string path = t.dir.file("preview.png");
-    ASSERT_TRUE(writePagePreviewPng(s, path));
+    ASSERT_TRUE(writePagePreviewPng(previewScene(s), s.window.previewBoxWidth,
+                                    s.window.previewBoxHeight, path));
     QImage back(QString::fromStdString(path));
     ASSERT_FALSE(back.isNull());
     EXPECT_EQ(back.width(), 400);
     EXPECT_EQ(back.height(), 400);
-    std::vector<std::uint8_t> img = renderPagePreview(s);
+    std::vector<std::uint8_t> img =
+        renderPagePreview(previewScene(s), s.window.previewBoxWidth, s.window.previewBoxHeight);
     for (auto [x, y] : {std::array<int, 2>{0, 0}, {10, 200}, {170, 200}, {300, 300}}) {
         const QRgb p = back.pixel(x, y);
         EXPECT_EQ((Rgb{qRed(p), qGreen(p), qBlue(p)}), pixel(img, 400, x, y)) << x << ',' << y;

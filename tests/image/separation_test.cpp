@@ -1,4 +1,6 @@
 #include "image/separation.h"
+
+#include "actions/actions.h"
 #include "model/media.h"
 
 #include "settings/settings.h"
@@ -12,6 +14,13 @@
 using testsupport::TestState;
 
 namespace {
+
+// The separated raster of the session's picture (empty when it cannot be separated).
+SeparationData separated(AppState& s) {
+    SeparationData d;
+    separateForPrint(separationInputs(s), d, feedback(s));
+    return d;
+}
 
 using Cmyka = std::array<std::uint8_t, 5>;
 
@@ -52,8 +61,8 @@ struct SeparationTest : ::testing::Test {
     }
     std::array<int, 5> printOne(Cmyka p) {
         onePixel(p);
-        orientImage(s);
-        const SeparationData d = separateForPrint(s);
+        orientImage(s.picture, s.layout, s.page, feedback(s));
+        const SeparationData d = separated(s);
         EXPECT_EQ(d.size(), 5u);
         return d.size() == 5 ? planes(d, 1, 0, 0) : std::array<int, 5>{-1, -1, -1, -1, -1};
     }
@@ -61,14 +70,14 @@ struct SeparationTest : ::testing::Test {
 
 TEST_F(SeparationTest, PureBlackFoldsIntoColoursAndPrintsWhite) {
     onePixel({0, 0, 0, 255, 255});
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     const std::uint8_t* pg = s.picture.printGrid.at(1, 1);
     EXPECT_EQ((Cmyka{pg[0], pg[1], pg[2], pg[3], pg[4]}), (Cmyka{255, 255, 255, 255, 255}));
     const std::uint8_t* vg = s.picture.previewGrid.at(1, 1);
     EXPECT_EQ(vg[0] + vg[1] + vg[2], 3 * 255);
     EXPECT_EQ(vg[3], 255);
     // 0.98 x 255 = 249.9 -> 250; under-colour removal 0.2 x 250 = 50.
-    const SeparationData d = separateForPrint(s);
+    const SeparationData d = separated(s);
     EXPECT_EQ(planes(d, 1, 0, 0), (std::array<int, 5>{200, 200, 200, 250, 0}));
 }
 
@@ -85,7 +94,7 @@ TEST_F(SeparationTest, FoldingBlackIntoColours) {
     };
     for (const Case& c : cases) {
         onePixel(c.in);
-        orientImage(s);
+        orientImage(s.picture, s.layout, s.page, feedback(s));
         const std::uint8_t* pg = s.picture.printGrid.at(1, 1);
         EXPECT_EQ((std::array<int, 3>{pg[0], pg[1], pg[2]}), c.folded);
         EXPECT_EQ(pg[3], c.in[3]) << "the transform's black is kept";
@@ -116,21 +125,21 @@ TEST_F(SeparationTest, InkThresholdsFromTheOutputProfile) {
     };
     for (const Case& c : cases) {
         writeSetting(s.settings, keys::kProfileOut, c.profile);
-        chooseInkThresholds(s);
+        chooseInkThresholds(s.colour, s.settings);
         EXPECT_EQ(s.colour.inkThresholdLow, c.low) << c.profile;
         EXPECT_EQ(s.colour.inkThresholdHigh, c.high) << c.profile;
-        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer07), c.low);
-        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer11), c.low);
-        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer13), c.high);
-        EXPECT_EQ(inkThresholdForMedia(s, 170), 0); // "Transfer media 12"
-        EXPECT_EQ(inkThresholdForMedia(s, kMediaTransfer16), 0);
-        EXPECT_EQ(inkThresholdForMedia(s, 0), 0);
+        EXPECT_EQ(inkThresholdForMedia(s.colour, kMediaTransfer07), c.low);
+        EXPECT_EQ(inkThresholdForMedia(s.colour, kMediaTransfer11), c.low);
+        EXPECT_EQ(inkThresholdForMedia(s.colour, kMediaTransfer13), c.high);
+        EXPECT_EQ(inkThresholdForMedia(s.colour, 170), 0); // "Transfer media 12"
+        EXPECT_EQ(inkThresholdForMedia(s.colour, kMediaTransfer16), 0);
+        EXPECT_EQ(inkThresholdForMedia(s.colour, 0), 0);
     }
 }
 
 TEST_F(SeparationTest, InkBelowTheThresholdLeavesTheMediumBare) {
     writeSetting(s.settings, keys::kProfileOut, "OKC711P2.ICM");
-    chooseInkThresholds(s);
+    chooseInkThresholds(s.colour, s.settings);
     testsupport::setMedium(s, "Transfer media 13");
     // Sum C' + M' + Y' + K: 231 is below 232, 232 is not.
     EXPECT_EQ(printOne({100, 100, 31, 0, 255}), (std::array<int, 5>{0, 0, 0, 0, 0}));
@@ -217,7 +226,7 @@ TEST_F(SeparationTest, OrientationVariants) {
         s.layout.flipChecked = c.flip;
         s.layout.rotateChecked = c.rotate;
         s.layout.zoom = 1.0f;
-        orientImage(s);
+        orientImage(s.picture, s.layout, s.page, feedback(s));
         ASSERT_EQ(s.picture.gridWidth, c.gridW);
         ASSERT_EQ(s.picture.gridHeight, c.gridH);
         const float w = 72.0f * 3 / 300, h = 72.0f * 2 / 300;
@@ -233,7 +242,7 @@ TEST_F(SeparationTest, OrientationVariants) {
                 EXPECT_EQ(s.picture.previewGrid.at(x, y)[0], c.expected[i].first * 10);
             }
         // The raster follows the turned grid.
-        const SeparationData d = separateForPrint(s);
+        const SeparationData d = separated(s);
         ASSERT_EQ(d.size(), static_cast<std::size_t>(c.gridW * c.gridH * 5));
         // Y = 0, so no under-colour removal: just the 0.98 scale.
         EXPECT_EQ(planes(d, c.gridW, 0, 0)[0],
@@ -250,7 +259,7 @@ TEST_F(SeparationTest, RotatedBigPictureMatchesCellByCell) {
             px.push_back({static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 7, 0, 200});
     picture(w, h, px);
     s.layout.rotateChecked = true;
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     ASSERT_EQ(s.picture.gridWidth, h);
     ASSERT_EQ(s.picture.gridHeight, w);
     for (int y = 1; y <= w; ++y)
@@ -264,13 +273,13 @@ TEST_F(SeparationTest, RotatedBigPictureMatchesCellByCell) {
 TEST_F(SeparationTest, ZoomScalesThePlacedSizeAndOversizeIsHandled) {
     picture(300, 150, std::vector<Cmyka>(300 * 150, Cmyka{0, 0, 0, 0, 255}));
     s.layout.zoom = 2.0f;
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     EXPECT_FLOAT_EQ(s.layout.placedWidthPt, 144.0f);
     EXPECT_FLOAT_EQ(s.layout.placedHeightPt, 72.0f);
     // Larger than the printable area: shrunk to fit it.
     s.page.printableWidthPt = 100;
     s.page.printableHeightPt = 100;
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     EXPECT_LE(s.layout.placedWidthPt, 100.0f + 0.01f);
     EXPECT_NEAR(s.layout.placedWidthPt / s.layout.placedHeightPt, 2.0f, 0.01f);
 }
@@ -328,9 +337,9 @@ TEST_F(SeparationTest, RasterLayoutAndFifthPlane) {
     for (int i = 0; i < w * h; ++i)
         px.push_back({static_cast<std::uint8_t>(20 * i), 0, 0, static_cast<std::uint8_t>(i), 255});
     picture(w, h, px);
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     ts.ui.clear();
-    const SeparationData d = separateForPrint(s);
+    const SeparationData d = separated(s);
     ASSERT_EQ(d.size(), static_cast<std::size_t>(w * h * 5));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -346,21 +355,21 @@ TEST_F(SeparationTest, RasterLayoutAndFifthPlane) {
 
 TEST_F(SeparationTest, PatternMaskKnocksCellsOut) {
     picture(3, 1, std::vector<Cmyka>(3, Cmyka{0, 0, 0, 255, 255}));
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     s.picture.patternMask = {0, 1, 0};
     s.layout.patternPrintChecked = true;
-    SeparationData d = separateForPrint(s);
+    SeparationData d = separated(s);
     EXPECT_EQ(planes(d, 3, 0, 0)[3], 250);
     EXPECT_EQ(planes(d, 3, 1, 0), (std::array<int, 5>{0, 0, 0, 0, 0}));
     EXPECT_EQ(planes(d, 3, 2, 0)[3], 250);
     // Off: the mask is not used.
     s.layout.patternPrintChecked = false;
-    d = separateForPrint(s);
+    d = separated(s);
     EXPECT_EQ(planes(d, 3, 1, 0)[3], 250);
     // A mask shorter than the grid knocks out only the cells it has.
     s.layout.patternPrintChecked = true;
     s.picture.patternMask = {1};
-    d = separateForPrint(s);
+    d = separated(s);
     EXPECT_EQ(planes(d, 3, 0, 0)[3], 0);
     EXPECT_EQ(planes(d, 3, 2, 0)[3], 250);
 }
@@ -391,19 +400,21 @@ TEST_F(SeparationTest, FoilVariantPrintsAFlatFill) {
     // The pattern mask knocks the fill out as well.
     s.window.windowTitle = "";
     onePixel({0, 0, 0, 200, 255});
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     s.layout.patternPrintChecked = true;
     s.picture.patternMask = {1};
-    EXPECT_EQ(planes(separateForPrint(s), 1, 0, 0), (std::array<int, 5>{0, 0, 0, 0, 0}));
+    EXPECT_EQ(planes(separated(s), 1, 0, 0), (std::array<int, 5>{0, 0, 0, 0, 0}));
 }
 
-TEST_F(SeparationTest, NoPictureGivesErr) {
-    EXPECT_EQ(separateForPrint(s), std::string(kErr));
+TEST_F(SeparationTest, NoPictureIsRefused) {
+    SeparationData d = "stale";
+    EXPECT_FALSE(separateForPrint(separationInputs(s), d, feedback(s)));
+    EXPECT_TRUE(d.empty());
     // Grids that do not match the grid size are refused too.
     onePixel({0, 0, 0, 0, 255});
-    orientImage(s);
+    orientImage(s.picture, s.layout, s.page, feedback(s));
     s.picture.gridWidth = 5;
-    EXPECT_EQ(separateForPrint(s), std::string(kErr));
+    EXPECT_FALSE(separateForPrint(separationInputs(s), d, feedback(s)));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "actions/actions.h"
 #include "model/media.h"
 #include "job/job.h"
+#include "job/job_testing.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ inline void prepare(AppState& s, bool second, const Paper& paper, int w = 6, int
     s.page.printableWidthPt = static_cast<float>(paper.widthPt - 26);
     s.page.printableHeightPt = static_cast<float>(paper.heightPt - 26);
     s.page.trayText = "AUTO";
-    s.window.copiesText = "1";
+    s.layout.copies = 1;
     s.picture.gridWidth = w;
     s.picture.gridHeight = h;
     s.layout.placedWidthPt = static_cast<float>(w * 12);

@@ -4,6 +4,7 @@
 #include "job/job.h"
 #include "core/progress.h"
 #include "job/job_text.h"
+#include "actions/messages.h"
 #include "tests/job/job_fixture.h"
 
 #include <gtest/gtest.h>
@@ -23,10 +24,10 @@ const Paper kLetter = {"Letter", 612, 792};
 PrintJobParts buildJob(AppState& s, bool blankJob = false) {
     PrintJobParts job;
     if (blankJob) {
-        buildBlankPageJob(s, job);
+        buildBlankPageJob(jobInputs(s), job, feedback(s));
     } else {
         job.imageData = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
-        buildPrintJob(s, job);
+        buildPrintJob(jobInputs(s), job, feedback(s));
     }
     EXPECT_NE(job.imageData, "ERR");
     return job;
@@ -51,10 +52,10 @@ TEST_P(Copies, FirstFamilyWritesTheBinaryToken) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, false, kA4);
-        s.window.copiesText = GetParam().text;
+        setCopies(s, GetParam().text);
         const PrintJobParts job = buildJob(s, blankJob);
         const int n = GetParam().expected;
-        EXPECT_EQ(s.window.copiesText, std::to_string(n));
+        EXPECT_EQ(s.layout.copies, n);
         const std::size_t at = job.header.find("%%BeginNonPPDFeature: NumCopies");
         if (n == 1) {
             EXPECT_EQ(at, std::string::npos);
@@ -77,10 +78,10 @@ TEST_P(Copies, SecondFamilyWritesDecimal) {
     TestState ts;
     AppState& s = ts.state;
     prepare(s, true, kA4);
-    s.window.copiesText = GetParam().text;
+    setCopies(s, GetParam().text);
     const PrintJobParts job = buildJob(s);
     const int n = GetParam().expected;
-    EXPECT_EQ(s.window.copiesText, std::to_string(n));
+    EXPECT_EQ(s.layout.copies, n);
     const auto lines = crlfLines(job.header);
     const int at = findLine(lines, "%%BeginNonPPDFeature: NumCopies " + std::to_string(n));
     if (n == 1) {
@@ -394,7 +395,7 @@ TEST(Trailers, LastBytes) {
                                          "\x1b%-12345X@PJL EOJ\n\x1b%-12345X"));
 
     prepare(s, false, kA4);
-    const std::string blank = blankPageJobBytes(s);
+    const std::string blank = blankPageBytes(s);
     EXPECT_TRUE(blank.ends_with("\x1b%-12345X@PJL EOJ\r\n\x04\x04"));
 }
 
@@ -463,9 +464,9 @@ TEST(BlankPage, FixedPlacementAndVariants) {
     AppState& s = ts.state;
     prepare(s, false, kA4);
     s.target.targetModel = "C650";
-    s.window.copiesText = "3";
+    setCopies(s, "3");
     PrintJobParts job;
-    buildBlankPageJob(s, job);
+    buildBlankPageJob(jobInputs(s), job, feedback(s));
     EXPECT_EQ(job.imageData, std::string(2000, '\0'));
     const auto lines = crlfLines(job.header);
     EXPECT_TRUE(hasLine(lines, "%%Title: LVN - blank"));
@@ -602,11 +603,11 @@ TEST(Title, ProgramNameRemovedInBothFamilies) {
         AppState& s = ts.state;
         prepare(s, second, kA4);
         s.window.windowTitle = "Lumivane Basic - C:/art/Lumivane Basic - logo.png";
-        s.window.xCopiesText = "2";
-        s.window.yCopiesText = "3";
+        s.layout.xCopies = 2;
+        s.layout.yCopies = 3;
         const auto lines = crlfLines(buildJob(s).header);
         EXPECT_TRUE(hasLine(lines, "%%Title: C:/art/logo.png")) << second;
-        EXPECT_EQ(printDocumentName(s), "C:/art/logo.png 2 x3");
+        EXPECT_EQ(printDocumentName(jobInputs(s)), "C:/art/logo.png 2 x3");
         s.window.windowTitle = "Draxilon Basic - x.png";
         EXPECT_TRUE(hasLine(crlfLines(buildJob(s).header), "%%Title: Draxilon Basic - x.png"));
     }
@@ -642,7 +643,7 @@ TEST(CreationDate, FollowsSourceDateEpoch) {
                                                         : "%%CreationDate: 02-02-2021 03:04:05"));
         EXPECT_EQ(a.header, b.header);
         EXPECT_EQ(a.trailer, b.trailer);
-        EXPECT_EQ(jobBytes(s, a), jobBytes(s, b));
+        EXPECT_EQ(jobBytes(a, feedback(s)), jobBytes(b, feedback(s)));
     }
     unsetenv("SOURCE_DATE_EPOCH");
     TestState ts;
@@ -672,18 +673,20 @@ TEST(Failure, TilingOverTheLimitBuildsNothing) {
         s.layout.down = 42949671; // (3 + 2) x (42949671 + 2) x 5 = 2^30 + 1 bytes
         PrintJobParts job;
         job.imageData = syntheticRaster(1, 1);
-        buildPrintJob(s, job);
-        EXPECT_EQ(job.imageData, "ERR");
+        buildPrintJob(jobInputs(s), job, feedback(s));
+        EXPECT_EQ(job.problem, JobProblem::TooLarge);
+        EXPECT_TRUE(job.imageData.empty());
         EXPECT_TRUE(job.header.empty());
         EXPECT_TRUE(job.trailer.empty());
-        const auto messages = ts.ui.messages();
+        // What the print action tells the user.
+        const auto messages = jobFailureMessages(s.language, job.problem);
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].icon, MessageIcon::Error);
         EXPECT_EQ(messages[0].caption, "Lumivane Basic");
         EXPECT_EQ(messages[0].text, "The original image is to big\r\nfor the requested "
                                     "copies\r\nPlease reduce the size/resolution");
         std::string error;
-        EXPECT_FALSE(writeJobFile(s, job, ts.dir.file("job.prn"), error));
+        EXPECT_FALSE(writeJobFile(job, ts.dir.file("job.prn"), error, feedback(s)));
         EXPECT_FALSE(testsupport::fileExists(ts.dir.file("job.prn")));
     }
 }
@@ -714,12 +717,13 @@ TEST(JobFile, SpoolOrderWithTheCopiesTiledWhileWritten) {
     std::string tiled = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
     int cols = 0, rows = 0;
     float sx = 0, sy = 0;
-    ASSERT_TRUE(tileRaster(s, 3, 2, cols, rows, sx, sy, tiled));
+    ASSERT_EQ(tileRaster(jobInputs(s), 3, 2, cols, rows, sx, sy, tiled, feedback(s)),
+              JobProblem::None);
     const PrintJobParts job = buildJob(s);
     EXPECT_EQ(jobImageBytes(job), tiled.size());
     ts.ui.clear();
     std::string error;
-    ASSERT_TRUE(writeJobFile(s, job, ts.dir.file("job.prn"), error)) << error;
+    ASSERT_TRUE(writeJobFile(job, ts.dir.file("job.prn"), error, feedback(s))) << error;
     EXPECT_TRUE(testsupport::readFile(ts.dir.file("job.prn")) == job.header + tiled + job.trailer);
     std::vector<int> bar;
     for (const auto& c : ts.ui.calls)
@@ -729,7 +733,7 @@ TEST(JobFile, SpoolOrderWithTheCopiesTiledWhileWritten) {
     EXPECT_EQ(bar.front(), 0);
     EXPECT_EQ(bar.back(), 100);
     // The same job may be written again (a second print of the same layout).
-    ASSERT_TRUE(writeJobFile(s, job, ts.dir.file("again.prn"), error)) << error;
+    ASSERT_TRUE(writeJobFile(job, ts.dir.file("again.prn"), error, feedback(s))) << error;
     EXPECT_TRUE(testsupport::readFile(ts.dir.file("again.prn")) ==
                 testsupport::readFile(ts.dir.file("job.prn")));
 }
@@ -740,16 +744,16 @@ TEST(JobFile, FailedOrCancelledWriteLeavesNoJob) {
     prepare(s, false, kA4);
     const PrintJobParts job = buildJob(s);
     std::string error;
-    EXPECT_FALSE(writeJobFile(s, job, ts.dir.file("missing/job.prn"), error));
+    EXPECT_FALSE(writeJobFile(job, ts.dir.file("missing/job.prn"), error, feedback(s)));
     EXPECT_FALSE(error.empty());
     // A full device: the write fails and says why; the device itself is left alone.
-    EXPECT_FALSE(writeJobFile(s, job, "/dev/full", error));
+    EXPECT_FALSE(writeJobFile(job, "/dev/full", error, feedback(s)));
     EXPECT_NE(error.find("No space"), std::string::npos) << error;
     EXPECT_TRUE(testsupport::fileExists("/dev/full"));
     // A cancel while the image data goes: no half job file stays behind.
     ProgressSink sink;
     ProgressScope scope(s, &sink);
     sink.requestCancel();
-    EXPECT_FALSE(writeJobFile(s, job, ts.dir.file("cancelled.prn"), error));
+    EXPECT_FALSE(writeJobFile(job, ts.dir.file("cancelled.prn"), error, feedback(s)));
     EXPECT_FALSE(testsupport::fileExists(ts.dir.file("cancelled.prn")));
 }

@@ -174,7 +174,7 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
     s.page.trayText = c.tray;
     testsupport::setMedium(s,
                            second && std::string_view(c.media) == "Medium" ? "Plain 2" : c.media);
-    s.window.copiesText = c.copies;
+    setCopies(s, c.copies);
     s.layout.across = c.across;
     s.layout.down = c.down;
     s.layout.copySpacingX = c.spacing;
@@ -182,7 +182,7 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
 
     PrintJobParts job;
     job.imageData = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
-    buildPrintJob(s, job);
+    buildPrintJob(jobInputs(s), job, feedback(s));
     ASSERT_NE(job.imageData, "ERR");
     const Geometry g = expectedGeometry(s, second ? 12 : 13);
     ASSERT_EQ(jobImageBytes(job), static_cast<std::size_t>(g.cols) * g.rows * 5);
@@ -195,7 +195,7 @@ TEST_P(RenderTable, PlanesLandWhereTheLayoutPutThem) {
                  "and { pop pop false } { systemdict /resourcestatus get exec } ifelse } bind put\n"
                : "";
     std::string output;
-    const RenderedPage page = render(jobBytes(s, job), paper, output, hideCie);
+    const RenderedPage page = render(jobBytes(job, feedback(s)), paper, output, hideCie);
     expectCleanStacks(output);
     ASSERT_EQ(page.channels, 4);
     const Origin o = second ? secondFamilyOrigin(c.paper, paper.heightPt)
@@ -219,9 +219,9 @@ TEST(SecondFamilyRender, CieBasedImageRendersAtTheSamePlace) {
     prepare(s, true, paperNamed("A4"), 6, 4, 200, 300);
     PrintJobParts job;
     job.imageData = syntheticRaster(6, 4);
-    buildPrintJob(s, job);
+    buildPrintJob(jobInputs(s), job, feedback(s));
     std::string output;
-    const RenderedPage page = render(jobBytes(s, job), paperNamed("A4"), output);
+    const RenderedPage page = render(jobBytes(job, feedback(s)), paperNamed("A4"), output);
     expectCleanStacks(output);
     const Geometry g = expectedGeometry(s, 12);
     const Origin o = secondFamilyOrigin("A4", 842);
@@ -253,9 +253,10 @@ TEST(GreyDevice, OnlyTheFifthPlanePrints) {
         prepare(s, second, paperNamed("A4"));
         PrintJobParts job;
         job.imageData = syntheticRaster(6, 4);
-        buildPrintJob(s, job);
+        buildPrintJob(jobInputs(s), job, feedback(s));
         std::string output;
-        const RenderedPage page = render(jobBytes(s, job), paperNamed("A4"), output, {}, "pgmraw");
+        const RenderedPage page =
+            render(jobBytes(job, feedback(s)), paperNamed("A4"), output, {}, "pgmraw");
         expectCleanStacks(output);
         ASSERT_EQ(page.channels, 1);
         const Geometry g = expectedGeometry(s, second ? 12 : 13);
@@ -282,14 +283,14 @@ TEST(BlankPageRender, FeedsASheetWithoutToner) {
         TestState ts;
         AppState& s = ts.state;
         prepare(s, false, paper);
-        s.window.copiesText = "3";
+        setCopies(s, "3");
         s.page.trayText = "MultiPurpose Tray";
         testsupport::setMedium(s, "Transfer media 05");
         PrintJobParts job;
-        buildBlankPageJob(s, job);
+        buildBlankPageJob(jobInputs(s), job, feedback(s));
         ASSERT_EQ(job.imageData, std::string(2000, '\0'));
         std::string output;
-        const RenderedPage page = render(jobBytes(s, job), paper, output);
+        const RenderedPage page = render(jobBytes(job, feedback(s)), paper, output);
         expectCleanStacks(output);
         ASSERT_EQ(page.channels, 4);
         EXPECT_EQ(page.pixels.find_first_not_of('\0'), std::string::npos) << paper.name;
@@ -314,13 +315,13 @@ TEST(TitleRender, HostileFileNameRunsNothing) {
             s.window.windowTitle = "Lumivane Basic - /home/user/" + name;
             PrintJobParts job;
             job.imageData = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
-            buildPrintJob(s, job);
+            buildPrintJob(jobInputs(s), job, feedback(s));
             ASSERT_NE(job.imageData, "ERR");
             std::string output;
-            render(jobBytes(s, job), paper, output);
+            render(jobBytes(job, feedback(s)), paper, output);
             EXPECT_EQ(output.find("LVN-INJECTED"), std::string::npos) << second << output;
             expectCleanStacks(output);
-            const std::string doc = printDocumentName(s);
+            const std::string doc = printDocumentName(jobInputs(s));
             EXPECT_EQ(std::count_if(doc.begin(), doc.end(),
                                     [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
                       0);

@@ -92,9 +92,9 @@ TEST(FirstFamilyMedia, IndexAndBlock) {
         setMediaTexts(s, false);
         s.target.targetModel = c.model;
         testsupport::setMedium(s, c.media);
-        EXPECT_EQ(firstFamilyMediaIndex(s), c.index) << c.model << " " << c.media;
+        EXPECT_EQ(firstFamilyMediaIndex(jobInputs(s)), c.index) << c.model << " " << c.media;
         if (!c.block.empty() || c.index == 25) {
-            EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s)), c.block)
+            EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(jobInputs(s))), c.block)
                 << c.model << " " << c.media;
         }
     }
@@ -106,7 +106,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
     setMediaTexts(s, false);
     s.target.targetModel = "C711WT";
     testsupport::setMedium(s, "Medium Light");
-    EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s)),
+    EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(jobInputs(s))),
               (std::vector<std::string>{
                   "featurebegin{", "%%BeginFeature: *OKMediaType MEDIUMLIGHT ",
                   "/DriverOps /ProcSet 2 copy resourcestatus{", " pop pop findresource",
@@ -115,7 +115,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
                   "%%EndFeature", "}featurecleanup "}));
     for (const char* medium : {"Medium", "Transfer media 06", "Transfer media 14"}) {
         testsupport::setMedium(s, medium);
-        const auto lines = blockLines(buildFirstFamilyMediaFeature(s));
+        const auto lines = blockLines(buildFirstFamilyMediaFeature(jobInputs(s)));
         ASSERT_EQ(lines.size(), 10u) << medium;
         EXPECT_EQ(lines[1], "%%BeginFeature: *OKMediaType MEDIUM ");
         EXPECT_EQ(lines[2], " ");
@@ -125,7 +125,7 @@ TEST(FirstFamilyMedia, WhitespaceOfMediumBlocks) {
     }
     s.target.targetModel = "C332";
     testsupport::setMedium(s, "Transfer media 02");
-    EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(s))[1],
+    EXPECT_EQ(blockLines(buildFirstFamilyMediaFeature(jobInputs(s)))[1],
               "%%BeginFeature: *OKMediaType MEDIUM ");
 }
 
@@ -136,7 +136,7 @@ TEST(FirstFamilyMedia, LabelsGlossyAndFilms) {
     auto line = [&](const char* model, const char* medium) {
         s.target.targetModel = model;
         testsupport::setMedium(s, medium);
-        return blockLines(buildFirstFamilyMediaFeature(s));
+        return blockLines(buildFirstFamilyMediaFeature(jobInputs(s)));
     };
     EXPECT_EQ(line("C711WT", "Labels 1")[1], "%%BeginFeature: *OKMediaType Labels1");
     EXPECT_EQ(line("C711WT", "Labels 1")[5],
@@ -161,10 +161,10 @@ TEST(FirstFamilyMedia, DarkFoilNameFromTheLanguageFile) {
     s.target.targetModel = "C711WT";
     s.language.texts[198] = "Transfer media 16 Dark";
     testsupport::setMedium(s, "Transfer media 16 Dark");
-    EXPECT_EQ(firstFamilyMediaIndex(s), 30);
+    EXPECT_EQ(firstFamilyMediaIndex(jobInputs(s)), 30);
     s.language.texts[198] = "Transfer media 16";
     testsupport::setMedium(s, "Transfer media 16");
-    EXPECT_EQ(firstFamilyMediaIndex(s), 16);
+    EXPECT_EQ(firstFamilyMediaIndex(jobInputs(s)), 16);
 }
 
 TEST(SecondFamilyMedia, IndexAndBlock) {
@@ -204,9 +204,10 @@ TEST(SecondFamilyMedia, IndexAndBlock) {
         setMediaTexts(s, true);
         s.target.targetModel = c.model;
         testsupport::setMedium(s, c.media);
-        EXPECT_EQ(secondFamilyMediaIndex(s), c.index) << c.model << " " << c.media;
-        EXPECT_EQ(blockLines(buildSecondFamilyMediaFeature(s)), c.block)
+        EXPECT_EQ(secondFamilyMediaIndex(jobInputs(s)), c.index) << c.model << " " << c.media;
+        EXPECT_EQ(blockLines(buildSecondFamilyMediaFeature(jobInputs(s))), c.block)
             << c.model << " " << c.media;
-        EXPECT_EQ(buildMediaFeature(s, PrinterFamily::Second), buildSecondFamilyMediaFeature(s));
+        EXPECT_EQ(buildMediaFeature(jobInputs(s), PrinterFamily::Second),
+                  buildSecondFamilyMediaFeature(jobInputs(s)));
     }
 }

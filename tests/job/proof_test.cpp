@@ -39,8 +39,8 @@ std::string job(AppState& s, bool second, const Paper& paper) {
     s.layout.placedHeightPt = 72;
     PrintJobParts parts;
     parts.imageData = halves(10, 4);
-    buildPrintJob(s, parts);
-    return jobBytes(s, parts);
+    buildPrintJob(jobInputs(s), parts, feedback(s));
+    return jobBytes(parts, feedback(s));
 }
 
 } // namespace
@@ -94,7 +94,7 @@ TEST(Proof, BlankPageHasNothingToShow) {
     prepare(ts.state, false, papers()[0]);
     const std::string out = ts.dir.file("blank.png");
     std::string error;
-    ASSERT_TRUE(renderProof(blankPageJobBytes(ts.state), out, error)) << error;
+    ASSERT_TRUE(renderProof(blankPageBytes(ts.state), out, error)) << error;
     QImage img(QString::fromStdString(out));
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.pixel(24 + 100, 24 + 100), qRgb(255, 255, 255));

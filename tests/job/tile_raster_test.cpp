@@ -1,5 +1,7 @@
 // Tiling of the separated raster into the copies grid.
 #include "job/job.h"
+#include "actions/messages.h"
+#include "core/texts.h"
 #include "tests/job/job_fixture.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +23,8 @@ struct Tiled {
 Tiled tile(AppState& s, int nx, int ny) {
     Tiled t{};
     t.raster = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
-    t.ok = tileRaster(s, nx, ny, t.cols, t.rows, t.sx, t.sy, t.raster);
+    t.ok = tileRaster(jobInputs(s), nx, ny, t.cols, t.rows, t.sx, t.sy, t.raster, feedback(s)) ==
+           JobProblem::None;
     return t;
 }
 
@@ -171,8 +174,8 @@ TEST(TileRaster, OverTheLimitShowsTheMessage) {
     s.page.printableHeightPt = 1e9f;
     const Tiled t = tile(s, 3, 42949671); // 5 x 42949673 x 5 = 2^30 + 1 bytes
     EXPECT_FALSE(t.ok);
-    EXPECT_EQ(t.raster, "ERR");
-    const auto m = ts.ui.messages();
+    EXPECT_TRUE(t.raster.empty());
+    const auto m = jobFailureMessages(s.language, JobProblem::TooLarge);
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].icon, MessageIcon::Error);
     EXPECT_EQ(m[0].caption, "Lumivane Basic");
@@ -186,9 +189,14 @@ TEST(TileRaster, RasterThatDoesNotMatchTheGridFails) {
     std::string raster(10, '\1');
     int cols = 0, rows = 0;
     float sx = 0, sy = 0;
-    EXPECT_FALSE(tileRaster(s, 1, 1, cols, rows, sx, sy, raster));
-    EXPECT_EQ(raster, "ERR");
-    EXPECT_EQ(ts.ui.messages().size(), 1u);
+    const JobProblem problem =
+        tileRaster(jobInputs(s), 1, 1, cols, rows, sx, sy, raster, feedback(s));
+    EXPECT_EQ(problem, JobProblem::Unplaceable);
+    EXPECT_TRUE(raster.empty());
+    // Its message: the picture cannot be placed.
+    const auto messages = jobFailureMessages(s.language, problem);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, text(s.language, 134));
 }
 
 TEST(TileRaster, ProgressFollowsTheCopyRows) {

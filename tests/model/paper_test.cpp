@@ -422,7 +422,7 @@ TEST(Margins, PrintableAreaAndOversize) {
     EXPECT_NEAR(t.state.page.printableHeightPt, 842 - 26.03, 1e-3);
     EXPECT_NEAR(t.state.page.margins.bottom, 13.07, 1e-9);
     // The picture was wider than the printable area: fitted, aspect kept.
-    handleOversize(t.state);
+    handleOversize(t.state.layout, t.state.page, t.state.picture);
     EXPECT_NEAR(t.state.layout.placedWidthPt, 569.08, 1e-3);
     EXPECT_NEAR(t.state.layout.placedHeightPt, 284.54, 1e-3);
 }

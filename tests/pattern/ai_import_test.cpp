@@ -219,17 +219,22 @@ TEST(IllustratorImport, FileImportChecksTheExtensionAndReportsFailures) {
     writeFile(t.dir.file("Drop Shape.AI"), good);
     writeFile(t.dir.file("drop.eps"), good);
     writeFile(t.dir.file("new.ai"), handMade("%%Creator: Adobe Illustrator(R) 9.0\n", ""));
-    EXPECT_EQ(importIllustratorFile(t.state, t.dir.file("Drop Shape.AI")).shape.name, "Drop Shape");
+    EXPECT_EQ(importIllustratorFile(t.dir.file("Drop Shape.AI"), feedback(t.state)).shape.name,
+              "Drop Shape");
     EXPECT_TRUE(t.ui.messages().empty());
-    EXPECT_EQ(importIllustratorFile(t.state, t.dir.file("drop.eps")).status, kAiUnexpectedFile);
-    EXPECT_EQ(importIllustratorFile(t.state, t.dir.file("new.ai")).status, kAiVersionTooNew);
-    EXPECT_EQ(importIllustratorFile(t.state, t.dir.file("missing.ai")).status, kAiUnexpectedFile);
+    EXPECT_EQ(importIllustratorFile(t.dir.file("drop.eps"), feedback(t.state)).status,
+              kAiUnexpectedFile);
+    EXPECT_EQ(importIllustratorFile(t.dir.file("new.ai"), feedback(t.state)).status,
+              kAiVersionTooNew);
+    EXPECT_EQ(importIllustratorFile(t.dir.file("missing.ai"), feedback(t.state)).status,
+              kAiUnexpectedFile);
     // Only regular files are read: a FIFO would block the import, a device never end.
     ASSERT_EQ(::mkfifo(t.dir.file("pipe.ai").c_str(), 0600), 0);
     ASSERT_EQ(::symlink("/dev/zero", t.dir.file("zero.ai").c_str()), 0);
     std::filesystem::create_directory(t.dir.file("folder.ai"));
     for (const char* name : {"pipe.ai", "zero.ai", "folder.ai"})
-        EXPECT_EQ(importIllustratorFile(t.state, t.dir.file(name)).status, kAiUnexpectedFile)
+        EXPECT_EQ(importIllustratorFile(t.dir.file(name), feedback(t.state)).status,
+                  kAiUnexpectedFile)
             << name;
     const auto m = t.ui.messages();
     ASSERT_EQ(m.size(), 6u);

@@ -35,7 +35,7 @@ struct Mask {
 };
 
 Mask generate(TestState& t, const PatternSettings& s, int w = 200, int h = 200, double k = 10) {
-    Mask m{generatePatternMask(t.state, w, h, k, s)};
+    Mask m{generatePatternMask(t.state.settings, w, h, k, s, feedback(t.state))};
     EXPECT_EQ(m.m.width, w);
     EXPECT_EQ(m.m.height, h);
     return m;
@@ -125,7 +125,8 @@ TEST(PatternMask, LibraryShapeCellUsesItsSpacingAndHoles) {
     box.polygons.push_back({{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, kShapeBlack});
     box.polygons.push_back(
         {{{0.25f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.75f}, {0.25f, 0.75f}}, kShapeWhite});
-    ASSERT_EQ(saveShape(t.state, box), ShapeSaveResult::Appended);
+    ASSERT_EQ(saveShape(t.state.settings, t.state.locations, box, feedback(t.state)),
+              ShapeSaveResult::Appended);
     const Mask m = generate(t, settings("box", 0));
     for (int y = 0; y < 120; ++y)
         for (int x = 0; x < 150; ++x) {
@@ -204,11 +205,12 @@ TEST(PatternMask, LoadedPictureMaskHasTheGridsSizeAndOrientation) {
     writeSetting(s.settings, keys::kPatternSizeX, "2");
     writeSetting(s.settings, keys::kPatternSizeY, "2");
     writeSetting(s.settings, keys::kPatternScreen, "0");
-    const PatternMask m = generateImagePatternMask(s);
+    const PatternMask m = generateImagePatternMask(s.picture, s.layout, s.settings, feedback(s));
     const double k = 200 * 72.0 / (static_cast<double>(s.layout.placedHeightPt) * 25.4);
     ASSERT_NEAR(k, 10.0, 1e-5);
     const PatternMask expected = orientPatternMask(
-        generatePatternMask(s, 200, 100, k, readPatternSettings(s.settings)), true, false, true);
+        generatePatternMask(s.settings, 200, 100, k, readPatternSettings(s.settings), feedback(s)),
+        true, false, true);
     EXPECT_EQ(m.width, 100);
     EXPECT_EQ(m.height, 200);
     EXPECT_EQ(m.bytes, expected.bytes);
@@ -281,13 +283,16 @@ TEST(PatternSettings, ValuesThatCannotMakeAScreenAreReported) {
         EXPECT_EQ(patternSettingsProblem(s).empty(), c.ok)
             << c.sizeX << " " << c.sizeY << " " << c.gap;
         TestState t;
-        const PatternMask m = generatePatternMask(t.state, 50, 50, 10, s);
+        const PatternMask m =
+            generatePatternMask(t.state.settings, 50, 50, 10, s, feedback(t.state));
         EXPECT_EQ(m.width == 50, c.ok);
         EXPECT_EQ(t.ui.messages().size(), c.ok ? 0u : 1u);
     }
     TestState t;
     PatternSettings huge = settings("Ellipse", 45);
-    EXPECT_EQ(generatePatternMask(t.state, 100000, 100000, 10, huge).width, 0);
+    EXPECT_EQ(
+        generatePatternMask(t.state.settings, 100000, 100000, 10, huge, feedback(t.state)).width,
+        0);
     ASSERT_EQ(t.ui.messages().size(), 1u);
     EXPECT_NE(t.ui.messages()[0].text.find("too large"), std::string::npos);
 }
@@ -317,19 +322,20 @@ TEST(PatternPrint, GhostscriptShowsNoColourWhereTheMaskKnocksOut) {
     PatternSettings ps = settings("Rectangle", 45);
     ps.sizeX = ps.sizeY = 1;
     ps.gap = 1; // cells of 5 x 5 grid cells every 10
-    const PatternMask mask = generatePatternMask(s, kW, kH, 5, ps);
+    const PatternMask mask = generatePatternMask(s.settings, kW, kH, 5, ps, feedback(s));
     ASSERT_EQ(mask.width, kW);
 
     const auto render = [&](bool pattern) {
         s.layout.patternPrintChecked = pattern;
         s.picture.patternMask = pattern ? mask.bytes : std::vector<std::uint8_t>{};
-        const PrintJobParts job = makePrintJob(s);
+        const PrintJobParts job = makePrintJob(jobInputs(s), separationInputs(s), feedback(s));
         EXPECT_NE(job.imageData, "ERR");
         RenderedPage page;
         std::string output, error;
         RenderOptions o;
         o.dpi = 36;
-        EXPECT_TRUE(renderPage(stripPjl(jobBytes(s, job)), o, page, output, error)) << error;
+        EXPECT_TRUE(renderPage(stripPjl(jobBytes(job, feedback(s))), o, page, output, error))
+            << error;
         return page;
     };
     const RenderedPage plain = render(false);

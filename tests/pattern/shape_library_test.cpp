@@ -114,33 +114,40 @@ TEST(ShapeNames, StoredListedAndCompared) {
 TEST(ShapeLibrary, SaveAppendsListsAndLoadsByAnyCase) {
     Library l;
     ShapeRecord in = square(shapeStoredName("big star"));
-    EXPECT_EQ(saveShape(l.t.state, in), ShapeSaveResult::Appended);
-    EXPECT_EQ(saveShape(l.t.state, square("Moon")), ShapeSaveResult::Appended);
+    EXPECT_EQ(saveShape(l.t.state.settings, l.t.state.locations, in, feedback(l.t.state)),
+              ShapeSaveResult::Appended);
+    EXPECT_EQ(
+        saveShape(l.t.state.settings, l.t.state.locations, square("Moon"), feedback(l.t.state)),
+        ShapeSaveResult::Appended);
     EXPECT_EQ(readFile(l.path).size(), 2 * kShapeRecordSize);
-    EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Big_star", "Moon"}));
+    EXPECT_EQ(listShapeNames(l.t.state.settings), (std::vector<std::string>{"Big_star", "Moon"}));
     ShapeRecord out;
-    ASSERT_EQ(loadShape(l.t.state, "BIG_STAR", out), ShapeLookup::Found);
+    ASSERT_EQ(loadShape(l.t.state.settings, "BIG_STAR", out, feedback(l.t.state)),
+              ShapeLookup::Found);
     EXPECT_EQ(out.name, "big_star");
-    EXPECT_EQ(loadShape(l.t.state, "sun", out), ShapeLookup::NotFound);
+    EXPECT_EQ(loadShape(l.t.state.settings, "sun", out, feedback(l.t.state)),
+              ShapeLookup::NotFound);
     EXPECT_TRUE(l.t.ui.messages().empty());
 }
 
 TEST(ShapeLibrary, SameNameInOtherCaseAsksAndReplacesInPlaceOrKeeps) {
     for (const bool ok : {true, false}) {
         Library l;
-        saveShape(l.t.state, square("Moon"));
-        saveShape(l.t.state, square("Paw"));
+        saveShape(l.t.state.settings, l.t.state.locations, square("Moon"), feedback(l.t.state));
+        saveShape(l.t.state.settings, l.t.state.locations, square("Paw"), feedback(l.t.state));
         l.t.ui.answerOk = ok;
         ShapeRecord replacement = square("MOON", kShapeWhite);
-        EXPECT_EQ(saveShape(l.t.state, replacement),
-                  ok ? ShapeSaveResult::Replaced : ShapeSaveResult::Declined);
+        EXPECT_EQ(
+            saveShape(l.t.state.settings, l.t.state.locations, replacement, feedback(l.t.state)),
+            ok ? ShapeSaveResult::Replaced : ShapeSaveResult::Declined);
         ASSERT_EQ(l.t.ui.calls.size(), 1u);
         EXPECT_EQ(l.t.ui.calls[0].kind, "question");
         EXPECT_EQ(l.t.ui.calls[0].caption, "Shape Converter");
         EXPECT_EQ(l.t.ui.calls[0].text, "Matching Name in Library");
-        EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Moon", "Paw"}));
+        EXPECT_EQ(listShapeNames(l.t.state.settings), (std::vector<std::string>{"Moon", "Paw"}));
         ShapeRecord out;
-        ASSERT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::Found);
+        ASSERT_EQ(loadShape(l.t.state.settings, "moon", out, feedback(l.t.state)),
+                  ShapeLookup::Found);
         EXPECT_EQ(out.polygons[0].fill, ok ? kShapeWhite : kShapeBlack);
     }
 }
@@ -148,26 +155,31 @@ TEST(ShapeLibrary, SameNameInOtherCaseAsksAndReplacesInPlaceOrKeeps) {
 TEST(ShapeLibrary, NameWithAControlCharacterIsNotStored) {
     // Such a name comes from a file name in the import window; the library keeps none.
     Library l;
-    saveShape(l.t.state, square("Moon"));
+    saveShape(l.t.state.settings, l.t.state.locations, square("Moon"), feedback(l.t.state));
     const std::string before = readFile(l.path);
     for (const std::string& name :
          {std::string("evil\x1b[2J"), std::string("two\nlines"), std::string("del\x7f")}) {
         l.t.ui.clear();
-        EXPECT_EQ(saveShape(l.t.state, square(name)), ShapeSaveResult::Failed) << name;
+        EXPECT_EQ(
+            saveShape(l.t.state.settings, l.t.state.locations, square(name), feedback(l.t.state)),
+            ShapeSaveResult::Failed)
+            << name;
         const auto m = l.t.ui.messages();
         ASSERT_EQ(m.size(), 1u) << name;
         EXPECT_NE(m[0].text.find("control characters"), std::string::npos) << m[0].text;
         EXPECT_TRUE(readFile(l.path) == before) << name;
     }
-    EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Moon"}));
+    EXPECT_EQ(listShapeNames(l.t.state.settings), (std::vector<std::string>{"Moon"}));
 }
 
 TEST(ShapeLibrary, FileErrorsAreReportedWithTheirNumber) {
     // A folder where the library should be: no user (root included) can write it as a file.
     Library l;
     std::filesystem::create_directories(l.path);
-    EXPECT_EQ(saveShape(l.t.state, square("Paw")), ShapeSaveResult::Failed);
-    EXPECT_FALSE(keepShapes(l.t.state, {}));
+    EXPECT_EQ(
+        saveShape(l.t.state.settings, l.t.state.locations, square("Paw"), feedback(l.t.state)),
+        ShapeSaveResult::Failed);
+    EXPECT_FALSE(keepShapes(l.t.state.settings, {}, feedback(l.t.state)));
     auto m = l.t.ui.messages();
     ASSERT_EQ(m.size(), 2u);
     EXPECT_EQ(m[0].text, "Error lib is readonly 21");
@@ -180,16 +192,19 @@ TEST(ShapeLibrary, FileErrorsAreReportedWithTheirNumber) {
 TEST(ShapeLibrary, EditorKeepsUnmarkedInFileOrderAndEmptiesToCleanUp) {
     Library l;
     for (const char* n : {"Star", "Moon", "Paw"})
-        saveShape(l.t.state, square(n));
-    ASSERT_TRUE(keepShapes(l.t.state, {"paw", "STAR"}));
-    EXPECT_EQ(listShapeNames(l.t.state), (std::vector<std::string>{"Star", "Paw"}));
-    ASSERT_TRUE(keepShapes(l.t.state, {}));
+        saveShape(l.t.state.settings, l.t.state.locations, square(n), feedback(l.t.state));
+    ASSERT_TRUE(keepShapes(l.t.state.settings, {"paw", "STAR"}, feedback(l.t.state)));
+    EXPECT_EQ(listShapeNames(l.t.state.settings), (std::vector<std::string>{"Star", "Paw"}));
+    ASSERT_TRUE(keepShapes(l.t.state.settings, {}, feedback(l.t.state)));
     EXPECT_EQ(readFile(l.path), "Clean up");
-    EXPECT_TRUE(listShapeNames(l.t.state).empty());
+    EXPECT_TRUE(listShapeNames(l.t.state.settings).empty());
     ShapeRecord out;
-    EXPECT_EQ(loadShape(l.t.state, "star", out), ShapeLookup::NotFound);
+    EXPECT_EQ(loadShape(l.t.state.settings, "star", out, feedback(l.t.state)),
+              ShapeLookup::NotFound);
     // The next save writes over the marker: the file is whole records again.
-    EXPECT_EQ(saveShape(l.t.state, square("Moon")), ShapeSaveResult::Appended);
+    EXPECT_EQ(
+        saveShape(l.t.state.settings, l.t.state.locations, square("Moon"), feedback(l.t.state)),
+        ShapeSaveResult::Appended);
     EXPECT_EQ(readFile(l.path).size(), kShapeRecordSize);
 }
 
@@ -199,19 +214,23 @@ TEST(ShapeLibrary, DamagedMatchShowsText238AndTrailingBytesAreIgnored) {
     put32(bytes, 0, 99);
     writeFile(l.path, bytes + "partial");
     ShapeRecord out;
-    EXPECT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::Damaged);
+    EXPECT_EQ(loadShape(l.t.state.settings, "moon", out, feedback(l.t.state)),
+              ShapeLookup::Damaged);
     auto m = l.t.ui.messages();
     ASSERT_EQ(m.size(), 1u);
     EXPECT_EQ(m[0].text, "Shape file is damaged.\r\nUnable to open");
-    EXPECT_EQ(listShapeNames(l.t.state), std::vector<std::string>{"Moon"});
+    EXPECT_EQ(listShapeNames(l.t.state.settings), std::vector<std::string>{"Moon"});
 }
 
 TEST(ShapeLibrary, MissingFileFindsNothingAndSavingCreatesIt) {
     Library l;
     ShapeRecord out;
-    EXPECT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::NotFound);
-    EXPECT_TRUE(listShapeNames(l.t.state).empty());
-    EXPECT_EQ(saveShape(l.t.state, square("Moon")), ShapeSaveResult::Appended);
+    EXPECT_EQ(loadShape(l.t.state.settings, "moon", out, feedback(l.t.state)),
+              ShapeLookup::NotFound);
+    EXPECT_TRUE(listShapeNames(l.t.state.settings).empty());
+    EXPECT_EQ(
+        saveShape(l.t.state.settings, l.t.state.locations, square("Moon"), feedback(l.t.state)),
+        ShapeSaveResult::Appended);
     EXPECT_TRUE(fileExists(l.path));
 }
 
@@ -227,10 +246,15 @@ TEST(ShapeLibrary, OnlyARegularLibraryOfSaneSizeIsReadOrWritten) {
         ASSERT_TRUE(writeSetting(l.t.state.settings, keys::kShapeLibrary, path));
         l.t.ui.clear();
         ShapeRecord out;
-        EXPECT_EQ(loadShape(l.t.state, "moon", out), ShapeLookup::NotFound) << path;
-        EXPECT_TRUE(listShapeNames(l.t.state).empty()) << path;
-        EXPECT_EQ(saveShape(l.t.state, square("Paw")), ShapeSaveResult::Failed) << path;
-        EXPECT_FALSE(keepShapes(l.t.state, {"moon"})) << path;
+        EXPECT_EQ(loadShape(l.t.state.settings, "moon", out, feedback(l.t.state)),
+                  ShapeLookup::NotFound)
+            << path;
+        EXPECT_TRUE(listShapeNames(l.t.state.settings).empty()) << path;
+        EXPECT_EQ(
+            saveShape(l.t.state.settings, l.t.state.locations, square("Paw"), feedback(l.t.state)),
+            ShapeSaveResult::Failed)
+            << path;
+        EXPECT_FALSE(keepShapes(l.t.state.settings, {"moon"}, feedback(l.t.state))) << path;
         EXPECT_EQ(l.t.ui.messages().size(), 2u) << path;
     }
     EXPECT_EQ(std::filesystem::file_size(big), kMaxShapeLibraryBytes + 1);
@@ -246,11 +270,13 @@ TEST(ShapeLibrary, APlantedLinkIsNotWrittenThrough) {
     ASSERT_EQ(::chown(victim.c_str(), 65534, 65534), 0);
     ::chmod(victim.c_str(), 0666);
     ASSERT_EQ(::symlink(victim.c_str(), l.path.c_str()), 0);
-    EXPECT_EQ(saveShape(l.t.state, square("Paw")), ShapeSaveResult::Failed);
-    EXPECT_FALSE(keepShapes(l.t.state, {}));
+    EXPECT_EQ(
+        saveShape(l.t.state.settings, l.t.state.locations, square("Paw"), feedback(l.t.state)),
+        ShapeSaveResult::Failed);
+    EXPECT_FALSE(keepShapes(l.t.state.settings, {}, feedback(l.t.state)));
     ASSERT_TRUE(deleteProfileKey(l.t.state.locations.settingsPath, "Active", "Shape Library") == 0);
     l.t.state.locations.sharedFolder = l.t.dir.file("shared/");
-    EXPECT_EQ(initialiseShapeLibrary(l.t.state), 2);
+    EXPECT_EQ(initialiseShapeLibrary(l.t.state.settings, l.t.state.locations), 2);
     EXPECT_EQ(readFile(victim), "their bytes");
     EXPECT_TRUE(std::filesystem::is_symlink(l.path));
 }
@@ -266,9 +292,9 @@ TEST(ShapeLibrary, ConcurrentSavesLoseNoShape) {
         if (pid == 0) {
             int failures = 0;
             for (int k = 0; k < kShapes; ++k)
-                failures += saveShape(l.t.state,
-                                      square("s" + std::to_string(w) + "_" + std::to_string(k))) !=
-                            ShapeSaveResult::Appended;
+                failures += saveShape(l.t.state.settings, l.t.state.locations,
+                                      square("s" + std::to_string(w) + "_" + std::to_string(k)),
+                                      feedback(l.t.state)) != ShapeSaveResult::Appended;
             ::_exit(failures == 0 ? 0 : 1);
         }
         pids.push_back(pid);
@@ -278,7 +304,8 @@ TEST(ShapeLibrary, ConcurrentSavesLoseNoShape) {
         ::waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    EXPECT_EQ(listShapeNames(l.t.state).size(), static_cast<std::size_t>(kWriters * kShapes));
+    EXPECT_EQ(listShapeNames(l.t.state.settings).size(),
+              static_cast<std::size_t>(kWriters * kShapes));
     EXPECT_EQ(readFile(l.path).size(), kWriters * kShapes * kShapeRecordSize);
 }
 
@@ -288,7 +315,7 @@ TEST(MasterShapeLibrary, FreshInstallationProvisionsOurTenShapes) {
     EXPECT_TRUE(t.ui.messages().empty());
     EXPECT_EQ(readSetting(t.state.settings, keys::kShapeLibrary),
               t.state.locations.userFolder + "shape.lib");
-    EXPECT_EQ(listShapeNames(t.state),
+    EXPECT_EQ(listShapeNames(t.state.settings),
               (std::vector<std::string>{"Star", "Heart", "Hexagon", "Diamond", "Triangle", "Ring",
                                         "Cross", "Paw", "Leaf", "Wave"}));
     const std::string bytes = readFile(t.state.locations.userFolder + "shape.lib");
@@ -301,7 +328,7 @@ TEST(MasterShapeLibrary, FreshInstallationProvisionsOurTenShapes) {
             << i;
     }
     ShapeRecord ring;
-    ASSERT_EQ(loadShape(t.state, "ring", ring), ShapeLookup::Found);
+    ASSERT_EQ(loadShape(t.state.settings, "ring", ring, feedback(t.state)), ShapeLookup::Found);
     ASSERT_EQ(ring.polygons.size(), 2u);
     EXPECT_EQ(ring.polygons[1].fill, kShapeWhite);
 }

@@ -152,7 +152,7 @@ TEST_F(Spooler, JobPartsArriveByteForByteInOrder) {
 
     const std::size_t before = capture_->jobs().size();
     // The printer box holds queue names in upper case; CUPS finds the queue all the same.
-    ASSERT_TRUE(spoolJob(ts.state, "OKI_C711WT_LAB", "picture.png 2 x3", parts));
+    ASSERT_TRUE(spoolAndReport(ts.state, "OKI_C711WT_LAB", "picture.png 2 x3", parts));
     const std::string got = nextJob(before);
     EXPECT_EQ(got.size(), expected.size());
     EXPECT_TRUE(got == expected) << "the printer received other bytes than the job";
@@ -175,7 +175,7 @@ TEST_F(Spooler, RawBytesAndTheWholeLongQueueName) {
     const std::string bytes =
         std::string("\x1b%-12345X@PJL\r\n", 15) + randomBytes(5000, 2) + std::string("\x04\x04", 2);
     const std::size_t before = capture_->jobs().size();
-    ASSERT_TRUE(spoolRawBytes(ts.state, kLongQueue, "DX-Blank", bytes));
+    ASSERT_TRUE(spoolBytesAndReport(ts.state, kLongQueue, "DX-Blank", bytes));
     EXPECT_TRUE(nextJob(before) == bytes);
     EXPECT_EQ(newestJob(kLongQueue).title, "DX-Blank");
     EXPECT_EQ(progresses(ts.ui), (std::vector<int>{10, 90, 100}));
@@ -198,7 +198,7 @@ TEST_F(Spooler, FailuresAreReportedAndNeverSentToPrinter) {
     for (const auto& c : cases) {
         TestState ts;
         PrintJobParts parts = heldJob("header\r\n", std::string(1000, '\x11'), "trailer\r\n");
-        EXPECT_FALSE(spoolJob(ts.state, c.queue, "doc", parts, 20000)) << c.name;
+        EXPECT_FALSE(spoolAndReport(ts.state, c.queue, "doc", parts, 20000)) << c.name;
         const auto msgs = ts.ui.messages();
         ASSERT_EQ(msgs.size(), 1u) << c.name;
         EXPECT_NE(msgs[0].text.find("\"" + c.queue + "\""), std::string::npos)
@@ -227,7 +227,7 @@ TEST_F(Spooler, FailedWriteIsReported) {
     TestState ts;
     const std::size_t before = capture_->jobs().size();
     PrintJobParts parts = heldJob("header\r\n", randomBytes(4 * 1024 * 1024, 3), "trailer\r\n");
-    EXPECT_FALSE(spoolJob(ts.state, "OKI_C711WT_SMALL", "doc", parts));
+    EXPECT_FALSE(spoolAndReport(ts.state, "OKI_C711WT_SMALL", "doc", parts));
     const auto msgs = ts.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_NE(msgs[0].text.find("\"OKI_C711WT_SMALL\""), std::string::npos) << msgs[0].text;
@@ -263,7 +263,7 @@ TEST_F(Spooler, CancelWhileTheImageGoesRemovesTheJob) {
         return true;
     };
     const std::size_t before = capture_->jobs().size();
-    EXPECT_FALSE(spoolJob(ts.state, kQueue, "doc", parts));
+    EXPECT_FALSE(spoolAndReport(ts.state, kQueue, "doc", parts));
     EXPECT_LT(produced, 8) << "the image data went on after the cancel";
     EXPECT_TRUE(ts.ui.messages().empty()) << "a cancel by the user is not an error";
     EXPECT_EQ(ts.state.window.statusText, text(ts.state.language, 33));
@@ -287,7 +287,7 @@ TEST_F(Spooler, StoppedServerIsReported) {
     gone.stop();
     TestState ts;
     const std::string bytes = "job";
-    EXPECT_FALSE(spoolRawBytes(ts.state, "OKI_C711WT_GONE", "doc", bytes));
+    EXPECT_FALSE(spoolBytesAndReport(ts.state, "OKI_C711WT_GONE", "doc", bytes));
     const auto msgs = ts.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_NE(msgs[0].text.find("\"OKI_C711WT_GONE\""), std::string::npos) << msgs[0].text;
@@ -309,7 +309,7 @@ TEST_F(Spooler, SilentServerIsATimeout) {
     cupsTimeouts().answerMilliseconds = 1000;
     TestState ts;
     const std::string bytes = "job";
-    const bool ok = spoolRawBytes(ts.state, "OKI_C711WT_SILENT", "doc", bytes);
+    const bool ok = spoolBytesAndReport(ts.state, "OKI_C711WT_SILENT", "doc", bytes);
     std::string reason;
     const bool answers = cupsServerAnswers(reason);
     cupsTimeouts() = saved;
@@ -337,7 +337,7 @@ TEST_F(Spooler, StoppedQueueIsReported) {
     TestState ts;
     const std::size_t before = capture_->jobs().size();
     const std::string bytes = "job";
-    EXPECT_FALSE(spoolRawBytes(ts.state, queue, "doc", bytes));
+    EXPECT_FALSE(spoolBytesAndReport(ts.state, queue, "doc", bytes));
     const auto msgs = ts.ui.messages();
     ASSERT_EQ(msgs.size(), 1u);
     EXPECT_NE(msgs[0].text.find("queued, but the queue is stopped"), std::string::npos)
@@ -368,13 +368,11 @@ void loadPicture(TestState& ts, const std::string& model) {
             img.setPixel(x, y, qRgb(x * 10, y * 15, 128));
     std::string path = ts.dir.file("picture.png");
     ASSERT_TRUE(img.save(QString::fromStdString(path), "PNG"));
-    loadImage(state, path);
+    loadPictureFile(state, path);
     ASSERT_FALSE(path.empty()) << "the picture did not load";
     state.picture.imageLoaded = 1;
     state.window.windowTitle = text(state.language, 0) + " - " + path;
-    state.window.xCopiesText = "2";
-    state.window.yCopiesText = "3";
-    layoutCopies(state);
+    setCopyCounts(state, "2", "3");
 }
 
 TEST_F(Spooler, PrintImageSendsTheBuiltJobOfEachFamily) {
@@ -387,9 +385,10 @@ TEST_F(Spooler, PrintImageSendsTheBuiltJobOfEachFamily) {
         // changes nothing that printing reads).
         testsupport::RecordingUserInterface quiet;
         ts.state.ui = &quiet;
-        PrintJobParts expected = makePrintJob(ts.state);
-        ASSERT_NE(expected.imageData, kErr) << model;
-        const std::string bytes = jobBytes(ts.state, expected);
+        PrintJobParts expected =
+            makePrintJob(jobInputs(ts.state), separationInputs(ts.state), feedback(ts.state));
+        ASSERT_TRUE(expected.ok()) << model;
+        const std::string bytes = jobBytes(expected, feedback(ts.state));
         ts.state.ui = &ts.ui;
 
         const std::size_t before = capture_->jobs().size();
@@ -404,9 +403,9 @@ TEST_F(Spooler, PrintImageSendsTheBuiltJobOfEachFamily) {
         TestState ts;
         loadPicture(ts, "C711WT");
         if (HasFatalFailure()) return;
-        const std::string bytes = blankPageJobBytes(ts.state);
+        const std::string bytes = blankPageBytes(ts.state);
         const std::size_t before = capture_->jobs().size();
-        ASSERT_TRUE(spoolRawBytes(ts.state, kQueue, "DX-Blank", bytes));
+        ASSERT_TRUE(spoolBytesAndReport(ts.state, kQueue, "DX-Blank", bytes));
         EXPECT_TRUE(nextJob(before) == bytes);
         EXPECT_EQ(bytes.substr(bytes.size() - 2), std::string("\x04\x04"));
     }
@@ -452,7 +451,7 @@ TEST_F(Spooler, StreamedImageDataGoesOutBlockByBlock) {
 
     TestState ts;
     const long rssBefore = maxRssKb();
-    ASSERT_TRUE(spoolJob(ts.state, "OKI_C711WT_STREAM", "streamed", parts));
+    ASSERT_TRUE(spoolAndReport(ts.state, "OKI_C711WT_STREAM", "streamed", parts));
     EXPECT_LT((maxRssKb() - rssBefore) / 1024, 32) << "the image data was gathered before it went";
     ASSERT_TRUE(big.waitForJobs(1, 120000)) << cupsd_->errorLog();
     EXPECT_EQ(big.sizes()[0], total);
@@ -482,7 +481,7 @@ TEST_F(Spooler, LargeRasterIsHandedOverWholeWithoutACopy) {
 
     TestState ts;
     const long rssBefore = maxRssKb();
-    ASSERT_TRUE(spoolJob(ts.state, "OKI_C711WT_BIG", "big", parts));
+    ASSERT_TRUE(spoolAndReport(ts.state, "OKI_C711WT_BIG", "big", parts));
     const long grownMb = (maxRssKb() - rssBefore) / 1024;
     EXPECT_LT(grownMb, 48) << "the raster was copied on its way to CUPS";
     ASSERT_TRUE(big.waitForJobs(1, 120000)) << cupsd_->errorLog();

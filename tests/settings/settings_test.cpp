@@ -1,3 +1,4 @@
+#include "actions/actions.h"
 #include "actions/defaults.h"
 #include "model/models.h"
 #include "settings/settings.h"
@@ -669,7 +670,7 @@ TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
         TestState t;
         setTargetPrinter(t.state.target, c.model);
         t.state.layout.brightness = 40;
-        t.state.window.copiesText = "7";
+        setCopies(t.state, "7");
         loadDefaults(t.state);
         EXPECT_EQ(readSetting(t.state.settings, keys::kProfileOut),
                   t.state.locations.programFolder + c.profile)
@@ -683,6 +684,7 @@ TEST(LoadDefaults, WritesFamilyValuesAndProfiles) {
         EXPECT_EQ(readSetting(t.state.settings, keys::kLeftHand), "0");
         EXPECT_EQ(t.state.layout.brightness, 0);
         EXPECT_EQ(t.state.window.copiesText, "1");
+        EXPECT_EQ(t.state.layout.copies, 1);
     }
 }
 
