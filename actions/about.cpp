@@ -1,6 +1,6 @@
 #include "actions/about.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/strings.h"
 #include "netutil/discovery.h"
 #include "settings/settings.h"

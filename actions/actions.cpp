@@ -1,6 +1,6 @@
 #include "actions/actions.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/defaults.h"
 #include "core/files.h"
 #include "core/numbers.h"

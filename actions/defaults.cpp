@@ -1,6 +1,6 @@
 #include "actions/defaults.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "core/tone_curves.h"
 #include "image/placement.h"

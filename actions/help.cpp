@@ -1,6 +1,6 @@
 #include "actions/help.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/strings.h"
 
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "actions/pattern_actions.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/progress.h"
 #include "core/texts.h"
 #include "core/ui.h"

@@ -1,6 +1,6 @@
 #include "actions/printer_box.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/strings.h"
 #include "core/ui.h"
 #include "printer/cups_connection.h"

@@ -1,6 +1,6 @@
 #include "actions/proof_picture.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/temp_folders.h"
 #include "core/texts.h"
 #include "core/ui.h"

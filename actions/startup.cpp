@@ -1,6 +1,6 @@
 #include "actions/startup.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/strings.h"
 #include "core/folders.h"
 #include "core/texts.h"

@@ -7,7 +7,7 @@
 // The separated raster is made up (a deterministic pattern); loading and separation are
 // measured by bench_load.
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "bench/bench_support.h"
 #include "model/media.h"
 #include "tests/support/test_support.h"

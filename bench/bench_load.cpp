@@ -8,7 +8,7 @@
 // that its peak memory (VmHWM) is its own.
 
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "bench/bench_support.h"
 #include "model/media.h"
 #include "tests/support/test_support.h"

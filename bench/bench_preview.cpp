@@ -5,7 +5,7 @@
 //   bench_preview [--workdir DIR] [--runs N]
 
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "bench/bench_support.h"
 #include "core/folders.h"
 #include "core/texts.h"

@@ -1,6 +1,6 @@
 // printconv-cli layout, separate and preview.
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/ui.h"
 #include "core/texts.h"
 #include "cli/commands.h"

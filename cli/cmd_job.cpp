@@ -1,6 +1,6 @@
 // printconv-cli job, blank, proof and print.
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "cli/commands.h"
 #include "cli/job_options.h"
 #include "job/job.h"

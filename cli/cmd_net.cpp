@@ -1,5 +1,5 @@
 // printconv-cli queues and status: queue discovery and the SNMP readout of a printer.
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/strings.h"
 #include "cli/commands.h"
 #include "netutil/discovery.h"

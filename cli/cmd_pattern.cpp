@@ -1,5 +1,5 @@
 // printconv-cli pattern print: the --pattern options, "mask" and "shapes".
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/pattern_actions.h"
 #include "core/strings.h"
 #include "cli/cli_ui.h"

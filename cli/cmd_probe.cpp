@@ -1,5 +1,5 @@
 // printconv-cli probe: the resolution loading would take from a file.
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/files.h"
 #include "core/texts.h"
 #include "cli/commands.h"

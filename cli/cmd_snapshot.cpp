@@ -2,7 +2,7 @@
 #include "cli/commands.h"
 
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "cli/job_options.h"
 
 #include <cstdio>

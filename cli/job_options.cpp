@@ -1,7 +1,7 @@
 #include "cli/job_options.h"
 
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/temp_folders.h"
 #include "core/tone_curves.h"
 #include "model/media.h"

@@ -1,5 +1,5 @@
 // printconv-cli: the command-line companion of Lumivane Basic.
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/folders.h"
 #include "actions/startup.h"
 #include "core/temp_folders.h"

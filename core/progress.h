@@ -11,8 +11,6 @@
 
 #include <atomic>
 
-struct AppState;
-
 class ProgressSink {
   public:
     virtual ~ProgressSink() = default;
@@ -31,21 +29,3 @@ class ProgressSink {
   private:
     std::atomic<bool> cancel_{false};
 };
-
-// Installs sink as the state's progress sink for the life of this object (the previous one
-// comes back afterwards) and clears its cancel flag.
-class ProgressScope {
-  public:
-    ProgressScope(AppState& state, ProgressSink* sink);
-    ~ProgressScope();
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
-
-  private:
-    AppState& state_;
-    ProgressSink* previous_;
-};
-
-// True when the running operation was asked to stop. Long operations check it per row or per
-// request and then return their failure, leaving what they replace as it was.
-bool progressCancelled(const AppState& state);

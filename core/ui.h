@@ -18,7 +18,6 @@
 
 #include <string>
 
-struct AppState;
 struct TextTable;
 struct WindowTexts;
 class ProgressSink;
@@ -81,14 +80,3 @@ struct Feedback {
     // True when the running operation was asked to stop.
     bool cancelled() const;
 };
-
-// The feedback of the session: its window texts, texts, seam and progress sink.
-Feedback feedback(AppState& state);
-
-// Sets the status line to interface text number n and remembers it in the state.
-void setStatus(AppState& state, int n);
-// Sets the progress bar to p (clamped to 0..100) and remembers it in the state.
-void setProgress(AppState& state, int p);
-// Shows a message box through the state's seam.
-void showMessage(AppState& state, MessageIcon icon, const std::string& caption,
-                 const std::string& text);

@@ -1,6 +1,6 @@
 // Fuzzes the language file loader: any file must load without a crash, keep the table within
 // its bounds and leave entry 0 as the program's name.
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "core/ui.h"
 #include "settings/language.h"

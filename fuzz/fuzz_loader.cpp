@@ -3,7 +3,7 @@
 // is no finding; a crash, hang or leak here is. After every load the state must be whole:
 // either a complete new picture or the previous one, and no temporary file left behind.
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/folders.h"
 #include "core/texts.h"
 #include "core/ui.h"

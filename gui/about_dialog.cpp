@@ -1,6 +1,6 @@
 #include "gui/about_dialog.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/help.h"
 #include "core/texts.h"
 

@@ -1,6 +1,6 @@
 #include "gui/colour_dialog.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 
 #include <QButtonGroup>

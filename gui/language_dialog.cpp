@@ -1,6 +1,6 @@
 #include "gui/language_dialog.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "settings/language.h"
 

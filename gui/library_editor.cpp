@@ -1,6 +1,6 @@
 #include "gui/library_editor.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "pattern/shape_library.h"
 

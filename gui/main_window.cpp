@@ -2,7 +2,7 @@
 
 #include "actions/about.h"
 #include "gui/about_dialog.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "gui/colour_dialog.h"
 #include "gui/custom_paper_dialog.h"
 #include "actions/help.h"

@@ -1,6 +1,6 @@
 #include "gui/network_window.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "netutil/network_utility.h"
 

@@ -1,6 +1,6 @@
 #include "gui/pattern_setup_window.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "image/placement.h"
 #include "gui/library_editor.h"

@@ -1,7 +1,7 @@
 // printconv: the desktop program. Its one optional argument is a picture to open after
 // start-up; everything else comes from its settings and language files. A second start while
 // one runs hands its picture to the running window (or raises it) and ends.
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/folders.h"
 #include "actions/help.h"
 #include "gui/main_window.h"

@@ -1,6 +1,6 @@
 #include "gui/shape_import_window.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "core/ui.h"
 #include "image/placement.h"

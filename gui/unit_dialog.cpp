@@ -1,7 +1,7 @@
 #include "gui/unit_dialog.h"
 
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "settings/settings.h"
 

@@ -9,7 +9,7 @@
 // unsuitable; the program carries on.
 #pragma once
 
-#include "core/app_state.h"
+#include "core/state.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Pictures of the program's dialogs for review: each dialog is built over the program's own
 // start-up state (settings and language from the user's folders), shown and saved as a PNG.
 // Usage: dialog_shots OUT_DIR [NAME_PREFIX]
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "gui/colour_dialog.h"
 #include "gui/custom_paper_dialog.h"
 #include "gui/main_window.h"

@@ -5,7 +5,7 @@
 // Usage: make_screenshots OUTPUT_FOLDER
 #include "actions/about.h"
 #include "gui/about_dialog.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/folders.h"
 #include "gui/language_dialog.h"
 #include "gui/main_window.h"

@@ -1,7 +1,7 @@
 // The About box's text and the hand-off socket's name.
 #include "actions/about.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/startup.h"
 #include "netutil/discovery.h"
 #include "settings/settings.h"

@@ -1,7 +1,7 @@
 // The user actions that the window and the command-line tool share.
 #include "actions/actions.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/progress.h"
 #include "core/texts.h"
 #include "core/tone_curves.h"

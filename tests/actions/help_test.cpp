@@ -1,6 +1,6 @@
 #include "actions/help.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // snapshots: what the windows call.
 #include "actions/actions.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "core/tone_curves.h"
 #include "model/paper.h"

@@ -1,7 +1,7 @@
 // The proof of the current settings: refused without a picture or Ghostscript, else a PNG.
 #include "actions/proof_picture.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "tests/support/test_support.h"
 

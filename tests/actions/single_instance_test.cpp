@@ -1,6 +1,6 @@
 // Two real starts of the desktop program: the second hands its picture to the running window
 // and ends; the running window opens it (seen in the recent-file record).
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/startup.h"
 #include "settings/recent_files.h"
 #include "tests/support/cups_fixture.h"

@@ -1,6 +1,6 @@
 #include "core/tone_curves.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "model/models.h"
 
 #include <gtest/gtest.h>

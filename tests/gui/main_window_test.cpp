@@ -2,7 +2,7 @@
 // controls show the state afterwards.
 #include "gui/main_window.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "model/media.h"
 #include "settings/recent_files.h"

@@ -2,7 +2,7 @@
 // and a private snmpd answering for the network printer on 127.0.0.1.
 #include "gui/network_window.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "settings/settings.h"
 #include "tests/support/cups_fixture.h"
 #include "tests/support/snmp_fixture.h"

@@ -2,7 +2,7 @@
 // snapshots and Load Defaults, driven through the main window on the offscreen platform.
 #include "gui/colour_dialog.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "gui/custom_paper_dialog.h"
 #include "gui/main_window.h"
 #include "gui/margins_dialog.h"

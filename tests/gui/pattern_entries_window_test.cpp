@@ -2,7 +2,7 @@
 // Setup open the setup window; Pattern Preview puts the mask over the preview.
 #include "gui/main_window.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/startup.h"
 #include "tests/support/test_support.h"
 

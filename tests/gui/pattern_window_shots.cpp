@@ -1,7 +1,7 @@
 // Shows one pattern window for a screenshot: pattern-setup, shape-import (with a drawing
 // converted) or library-edit (with one shape marked). Settings live under $XDG_CONFIG_HOME as
 // for the program. Usage: pattern_window_shots WINDOW [DRAWING.ai]
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/folders.h"
 #include "actions/startup.h"
 #include "core/ui.h"

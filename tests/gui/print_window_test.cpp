@@ -2,7 +2,7 @@
 // arrive are the bytes printconv-cli job writes for the same settings.
 #include "gui/main_window.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "tests/support/cups_fixture.h"
 #include "tests/support/test_support.h"

@@ -8,7 +8,7 @@
 #include "gui/proof_window.h"
 #include "gui/unit_dialog.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/help.h"
 #include "core/texts.h"
 #include "netutil/discovery.h"

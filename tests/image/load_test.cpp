@@ -3,7 +3,7 @@
 
 #include "actions/actions.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "image/decode.h"
 #include "settings/settings.h"

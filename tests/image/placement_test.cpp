@@ -1,7 +1,7 @@
 #include "image/placement.h"
 
 #include "actions/actions.h"
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/texts.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"

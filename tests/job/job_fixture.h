@@ -2,7 +2,7 @@
 // geometry of its placement, and helpers to read jobs back line by line.
 #pragma once
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "actions/actions.h"
 #include "model/media.h"
 #include "job/job.h"

@@ -3,7 +3,7 @@
 #include "image/placement.h"
 #include "model/models.h"
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

@@ -1,7 +1,7 @@
 // Shared fixtures of the test programs.
 #pragma once
 
-#include "core/app_state.h"
+#include "actions/app_state.h"
 #include "core/ui.h"
 
 #include <cstdint>
