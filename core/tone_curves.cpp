@@ -19,13 +19,9 @@ int hexDigit(char c) {
     return 0;
 }
 
-int roundEven(float v) {
-    return roundHalfEven(v);
-}
-
 CurvePoint lerp(CurvePoint a, CurvePoint b, float t) {
-    return {roundEven(static_cast<float>(a.x) + static_cast<float>(b.x - a.x) * t),
-            roundEven(static_cast<float>(a.y) + static_cast<float>(b.y - a.y) * t)};
+    return {roundHalfEven(static_cast<float>(a.x) + static_cast<float>(b.x - a.x) * t),
+            roundHalfEven(static_cast<float>(a.y) + static_cast<float>(b.y - a.y) * t)};
 }
 
 // De Casteljau with every intermediate point rounded, as the curve has always been drawn.

@@ -1,5 +1,6 @@
 #include "image/colour.h"
 
+#include "core/numbers.h"
 #include "core/progress.h"
 #include "core/strings.h"
 #include "core/texts.h"
@@ -76,7 +77,7 @@ struct RowProgress {
     void upTo(int done) {
         for (; reported < done; ++reported) {
             const double p = 100.0 * (reported + 1) / height;
-            feedback.progress(static_cast<int>(std::nearbyint(p)));
+            feedback.progress(roundHalfEven(p));
         }
     }
 };

@@ -1,5 +1,6 @@
 #include "image/crop.h"
 
+#include "core/numbers.h"
 #include "core/state.h"
 #include "core/ui.h"
 
@@ -62,7 +63,7 @@ bool autoCrop(Picture& picture, int border, int& width, int& height, const Feedb
             buf + (static_cast<std::size_t>(top + row) * w + static_cast<std::size_t>(left)) * 5;
         std::uint8_t* to = picture.imageBuffer.data() + static_cast<std::size_t>(row) * newRowBytes;
         std::memmove(to, from, newRowBytes);
-        feedback.progress(static_cast<int>(std::nearbyint(50.0 * (row + 1) / newHeight)));
+        feedback.progress(roundHalfEven(50.0 * (row + 1) / newHeight));
     }
     picture.imageBuffer.resize(newRowBytes * static_cast<std::size_t>(newHeight));
 

@@ -1,5 +1,6 @@
 #include "image/load.h"
 
+#include "core/numbers.h"
 #include "core/progress.h"
 #include "core/files.h"
 #include "core/temp_folders.h"
@@ -182,8 +183,8 @@ LoadedSize sizeAtLoad(int width, int height, float xDpi, float yDpi, const PageS
     z.yDpi = yDpi;
     z.widthPt = 72.0f * widthIn;
     z.heightPt = 72.0f * heightIn;
-    const float pw = std::nearbyint(page.printableWidthPt);
-    const float ph = std::nearbyint(page.printableHeightPt);
+    const float pw = static_cast<float>(roundHalfEven(page.printableWidthPt));
+    const float ph = static_cast<float>(roundHalfEven(page.printableHeightPt));
     const float ratio = z.heightPt / z.widthPt;
     auto scale = [&](float f) {
         widthIn *= f;

@@ -28,10 +28,6 @@ int fix(double v) {
     return truncToInt(v);
 }
 
-int nearest(double v) {
-    return roundHalfEven(v);
-}
-
 bool pictureFits(const Layout& layout, const PageSetup& page) {
     return !(layout.placedHeightPt > page.printableHeightPt ||
              layout.placedWidthPt > page.printableWidthPt);
@@ -130,20 +126,21 @@ struct PreviewAdjust {
     std::array<std::uint8_t, 256> gamma{};
 
     PreviewAdjust(const ToneCurves& curves, int brightnessValue, int contrastValue) {
-        const int b = nearest(std::clamp(brightnessValue, -100, 100) / 4.0);
+        const int b = roundHalfEven(std::clamp(brightnessValue, -100, 100) / 4.0);
         const int c = std::clamp(contrastValue, -100, 100);
         const double f = 259.0 * (c + 255) / (255.0 * (259 - c));
         for (int x = 0; x < 256; ++x) {
             for (std::size_t ch = 0; ch < 3; ++ch)
                 curve[ch][static_cast<std::size_t>(x)] =
-                    static_cast<std::uint8_t>(nearest(0.98 * (curves.table[ch][x] & 0xFF)));
+                    static_cast<std::uint8_t>(roundHalfEven(0.98 * (curves.table[ch][x] & 0xFF)));
             bright[static_cast<std::size_t>(x)] =
                 static_cast<std::uint8_t>(255 - std::clamp(255 - x + b, 0, 255));
             const double r = std::clamp(f * ((255 - x) - 128) + 128, 0.0, 255.0);
-            contrast[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(255 - nearest(r));
+            contrast[static_cast<std::size_t>(x)] =
+                static_cast<std::uint8_t>(255 - roundHalfEven(r));
             const double g = 255.0 - 255.0 * std::pow((255.0 - x) / 255.0, 1.1);
             gamma[static_cast<std::size_t>(x)] =
-                static_cast<std::uint8_t>(std::clamp(nearest(g), 0, 255));
+                static_cast<std::uint8_t>(std::clamp(roundHalfEven(g), 0, 255));
         }
     }
 
@@ -195,7 +192,8 @@ PictureBitmap renderPicture(const PreviewScene& scene, int w, int h) {
     const double stepX = static_cast<double>(grid.width) / w;
     const double stepY = static_cast<double>(grid.height) / h;
     for (int px = 0; px < w; ++px)
-        column[static_cast<std::size_t>(px)] = std::clamp(nearest(1.0 + px * stepX), 1, grid.width);
+        column[static_cast<std::size_t>(px)] =
+            std::clamp(roundHalfEven(1.0 + px * stepX), 1, grid.width);
 
     // Rows y0..y1-1: sampled, adjusted and sent through the preview transform as one band.
     auto band = [&](int y0, int y1) {
@@ -203,7 +201,7 @@ PictureBitmap renderPicture(const PreviewScene& scene, int w, int h) {
         const std::size_t count = static_cast<std::size_t>(y1 - y0) * w;
         std::vector<std::uint8_t> cmyka(count * 5, 0);
         for (int py = y0; py < y1; ++py) {
-            const int sy = std::clamp(nearest(1.0 + py * stepY), 1, grid.height);
+            const int sy = std::clamp(roundHalfEven(1.0 + py * stepY), 1, grid.height);
             const std::uint8_t* row = grid.at(1, sy);
             const std::uint8_t* maskRow = pattern
                                               ? scene.picture.patternMask.data() +
@@ -372,10 +370,10 @@ PreviewFrame previewFrameFor(const PageSetup& page, int boxWidth, int boxHeight)
     }
     // The margins as the printable area was last worked out from them: drawing reads no file.
     const Margins& m = page.margins;
-    frame.left = nearest(pw * static_cast<double>(fix(m.left)) / paperW);
-    frame.right = nearest(pw * static_cast<double>(fix(m.right)) / paperW);
-    frame.top = nearest(ph * static_cast<double>(fix(m.top)) / paperH);
-    frame.bottom = nearest(ph * static_cast<double>(fix(m.bottom)) / paperH);
+    frame.left = roundHalfEven(pw * static_cast<double>(fix(m.left)) / paperW);
+    frame.right = roundHalfEven(pw * static_cast<double>(fix(m.right)) / paperW);
+    frame.top = roundHalfEven(ph * static_cast<double>(fix(m.top)) / paperH);
+    frame.bottom = roundHalfEven(ph * static_cast<double>(fix(m.bottom)) / paperH);
     frame.paperWidth = pw;
     frame.paperHeight = ph;
     frame.valid = pw > 0 && ph > 0;
@@ -477,10 +475,10 @@ PreviewLayout layoutCopies(Layout& layout, const PageSetup& page, const Picture&
 
     layout.across = grid.across;
     layout.down = grid.down;
-    layout.copySpacingX = static_cast<float>(nearest(paperW * grid.gapX / pw));
-    layout.copySpacingY = static_cast<float>(nearest(paperH * grid.gapY / ph));
-    layout.imagePosX = static_cast<float>(nearest(paperW * grid.x / pw));
-    layout.imagePosY = static_cast<float>(nearest(paperH * grid.y / ph));
+    layout.copySpacingX = static_cast<float>(roundHalfEven(paperW * grid.gapX / pw));
+    layout.copySpacingY = static_cast<float>(roundHalfEven(paperH * grid.gapY / ph));
+    layout.imagePosX = static_cast<float>(roundHalfEven(paperW * grid.x / pw));
+    layout.imagePosY = static_cast<float>(roundHalfEven(paperH * grid.y / ph));
     return grid;
 }
 
@@ -532,19 +530,19 @@ std::vector<std::uint8_t> renderPagePreview(const PreviewScene& scene, int width
 
     if (layout.valid && layout.frame.paperWidth > 0) {
         const double s = static_cast<double>(pw) / layout.frame.paperWidth;
-        const int picW = std::max(1, nearest(layout.pictureWidth * s));
-        const int picH = std::max(1, nearest(layout.pictureHeight * s));
+        const int picW = std::max(1, roundHalfEven(layout.pictureWidth * s));
+        const int picH = std::max(1, roundHalfEven(layout.pictureHeight * s));
         PictureBitmap pic = renderPicture(scene, picW, picH);
         if (pic.width > 0) {
             // Copies only overlap when more were asked for than the page holds; bound the
             // work so such a request cannot stall the window.
             long long budget = 32LL * pw * ph;
             for (int j = 1; j <= layout.down && budget > 0; ++j) {
-                const int top = nearest(copyPosition(layout, 1, j)[1] * s);
+                const int top = roundHalfEven(copyPosition(layout, 1, j)[1] * s);
                 if (top >= ph) break;
                 if (top + pic.height <= 0) continue;
                 for (int i = 1; i <= layout.across && budget > 0; ++i) {
-                    const int left = nearest(copyPosition(layout, i, j)[0] * s);
+                    const int left = roundHalfEven(copyPosition(layout, i, j)[0] * s);
                     if (left >= pw) break;
                     if (left + pic.width <= 0) continue;
                     budget -= static_cast<long long>(pic.width) * pic.height;
@@ -567,8 +565,8 @@ std::vector<std::uint8_t> renderPagePreview(const PreviewScene& scene, int width
     const int y1 = ph - frame.bottom;
     if (scene.layout.guardAreaChecked && scene.page.paperWidthPt > 0 &&
         scene.page.paperHeightPt > 0) {
-        const int gw = nearest(static_cast<double>(pw) / scene.page.paperWidthPt * 72.0);
-        const int gh = nearest(static_cast<double>(ph) / scene.page.paperHeightPt * 72.0);
+        const int gw = roundHalfEven(static_cast<double>(pw) / scene.page.paperWidthPt * 72.0);
+        const int gh = roundHalfEven(static_cast<double>(ph) / scene.page.paperHeightPt * 72.0);
         // The bottom squares end one pixel above the bottom margin line (row y1 - 1).
         const int bottomEnd = y1 - 1;
         canvas.fill(x0, y0, x0 + gw, y0 + gh, kGuardSecond);

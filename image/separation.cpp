@@ -21,12 +21,8 @@
 
 namespace {
 
-int roundEven(float v) {
-    return roundHalfEven(v);
-}
-
 int percentOf(int row, int rows) {
-    return roundEven(100.0f * static_cast<float>(row) / rows);
+    return roundHalfEven(100.0f * static_cast<float>(row) / rows);
 }
 
 // Black folded into a colour: 255 * min(1, c * (1 - k) + k) for c = colour / 255,
@@ -39,7 +35,7 @@ struct FoldTable {
             for (int c = 0; c < 256; ++c) {
                 const float cf = static_cast<float>(c) / 255.0f;
                 v[static_cast<std::size_t>(k * 256 + c)] = static_cast<std::uint8_t>(
-                    roundEven(255.0f * std::min(1.0f, cf * (1.0f - kf) + kf)));
+                    roundHalfEven(255.0f * std::min(1.0f, cf * (1.0f - kf) + kf)));
             }
         }
     }
@@ -83,7 +79,7 @@ struct PrintTables {
 
     PrintTables(const ToneCurves& curves, int brightnessValue, int contrastValue) {
         const float scale = 98.0f / 100.0f;
-        const int b = roundEven(static_cast<float>(brightnessValue) / 4.0f);
+        const int b = roundHalfEven(static_cast<float>(brightnessValue) / 4.0f);
         const float c = static_cast<float>(contrastValue);
         const float f = 259.0f * (c + 255.0f) / (255.0f * (259.0f - c));
         for (int v = 0; v < 256; ++v) {
@@ -91,13 +87,14 @@ struct PrintTables {
                 const int level =
                     curves.table[static_cast<std::size_t>(ch)][static_cast<std::size_t>(v)] & 0xFF;
                 toned[ch][v] =
-                    static_cast<std::uint8_t>(roundEven(scale * static_cast<float>(level)));
+                    static_cast<std::uint8_t>(roundHalfEven(scale * static_cast<float>(level)));
             }
-            white[v] = static_cast<std::uint8_t>(roundEven(scale * static_cast<float>(v)));
+            white[v] = static_cast<std::uint8_t>(roundHalfEven(scale * static_cast<float>(v)));
             const float r = f * static_cast<float>((255 - v) - 128) + 128.0f;
-            contrast[v] = static_cast<std::uint8_t>(255 - roundEven(std::clamp(r, 0.0f, 255.0f)));
+            contrast[v] =
+                static_cast<std::uint8_t>(255 - roundHalfEven(std::clamp(r, 0.0f, 255.0f)));
             brightness[v] = static_cast<std::uint8_t>(255 - std::clamp(255 - v + b, 0, 255));
-            removal[v] = static_cast<std::uint8_t>(roundEven(0.2f * static_cast<float>(v)));
+            removal[v] = static_cast<std::uint8_t>(roundHalfEven(0.2f * static_cast<float>(v)));
         }
         chain();
     }

@@ -1,5 +1,6 @@
 #include "job/job.h"
 
+#include "core/numbers.h"
 #include "core/progress.h"
 #include "core/texts.h"
 #include "core/ui.h"
@@ -68,9 +69,8 @@ JobProblem jobparts::attachTiledImage(const JobInputs& in, PrintJobParts& job,
 }
 
 int printCopiesFromText(std::string_view text) {
-    const double value = std::nearbyint(settingValue(text));
-    // NaN, zero and negative counts all print once.
-    return value >= 99 ? 99 : value >= 1 ? static_cast<int>(value) : 1;
+    // Zero and negative counts print once.
+    return std::clamp(roundHalfEven(settingValue(text)), 1, 99);
 }
 
 std::string printDocumentName(const JobInputs& in) {

@@ -1,5 +1,6 @@
 #include "job/job.h"
 
+#include "core/numbers.h"
 #include "core/texts.h"
 #include "core/ui.h"
 #include "job/job_internal.h"
@@ -176,8 +177,8 @@ void jobparts::buildSecondFamilyJobFrom(const JobInputs& in, PrintJobParts& job,
     placement.cols = plan.cols;
     placement.translateLine = plainFloat(std::max(0.0f, in.layout.imagePosX - 12)) + " " +
                               plainFloat(std::max(0.0f, in.layout.imagePosY - 12)) + " translate";
-    placement.scaleLine = plainNumber(static_cast<long long>(std::nearbyint(sx))) + " " +
-                          plainNumber(static_cast<long long>(std::nearbyint(sy))) + " scale";
+    placement.scaleLine =
+        plainNumber(roundHalfEven(sx)) + " " + plainNumber(roundHalfEven(sy)) + " scale";
 
     const SecondPage page = pageSizeBlock(nullptr, in);
     std::string& h = job.header;

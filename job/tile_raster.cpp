@@ -23,11 +23,6 @@ constexpr double kRasterLimit = 1073741824.0; // 2^30 bytes
 // request costs little per byte, small enough to stay in the cache while it is written.
 constexpr std::size_t kBlockBytes = 1 << 20;
 
-// Nearest integer, halves to even.
-double roundEven(double v) {
-    return std::nearbyint(v);
-}
-
 // Writes output rows [first, first + count) of the tiled raster into block.
 void tiledRows(const TilePlan& plan, const SeparatedRows& source, long long first, long long count,
                char* block) {
@@ -89,8 +84,8 @@ JobProblem planTiles(const JobInputs& in, int nx, int ny, TilePlan& plan) {
     gxp = std::max(gxp, 0LL);
     gyp = std::max(gyp, 0LL);
 
-    double c = roundEven(static_cast<double>(w * nx + 2 + gxp * (nx - 1)));
-    double r = roundEven(static_cast<double>(h * ny + 2 + gyp * (ny - 1)));
+    double c = roundHalfEven(static_cast<double>(w * nx + 2 + gxp * (nx - 1)));
+    double r = roundHalfEven(static_cast<double>(h * ny + 2 + gyp * (ny - 1)));
     double totalX = wpt * nx + gx * (nx - 1);
     double totalY = hpt * ny + gy * (ny - 1);
 
@@ -99,15 +94,15 @@ JobProblem planTiles(const JobInputs& in, int nx, int ny, TilePlan& plan) {
     const double pw = in.page.printableWidthPt;
     const double ph = in.page.printableHeightPt;
     if (pw < totalX && nx > 1) {
-        gx = roundEven(std::fabs((pw - totalX) / (nx - 1) + gx - 1));
+        gx = roundHalfEven(std::fabs((pw - totalX) / (nx - 1) + gx - 1));
         gxp = std::max(2LL, static_cast<long long>(std::trunc(w * gx / wpt)));
-        c = roundEven(static_cast<double>(w * nx + 2 + gxp * (nx - 1)));
+        c = roundHalfEven(static_cast<double>(w * nx + 2 + gxp * (nx - 1)));
         totalX = wpt * nx + gx * (nx - 1);
     }
     if (ph < totalY && ny > 1) {
-        gy = roundEven(std::fabs((ph - totalY - 1) / (ny - 1) + gy - 1));
+        gy = roundHalfEven(std::fabs((ph - totalY - 1) / (ny - 1) + gy - 1));
         gyp = std::max(3LL, static_cast<long long>(std::trunc(h * gy / hpt)));
-        r = roundEven(static_cast<double>(h * ny + 2 + gyp * (ny - 1)));
+        r = roundHalfEven(static_cast<double>(h * ny + 2 + gyp * (ny - 1)));
         totalY = hpt * ny + gy * (ny - 1);
     }
 
@@ -240,7 +235,7 @@ JobProblem tileRaster(const JobInputs& in, int nx, int ny, int& cols, int& rows,
         const long long outRows = static_cast<long long>(out.size() / rowBytes);
         while (done < plan.ny && outRows >= done * (plan.height + plan.gapY) + plan.height) {
             ++done;
-            const int percent = static_cast<int>(std::nearbyint(100.0 * done / plan.ny));
+            const int percent = roundHalfEven(100.0 * done / plan.ny);
             if (percent != shown) feedback.progress(percent);
             shown = percent;
         }
