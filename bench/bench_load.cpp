@@ -16,11 +16,12 @@
 #include "core/texts.h"
 #include "core/ui.h"
 #include "image/colour.h"
-#include "image/decode.h"
+#include "image/decode_testing.h"
 #include "image/load.h"
 #include "job/job.h"
 #include "image/separation.h"
 #include "settings/settings.h"
+#include "image/colour_testing.h"
 
 #include <QImage>
 

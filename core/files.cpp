@@ -1,5 +1,6 @@
 #include "core/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,6 +20,26 @@ int openRegularFile(const std::string& path) {
     // Regular files ignore O_NONBLOCK, but later reads should not depend on that.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+std::string readFileHead(const std::string& path, std::size_t limit) {
+    std::string out;
+    const int fd = openRegularFile(path);
+    if (fd < 0) return out;
+    char buf[65536];
+    for (;;) {
+        std::size_t want = sizeof buf;
+        if (limit) {
+            if (out.size() >= limit) break;
+            want = std::min(want, limit - out.size());
+        }
+        const ssize_t n = ::read(fd, buf, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return out;
 }
 
 ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out,

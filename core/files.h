@@ -3,6 +3,7 @@
 // the program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,10 @@ struct stat;
 // given, receives the status of the file that was read (as fstat gives it).
 ReadResult readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& out,
                            struct stat* identity = nullptr);
+
+// The first limit bytes of the regular file at path (all of it when limit is 0, or as many
+// as it has); empty when it cannot be opened or read.
+std::string readFileHead(const std::string& path, std::size_t limit);
 
 // Writes bytes to path (created or truncated), checking every write and the close, so a full
 // file system is a failure rather than a short file. Returns 0 or the errno of the failure;

@@ -1,4 +1,5 @@
 #include "core/profile_file.h"
+#include "core/profile_file_testing.h"
 
 #include "core/files.h"
 #include "core/strings.h"

@@ -78,16 +78,6 @@ class ProfileFile {
     mutable std::shared_ptr<const Parsed> cache_;
 };
 
-// Reads key of section from the file at path, as ProfileFile::read (the file is parsed for
-// this one read).
-std::string readProfileString(const std::string& path, std::string_view section,
-                              std::string_view key, std::string_view fallback = {});
-// Writes key = value into the file at path, as ProfileFile::write.
-int writeProfileString(const std::string& path, std::string_view section, std::string_view key,
-                       std::string_view value);
-// Removes key from section of the file at path; 0 on success (also when it did not exist).
-int deleteProfileKey(const std::string& path, std::string_view section, std::string_view key);
-
 // Why section and key cannot be stored as names (empty, a control character or line break,
 // "[" at the start, "]" in a section, "=" in a key), or empty when they can.
 std::string settingNameProblem(std::string_view section, std::string_view key);

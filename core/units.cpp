@@ -20,10 +20,6 @@ const char* unitSetting(Unit unit) {
     }
 }
 
-char unitLetter(Unit unit) {
-    return unitSetting(unit)[0];
-}
-
 double millimetresPerUnit(Unit unit) {
     switch (unit) {
     case Unit::Centimetre:

@@ -11,8 +11,6 @@ enum class Unit { Millimetre, Centimetre, Inch };
 Unit unitFromSetting(std::string_view value);
 // The "Unit" value of a unit: "M", "C" or "I".
 const char* unitSetting(Unit unit);
-// The same as one letter: 'M', 'C' or 'I'.
-char unitLetter(Unit unit);
 
 // Millimetres in one unit: 1, 10 or 25.4.
 double millimetresPerUnit(Unit unit);

@@ -1,6 +1,7 @@
 // Fuzzes the settings file reader and writer: any file content must read without a crash,
 // and a write must keep every other line and leave the written key readable.
 #include "settings/settings.h"
+#include "core/profile_file_testing.h"
 
 #include <algorithm>
 #include <cstdint>

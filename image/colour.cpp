@@ -1,4 +1,5 @@
 #include "image/colour.h"
+#include "image/colour_testing.h"
 
 #include "core/numbers.h"
 #include "core/progress.h"

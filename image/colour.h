@@ -36,22 +36,12 @@ struct ConversionOutcome {
     bool ok() const { return status == ConversionStatus::Done; }
 };
 
-// Converts buffer (width x height pixels) in place from RGBA to C, M, Y, K, A (5 bytes a
-// pixel), the progress bar following the rows. On any failure but a cancel the buffer is
-// emptied (no half-converted picture remains).
-ConversionOutcome convertToCmyk(ImageBuffer& buffer, int width, int height,
-                                const ColourProfiles& profiles, const Feedback& feedback);
-
-// convertToCmyk with the work split into bands of bandRows rows run on `threads` threads
-// (0 = one a core), each thread with its own transform of the same profiles. The bytes equal
-// those of one transform over the whole image.
-ConversionOutcome convertToCmykBanded(ImageBuffer& buffer, int width, int height,
-                                      const ColourProfiles& profiles, const Feedback& feedback,
-                                      int threads, int bandRows);
-
-// The same conversion reading the R, G, B, A pixels from rgba (width x height x 4 bytes, not
-// changed) and writing buffer (at least width x height x 5 bytes) in full; rgba null converts
-// buffer in place.
+// Converts the R, G, B, A pixels from rgba (width x height x 4 bytes, not
+// changed) to C, M, Y, K, A (5 bytes a pixel), writing buffer (at least width x height x 5
+// bytes) in full; rgba null converts buffer in place. The work runs in bands of bandRows rows
+// on `threads` threads (0 = one a core), each with its own transform of the same profiles,
+// the progress bar following the rows. On any failure but a cancel the buffer is emptied
+// (no half-converted picture remains).
 ConversionOutcome convertToCmykFrom(ImageBuffer& buffer, int width, int height,
                                     const std::uint8_t* rgba, const ColourProfiles& profiles,
                                     const Feedback& feedback, int threads = 0, int bandRows = 32);

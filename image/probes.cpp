@@ -1,7 +1,8 @@
 #include "image/probes.h"
 
 #include "core/files.h"
-#include "image/decode.h"
+#include "image/header_bytes.h"
+#include "image/image_header.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,56 +18,7 @@ namespace {
 // Pixels per metre to pixels per inch.
 constexpr double kPerMetrePerInch = 39.3700787;
 
-// A bounds-checked view of the bytes a probe read: positions past the end read as 0.
-class Bytes {
-  public:
-    explicit Bytes(std::string_view b) : b_(b) {}
-    std::uint64_t size() const { return b_.size(); }
-    std::uint32_t at(std::uint64_t pos) const {
-        return pos < b_.size() ? static_cast<unsigned char>(b_[pos]) : 0u;
-    }
-    std::uint32_t be16(std::uint64_t p) const { return at(p) << 8 | at(p + 1); }
-    std::uint32_t le16(std::uint64_t p) const { return at(p + 1) << 8 | at(p); }
-    std::uint32_t be32(std::uint64_t p) const { return be16(p) << 16 | be16(p + 2); }
-    std::uint32_t le32(std::uint64_t p) const { return le16(p + 2) << 16 | le16(p); }
-    std::uint32_t u16(std::uint64_t p, bool big) const { return big ? be16(p) : le16(p); }
-    std::uint32_t u32(std::uint64_t p, bool big) const { return big ? be32(p) : le32(p); }
-    // First position >= from where needle starts, or npos.
-    std::uint64_t find(std::string_view needle, std::uint64_t from) const {
-        if (from > b_.size()) return npos;
-        std::size_t p = b_.find(needle, static_cast<std::size_t>(from));
-        return p == std::string_view::npos ? npos : p;
-    }
-    std::string_view text(std::uint64_t from, std::size_t n) const {
-        if (from >= b_.size()) return {};
-        return b_.substr(static_cast<std::size_t>(from), n);
-    }
-    static constexpr std::uint64_t npos = ~std::uint64_t{0};
-
-  private:
-    std::string_view b_;
-};
-
-// Reads at most limit bytes (0 = all) from the start of the file; empty when unreadable.
-std::string readHead(const std::string& path, std::size_t limit) {
-    std::string out;
-    int fd = openRegularFile(path);
-    if (fd < 0) return out;
-    char buf[65536];
-    for (;;) {
-        std::size_t want = sizeof buf;
-        if (limit) {
-            if (out.size() >= limit) break;
-            want = std::min(want, limit - out.size());
-        }
-        ssize_t n = ::read(fd, buf, want);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return out;
-}
+using Bytes = HeaderReader<MemoryBytes>;
 
 std::string_view head(std::string_view bytes, std::size_t n) {
     return bytes.substr(0, n);
@@ -82,7 +34,7 @@ double rational(std::uint32_t num, std::uint32_t den) {
 } // namespace
 
 void probeResolutionPngBytes(std::string_view bytes, float& xDpi, float& yDpi) {
-    Bytes b(bytes);
+    const Bytes b{MemoryBytes(bytes)};
     std::uint64_t p = b.find("pHYs", 3);
     if (p == Bytes::npos) {
         xDpi = yDpi = kDefaultResolution;
@@ -94,7 +46,7 @@ void probeResolutionPngBytes(std::string_view bytes, float& xDpi, float& yDpi) {
 }
 
 void probeResolutionJpegBytes(std::string_view bytes, float& xDpi, float& yDpi) {
-    Bytes b(head(bytes, kJpegProbeBytes));
+    const Bytes b{MemoryBytes(head(bytes, kJpegProbeBytes))};
     // The identifier may sit at offset 6 or 7 of the five bytes 6..10; missing bytes are 0.
     std::string id;
     for (int i = 6; i <= 10; ++i)
@@ -141,7 +93,7 @@ void probeResolutionGifBytes(std::string_view, float& xDpi, float& yDpi) {
 }
 
 void probeResolutionTiffBytes(std::string_view bytes, float& xDpi, float& yDpi) {
-    Bytes b(bytes);
+    const Bytes b{MemoryBytes(bytes)};
     bool big = b.text(0, 2) == "MM" && b.be16(2) == 42;
     std::uint64_t ifd = b.u32(4, big);
     std::uint32_t count = b.u16(ifd, big);
@@ -161,14 +113,14 @@ void probeResolutionTiffBytes(std::string_view bytes, float& xDpi, float& yDpi) 
 }
 
 void probeResolutionBmpBytes(std::string_view bytes, float& xDpi, float& yDpi) {
-    Bytes b(head(bytes, kBmpProbeBytes));
+    const Bytes b{MemoryBytes(head(bytes, kBmpProbeBytes))};
     xDpi = static_cast<float>(b.le32(38) / kPerMetrePerInch);
     yDpi = static_cast<float>(b.le32(42) / kPerMetrePerInch);
     if (xDpi < 5) xDpi = yDpi = 150.0f;
 }
 
 void probeResolutionPsdBytes(std::string_view bytes, float& xDpi, float& yDpi) {
-    Bytes b(head(bytes, kPsdProbeBytes));
+    const Bytes b{MemoryBytes(head(bytes, kPsdProbeBytes))};
     std::uint64_t p = b.find(std::string_view("8BIM\x03\xED", 6), 3);
     if (p == Bytes::npos) {
         xDpi = yDpi = kDefaultResolution;
@@ -221,7 +173,7 @@ void probeResolutionPng(const std::string& path, float& xDpi, float& yDpi) {
     probeResolutionPngBytes(found, xDpi, yDpi);
 }
 void probeResolutionJpeg(const std::string& path, float& xDpi, float& yDpi) {
-    probeResolutionJpegBytes(readHead(path, kJpegProbeBytes), xDpi, yDpi);
+    probeResolutionJpegBytes(readFileHead(path, kJpegProbeBytes), xDpi, yDpi);
 }
 void probeResolutionGif(const std::string& path, float& xDpi, float& yDpi) {
     (void)path;
@@ -248,10 +200,10 @@ void probeResolutionTiff(const std::string& path, float& xDpi, float& yDpi) {
     ::munmap(map, size);
 }
 void probeResolutionBmp(const std::string& path, float& xDpi, float& yDpi) {
-    probeResolutionBmpBytes(readHead(path, kBmpProbeBytes), xDpi, yDpi);
+    probeResolutionBmpBytes(readFileHead(path, kBmpProbeBytes), xDpi, yDpi);
 }
 void probeResolutionPsd(const std::string& path, float& xDpi, float& yDpi) {
-    probeResolutionPsdBytes(readHead(path, kPsdProbeBytes), xDpi, yDpi);
+    probeResolutionPsdBytes(readFileHead(path, kPsdProbeBytes), xDpi, yDpi);
 }
 
 void probeResolutionForPath(const std::string& path, float& xDpi, float& yDpi) {
@@ -275,7 +227,7 @@ void probeResolutionForPath(const std::string& path, float& xDpi, float& yDpi) {
     };
     // A probe reads its own format's fields only: on another format's bytes (a PNG in a
     // folder named "scans.bmp.d") it would read nonsense, so it leaves the values as they are.
-    const ImageFormat format = sniffImageFormat(readHead(path, 16));
+    const ImageFormat format = sniffImageFormat(readFileHead(path, 16));
     for (const auto& p : probes)
         if (lower.find(p.ext) != std::string::npos && p.format == format) p.probe(path, xDpi, yDpi);
     // A header that claims 0 dots per metre (or a huge number that overflowed) would make

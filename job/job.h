@@ -67,7 +67,6 @@ void buildBlankPageJob(const JobInputs& in, PrintJobParts& job, const Feedback& 
 
 // Media feature block of the chosen medium (page.mediaId) for the target model; possibly
 // empty.
-std::string buildMediaFeature(const JobInputs& in, PrinterFamily family);
 std::string buildFirstFamilyMediaFeature(const JobInputs& in);
 std::string buildSecondFamilyMediaFeature(const JobInputs& in);
 // The printer media setting the chosen medium stands for: 0..35 (first family) or 0..11

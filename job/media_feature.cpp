@@ -308,8 +308,3 @@ std::string buildSecondFamilyMediaFeature(const JobInputs& in) {
     w.line("}featurecleanup");
     return block;
 }
-
-std::string buildMediaFeature(const JobInputs& in, PrinterFamily family) {
-    return family == PrinterFamily::Second ? buildSecondFamilyMediaFeature(in)
-                                           : buildFirstFamilyMediaFeature(in);
-}

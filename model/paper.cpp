@@ -378,13 +378,6 @@ void restoreMargins(ProfileFile& settings, PageSetup& page) {
     computePrintableArea(settings, page);
 }
 
-void backupMargins(ProfileFile& settings) {
-    for (std::string_view which : kMarginNames) {
-        std::string current = readSetting(settings, marginKey(which));
-        if (looksNumeric(current)) writeSetting(settings, backupKey(which), current);
-    }
-}
-
 void computePrintableArea(const ProfileFile& settings, PageSetup& page) {
     page.margins = storedMargins(settings);
     const Margins& m = page.margins;

@@ -102,9 +102,6 @@ MarginSums enforceMargins(const TargetPrinter& target, ProfileFile& settings, Pa
 // A backup that is missing, empty or not a number leaves its margin as it is.
 void restoreMargins(ProfileFile& settings, PageSetup& page);
 
-// Writes the four current margins into their backup keys (for the margins dialog).
-void backupMargins(ProfileFile& settings);
-
 // A stored margin in points (key value ÷ 100; 0 when missing). which: "Top", "Left",
 // "Right" or "Bottom".
 double marginPt(const ProfileFile& settings, std::string_view which);

@@ -24,10 +24,6 @@ std::string_view patternLengthCharacters(bool gap) {
     return gap ? "1234567890.-" : "1234567890.";
 }
 
-bool patternLengthAllowed(std::string_view text, bool gap) {
-    return text.find_first_not_of(patternLengthCharacters(gap)) == std::string_view::npos;
-}
-
 double patternSizeFromSlider(int position) {
     return 2.0 + position / 12.5;
 }

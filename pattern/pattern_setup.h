@@ -16,7 +16,6 @@ std::string patternLengthText(double millimetres, Unit unit);
 double patternLengthFromText(std::string_view text, Unit unit);
 // Characters a typed size ("1234567890.") or gap ("1234567890.-") may hold.
 std::string_view patternLengthCharacters(bool gap);
-bool patternLengthAllowed(std::string_view text, bool gap);
 
 // Slider positions: size 2 + p / 12.5 mm, gap 1 + p / 25 mm (and back, nearest position).
 double patternSizeFromSlider(int position);

@@ -108,9 +108,6 @@ inline constexpr const SettingKey* kMarginBackups[4] = {&kTopMarginBackup, &kLef
                                                         &kRightMarginBackup, &kBottomMarginBackup};
 } // namespace keys
 
-// Every key of the table, in the order above.
-const std::vector<const SettingKey*>& settingKeys();
-
 // The key's value, or the table's fallback when it is missing.
 std::string readSetting(const ProfileFile& file, const SettingKey& key);
 // The same with another fallback (a snapshot's own defaults, say).

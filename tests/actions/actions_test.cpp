@@ -12,6 +12,7 @@
 #include "settings/recent_files.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "core/profile_file_testing.h"
 
 #include <QImage>
 #include <gtest/gtest.h>

@@ -8,6 +8,7 @@
 #include "model/paper.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "core/profile_file_testing.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "actions/defaults.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "core/profile_file_testing.h"
 
 #include <gtest/gtest.h>
 

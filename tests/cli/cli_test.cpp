@@ -1,6 +1,7 @@
 // The command-line tool as a user runs it: exit codes, output and what it leaves on disk.
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "core/profile_file_testing.h"
 
 #include <gtest/gtest.h>
 

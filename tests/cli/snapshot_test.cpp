@@ -2,6 +2,7 @@
 // snapshot save.
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "core/profile_file_testing.h"
 
 #include <gtest/gtest.h>
 

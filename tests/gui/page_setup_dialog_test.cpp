@@ -10,6 +10,7 @@
 #include "core/tone_curves.h"
 #include "model/paper.h"
 #include "settings/settings.h"
+#include "core/profile_file_testing.h"
 #include "tests/support/test_support.h"
 
 #include <QAction>
@@ -371,3 +372,4 @@ void PageSetupDialogTest::loadDefaultsByModel() {
 
 QTEST_MAIN(PageSetupDialogTest)
 #include "page_setup_dialog_test.moc"
+#include "core/profile_file_testing.h"

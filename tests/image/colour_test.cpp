@@ -5,6 +5,7 @@
 #include "core/texts.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "image/colour_testing.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>

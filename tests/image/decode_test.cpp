@@ -1,9 +1,10 @@
 // Decoding behind the three walls: formats, damaged and hostile files, the fenced child.
-#include "image/decode.h"
+#include "image/decode_testing.h"
 
 #include "actions/messages.h"
 
 #include "tests/support/test_support.h"
+#include "image/image_header_testing.h"
 
 #include <gtest/gtest.h>
 

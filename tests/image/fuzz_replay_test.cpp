@@ -1,7 +1,7 @@
 // Replays the seed corpora of the probe and loader fuzzers as ordinary tests (the harnesses'
 // own checks trap on a fault), and the inputs that crash the decoding child as a test of the
 // walls around it.
-#include "image/decode.h"
+#include "image/decode_testing.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -455,18 +455,6 @@ TEST(Margins, MissingEmptyOrDamagedBackupLeavesTheMargin) {
     EXPECT_NEAR(t.state.page.printableWidthPt, 595 - 12.96, 1e-3);
 }
 
-TEST(Margins, BackupThenRestoreRoundTrips) {
-    TestState t;
-    setMargins(t.state, "1400", "1500", "1600", "1700");
-    backupMargins(t.state.settings);
-    setMargins(t.state, "1", "2", "3", "4");
-    restoreMargins(t.state.settings, t.state.page);
-    EXPECT_EQ(margin(t.state, "Top"), "1400");
-    EXPECT_EQ(margin(t.state, "Left"), "1500");
-    EXPECT_EQ(margin(t.state, "Right"), "1600");
-    EXPECT_EQ(margin(t.state, "Bottom"), "1700");
-}
-
 TEST(TrayList, ByMediumAndFamily) {
     struct Case {
         const char* brand;

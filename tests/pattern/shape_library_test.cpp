@@ -3,6 +3,7 @@
 #include "actions/startup.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "core/profile_file_testing.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,8 @@
 #include "core/texts.h"
 #include "settings/recent_files.h"
 #include "tests/support/test_support.h"
+#include "core/profile_file_testing.h"
+#include "settings/settings_testing.h"
 
 #include <gtest/gtest.h>
 
