@@ -107,279 +107,172 @@ void paperSourceFeature(JobText& w, const JobInputs& in) {
             {" /DriverOps /ProcSet 2 copy resourcestatus{", line2, line3});
 }
 
-// The colour features: colour matching off for the device colours the job sends. Each body
-// reaches the printer's driver operations only when they are there.
-void colourFeatures(JobText& w, const JobInputs& in, bool blankJob) {
-    const bool c650 = !blankJob && contains(in.target.targetModel, "C650");
-    {
-        w.line("featurebegin{");
-        w.line(blankJob ? "%%BeginFeature: *OKControl Graph" : "%%BeginFeature: *OKControl NoPrCm");
-        w.empty();
-        w.line(" /DriverOps /ProcSet 2 copy resourcestatus{");
-        w.line(" pop pop findresource");
-        w.line(" globaldict /OK@ColorMono 2 copy known{get}{pop pop 2}ifelse 2 eq{");
-        if (blankJob) {
-            w.line("   1 2 false <</SelectColorMode 2 /SelectHalftone 1>> false 6 -1 roll");
-        } else {
-            w.line("   4 3 false <</SelectColorMode 0 /SelectColorMatching 0 /SelectHalftone 1>>");
-            w.line("   true 6 -1 roll");
-        }
-        w.line(" }{");
-        w.line("   1 1 false <</SelectColorMode 1 /SelectHalftone 1>> false 6 -1 roll");
-        w.line(" }ifelse");
-        w.line(" /setcolmode get exec");
-        w.line(" }{pop pop}ifelse");
-        w.line("%%EndFeature");
-        w.line("}featurecleanup");
+// The colour mode feature: colour matching off for the device colours the job sends (the
+// blank page asks for graphics mode).
+void colourModeFeature(JobText& w, bool blankJob) {
+    w.line("featurebegin{");
+    w.line(blankJob ? "%%BeginFeature: *OKControl Graph" : "%%BeginFeature: *OKControl NoPrCm");
+    w.empty();
+    w.line(" /DriverOps /ProcSet 2 copy resourcestatus{");
+    w.line(" pop pop findresource");
+    w.line(" globaldict /OK@ColorMono 2 copy known{get}{pop pop 2}ifelse 2 eq{");
+    if (blankJob) {
+        w.line("   1 2 false <</SelectColorMode 2 /SelectHalftone 1>> false 6 -1 roll");
+    } else {
+        w.line("   4 3 false <</SelectColorMode 0 /SelectColorMatching 0 /SelectHalftone 1>>");
+        w.line("   true 6 -1 roll");
     }
-    feature(w, "*OKTargetColor None", {" globaldict /OK@_ColorSelect 0 put"});
-    feature(w, "*OKColorICMS ICCPro", {" globaldict /OK@_ICMS 1 put"});
-    feature(w, "*OKBlackSubGra Glossy",
-            {" /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource 1 exch /setdri_bk get exec", " }{pop pop}ifelse"});
-    feature(w, "*OKColorRenderStyle Natural",
-            {" globaldict /OK@_ColorSelect 2 copy known{get 0 eq{",
-             " /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource 0 exch /setdrinfo get exec", " }{pop pop}ifelse",
-             " }if }{pop pop}ifelse"});
-    feature(w, "*OKColorRenderDict Perceptual",
-            {" /ColorRendering /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource dup /Perceptual exch /setcrd get exec",
-             " /Perceptual exch /setrenderingintent get exec", " }{pop pop}ifelse"});
+    w.line(" }{");
+    w.line("   1 1 false <</SelectColorMode 1 /SelectHalftone 1>> false 6 -1 roll");
+    w.line(" }ifelse");
+    w.line(" /setcolmode get exec");
+    w.line(" }{pop pop}ifelse");
+    w.line("%%EndFeature");
+    w.line("}featurecleanup");
+}
+
+// The CMYK link profile feature: the C650 takes it unconditionally, the others when ICM is on.
+void cmykProfileFeature(JobText& w, bool c650, bool blankJob) {
     if (c650) {
         w.line("featurebegin{");
         w.line("%%BeginFeature: *OKCMYKProfile Link ");
         w.empty();
-        w.raw(" /DriverOps /ProcSet 2 copy resourcestatus{");
-        w.line(" globaldict /OK@_CMYK_IN_LN 2 put");
+        w.line(" /DriverOps /ProcSet 2 copy resourcestatus{ globaldict /OK@_CMYK_IN_LN 2 put");
         w.line(" }{pop pop}ifelse ");
         w.line("%%EndFeature");
         w.line("}featurecleanup");
-    } else {
-        feature(w, "*OKCMYKProfile Link",
-                {" globaldict /OK@_ICMS 2 copy known{get 1 eq{",
-                 " globaldict /OK@_CMYK_IN_LN 2 put",
-                 blankJob ? " }if }{pop pop}ifelse" : "  }if }{pop pop}ifelse"});
+        return;
     }
-    feature(w, "*OKRGBProfile OutType1",
-            {" globaldict /OK@_ICMS 2 copy known{get 1 eq{",
-             " /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource 1 exch /setrgbuserprofile get exec", " }{pop pop}ifelse",
-             " }if }{pop pop}ifelse"});
-    feature(w, "*OKCMYKInputProfile InputType4",
-            {" globaldict /OK@_ICMS 2 copy known{get 1 eq{",
-             " /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource 4 exch /setcmykuserprofile get exec", " }{pop pop}ifelse",
-             " }if }{pop pop}ifelse"});
-    feature(w, "*OKCMYKLinkProfile None",
-            {" /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource 0 exch /setoklinkprof get exec", " }{pop pop}ifelse"});
-    feature(w, "*OKOutProfile Auto", {""});
-    feature(w, "*OKSimProfile None",
-            {" /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource 0 exch /setcmout get exec", " }{pop pop}ifelse"});
-    feature(w, "*OKPureBlack True",
-            {" /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource true exch /setdri_cm get exec", " }{pop pop}ifelse"});
-    feature(w, "*OKPreserveBlack True",
-            {" /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource true exch /setblackpreservation get exec",
-             " }{pop pop}ifelse"});
+    feature(w, "*OKCMYKProfile Link",
+            {" globaldict /OK@_ICMS 2 copy known{get 1 eq{", " globaldict /OK@_CMYK_IN_LN 2 put",
+             blankJob ? " }if }{pop pop}ifelse" : "  }if }{pop pop}ifelse"});
+}
+
+// The output mode of the C844: small for the thin transfer media, intermediate otherwise.
+void outputModeFeature(JobText& w, const JobInputs& in) {
+    const bool small = in.page.mediaId == kMediaTransfer07 || in.page.mediaId == kMediaTransfer05;
+    w.line("featurebegin{");
+    w.line(small ? "%%BeginFeature: *OKOutputMode Small"
+                 : "%%BeginFeature: *OKOutputMode Intermediate");
+    w.empty();
+    w.line("<< /PostRenderingEnhance true >> setpagedevice");
+    w.line(small ? "35 /DriverOps /ProcSet 2 copy resourcestatus{"
+                 : "15 /DriverOps /ProcSet 2 copy resourcestatus{");
+    w.line("pop pop findresource /settonersavevalue get exec}");
+    w.line("{pop pop}ifelse%%EndFeature");
+    w.line("}featurecleanup");
+}
+
+// Where the picture goes: the blank page's 20 x 20 raster of zeros, or the tiled copies of
+// the layout (the job then produces their rows when it is sent).
+JobProblem placeImage(const JobInputs& in, PrintJobParts& job, bool blankJob,
+                      const SeparatedRows& source, ImagePlacement& placement) {
+    if (blankJob) {
+        job.imageData.assign(2000, '\0');
+        placement.rows = placement.cols = 20;
+        placement.translateLine = "268 393 translate";
+        placement.scaleLine = jobNumber(72) + jobNumber(72) + " scale";
+        return JobProblem::None;
+    }
+    TilePlan plan;
+    const JobProblem problem = attachTiledImage(in, job, source, plan);
+    if (problem != JobProblem::None) return problem;
+    placement.rows = plan.rows;
+    placement.cols = plan.cols;
+    placement.translateLine = jobNumber(std::max(0.0f, in.layout.imagePosX - 13)) +
+                              jobNumber(std::max(0.0f, in.layout.imagePosY - 13)) + " translate";
+    placement.scaleLine = jobNumber(plan.sx) + jobNumber(plan.sy) + " scale";
+    return JobProblem::None;
+}
+
+// The comments and the prolog.
+void writeProlog(JobText& w, const JobInputs& in, bool blankJob) {
+    const std::string title =
+        blankJob ? std::string("LVN - blank") : titleWithoutProgramName(in.texts, in.title);
+    writeTemplate(w, "first_family_prolog.ps",
+                  {{"title", [&](JobText& t) { t.line("%%Title: " + title); }},
+                   {"creation_date",
+                    [](JobText& t) { t.line("%%CreationDate: " + creationDate('-')); }},
+                   {"error_handler_begin",
+                    [](JobText& t) {
+                        t.line("%%BeginResource: file Pscript_WinNT_ErrorHandler 5.0 0");
+                    }},
+                   {"layout_globals", [](JobText& t) {
+                        // Each of these three lines ends CR LF LF.
+                        t.line("globaldict /OK@NupNumber 1 put ").raw("\n");
+                        t.line("globaldict /OK@Orientation 0 put ").raw("\n");
+                        t.line("globaldict /OK@ColorMono 2 put ").raw("\n");
+                    }}});
+}
+
+// The setup features, the page setup and the image section up to "beginimage".
+void writeSetup(JobText& w, const JobInputs& in, bool blankJob, const ImagePlacement& placement) {
+    const std::string& model = in.target.targetModel;
+    const PageSize page = firstFamilyPageSize(in, blankJob);
+    const bool c650 = !blankJob && contains(model, "C650");
+    const bool smoothing = !blankJob && contains(model, "650");
+    std::vector<JobSlot> slots = {
+        waitTimeoutSlot(300),
+        {"copies", [&](JobText& t) { copiesFeature(t, in.layout.copies, true); }},
+        {"paper_source", [&](JobText& t) { paperSourceFeature(t, in); }},
+        {"page_size", [&](JobText& t) { pageSizeFeature(t, in, page); }},
+        {"output_bin",
+         [&](JobText& t) {
+             if (contains(model, "920") || contains(model, "9420"))
+                 feature(t, "*OutputBin Stacker", {" << /OutputType (Upper) >> setpagedevice"});
+         }},
+        {"output_mode",
+         [&](JobText& t) {
+             if (!blankJob && contains(model, "844")) outputModeFeature(t, in);
+         }},
+        {"media", [&](JobText& t) { t.raw(buildFirstFamilyMediaFeature(in)); }},
+        {"colour_mode", [&](JobText& t) { colourModeFeature(t, blankJob); }},
+        {"cmyk_profile", [&](JobText& t) { cmykProfileFeature(t, c650, blankJob); }},
+        {"image_smoothing",
+         [&](JobText& t) {
+             feature(t, smoothing ? "*OKImageSmoothing True" : "*OKImageSmoothing False",
+                     {smoothing ? " globaldict /OK@b_ISmooth true put"
+                                : " globaldict /OK@b_ISmooth false put"});
+         }},
+        {"mysetup",
+         [&](JobText& t) { t.line("/mysetup [ 72 600 V 0 0 -72 600 V " + page.origin + " ] def"); }},
+        {"high_gloss",
+         [&](JobText& t) {
+             if (c650) feature(t, "*OKHighGlossMode True ", {});
+         }},
+        {"device_scale", [](JobText& t) { t.lineLf("600 72 div 600 72 div scale"); }},
+    };
+    for (JobSlot& slot : imageSectionSlots(ImageDialect::First, placement))
+        slots.push_back(std::move(slot));
+    writeTemplate(w, "first_family_setup.ps", slots);
+}
+
+void writeTrailer(JobText& w) {
+    writeTemplate(w, "first_family_trailer.ps",
+                  {boundingBoxSlot({}), {"end_of_job", [](JobText& t) {
+                                             t.raw("\x1b%-12345X");
+                                             t.line("\x1b%-12345X@PJL EOJ");
+                                         }}});
 }
 
 void writeFirstFamily(const JobInputs& in, PrintJobParts& job, bool blankJob,
                       const SeparatedRows& source, const Feedback& feedback) {
     feedback.status(kStatusCreatingPrint);
     feedback.progress(0);
-    const int copies = in.layout.copies;
-
     ImagePlacement placement;
-    if (blankJob) {
-        job.imageData.assign(2000, '\0');
-        placement.rows = placement.cols = 20;
-        placement.translateLine = "268 393 translate";
-        placement.scaleLine = jobNumber(72) + jobNumber(72) + " scale";
-    } else {
-        TilePlan plan;
-        job.problem = attachTiledImage(in, job, source, plan);
-        if (!job.ok()) return;
-        const float sx = plan.sx, sy = plan.sy;
-        placement.rows = plan.rows;
-        placement.cols = plan.cols;
-        placement.translateLine = jobNumber(std::max(0.0f, in.layout.imagePosX - 13)) +
-                                  jobNumber(std::max(0.0f, in.layout.imagePosY - 13)) +
-                                  " translate";
-        placement.scaleLine = jobNumber(sx) + jobNumber(sy) + " scale";
-    }
+    job.problem = placeImage(in, job, blankJob, source, placement);
+    if (!job.ok()) return;
     feedback.progress(0);
 
-    const std::string& model = in.target.targetModel;
-    const PageSize page = firstFamilyPageSize(in, blankJob);
-    std::string& h = job.header;
-    h.clear();
-    JobText w(h);
-
-    w.line("%!PS-Adobe-3.0");
-    w.line("%%Title: " +
-           (blankJob ? std::string("LVN - blank") : titleWithoutProgramName(in.texts, in.title)));
-    w.line("%%Creator: PScript5.dll Version 5.2.2");
-    w.line("%%CreationDate: " + creationDate('-'));
-    w.line("%%For: LVN");
-    w.line("%%BoundingBox: (atend)");
-    w.line("%%DocumentNeededResources: (atend)");
-    w.line("%%DocumentSuppliedResources: (atend)");
-    w.line("%%P8BIT");
-    w.line("%%DocumentData: Clean8Bit");
-    w.line("%%TargetDevice: (C610) (3017) 6");
-    w.line("%%LanguageLevel: 3");
-    w.line("%%EndComments");
-    w.empty();
-    w.line("%%BeginDefaults");
-    w.line("%%ViewingOrientation: 1 0 0 1");
-    w.line("%%EndDefaults");
-    w.empty();
-
-    w.line("[{");
-    w.line("%%BeginFeature: *JobPatchFile 0");
-    w.line("%%BeginProcSet: OKI_Default_Color_Setting 1.1 0");
-    w.block(okiDefaultColorSetting());
-    w.line("%%EndProcSet");
-    w.line("%%EndFeature");
-    w.line("} stopped cleartomark");
-
-    w.line("%%BeginProlog");
-    w.line("%%BeginResource: OKI_Driver_Procedure_Patch_Resource 1.0 0");
-    w.block(okiProcedurePatch());
-    w.line("%%EndResource");
-    w.line("%%BeginProcSet: OKI_InitLoad_ProcSet 1.0 0");
-    w.block(okiInitLoad());
-    w.line("%%EndProcSet");
-    // Each of these three lines ends CR LF LF.
-    w.line("globaldict /OK@NupNumber 1 put ").raw("\n");
-    w.line("globaldict /OK@Orientation 0 put ").raw("\n");
-    w.line("globaldict /OK@ColorMono 2 put ").raw("\n");
-    standardProlog(w, "Pscript_WinNT_ErrorHandler");
-    w.line("end");
-    w.line("%%EndProlog");
+    job.header.clear();
+    JobText w(job.header);
+    writeProlog(w, in, blankJob);
     feedback.progress(25);
+    writeSetup(w, in, blankJob, placement);
 
-    w.line("%%BeginSetup");
-    w.line("statusdict begin (%%[ ProductName: ) print product print ( ]%%)= flush end");
-    w.line("[ 1 0 0 1 0 0 ] false Pscript_WinNT_Incr dup /initialize get exec");
-    w.empty();
-    timeoutFeatures(w, 300);
-
-    w.line("featurebegin{");
-    w.line("%%BeginFeature: *TraySwitch False");
-    w.line("1 dict dup /TraySwitch false put setpagedevice");
-    w.line("%%EndFeature");
-    w.line("}featurecleanup");
-    w.empty();
-
-    copiesFeature(w, copies, true);
-
-    feature(w, "*OKJob_Type Normal", {" globaldict /OK@_Type 0 put"});
-    feature(w, "*OKCollate False", {" << /Collate false >> setpagedevice"});
-    paperSourceFeature(w, in);
-    pageSizeFeature(w, in, page);
-    if (contains(model, "920") || contains(model, "9420"))
-        feature(w, "*OutputBin Stacker", {" << /OutputType (Upper) >> setpagedevice"});
-    feature(w, "*OKScreenObo True", {" globaldict /OK@bscreenobo true put"});
-    feature(w, "*OKResolution FINE",
-            {" /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource dup /headresolution get 600 eq {[600 1200]}{[1200 1200]}ifelse",
-             "  600 0 1 2 6 -1 roll /setokresolution get exec", " }{pop pop}ifelse"});
-    if (!blankJob && contains(model, "844")) {
-        const bool small =
-            in.page.mediaId == kMediaTransfer07 || in.page.mediaId == kMediaTransfer05;
-        w.line("featurebegin{");
-        w.line(small ? "%%BeginFeature: *OKOutputMode Small"
-                     : "%%BeginFeature: *OKOutputMode Intermediate");
-        w.empty();
-        w.line("<< /PostRenderingEnhance true >> setpagedevice");
-        w.line(small ? "35 /DriverOps /ProcSet 2 copy resourcestatus{"
-                     : "15 /DriverOps /ProcSet 2 copy resourcestatus{");
-        w.line("pop pop findresource /settonersavevalue get exec}");
-        w.raw("{pop pop}ifelse");
-        w.line("%%EndFeature");
-        w.line("}featurecleanup");
-    }
-    feature(w, "*OKHairLine True",
-            {" globaldict /OK@bstrokeadj true put", " true setstrokeadjust"});
-    w.raw(buildFirstFamilyMediaFeature(in));
-    w.empty();
-    feature(w, "*OKManualFeed False", {" 1 dict dup /ManualFeed false put setpagedevice"});
-    feature(w, "*Duplex None",
-            {"<<", " /Duplex false /Tumble false /Policies << /Duplex 2 >>", ">> setpagedevice"});
-    feature(w, "*OKSeparationorder OFF", {" << /Separations false >> setpagedevice"});
-
-    // Written without the feature wrapper, so every step is guarded here.
-    w.line("%%BeginFeature: *OKPageSizeCheck False");
-    w.empty();
-    w.line(
-        "statusdict /setpapersizecheck known { statusdict begin false setpapersizecheck end } if");
-    w.line("/languagelevel where { pop languagelevel 2 ge } { false } ifelse {");
-    w.line(" /DriverOps /ProcSet resourcestatus { pop pop /DriverOps /ProcSet findresource");
-    w.line(" dup /setpapersizecheckmode known { 0 exch /setpapersizecheckmode get exec } { pop } "
-           "ifelse } if");
-    w.line("} if");
-    w.line("%%EndFeature");
-
-    colourFeatures(w, in, blankJob);
-    feature(w,
-            !blankJob && contains(model, "650") ? "*OKImageSmoothing True"
-                                                : "*OKImageSmoothing False",
-            {!blankJob && contains(model, "650") ? " globaldict /OK@b_ISmooth true put"
-                                                 : " globaldict /OK@b_ISmooth false put"});
-    feature(w, "*OKColorMatch Normal", {" globaldict /OK@_ColorMatch 0 put"});
-    feature(w, "*OKAlwaysPrnHT True", {" globaldict /OK@_AlwaysPrnHT true put"});
-    feature(w, "*OKOverPrint False", {" globaldict /OK@_K_OVP false put"});
-    feature(w, "*OKDrumClean OFF", {});
-    feature(w, "*OKHDDSpool False", {});
-
-    w.line("1 setlinecap 1 setlinejoin");
-    w.line("/mysetup [ 72 600 V 0 0 -72 600 V " + page.origin + " ] def");
-    w.empty();
-    w.line("%%EndSetup");
-    w.empty();
-    w.line("userdict begin /ehsave save def end");
-    w.line("%%EndPageComments");
-    w.line("%%BeginPageSetup");
-    if (!blankJob && contains(model, "C650")) feature(w, "*OKHighGlossMode True ", {});
-    feature(w, "*OKEnvRotate False",
-            {" /DriverOps /ProcSet 2 copy resourcestatus{",
-             " pop pop findresource false exch /winpagerotate get exec", " }{pop pop}ifelse"});
-    feature(w, "*OKOverlay NotUse", {" globaldict /OK@_Overlay 0 put"});
-    feature(w, "*Resolution 600dpi", {});
-    feature(w, "*OKOptionTray 0", {});
-    feature(w, "*OKOptionDuplex False", {});
-    feature(w, "*OKHDD False", {});
-    feature(w, "*InstalledMemory 256MB", {});
-    feature(w, "*OKJobLimit False", {});
-    w.line("/DeviceRGB dup setcolorspace /colspABC exch def");
-    w.line("mysetup concat colspRefresh");
-    w.line("%%EndPageSetup");
-    w.empty();
-    compatibilitySection(w);
-    w.line("%%BeginDocument: Pscript_Win_PassThrough");
-    w.lineLf("600 72 div 600 72 div scale");
-    imageSection(w, ImageDialect::First, placement);
-    w.line("beginimage");
-
-    std::string& t = job.trailer;
-    t.clear();
-    JobText tw(t);
-    tw.empty();
-    tw.line("grestore end % Image Trailer grestore");
-    tw.line("grestore % Print PostScript grestore");
-    tw.empty();
-    tw.line("%%EndDocument");
-    tw.empty();
-    pageAndDocumentTrailer(tw, {});
-    tw.line("(%%[LastPage]%%) = ");
-    tw.line("%%EOF");
-    tw.raw("\x1b%-12345X");
-    tw.line("\x1b%-12345X@PJL EOJ");
+    job.trailer.clear();
+    JobText t(job.trailer);
+    writeTrailer(t);
     feedback.progress(75);
     feedback.progress(100);
 }

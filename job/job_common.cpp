@@ -3,32 +3,17 @@
 #include "core/texts.h"
 
 #include <charconv>
+#include <stdexcept>
 #include <cstdlib>
 #include <ctime>
 
-// The PostScript blocks, embedded at build time.
-extern const unsigned char kPsOkiDefaultColorSetting[];
-extern const std::size_t kPsOkiDefaultColorSetting_size;
-extern const unsigned char kPsOkiProcedurePatch[];
-extern const std::size_t kPsOkiProcedurePatch_size;
-extern const unsigned char kPsOkiInitLoad[];
-extern const std::size_t kPsOkiInitLoad_size;
-extern const unsigned char kPsErrorHandler[];
-extern const std::size_t kPsErrorHandler_size;
-extern const unsigned char kPsFatalError[];
-extern const std::size_t kPsFatalError_size;
-extern const unsigned char kPsWinBasic[];
-extern const std::size_t kPsWinBasic_size;
-extern const unsigned char kPsWinUtilsL2[];
-extern const std::size_t kPsWinUtilsL2_size;
-extern const unsigned char kPsWinNtCompat[];
-extern const std::size_t kPsWinNtCompat_size;
-extern const unsigned char kPsImageProbe[];
-extern const std::size_t kPsImageProbe_size;
-extern const unsigned char kPsImageProcedures[];
-extern const std::size_t kPsImageProcedures_size;
-extern const unsigned char kPsDefgColourSpace[];
-extern const std::size_t kPsDefgColourSpace_size;
+// The PostScript of the jobs, embedded at build time.
+struct EmbeddedFile {
+    const char* name;
+    const unsigned char* data;
+    std::size_t size;
+};
+extern const EmbeddedFile kJobResources[];
 
 namespace jobparts {
 
@@ -45,38 +30,57 @@ void two(std::string& s, int v) {
 
 } // namespace
 
-std::string_view okiDefaultColorSetting() {
-    return view(kPsOkiDefaultColorSetting, kPsOkiDefaultColorSetting_size);
+std::string_view jobResource(std::string_view fileName) {
+    for (const EmbeddedFile* f = kJobResources; f->name; ++f)
+        if (fileName == f->name) return view(f->data, f->size);
+    return {};
 }
-std::string_view okiProcedurePatch() {
-    return view(kPsOkiProcedurePatch, kPsOkiProcedurePatch_size);
+
+namespace {
+
+struct TemplateRun {
+    const std::vector<JobSlot>& slots;
+    std::vector<bool> used;
+};
+
+void expand(JobText& w, std::string_view fileName, TemplateRun& run, int depth) {
+    const std::string_view text = jobResource(fileName);
+    if (text.empty() || depth > 8)
+        throw std::logic_error("job template " + std::string(fileName) + " is missing");
+    for (std::string_view rest = text; !rest.empty();) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (line.size() >= 2 && line[0] == '@' && line[1] == '@') continue; // a note
+        if (line.size() < 3 || line.front() != '@' || line.back() != '@') {
+            w.line(line);
+            continue;
+        }
+        const std::string_view name = line.substr(1, line.size() - 2);
+        if (name.size() > 3 && name.substr(name.size() - 3) == ".ps") {
+            expand(w, name, run, depth + 1);
+            continue;
+        }
+        std::size_t i = 0;
+        while (i < run.slots.size() && run.slots[i].name != name)
+            ++i;
+        if (i == run.slots.size())
+            throw std::logic_error("job template " + std::string(fileName) + " has no slot " +
+                                   std::string(name));
+        run.used[i] = true;
+        if (run.slots[i].write) run.slots[i].write(w);
+    }
 }
-std::string_view okiInitLoad() {
-    return view(kPsOkiInitLoad, kPsOkiInitLoad_size);
-}
-std::string_view errorHandler() {
-    return view(kPsErrorHandler, kPsErrorHandler_size);
-}
-std::string_view fatalError() {
-    return view(kPsFatalError, kPsFatalError_size);
-}
-std::string_view winBasic() {
-    return view(kPsWinBasic, kPsWinBasic_size);
-}
-std::string_view winUtilsL2() {
-    return view(kPsWinUtilsL2, kPsWinUtilsL2_size);
-}
-std::string_view winNtCompat() {
-    return view(kPsWinNtCompat, kPsWinNtCompat_size);
-}
-std::string_view imageProbe() {
-    return view(kPsImageProbe, kPsImageProbe_size);
-}
-std::string_view imageProcedures() {
-    return view(kPsImageProcedures, kPsImageProcedures_size);
-}
-std::string_view defgColourSpace() {
-    return view(kPsDefgColourSpace, kPsDefgColourSpace_size);
+
+} // namespace
+
+void writeTemplate(JobText& w, std::string_view fileName, const std::vector<JobSlot>& slots) {
+    TemplateRun run{slots, std::vector<bool>(slots.size(), false)};
+    expand(w, fileName, run, 0);
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        if (!run.used[i])
+            throw std::logic_error("job template " + std::string(fileName) + " has no line @" +
+                                   std::string(slots[i].name) + "@");
 }
 
 std::string textOr(const TextTable& texts, int n, std::string_view fallback) {
@@ -161,20 +165,6 @@ void nonPpdFeature(JobText& w, std::string_view keyOption,
     w.line("}featurecleanup");
 }
 
-void timeoutFeatures(JobText& w, int waitSeconds) {
-    nonPpdFeature(w, "JobTimeout 0",
-                  {"0 /languagelevel where {pop languagelevel}{1} ifelse",
-                   "2 ge { 1 dict dup /JobTimeout 4 -1 roll put setuserparams }",
-                   "{ statusdict /setjobtimeout get exec } ifelse"});
-    w.empty();
-    const std::string seconds = plainNumber(waitSeconds);
-    nonPpdFeature(w, "WaitTimeout " + seconds,
-                  {seconds + " /languagelevel where {pop languagelevel}{1} ifelse",
-                   "2 ge { 1 dict dup /WaitTimeout 4 -1 roll put setuserparams }",
-                   "{ statusdict /waittimeout 3 -1 roll put } ifelse"});
-    w.empty();
-}
-
 void copiesFeature(JobText& w, int copies, bool binary) {
     if (copies <= 1) return;
     w.line("featurebegin{");
@@ -193,117 +183,54 @@ void copiesFeature(JobText& w, int copies, bool binary) {
     w.empty();
 }
 
-void standardProlog(JobText& w, std::string_view errorHandlerName) {
-    w.line("%%BeginResource: file " + std::string(errorHandlerName) + " 5.0 0");
-    w.block(errorHandler());
-    w.line("%%EndResource");
-    w.line("userdict /Pscript_WinNT_Incr 230 dict dup begin put");
-    w.line("%%BeginResource: file Pscript_FatalError 5.0 0 ");
-    w.block(fatalError());
-    w.line("%%EndResource");
-    w.line("105000 VM?");
-    w.line("%%BeginResource: file Pscript_Win_Basic 5.0 0");
-    w.block(winBasic());
-    w.line("%%EndResource");
-    w.line("%%BeginResource: file Pscript_Win_Utils_L2 5.0 0");
-    w.block(winUtilsL2());
-    w.line("%%EndResource");
+JobSlot waitTimeoutSlot(int waitSeconds) {
+    return {"wait_timeout", [waitSeconds](JobText& w) {
+                const std::string seconds = plainNumber(waitSeconds);
+                nonPpdFeature(w, "WaitTimeout " + seconds,
+                              {seconds + " /languagelevel where {pop languagelevel}{1} ifelse",
+                               "2 ge { 1 dict dup /WaitTimeout 4 -1 roll put setuserparams }",
+                               "{ statusdict /waittimeout 3 -1 roll put } ifelse"});
+            }};
 }
 
-void compatibilitySection(JobText& w) {
-    w.line("30000 VM?");
-    w.line("Pscript_WinNT_Incr begin");
-    w.line("%%BeginResource: file Pscript_WinNT_Compat 5.0 0");
-    w.block(winNtCompat());
-    w.line("%%EndResource");
-    w.line("end reinitialize");
-    w.line("Pscript_WinNT_Compat begin /$x mysetup def end");
-    w.line("Pscript_WinNT_Incr dup /suspend get exec");
-    w.line("Pscript_WinNT_Compat dup /initialize get exec");
+JobSlot boundingBoxSlot(std::string boundingBox) {
+    return {"bounding_box", [boundingBox](JobText& w) {
+                if (!boundingBox.empty()) w.line("%%BoundingBox: 12 12 " + boundingBox);
+            }};
 }
 
-void imageSection(JobText& w, ImageDialect dialect, const ImagePlacement& placement) {
+std::vector<JobSlot> imageSectionSlots(ImageDialect dialect, const ImagePlacement& placement) {
     const bool first = dialect == ImageDialect::First;
     auto num = [first](int v) { return first ? jobNumber(v) : plainNumber(v); };
-    w.line("gsave %% Print PostScript gsave");
-    w.block(imageProbe());
-    w.line("gsave % Image Header gsave");
-    w.line("/rows " + num(placement.rows) + " def");
-    w.line("/cols " + num(placement.cols) + " def");
-    w.line(placement.translateLine);
-    w.line(placement.scaleLine);
-    w.line("level2 {");
-    w.line("band 0 eq {");
-    if (first) {
-        w.line("/DeviceCMYK");
-    } else {
-        w.line("level3 {");
-        w.line("/CIEBasedDEFG /ColorSpaceFamily resourcestatus {pop pop");
-        w.line("[/CIEBasedDEFG");
-        w.block(defgColourSpace());
-        w.line("]} {[/DeviceCMYK]} ifelse");
-        w.line("} {/DeviceCMYK} ifelse");
-    }
-    w.line("} {/DeviceGray} ifelse");
-    w.line("setcolorspace currentdict /PhotoshopDuotoneColorSpace undef currentdict "
-           "/PhotoshopDuotoneAltColorSpace undef } if");
-    if (!first)
-        w.line("level3 {/RelativeColorimetric findcolorrendering {/ColorRendering findresource "
-               "setcolorrendering} {pop} ifelse} if");
-    const std::string len = num(placement.cols);
-    for (int i = 1; i <= 5; ++i)
-        w.line("/picstr" + plainNumber(i) + " " + len + " string def");
-    w.line("/_rowpadstr " + len + " string def");
-    w.line("/rawreaddata {currentfile exch readstring pop} def");
-    w.block(imageProcedures());
-    w.line("/readdata /rawreaddata load bind def");
-    w.line("12 dict begin");
-    w.line("/ImageType 1 def");
-    w.line("/Width cols def");
-    w.line("/Height rows def");
-    w.line("/ImageMatrix [cols 0 0 rows 0 0] def");
-    w.line("/BitsPerComponent 8 def");
-    w.line("band 0 eq");
-    w.line("{/Decode [0 1 0 1 0 1 0 1] def}");
-    w.line("{/Decode [0 1] def} ifelse");
-    w.line("band 0 eq {");
-    w.line("/MultipleDataSources true def");
-    w.line("/DataSource [");
-    w.line("{picstr1 readdata}");
-    w.line("{picstr2 readdata}");
-    w.line("{picstr3 readdata}");
-    w.line("{picstr4 readdata picstr5 readdata pop}");
-    w.line("] def} if");
-    // A separation plate (bands 1 to 4) or a grey device (band 5 and above) reads every
-    // plane row in order and keeps one.
-    for (int band = 1; band <= 5; ++band) {
-        w.line(band < 5 ? "band " + plainNumber(band) + " eq {" : std::string("band 5 ge {"));
-        w.line("/DataSource {");
-        for (int p = 1; p <= 5; ++p)
-            w.line("picstr" + plainNumber(p) + " readdata" + (p == band ? "" : " pop"));
-        w.line("} def} if");
-    }
-    w.line("currentdict end");
-}
-
-void pageAndDocumentTrailer(JobText& w, std::string_view boundingBox) {
-    w.line("Pscript_WinNT_Compat dup /suspend get exec");
-    w.line("Pscript_WinNT_Incr dup /resume get exec");
-    w.line("LH");
-    w.line("(%%[Page: 1]%%) = ");
-    w.line("%%PageTrailer");
-    w.empty();
-    w.line("%%Trailer");
-    if (!boundingBox.empty()) w.line("%%BoundingBox: 12 12 " + std::string(boundingBox));
-    w.line("%%DocumentNeededResources: ");
-    w.line("%%DocumentSuppliedResources: ");
-    w.line("%%+ procset Pscript_WinNT_VMErrorHandler 5.0 0");
-    w.line("%%+ procset Pscript_FatalError 5.0 0");
-    w.line("%%+ procset Pscript_Win_Basic 5.0 0");
-    w.line("%%+ procset Pscript_Win_Utils_L2 5.0 0");
-    w.line("%%+ procset Pscript_WinNT_Compat 5.0 0");
-    w.line("Pscript_WinNT_Incr dup /terminate get exec");
-    w.line("ehsave restore");
+    return {
+        {"size",
+         [=](JobText& w) {
+             w.line("/rows " + num(placement.rows) + " def");
+             w.line("/cols " + num(placement.cols) + " def");
+             w.line(placement.translateLine);
+             w.line(placement.scaleLine);
+         }},
+        {"colour_space",
+         [first](JobText& w) {
+             if (first)
+                 w.line("/DeviceCMYK");
+             else
+                 writeTemplate(w, "defg_colour_space_choice.ps", {});
+         }},
+        {"rendering",
+         [first](JobText& w) {
+             if (!first)
+                 w.line("level3 {/RelativeColorimetric findcolorrendering {/ColorRendering "
+                        "findresource setcolorrendering} {pop} ifelse} if");
+         }},
+        {"strings",
+         [=](JobText& w) {
+             const std::string len = num(placement.cols);
+             for (int i = 1; i <= 5; ++i)
+                 w.line("/picstr" + plainNumber(i) + " " + len + " string def");
+             w.line("/_rowpadstr " + len + " string def");
+         }},
+    };
 }
 
 } // namespace jobparts

@@ -4,24 +4,31 @@
 #include "job/job.h"
 #include "job/job_text.h"
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jobparts {
 
-// The PostScript blocks compiled into the program.
-std::string_view okiDefaultColorSetting();
-std::string_view okiProcedurePatch();
-std::string_view okiInitLoad();
-std::string_view errorHandler();
-std::string_view fatalError();
-std::string_view winBasic();
-std::string_view winUtilsL2();
-std::string_view winNtCompat();
-std::string_view imageProbe();
-std::string_view imageProcedures();
-std::string_view defgColourSpace();
+// The embedded resource of that file name (resources/*.ps, the generated
+// "defg_colour_space.ps"); empty when there is none.
+std::string_view jobResource(std::string_view fileName);
+
+// A line of a job template that the writer fills in: name (without the @) and what it writes
+// there (nothing when write is empty).
+struct JobSlot {
+    std::string_view name;
+    std::function<void(JobText&)> write;
+};
+
+// Writes the job template fileName: each line with CR LF, except that a line "@name.ps@" is
+// the template or resource of that name (its lines filled from the same slots), a line
+// "@name@" is what the slot of that name writes, and a line starting "@@" is a note and not
+// sent. A missing template or slot, or a slot no line uses, is a fault of the program:
+// std::logic_error.
+void writeTemplate(JobText& w, std::string_view fileName, const std::vector<JobSlot>& slots);
 
 // Interface text n, or fallback when the table has no such entry.
 std::string textOr(const TextTable& texts, int n, std::string_view fallback);
@@ -44,20 +51,15 @@ void feature(JobText& w, std::string_view keyOption, std::initializer_list<std::
 void nonPpdFeature(JobText& w, std::string_view keyOption,
                    std::initializer_list<std::string_view> body);
 
-// The JobTimeout 0 non-PPD feature and the WaitTimeout feature of seconds, each followed by
-// an empty line.
-void timeoutFeatures(JobText& w, int waitSeconds);
+// The slot "wait_timeout" of timeouts.ps: the WaitTimeout feature of seconds.
+JobSlot waitTimeoutSlot(int waitSeconds);
+
+// The slot "bounding_box" of page_trailer.ps: the trailer's bounding box line, when not empty.
+JobSlot boundingBoxSlot(std::string boundingBox);
 
 // The copies block (only when copies > 1), followed by an empty line; binary writes the
 // count as a PostScript binary integer token, otherwise as decimal text.
 void copiesFeature(JobText& w, int copies, bool binary);
-
-// The prolog's error handler, fatal-error, basic and utility resources, from the error
-// handler's begin line to the end of the utilities (without the closing "end").
-void standardProlog(JobText& w, std::string_view errorHandlerName);
-
-// "Pscript_WinNT_Incr begin" and the compatibility resource with the lines after it.
-void compatibilitySection(JobText& w);
 
 enum class ImageDialect { First, Second };
 
@@ -68,14 +70,9 @@ struct ImagePlacement {
     std::string scaleLine;     // e.g. " 420.5 300 scale"
 };
 
-// The image section from "gsave %% Print PostScript gsave" up to, not including, the
-// "beginimage" line.
-void imageSection(JobText& w, ImageDialect dialect, const ImagePlacement& placement);
-
-// The trailer's common middle: suspend/resume, LH, the page trailer and the DSC trailer's
-// resource list (from "Pscript_WinNT_Compat dup /suspend get exec" to "%%+ procset
-// Pscript_WinNT_Compat 5.0 0"); boundingBox, when not empty, follows "%%Trailer".
-void pageAndDocumentTrailer(JobText& w, std::string_view boundingBox);
+// The slots of image_section.ps ("size", "colour_space", "rendering", "strings"): the image
+// section from "gsave %% Print PostScript gsave" up to, not including, "beginimage".
+std::vector<JobSlot> imageSectionSlots(ImageDialect dialect, const ImagePlacement& placement);
 
 // Plans the copies of the layout (across x down) and makes the job produce the tiled image
 // data when it is sent: from source, or, when source is empty, from the separated raster
