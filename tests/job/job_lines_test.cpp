@@ -3,6 +3,7 @@
 // title and the creation date.
 #include "job/job.h"
 #include "core/progress.h"
+#include "job/job_internal.h"
 #include "job/job_text.h"
 #include "actions/messages.h"
 #include "tests/job/job_fixture.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 using namespace jobtest;
@@ -756,4 +758,42 @@ TEST(JobFile, FailedOrCancelledWriteLeavesNoJob) {
     sink.requestCancel();
     EXPECT_FALSE(writeJobFile(job, ts.dir.file("cancelled.prn"), error, feedback(s)));
     EXPECT_FALSE(testsupport::fileExists(ts.dir.file("cancelled.prn")));
+}
+
+// The job templates and the writers that fill them must agree: a template line without a
+// slot, a slot no line uses, or a missing template is a fault, never a job with a hole.
+TEST(Templates, SlotsAndTemplatesMustAgree) {
+    std::string out;
+    JobText w(out);
+    EXPECT_THROW(jobparts::writeTemplate(w, "no_such_template.ps", {}), std::logic_error);
+    EXPECT_THROW(jobparts::writeTemplate(w, "timeouts.ps", {}), std::logic_error);
+    EXPECT_THROW(jobparts::writeTemplate(w, "timeouts.ps",
+                                         {jobparts::waitTimeoutSlot(5), {"not_in_it", {}}}),
+                 std::logic_error);
+
+    out.clear();
+    jobparts::writeTemplate(w, "timeouts.ps", {jobparts::waitTimeoutSlot(7)});
+    EXPECT_EQ(out.find("@@"), std::string::npos) << "notes are not sent";
+    EXPECT_EQ(out.find("@wait"), std::string::npos);
+    EXPECT_NE(out.find("%%BeginNonPPDFeature: JobTimeout 0\r\n"), std::string::npos);
+    EXPECT_NE(out.find("%%BeginNonPPDFeature: WaitTimeout 7\r\n7 /languagelevel"),
+              std::string::npos);
+    std::size_t lf = 0, crlf = 0;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (out[i] == '\n') ++lf, crlf += i > 0 && out[i - 1] == '\r';
+    EXPECT_EQ(lf, crlf) << "every line ends CR LF";
+}
+
+// An included resource is written as it is embedded, each line with CR LF.
+TEST(Templates, IncludedResourceKeepsItsBytes) {
+    std::string out;
+    JobText w(out);
+    jobparts::writeTemplate(w, "compatibility.ps", {});
+    std::string compat(jobparts::jobResource("winnt_compat.ps"));
+    ASSERT_FALSE(compat.empty());
+    std::string crlf;
+    JobText(crlf).block(compat);
+    EXPECT_NE(out.find("%%BeginResource: file Pscript_WinNT_Compat 5.0 0\r\n" + crlf +
+                       "%%EndResource\r\n"),
+              std::string::npos);
 }
