@@ -1,10 +1,10 @@
 // Progress of long operations (load, conversion, separation, job build, spooling, discovery)
 // and the user's wish to cancel them.
 //
-// Threading contract: an operation reports steps on the thread that runs it (the window's
-// thread for everything that touches AppState); helper threads inside an operation only read
-// the cancel flag, which is safe from any thread. The window may run its event loop inside
-// step(), so a step must not start other work on the same state.
+// Threading contract (core/ui.h): an operation reports steps on the thread that runs it (in
+// the window, the command's worker); helper threads inside an operation only read the cancel
+// flag, which is safe from any thread, as is requestCancel. A sink carries a step elsewhere
+// (the window's sink queues it to the window's thread); it never runs other work.
 #pragma once
 
 #include "core/no_widgets.h"

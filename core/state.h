@@ -1,6 +1,6 @@
 // The parts of the session state. Each part is a plain record that a subsystem takes on its
-// own, const where it only reads; the session record that holds them all (AppState) is for the
-// user actions only. Field names are the ones the rules use.
+// own, const where it only reads; the session record that holds them all (AppState, in
+// actions/app_state.h) is for the user actions only. Field names are the ones the rules use.
 #pragma once
 
 #include "core/no_widgets.h"

@@ -2,16 +2,23 @@
 // The GUI implements it with Qt, the command-line tool prints to the terminal, tests record.
 //
 // Threading contract:
-// - AppState and this seam belong to the window's thread. Every user action (actions/actions.h),
-//   every load, conversion, separation, job build and spooling call runs there and reports
-//   through the seam and the state's progress sink (core/progress.h) as it goes.
+// - One command at a time owns the session state (actions/app_state.h). In the window it
+//   runs on a worker thread (gui/command_runner.h): load, conversion, separation, job build,
+//   spooling, pattern mask, discovery and SNMP readouts. The window's thread reads none of the
+//   state meanwhile; its event loop goes on (paints show the last preview picture) and takes
+//   only Cancel and Escape. Commands that open a window of their own run on the window's
+//   thread; so does everything in the command-line tool.
+// - The seam is called on the thread that runs the command. The window's seam
+//   (gui/window_ui.h) carries status and progress to its own thread by queued calls, and runs
+//   messages, questions and file dialogs there while the command waits for the answer.
 // - Inside an operation, helper threads (colour bands, separation rows, preview bands) touch
 //   only the buffers handed to them and may read the cancel flag; they never call the seam.
-// - Queue discovery for the printer box runs on a worker with a PrinterBoxRequest (the target
-//   printer and the settings file, never the picture; actions/printer_box.h). It shows nothing and
-//   returns its list, which the window applies on its own thread.
-// - Drawing the preview (renderPagePreview) only reads the state; it may run while no action
-//   runs, on the window's thread.
+// - Queue discovery for the printer box runs on a worker of its own with a PrinterBoxRequest
+//   (the target printer and the settings file, never the picture; actions/printer_box.h). It
+//   shows nothing and returns its list, which the window applies on its own thread once no
+//   command owns the state.
+// - Drawing the preview (renderPagePreview) only reads the state; the window draws on its
+//   own thread while no command runs.
 #pragma once
 
 #include "core/no_widgets.h"

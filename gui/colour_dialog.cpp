@@ -2,6 +2,7 @@
 
 #include "actions/app_state.h"
 #include "core/texts.h"
+#include "gui/qt_text.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -17,9 +18,7 @@
 namespace {
 
 QString label(const AppState& state, int n) {
-    QString t = QString::fromStdString(text(state.language, n));
-    t.remove(QLatin1Char('&'));
-    return t;
+    return plainText(state.language, n);
 }
 
 QColor curveColour(CurveChannel channel) {

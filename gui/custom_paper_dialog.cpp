@@ -4,6 +4,7 @@
 #include "actions/app_state.h"
 #include "core/texts.h"
 #include "model/paper.h"
+#include "gui/qt_text.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -22,14 +23,6 @@ QString label(const AppState& state, int n) {
     t.remove(QLatin1Char('&'));
     t.remove(QLatin1Char('\r'));
     return t;
-}
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-std::string ss(const QString& s) {
-    return s.toStdString();
 }
 
 } // namespace

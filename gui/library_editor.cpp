@@ -3,6 +3,7 @@
 #include "actions/app_state.h"
 #include "core/texts.h"
 #include "pattern/shape_library.h"
+#include "gui/qt_text.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,13 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-} // namespace
+namespace {} // namespace
 
 LibraryEditor::LibraryEditor(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName("libraryEditor");

@@ -1,12 +1,15 @@
 // The main window: the picture preview with its controls, the menus, the status line and the
 // progress bar. It only moves values between its controls and AppState and calls the user
-// actions of actions/actions.h.
+// actions of actions/actions.h. The form (controls, menus, showState) is main_form.cpp; the
+// commands run off the window thread (command_runner.h) and report through the window's
+// seam (window_ui.h).
 #pragma once
 
 #include "actions/actions.h"
 #include "actions/printer_box.h"
-#include "core/progress.h"
 #include "core/ui.h"
+#include "gui/control_ids.h"
+#include "gui/preview_area.h"
 
 #include <QMainWindow>
 #include <QWidget>
@@ -18,7 +21,6 @@
 
 struct AppState;
 class QAction;
-class QDialog;
 class QUrl;
 struct SpoolerQueue;
 class QCheckBox;
@@ -31,109 +33,21 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class QShortcut;
 class QSplitter;
 class QTimer;
 class QToolButton;
 template <typename T> class QFutureWatcher;
-
-// Control and command identifiers. Every control and menu entry carries its identifier as its
-// object name, so tests and helpers find it by number.
-inline constexpr int kIdExitButton = 1001;
-inline constexpr int kIdPrinterBox = 1004;
-inline constexpr int kIdPrintButton = 1009;
-inline constexpr int kIdProgressBar = 1010;
-inline constexpr int kIdStatusLine = 1011;
-inline constexpr int kIdMirror = 1012;
-inline constexpr int kIdRotate = 1016;
-inline constexpr int kIdPreview = 1017;
-inline constexpr int kIdCopies = 1022;
-inline constexpr int kIdTrayBox = 1023;
-inline constexpr int kIdMenuOpen = 1026;
-inline constexpr int kIdMenuPrint = 1027;
-inline constexpr int kIdMenuSaveSettings = 1028;
-inline constexpr int kIdMenuExit = 1029;
-inline constexpr int kIdMenuLoadSettings = 1030;
-inline constexpr int kIdMenuAbout = 1032;
-inline constexpr int kIdContrastSlider = 1038;
-inline constexpr int kIdContrastValue = 1039;
-inline constexpr int kIdMenuRecent1 = 1045; // .. 1049
-inline constexpr int kIdMenuLoadDefaults = 1050;
-inline constexpr int kIdWidth = 1058;
-inline constexpr int kIdHeight = 1059;
-inline constexpr int kIdResolution = 1060;
-inline constexpr int kIdZoom = 1070;
-inline constexpr int kIdResetContrast = 1074;
-inline constexpr int kIdResetBrightness = 1075;
-inline constexpr int kIdMenuColourDialog = 1078;
-inline constexpr int kIdMediaBox = 1079;
-inline constexpr int kIdSliderTimer = 1085;
-inline constexpr int kIdMenuLanguage = 1088;
-inline constexpr int kIdBrightnessSlider = 1105;
-inline constexpr int kIdBrightnessValue = 1106;
-inline constexpr int kIdMenuProfileOut = 1114;
-inline constexpr int kIdMenuProfileIn = 1115;
-inline constexpr int kIdXCopies = 1116;
-inline constexpr int kIdYCopies = 1117;
-inline constexpr int kIdTotalCopies = 1118;
-inline constexpr int kIdAutoTile = 1119;
-inline constexpr int kIdFitToPage = 1120;
-inline constexpr int kIdUtilityLabel = 1121;
-inline constexpr int kIdMenuUnits = 1124;
-inline constexpr int kIdSwatch1 = 1131; // .. 1146
-inline constexpr int kIdMenuPrintMargins = 1168;
-inline constexpr int kIdAlignCentre = 1169; // .. 1172: centre, top-left, top-centre, top-right
-inline constexpr int kIdMenuCustomPaper = 1177;
-inline constexpr int kIdPaperBox = 1178;
-inline constexpr int kIdMenuBlankPage = 1198;
-inline constexpr int kIdLeftHand = 1199;
-inline constexpr int kIdRightHand = 1200;
-inline constexpr int kIdFlip = 1202;
-inline constexpr int kIdMenuNetworkUtility = 1204;
-inline constexpr int kIdCropImage = 1245;
-inline constexpr int kIdMenuPatternPrint = 1286;
-inline constexpr int kIdGuardArea = 1289;
-inline constexpr int kIdPatternPreview = 1290;
-inline constexpr int kIdMenuHelpFile = 1549;
-inline constexpr int kIdMenuHelpLink1 = 1550; // .. 1555
-inline constexpr int kIdPatternPrint = 2148;
-inline constexpr int kIdMenuPatternSetup = 2149;
-inline constexpr int kIdFixedSpacing = 2157;
-// The Cancel button beside the progress bar (no identifier of its own in the command table).
-inline constexpr int kIdCancelButton = 3001;
-// Tools entries of our own: the printer model window and the proof.
-inline constexpr int kIdMenuPrinterModel = 3002;
-inline constexpr int kIdMenuProof = 3003;
-
-// The preview area: draws the page preview of the state at its own size and takes dropped
-// files.
-class PreviewArea : public QWidget {
-    Q_OBJECT
-  public:
-    PreviewArea(const AppState& state, QWidget* parent);
-    QSize sizeHint() const override;
-
-  signals:
-    // The first dropped file, links resolved.
-    void fileDropped(const QString& path);
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-  private:
-    const AppState& state_;
-};
+class WindowUi;
 
 // What the main window asks the system for; tests put their own answers here.
 struct MainWindowHooks {
     // Fills the printer box; runs on a worker thread with the request alone.
     std::function<PrinterBoxContents(const PrinterBoxRequest&)> listPrinterBox;
-    // The target printer's queues, asked by Print on the window's thread.
+    // The target printer's queues, asked by Print on the command's worker thread.
     std::function<std::vector<std::string>(const AppState&)> listQueues;
     // When set, message boxes, questions and file dialogs go here instead of to Qt dialogs
-    // (the window still shows status and progress itself).
+    // (the window still shows status and progress itself); called on the window's thread.
     UserInterface* dialogs = nullptr;
     // When set, the modal windows of the commands (units, language, About, printer model,
     // proof, colour, custom paper, margins, network utility) are handed here instead of being
@@ -145,25 +59,13 @@ struct MainWindowHooks {
     std::function<std::vector<SpoolerQueue>()> spoolerQueues;
 };
 
-class MainWindow : public QMainWindow, public UserInterface, public ProgressSink {
+class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
     using Hooks = MainWindowHooks;
 
     explicit MainWindow(AppState& state, Hooks hooks = {});
     ~MainWindow() override;
-
-    // UserInterface
-    void showMessage(MessageIcon icon, const std::string& caption,
-                     const std::string& text) override;
-    bool askOkCancel(const std::string& caption, const std::string& text) override;
-    void showStatus(const std::string& text) override;
-    void showProgress(int percent) override;
-    std::string chooseFile(bool save, const std::string& title, const std::string& filter,
-                           const std::string& initialPath) override;
-
-    // ProgressSink: shows the step and keeps the window answering (Cancel, Escape).
-    void step(int phase, int percent) override;
 
     // Loads path as Open File does (the program's command-line file).
     void openFile(const QString& path);
@@ -187,8 +89,15 @@ class MainWindow : public QMainWindow, public UserInterface, public ProgressSink
     void showPrinterBox();
     void restorePlacement();
     void savePlacement();
-    // Runs one command: refused while another runs; the result decides what follows.
-    void run(const std::function<ActionResult()>& command);
+    // Runs one command on the worker thread: refused while another runs; the result decides
+    // what follows. The command must not touch a control: what it needs of them is read
+    // before.
+    ActionResult run(const std::function<ActionResult()>& command);
+    // The same on the window's thread, for commands that open a window of their own.
+    ActionResult runHere(const std::function<ActionResult()>& command);
+    // Shared by both: state of the window while the command runs, and what follows it.
+    // Returns the command's result (Refused when another one runs).
+    ActionResult runCommand(const std::function<ActionResult()>& command, bool offThread);
     void finish(ActionResult result);
     void notAvailable();
     void applySliders();
@@ -219,11 +128,14 @@ class MainWindow : public QMainWindow, public UserInterface, public ProgressSink
     AppState& state_;
     Hooks hooks_;
     UserInterface* previousUi_ = nullptr;
+    WindowUi* ui_ = nullptr;
+    QShortcut* escape_ = nullptr;
     bool busy_ = false;
     bool printerBoxFilled_ = false;
     bool reloadingAfterRebuild_ = false;
+    // What arrived while a command owned the state, applied when it ends.
     std::optional<PrinterBoxContents> pendingPrinterBox_;
-    qint64 lastEventPump_ = 0;
+    bool previewResized_ = false;
     QFutureWatcher<PrinterBoxContents>* printerWatcher_ = nullptr;
 
     // Controls.

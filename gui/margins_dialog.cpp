@@ -4,6 +4,7 @@
 #include "actions/app_state.h"
 #include "core/texts.h"
 #include "model/paper.h"
+#include "gui/qt_text.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -18,13 +19,7 @@
 namespace {
 
 QString label(const AppState& state, int n) {
-    QString t = QString::fromStdString(text(state.language, n));
-    t.remove(QLatin1Char('&'));
-    return t;
-}
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
+    return plainText(state.language, n);
 }
 
 const char* const kWhich[] = {"Top", "Left", "Right", "Bottom"};

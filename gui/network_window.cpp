@@ -2,6 +2,8 @@
 
 #include "actions/app_state.h"
 #include "core/texts.h"
+#include "gui/command_runner.h"
+#include "gui/qt_text.h"
 #include "netutil/network_utility.h"
 
 #include <QApplication>
@@ -13,18 +15,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
 
 QString label(const AppState& state, int n) {
-    QString t = QString::fromStdString(text(state.language, n));
-    t.remove(QLatin1Char('&'));
-    return t;
-}
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
+    return plainText(state.language, n);
 }
 
 // The wait cursor for the life of one readout.
@@ -119,21 +116,17 @@ NetworkWindow::NetworkWindow(AppState& state, QWidget* parent, DiscoveryOptions 
     layout->addLayout(bottom);
 
     connect(printers_, &QComboBox::activated, this, &NetworkWindow::choose);
-    connect(details_, &QPushButton::clicked, this, [this] {
-        WaitCursor wait;
-        readUtilityDetails(view_, options_);
-        showView();
-    });
+    connect(details_, &QPushButton::clicked, this,
+            [this] { readOut([this] { readUtilityDetails(view_, options_); }); });
     connect(ok_, &QPushButton::clicked, this, [this] {
         storeUtilityChoice(state_.sharedSettings, view_);
         accept();
     });
 
-    showView();
-    {
-        WaitCursor wait;
+    showView(view_);
+    readOut([this] {
         listPrinterQueues(state_.target, QueueListKind::NetworkUtility, &view_, options_);
-    }
+    });
     printers_->addItems([this] {
         QStringList l;
         for (const auto& n : view_.printerList)
@@ -142,7 +135,7 @@ NetworkWindow::NetworkWindow(AppState& state, QWidget* parent, DiscoveryOptions 
     }());
     for (const auto& a : view_.addressList)
         addresses_->addItem(qs(a));
-    showView();
+    showView(view_);
     setFixedSize(sizeHint());
 }
 
@@ -151,18 +144,25 @@ NetworkWindow::~NetworkWindow() {
 }
 
 void NetworkWindow::choose(int index) {
-    WaitCursor wait;
-    selectUtilityEntry(state_.target, view_, index, options_);
-    showView();
+    readOut([this, index] { selectUtilityEntry(state_.target, view_, index, options_); });
+}
+
+void NetworkWindow::readOut(const std::function<void()>& work) {
+    // The readout owns the view until it returns; the window shows the copies it sends.
+    {
+        WaitCursor wait;
+        runOffThread({}, {}, work);
+    }
+    showView(view_);
 }
 
 void NetworkWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (initialised_) return;
     initialised_ = true;
-    WaitCursor wait;
-    selectMainWindowQueue(state_.target, view_, state_.window.printerChoice, options_);
-    showView();
+    const std::string mainQueue = state_.window.printerChoice;
+    readOut(
+        [this, mainQueue] { selectMainWindowQueue(state_.target, view_, mainQueue, options_); });
 }
 
 void NetworkWindow::changeEvent(QEvent* event) {
@@ -175,8 +175,8 @@ void NetworkWindow::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
 }
 
-void NetworkWindow::showView() {
-    const PrinterReadout& r = view_.readout;
+void NetworkWindow::showView(const NetworkUtilityView& view) {
+    const PrinterReadout& r = view.readout;
     const std::string* values[kBoxCount] = {
         &r.ipAddress, &r.addressMethod, &r.serialNumber, &r.status,   &r.pageCount, &r.tray1,
         &r.mpTray,    &r.fuser,         &r.transferBelt, &r.toner[0], &r.toner[1],  &r.toner[2],
@@ -184,9 +184,9 @@ void NetworkWindow::showView() {
     for (std::size_t i = 0; i < boxes_.size(); ++i)
         boxes_[i]->setText(qs(*values[i]));
     const QSignalBlocker quiet(printers_);
-    printers_->setCurrentIndex(view_.selected);
-    addresses_->setCurrentIndex(view_.selected);
-    details_->setEnabled(view_.detailsEnabled);
+    printers_->setCurrentIndex(view.selected);
+    addresses_->setCurrentIndex(view.selected);
+    details_->setEnabled(view.detailsEnabled);
 }
 
 void NetworkWindow::showMessage(MessageIcon icon, const std::string& caption,
@@ -207,8 +207,17 @@ void NetworkWindow::showProgress(int percent) {
 }
 
 void NetworkWindow::beforeDeviceWait() {
-    // What is known so far is shown before the window waits for the printer.
-    if (!isVisible()) return;
-    showView();
-    repaint();
+    // What is known so far is shown before each wait for the printer. The readout calls this
+    // on its worker, which owns the view: the window gets a copy.
+    auto show = [this](const NetworkUtilityView& view) {
+        if (!isVisible()) return;
+        showView(view);
+        repaint();
+    };
+    if (QThread::currentThread() == thread()) {
+        show(view_);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [show, copy = view_] { show(copy); }, Qt::QueuedConnection);
 }

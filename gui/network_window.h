@@ -1,7 +1,7 @@
 // The network utility window ("Printers"): the target brand's queues, the chosen printer's
 // address, identity, status and, on Details, its counters and consumables. Selection
-// handling, Details and OK are the core's (netutil/network_utility.h); the window shows the
-// view and keeps the wait visible.
+// handling, Details and OK are the core's (netutil/network_utility.h); the readouts run off
+// the window's thread, which shows the view and keeps the wait visible.
 #pragma once
 
 #include "core/ui.h"
@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 
 struct AppState;
 class QComboBox;
@@ -51,7 +52,10 @@ class NetworkWindow : public QDialog, public UserInterface {
     void changeEvent(QEvent* event) override;
 
   private:
-    void showView();
+    // Runs a readout (discovery, SNMP) off the window's thread, the wait cursor meanwhile,
+    // then shows the view.
+    void readOut(const std::function<void()>& work);
+    void showView(const NetworkUtilityView& view);
 
     AppState& state_;
     UserInterface* previousUi_ = nullptr;

@@ -7,6 +7,7 @@
 #include "pattern/pattern_mask.h"
 #include "pattern/pattern_setup.h"
 #include "gui/shape_import_window.h"
+#include "gui/qt_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,10 +30,6 @@ namespace {
 
 constexpr int kPreviewWidth = 240;
 constexpr int kPreviewHeight = 160;
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QString label(const AppState& state, int n) {
     return qs(text(state.language, n));

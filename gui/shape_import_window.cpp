@@ -7,6 +7,7 @@
 #include "pattern/ai_import.h"
 #include "pattern/pattern_mask.h"
 #include "pattern/pattern_setup.h"
+#include "gui/qt_text.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -26,10 +27,6 @@
 namespace {
 
 constexpr int kView = 160;
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 } // namespace
 
