@@ -37,6 +37,29 @@ constexpr int kSwatchCount = 16;
 constexpr int kRecentCount = 5;
 constexpr int kHelpLinkCount = 6;
 
+// Makes the labelled controls of one panel in the window's language.
+struct FormMaker {
+    QWidget* panel;
+    const TextTable& language;
+
+    QLabel* label(int n, QWidget* buddy = nullptr) const {
+        auto* l = new QLabel(plainText(language, n), panel);
+        if (buddy) l->setBuddy(buddy);
+        return l;
+    }
+    QCheckBox* checkBox(int id, int n) const {
+        auto* c = new QCheckBox(n >= 0 ? plainText(language, n) : QString(), panel);
+        tag(c, id);
+        return c;
+    }
+    QLineEdit* lineEdit(int id, int width) const {
+        auto* e = new QLineEdit(panel);
+        tag(e, id);
+        e->setFixedWidth(width);
+        return e;
+    }
+};
+
 QString percentText(int value) {
     return QString::number(value) + QLatin1Char('%');
 }
@@ -98,52 +121,59 @@ void MainWindow::buildControls() {
     splitter_->setCollapsible(0, false);
     splitter_->setCollapsible(1, false);
 
-    auto label = [&](int n, QWidget* buddy = nullptr) {
-        auto* l = new QLabel(plainText(state_.language, n), panel);
-        if (buddy) l->setBuddy(buddy);
-        return l;
-    };
-    auto checkBox = [&](int id, int n) {
-        auto* c = new QCheckBox(n >= 0 ? plainText(state_.language, n) : QString(), panel);
-        tag(c, id);
-        return c;
-    };
-    auto lineEdit = [&](int id, int width) {
-        auto* e = new QLineEdit(panel);
-        tag(e, id);
-        e->setFixedWidth(width);
-        return e;
-    };
+    columns->addLayout(buildPictureColumn(panel), 0);
+    columns->addLayout(buildPageColumn(panel), 1);
 
-    // --- The picture column: size, orientation, adjustments, preview background.
+    outer->addWidget(splitter_, 1);
+    outer->addLayout(buildStatusRow(central));
+
+    if (ui_) ui_->setDisplay(status_, progress_);
+
+    QWidget* old = takeCentralWidget();
+    setCentralWidget(central);
+    if (old) {
+        // Commands may be running inside a control of the old set: it goes later, nameless,
+        // so only the new controls answer to their identifiers.
+        for (QObject* child : old->findChildren<QObject*>())
+            child->setObjectName(QString());
+        old->hide();
+        old->deleteLater();
+    }
+
+    connectControls();
+}
+
+// The picture column: size, orientation, adjustments, preview background.
+QGridLayout* MainWindow::buildPictureColumn(QWidget* panel) {
+    const FormMaker make{panel, state_.language};
     auto* imageGrid = new QGridLayout;
     imageGrid->setVerticalSpacing(4);
     int row = 0;
-    width_ = lineEdit(kIdWidth, 70);
-    height_ = lineEdit(kIdHeight, 70);
-    resolution_ = lineEdit(kIdResolution, 70);
+    width_ = make.lineEdit(kIdWidth, 70);
+    height_ = make.lineEdit(kIdHeight, 70);
+    resolution_ = make.lineEdit(kIdResolution, 70);
     resolution_->setReadOnly(true);
     widthUnit_ = new QLabel(panel);
     heightUnit_ = new QLabel(panel);
     width_->installEventFilter(this);
     height_->installEventFilter(this);
-    imageGrid->addWidget(label(56, width_), row, 0);
+    imageGrid->addWidget(make.label(56, width_), row, 0);
     imageGrid->addWidget(width_, row, 1);
     imageGrid->addWidget(widthUnit_, row++, 2);
-    imageGrid->addWidget(label(57, height_), row, 0);
+    imageGrid->addWidget(make.label(57, height_), row, 0);
     imageGrid->addWidget(height_, row, 1);
     imageGrid->addWidget(heightUnit_, row++, 2);
-    imageGrid->addWidget(label(58, resolution_), row, 0);
+    imageGrid->addWidget(make.label(58, resolution_), row, 0);
     imageGrid->addWidget(resolution_, row++, 1);
     zoom_ = new QLabel(panel);
     tag(zoom_, kIdZoom);
-    imageGrid->addWidget(label(59), row, 0);
+    imageGrid->addWidget(make.label(59), row, 0);
     imageGrid->addWidget(zoom_, row++, 1);
 
     auto* orientation = new QHBoxLayout;
-    rotate_ = checkBox(kIdRotate, 51);
-    mirror_ = checkBox(kIdMirror, 50);
-    flip_ = checkBox(kIdFlip, 175);
+    rotate_ = make.checkBox(kIdRotate, 51);
+    mirror_ = make.checkBox(kIdMirror, 50);
+    flip_ = make.checkBox(kIdFlip, 175);
     orientation->addWidget(rotate_);
     orientation->addWidget(mirror_);
     orientation->addWidget(flip_);
@@ -167,7 +197,7 @@ void MainWindow::buildControls() {
         resetButton->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
         resetButton->setAutoRaise(true);
         resetButton->setToolTip(plainText(state_.language, n) + QStringLiteral(" 0%"));
-        imageGrid->addWidget(label(n, s), row++, 0, 1, 3);
+        imageGrid->addWidget(make.label(n, s), row++, 0, 1, 3);
         auto* line = new QHBoxLayout;
         line->addWidget(s, 1);
         line->addWidget(value);
@@ -192,8 +222,8 @@ void MainWindow::buildControls() {
     slider(kIdContrastSlider, kIdContrastValue, kIdResetContrast, 249, contrast_, contrastValue_);
 
     auto* guards = new QHBoxLayout;
-    guardArea_ = checkBox(kIdGuardArea, 264);
-    patternPreview_ = checkBox(kIdPatternPreview, 265);
+    guardArea_ = make.checkBox(kIdGuardArea, 264);
+    patternPreview_ = make.checkBox(kIdPatternPreview, 265);
     guards->addWidget(guardArea_);
     guards->addWidget(patternPreview_);
     guards->addStretch(1);
@@ -237,11 +267,15 @@ void MainWindow::buildControls() {
     imageGrid->addLayout(hands, row++, 0, 1, 3);
     imageGrid->setRowStretch(row, 1);
     imageGrid->setColumnStretch(2, 1);
+    return imageGrid;
+}
 
-    // --- The page column: printer, paper, copies, layout, print.
+// The page column: printer, paper, copies, layout, print.
+QGridLayout* MainWindow::buildPageColumn(QWidget* panel) {
+    const FormMaker make{panel, state_.language};
     auto* pageGrid = new QGridLayout;
     pageGrid->setVerticalSpacing(4);
-    row = 0;
+    int row = 0;
     utilityLabel_ = new QLabel(plainText(state_.language, 29), panel);
     tag(utilityLabel_, kIdUtilityLabel);
     QFont bold = utilityLabel_->font();
@@ -254,7 +288,7 @@ void MainWindow::buildControls() {
         tag(box, id);
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         box->setMinimumContentsLength(16);
-        pageGrid->addWidget(label(n, box), row, 0);
+        pageGrid->addWidget(make.label(n, box), row, 0);
         pageGrid->addWidget(box, row++, 1);
     };
     comboBox(kIdPrinterBox, 42, printerBox_);
@@ -262,31 +296,31 @@ void MainWindow::buildControls() {
     comboBox(kIdPaperBox, 30, paperBox_);
     comboBox(kIdTrayBox, 43, trayBox_);
 
-    copies_ = lineEdit(kIdCopies, 50);
-    pageGrid->addWidget(label(45, copies_), row, 0);
+    copies_ = make.lineEdit(kIdCopies, 50);
+    pageGrid->addWidget(make.label(45, copies_), row, 0);
     pageGrid->addWidget(copies_, row++, 1, Qt::AlignLeft);
 
     auto* copyGrid = new QHBoxLayout;
     copyGrid->setSpacing(6);
-    xCopies_ = lineEdit(kIdXCopies, 40);
-    yCopies_ = lineEdit(kIdYCopies, 40);
-    totalCopies_ = lineEdit(kIdTotalCopies, 40);
+    xCopies_ = make.lineEdit(kIdXCopies, 40);
+    yCopies_ = make.lineEdit(kIdYCopies, 40);
+    totalCopies_ = make.lineEdit(kIdTotalCopies, 40);
     totalCopies_->setReadOnly(true);
     xCopies_->installEventFilter(this);
     yCopies_->installEventFilter(this);
-    copyGrid->addWidget(label(60, xCopies_));
+    copyGrid->addWidget(make.label(60, xCopies_));
     copyGrid->addWidget(xCopies_);
     copyGrid->addSpacing(6);
-    copyGrid->addWidget(label(61, yCopies_));
+    copyGrid->addWidget(make.label(61, yCopies_));
     copyGrid->addWidget(yCopies_);
     copyGrid->addSpacing(6);
-    copyGrid->addWidget(label(62));
+    copyGrid->addWidget(make.label(62));
     copyGrid->addWidget(totalCopies_);
     copyGrid->addStretch(1);
     pageGrid->addLayout(copyGrid, row++, 0, 1, 2);
 
     auto* tiling = new QHBoxLayout;
-    autoTile_ = checkBox(kIdAutoTile, 63);
+    autoTile_ = make.checkBox(kIdAutoTile, 63);
     fitToPage_ = new QPushButton(plainText(state_.language, 64), panel);
     tag(fitToPage_, kIdFitToPage);
     tiling->addWidget(autoTile_);
@@ -308,7 +342,7 @@ void MainWindow::buildControls() {
         alignment_.push_back(r);
     }
     placement->addSpacing(16);
-    fixedSpacing_ = checkBox(kIdFixedSpacing, -1);
+    fixedSpacing_ = make.checkBox(kIdFixedSpacing, -1);
     fixedSpacing_->setToolTip(QStringLiteral("Fixed copy spacing"));
     placement->addWidget(fixedSpacing_);
     placement->addStretch(1);
@@ -319,7 +353,7 @@ void MainWindow::buildControls() {
     printButton_ = new QPushButton(plainText(state_.language, 28), panel);
     tag(printButton_, kIdPrintButton);
     printButton_->setDefault(false);
-    patternPrint_ = checkBox(kIdPatternPrint, 241);
+    patternPrint_ = make.checkBox(kIdPatternPrint, 241);
     exitButton_ = new QPushButton(plainText(state_.language, 7), panel);
     tag(exitButton_, kIdExitButton);
     printRow->addWidget(printButton_);
@@ -328,11 +362,11 @@ void MainWindow::buildControls() {
     printRow->addWidget(exitButton_);
     pageGrid->addLayout(printRow, row++, 0, 1, 2);
     pageGrid->setColumnStretch(1, 1);
+    return pageGrid;
+}
 
-    columns->addLayout(imageGrid, 0);
-    columns->addLayout(pageGrid, 1);
-
-    // --- Status line, progress bar and Cancel.
+// The status line, progress bar and Cancel.
+QHBoxLayout* MainWindow::buildStatusRow(QWidget* central) {
     auto* bottom = new QHBoxLayout;
     status_ = new QLabel(central);
     tag(status_, kIdStatusLine);
@@ -352,25 +386,12 @@ void MainWindow::buildControls() {
     bottom->addWidget(status_, 1);
     bottom->addWidget(progress_);
     bottom->addWidget(cancel_);
+    return bottom;
+}
 
-    outer->addWidget(splitter_, 1);
-    outer->addLayout(bottom);
-
-    if (ui_) ui_->setDisplay(status_, progress_);
-
-    QWidget* old = takeCentralWidget();
-    setCentralWidget(central);
-    if (old) {
-        // Commands may be running inside a control of the old set: it goes later, nameless,
-        // so only the new controls answer to their identifiers.
-        for (QObject* child : old->findChildren<QObject*>())
-            child->setObjectName(QString());
-        old->hide();
-        old->deleteLater();
-    }
-
-    // --- Commands of the controls. Only the user's own changes start commands: buttons by
-    // clicked, edits by textEdited, and showState() blocks the signals of every control.
+// Commands of the controls. Only the user's own changes start commands: buttons by
+// clicked, edits by textEdited, and showState() blocks the signals of every control.
+void MainWindow::connectControls() {
     connect(printerBox_, &QComboBox::currentIndexChanged, this, [this](int) {
         const std::string chosen = ss(printerBox_->currentText());
         run([this, chosen] { return choosePrinterQueue(state_, chosen); });

@@ -26,6 +26,8 @@ struct SpoolerQueue;
 class QCheckBox;
 class QComboBox;
 class QDialog;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -84,6 +86,10 @@ class MainWindow : public QMainWindow {
 
   private:
     void buildControls();
+    QGridLayout* buildPictureColumn(QWidget* panel);
+    QGridLayout* buildPageColumn(QWidget* panel);
+    QHBoxLayout* buildStatusRow(QWidget* central);
+    void connectControls();
     void buildMenus();
     void startPrinterBoxWorker();
     void showPrinterBox();
