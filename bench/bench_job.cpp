@@ -84,7 +84,7 @@ void runCase(const Case& c) {
     const auto t0 = Clock::now();
     buildPrintJob(jobInputs(s), job, feedback(s));
     const double build = std::chrono::duration<double>(Clock::now() - t0).count();
-    if (job.imageData == "ERR") {
+    if (!job.ok()) {
         std::printf("%-34s failed\n", c.name);
         return;
     }

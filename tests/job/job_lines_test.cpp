@@ -31,7 +31,7 @@ PrintJobParts buildJob(AppState& s, bool blankJob = false) {
         job.imageData = syntheticRaster(s.picture.gridWidth, s.picture.gridHeight);
         buildPrintJob(jobInputs(s), job, feedback(s));
     }
-    EXPECT_NE(job.imageData, "ERR");
+    EXPECT_TRUE(job.ok()) << static_cast<int>(job.problem);
     return job;
 }
 
