@@ -24,6 +24,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QImage>
 #include <QThreadPool>
 
 #include <cstdio>
@@ -98,6 +100,28 @@ void shootLanguage(const char* languageFile, const QString& suffix) {
         window.openFile(
             QString::fromStdString(state.locations.programFolder + "sample-artwork.png"));
         save(window, QStringLiteral("main-sample-") + suffix);
+
+        // The window in the middle of a long load: the last picture held, Cancel on offer.
+        const QString photo = home.filePath(QStringLiteral("poster.png"));
+        QImage poster(3000, 4200, QImage::Format_RGB32);
+        for (int y = 0; y < poster.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(poster.scanLine(y));
+            for (int x = 0; x < poster.width(); ++x)
+                line[x] = qRgb(x * 255 / poster.width(), y * 255 / poster.height(), 160);
+        }
+        poster.save(photo, "PNG");
+        bool busyShot = false;
+        QTimer watch;
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (busyShot || !window.busy()) return;
+            busyShot = true;
+            save(window, QStringLiteral("main-busy-") + suffix);
+        });
+        watch.start();
+        window.openFile(photo);
+        watch.stop();
+        if (!busyShot) std::fprintf(stderr, "make_screenshots: the load ended before a picture\n");
 
         UnitDialog units(state, &window);
         units.show();

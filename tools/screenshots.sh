@@ -84,7 +84,7 @@ for name in pattern-setup shape-import library-edit; do
   [ -s "$OUT/$name.png" ] || { echo "missing $OUT/$name.png" >&2; exit 1; }
 done
 for lang in en de; do
-  for name in main-empty main-sample units language about printer-model proof; do
+  for name in main-empty main-sample main-busy units language about printer-model proof; do
     [ -s "$OUT/$name-$lang.png" ] || { echo "missing $OUT/$name-$lang.png" >&2; exit 1; }
   done
 done
