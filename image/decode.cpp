@@ -55,8 +55,8 @@ DecodeOutcome decodeImageFileShared(const std::string& path, bool flip,
         ~ClosePixels() { close(fd); }
     } closePixels{pixelFd};
     DevilReport rep;
-    const ChildEnd end = runDecodeChild(path, devilTypeFor(out.header.format), flip, pixelFd,
-                                        lim, out.header, tick, rep);
+    const ChildEnd end = runDecodeChild(path, devilTypeFor(out.header.format), flip, pixelFd, lim,
+                                        out.header, tick, rep);
     if (end == ChildEnd::Cancelled) {
         out.status = DecodeStatus::Cancelled;
         return out;
@@ -129,4 +129,3 @@ void DecodedPixels::release() {
     map_ = nullptr;
     bytes_ = 0;
 }
-

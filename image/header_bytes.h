@@ -81,5 +81,5 @@ template <class Src> class HeaderReader {
     std::conditional_t<std::is_same_v<Src, MemoryBytes>, MemoryBytes, const Src&> s_;
 };
 
-HeaderReader(const MemoryBytes&) -> HeaderReader<MemoryBytes>;
-HeaderReader(const FileBytes&) -> HeaderReader<FileBytes>;
+HeaderReader(const MemoryBytes&)->HeaderReader<MemoryBytes>;
+HeaderReader(const FileBytes&)->HeaderReader<FileBytes>;

@@ -189,20 +189,18 @@ JobProblem placeImage(const JobInputs& in, PrintJobParts& job, bool blankJob,
 void writeProlog(JobText& w, const JobInputs& in, bool blankJob) {
     const std::string title =
         blankJob ? std::string("LVN - blank") : titleWithoutProgramName(in.texts, in.title);
-    writeTemplate(w, "first_family_prolog.ps",
-                  {{"title", [&](JobText& t) { t.line("%%Title: " + title); }},
-                   {"creation_date",
-                    [](JobText& t) { t.line("%%CreationDate: " + creationDate('-')); }},
-                   {"error_handler_begin",
-                    [](JobText& t) {
-                        t.line("%%BeginResource: file Pscript_WinNT_ErrorHandler 5.0 0");
-                    }},
-                   {"layout_globals", [](JobText& t) {
-                        // Each of these three lines ends CR LF LF.
-                        t.line("globaldict /OK@NupNumber 1 put ").raw("\n");
-                        t.line("globaldict /OK@Orientation 0 put ").raw("\n");
-                        t.line("globaldict /OK@ColorMono 2 put ").raw("\n");
-                    }}});
+    writeTemplate(
+        w, "first_family_prolog.ps",
+        {{"title", [&](JobText& t) { t.line("%%Title: " + title); }},
+         {"creation_date", [](JobText& t) { t.line("%%CreationDate: " + creationDate('-')); }},
+         {"error_handler_begin",
+          [](JobText& t) { t.line("%%BeginResource: file Pscript_WinNT_ErrorHandler 5.0 0"); }},
+         {"layout_globals", [](JobText& t) {
+              // Each of these three lines ends CR LF LF.
+              t.line("globaldict /OK@NupNumber 1 put ").raw("\n");
+              t.line("globaldict /OK@Orientation 0 put ").raw("\n");
+              t.line("globaldict /OK@ColorMono 2 put ").raw("\n");
+          }}});
 }
 
 // The setup features, the page setup and the image section up to "beginimage".
@@ -235,7 +233,9 @@ void writeSetup(JobText& w, const JobInputs& in, bool blankJob, const ImagePlace
                                 : " globaldict /OK@b_ISmooth false put"});
          }},
         {"mysetup",
-         [&](JobText& t) { t.line("/mysetup [ 72 600 V 0 0 -72 600 V " + page.origin + " ] def"); }},
+         [&](JobText& t) {
+             t.line("/mysetup [ 72 600 V 0 0 -72 600 V " + page.origin + " ] def");
+         }},
         {"high_gloss",
          [&](JobText& t) {
              if (c650) feature(t, "*OKHighGlossMode True ", {});

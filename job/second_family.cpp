@@ -112,8 +112,8 @@ void jobparts::buildSecondFamilyJobFrom(const JobInputs& in, PrintJobParts& job,
     placement.cols = plan.cols;
     placement.translateLine = plainFloat(std::max(0.0f, in.layout.imagePosX - 12)) + " " +
                               plainFloat(std::max(0.0f, in.layout.imagePosY - 12)) + " translate";
-    placement.scaleLine = plainNumber(roundHalfEven(plan.sx)) + " " +
-                          plainNumber(roundHalfEven(plan.sy)) + " scale";
+    placement.scaleLine =
+        plainNumber(roundHalfEven(plan.sx)) + " " + plainNumber(roundHalfEven(plan.sy)) + " scale";
 
     const SecondPage page = pageSizeBlock(nullptr, in);
     const JobSlot pageBox{"page_box",
