@@ -1,5 +1,7 @@
 #include "gui/command_runner.h"
 
+#include "core/child_process.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -8,6 +10,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <cerrno>
 #include <exception>
 #include <memory>
 
@@ -84,6 +87,27 @@ class InputHold : public QObject {
 void runOffThread(const std::vector<const QObject*>& allowed, const std::function<void()>& onEscape,
                   const std::function<void()>& work) {
     InputHold hold(allowed, onEscape);
+    // Our own forked children (the picture decoder) are forked on this thread while the
+    // worker waits for it: a fork on the worker could copy into the child a lock this thread
+    // holds in the middle of a paint, and the child would wait for it for ever.
+    QObject* home = qApp;
+    setChildForker([home](const std::function<pid_t()>& fork) -> pid_t {
+        if (QThread::currentThread() == home->thread()) return fork();
+        pid_t pid = -1;
+        int error = 0;
+        QMetaObject::invokeMethod(
+            home,
+            [&] {
+                pid = fork();
+                error = errno;
+            },
+            Qt::BlockingQueuedConnection);
+        errno = error;
+        return pid;
+    });
+    struct ForkerReset {
+        ~ForkerReset() { setChildForker(nullptr); }
+    } forkerReset;
     std::exception_ptr failure;
     QEventLoop loop;
     std::unique_ptr<QThread> worker(QThread::create([&] {

@@ -7,7 +7,8 @@
 // Every window open when the work starts takes no input but that of the allowed objects (the
 // Cancel button) and Escape, which calls onEscape; a window the work opens (a message box)
 // takes input as usual. Closing is the windows' own matter (the main window refuses and
-// cancels).
+// cancels). Children the work forks with forkChild (core/child_process.h) are forked on
+// the window thread while the worker waits.
 #pragma once
 
 #include <functional>

@@ -1,5 +1,7 @@
 #include "image/decode_child.h"
 
+#include "core/child_process.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -273,12 +275,11 @@ ChildEnd runDecodeChild(const std::string& path, unsigned type, bool flip, int p
     Fd readEnd(fds[0]), writeEnd(fds[1]);
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(lim.wallMilliseconds);
-    const pid_t pid = fork();
-    if (pid < 0) return ChildEnd::Failed;
-    if (pid == 0) {
+    const pid_t pid = forkChild([&] {
         close(readEnd.fd);
         runChild(path, type, flip, writeEnd.fd, pixelFd, lim, header);
-    }
+    });
+    if (pid < 0) return ChildEnd::Failed;
     writeEnd.reset();
     ChildReport rep;
     std::size_t got = 0;

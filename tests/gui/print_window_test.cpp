@@ -4,6 +4,7 @@
 
 #include "actions/app_state.h"
 #include "core/texts.h"
+#include "image/decode.h"
 #include "tests/support/cups_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -20,6 +21,8 @@
 #include <cups/cups.h>
 
 #include <memory>
+#include <pthread.h>
+#include <unistd.h>
 
 using testsupport::CaptureListener;
 using testsupport::PrivateCupsd;
@@ -79,6 +82,7 @@ class PrintWindowTest : public QObject {
     void printSendsWhatTheCommandLineJobWrites();
     void theWindowAnswersWhileAnA4PictureIsLoadedAndPrinted();
     void cancelledLoadLeavesThePreviousPicture();
+    void theDecoderIsForkedOnTheWindowThread();
 
   private:
     // An A4 picture at 600 dpi (4960 x 7016 pixels), made once.
@@ -248,4 +252,40 @@ void PrintWindowTest::cancelledLoadLeavesThePreviousPicture() {
 }
 
 QTEST_MAIN(PrintWindowTest)
+namespace {
+
+pthread_t windowThread;
+
+// Runs in the decoding child: a child forked by the worker would carry the worker's thread.
+void refuseChildOfAnotherThread() {
+    if (!pthread_equal(pthread_self(), windowThread)) _exit(3);
+}
+
+} // namespace
+
+// The decoding child of a load the window runs is forked on the window thread while the worker
+// waits (a child forked on the worker may inherit a lock the drawing window thread held).
+void PrintWindowTest::theDecoderIsForkedOnTheWindowThread() {
+    TestState ts;
+    testsupport::RecordingUserInterface dialogs;
+    ts.state.ui = &dialogs;
+    windowThread = pthread_self();
+    decodeLimits().childHook = refuseChildOfAnotherThread;
+    {
+        MainWindow window(ts.state, captureHooks(dialogs));
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.printerBoxFilled(), 30000);
+        window.openFile(QString::fromStdString(testsupport::dataFolder() + "sample-artwork.png"));
+        decodeLimits().childHook = nullptr;
+        QCOMPARE(ts.state.picture.imageLoaded, 1);
+    }
+    // Outside the window the caller's thread forks, as before.
+    decodeLimits().childHook = refuseChildOfAnotherThread;
+    const DecodeOutcome direct =
+        decodeImageFileShared(testsupport::dataFolder() + "sample-artwork.png", false);
+    decodeLimits().childHook = nullptr;
+    QCOMPARE(static_cast<int>(direct.status), static_cast<int>(DecodeStatus::Ok));
+    QThreadPool::globalInstance()->waitForDone();
+}
+
 #include "print_window_test.moc"
