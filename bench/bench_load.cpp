@@ -118,10 +118,7 @@ void prepareState(AppState& s, QuietUi& ui, const std::string& dir) {
     fs::create_directories(dir + "/config");
     setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-    s.ui = &ui;
-    resolveFolders(s.locations);
-    s.locations.programFolder = defaultProgramFolder();
-    loadBuiltInTexts(s.language);
+    startBenchSession(s, ui);
     writeSetting(s.settings, keys::kProfileIn, s.locations.programFolder + "sRGB.ICM");
     writeSetting(s.settings, keys::kProfileOut, s.locations.programFolder + "OKC711P2.ICM");
     // A4 less the usual margins of 12.96 / 13.08 points.

@@ -77,10 +77,7 @@ int main(int argc, char** argv) {
         if (!fs::exists(file)) makePhoto(sz.w, sz.h).save(QString::fromStdString(file), "PNG");
         QuietUi ui;
         AppState s;
-        s.ui = &ui;
-        resolveFolders(s.locations);
-        s.locations.programFolder = defaultProgramFolder();
-        loadBuiltInTexts(s.language);
+        startBenchSession(s, ui);
         chooseTargetPrinter(s, "C711WT");
         if (openImage(s, file) != ActionResult::Done) {
             std::fprintf(stderr, "cannot load %s\n", file.c_str());

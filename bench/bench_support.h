@@ -1,7 +1,11 @@
 // What the benchmarks share: a seam that prints messages (a benchmark that shows one has
-// measured a failure) and asks nothing, and the photo-like test picture.
+// measured a failure) and asks nothing, the start of a session, and the photo-like test
+// picture.
 #pragma once
 
+#include "actions/app_state.h"
+#include "core/folders.h"
+#include "core/texts.h"
 #include "core/ui.h"
 
 #include <QImage>
@@ -20,6 +24,15 @@ struct QuietUi : UserInterface {
     void showStatus(const std::string&) override {}
     void showProgress(int) override {}
 };
+
+// A session as the programs start one, with ui as its seam, the XDG folders of the
+// environment, the program data of this build and the built-in English texts.
+inline void startBenchSession(AppState& s, QuietUi& ui) {
+    s.ui = &ui;
+    resolveFolders(s.locations);
+    s.locations.programFolder = defaultProgramFolder();
+    loadBuiltInTexts(s.language);
+}
 
 // A photo-like picture: a coarse random field smoothly interpolated (the blur) with
 // fine-grained noise on top, so that neighbouring pixels almost never repeat.

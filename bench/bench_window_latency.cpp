@@ -79,10 +79,7 @@ int main(int argc, char** argv) {
 
     QuietUi ui;
     AppState state;
-    state.ui = &ui;
-    resolveFolders(state.locations);
-    state.locations.programFolder = defaultProgramFolder();
-    loadBuiltInTexts(state.language);
+    startBenchSession(state, ui);
     MainWindowHooks hooks;
     hooks.dialogs = &ui;
     hooks.listPrinterBox = [](const PrinterBoxRequest&) { return PrinterBoxContents{}; };
